@@ -1,0 +1,133 @@
+// ZyrFileSaver and ZyrFileLoader: the engine's tagged binary file format.
+//
+// File layout (all numbers little-endian):
+//
+//   offset 0   char[4]   magic "ZYRF"
+//   offset 4   uint32_t  format version (1)
+//   offset 8   records, one per channel, until the end of the file:
+//                GUID      type of the channel (16 bytes, platform layout)
+//                uint32_t  body size B (bytes that follow)
+//                B bytes   entries, each:
+//                            char[4]   tag
+//                            uint32_t  block size S
+//                            S bytes   data
+//
+// Entries are read back in the order written; a tag may repeat within a
+// record and is then told apart by its position. Nothing is ever read past
+// the end of an entry, a record or the file: damaged input makes the reader
+// answer false and record an error, never allocate more than the file holds.
+#ifndef HOSTAPI_ZYR_FILE_H_
+#define HOSTAPI_ZYR_FILE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "hostapi/export.h"
+#include "hostapi/guid.h"
+
+inline constexpr char kZyrFileMagic[4] = {'Z', 'Y', 'R', 'F'};
+inline constexpr uint32_t kZyrFileVersion = 1;
+inline constexpr size_t kZyrFileHeaderSize = 8;
+inline constexpr size_t kZyrRecordHeaderSize = 20;  // GUID + body size
+inline constexpr size_t kZyrEntryHeaderSize = 8;    // tag + block size
+
+class DRAVIK_API ZyrFileSaver {
+ public:
+  // An empty file in memory: the header only.
+  ZyrFileSaver();
+
+  // Opens the record of one channel. An open record is closed first.
+  void BeginChannel(const GUID& type);
+  // Closes the open record, writing its body size. Returns false when no
+  // record was open or an entry of it was left incomplete.
+  bool EndChannel();
+
+  // An entry is SaveTag, then SaveBlockSize, then exactly that many bytes
+  // through one or more SaveDataToFile calls. Each returns 0 on success and
+  // a non-zero code when called out of that order, outside a record, or
+  // with more data than the block size announced; the saver then stays in
+  // error (HasError) and ignores further writes to the record.
+  int SaveTag(const char* tag);
+  int SaveBlockSize(uint32_t size);
+  int SaveDataToFile(const void* data, uint32_t size);
+
+  bool HasError() const { return !_error.empty(); }
+  const std::string& GetError() const { return _error; }
+  // The file's bytes so far (the header and every closed record).
+  const std::vector<uint8_t>& Bytes() const { return _bytes; }
+  size_t RecordCount() const { return _records; }
+
+  // Writes the closed records to `path` through a temporary file in the same
+  // folder and a rename, so that `path` is either the old file or the whole
+  // new one. Returns false with *error set on failure.
+  bool WriteToFile(const std::string& path, std::string* error) const;
+
+ private:
+  void Fail(const std::string& why);
+
+  std::vector<uint8_t> _bytes;
+  size_t _recordStart;   // offset of the open record, or SIZE_MAX
+  size_t _entryRemain;   // bytes the current entry still expects
+  int _entryState;       // 0 none, 1 tag written, 2 size written
+  size_t _records;
+  std::string _error;
+};
+
+class DRAVIK_API ZyrFileLoader {
+ public:
+  ZyrFileLoader();
+
+  // Takes the file's bytes and checks the header. False, with the error
+  // set, when the magic or version is wrong or the header is cut short.
+  bool Open(std::vector<uint8_t> bytes);
+  // Reads a file whole, then Open. False with the error set on failure.
+  bool OpenFile(const std::string& path);
+
+  // Moves to the next channel record and reports its type. False at the end
+  // of the file (no error) or when the record header or body size does not
+  // fit the file (error set). Entries of the previous record not read are
+  // skipped.
+  bool NextChannel(GUID* type);
+
+  // True only when the entry at the reader's position inside the current
+  // record carries `tag` and lies wholly inside the record; that entry then
+  // becomes current and the position moves past it. Otherwise false and the
+  // position stays; an entry that overruns its record also sets the error.
+  bool GetInfoIfTag(const char* tag);
+  // Copies the current entry's data to `dest` (GetCurrentTagSize bytes).
+  // Returns the number of bytes copied; 0 when there is no current entry.
+  int CopyTagDataToPointer(void* dest);
+  // Size of the current entry's data, for a caller that checks its field.
+  uint32_t GetCurrentTagSize() const { return _currentSize; }
+  const uint8_t* GetCurrentTagData() const;
+
+  // Whether the position is at the end of the current record.
+  bool AtEndOfRecord() const;
+  // Tag at the position (4 characters) without consuming it; false at the
+  // end of the record or when the entry header does not fit.
+  bool PeekTag(char tag[4]) const;
+  // Offset in the file of the current record's first entry, and its end.
+  size_t RecordBegin() const { return _recordBegin; }
+  size_t RecordEnd() const { return _recordEnd; }
+  size_t Position() const { return _pos; }
+
+  bool HasError() const { return !_error.empty(); }
+  const std::string& GetError() const { return _error; }
+  void SetError(const std::string& why);
+  const std::vector<uint8_t>& Bytes() const { return _bytes; }
+
+ private:
+  std::vector<uint8_t> _bytes;
+  size_t _next;          // offset of the next record header
+  size_t _recordBegin;
+  size_t _recordEnd;
+  size_t _pos;
+  size_t _currentData;   // offset of the current entry's data
+  uint32_t _currentSize;
+  bool _hasCurrent;
+  std::string _error;
+};
+
+#endif  // HOSTAPI_ZYR_FILE_H_

@@ -1,0 +1,166 @@
+// MultiModeChannel<Base, Derived>: gives a channel class a set of modes.
+//
+// A mode is an unsigned 32-bit code with a name, a short name and the child
+// links a channel gets while the mode is current. Modes are per channel type:
+// the registry lives in static members of the instantiation, shared by every
+// instance of `Derived`, built on first need through Derived's
+// InitializeModes() and emptied when the last instance is destroyed.
+//
+// Besides the registry, the template switches a channel between modes and
+// declares each mode's child links to the engine, names the channel after its
+// mode, prefixes the channel's own diagnostic messages with its context, and
+// saves the current mode ("MODE") and the auto-naming flag ("UACN").
+//
+// Reports are made through DiagnosticReport at level 1 with heads of the form
+// "MultiModeChannel<class <Base>,class <Derived>>::<Operation>", spelled from
+// ChannelClassName<Base> and ChannelClassName<Derived>.
+//
+// REQUIRES: ChannelClassName<Base> and ChannelClassName<Derived> are
+// specialised; Derived derives from MultiModeChannel<Base, Derived>.
+#ifndef PLUGIN_MULTIMODE_MULTI_MODE_CHANNEL_H_
+#define PLUGIN_MULTIMODE_MULTI_MODE_CHANNEL_H_
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "hostapi/channel_type.h"
+#include "hostapi/guid.h"
+#include "hostapi/vantic_channel_extension.h"
+#include "hostapi/zyr_channel.h"
+#include "hostapi/zyr_file.h"
+#include "plugin/multimode/channel_class_name.h"
+#include "plugin/multimode/mode_description.h"
+
+// Name of the channel's group: the group's own name (may be null) when the
+// channel has a group, "" when it has none. A null `ch` is reported
+// ("GetChannelGroupName().ch") and answers "".
+const char* GetChannelGroupName(Zyr_Channel* ch);
+
+template <class Base, class Derived>
+class MultiModeChannel : public Base, public ChannelExtension<Base> {
+ public:
+  using ModeMap = std::map<uint32_t, ModeDescription>;
+
+  // Counts the instance, tells the engine it has no child links yet, and
+  // sets no mode (_currentMode is kNoMode).
+  MultiModeChannel();
+  // Copies every field; counts the instance. Neither CE_SetSelf nor a link
+  // declaration: the copy's next SetCurrentMode does that.
+  MultiModeChannel(const MultiModeChannel& other);
+  // Assigns the bases and every field; the count is unchanged.
+  MultiModeChannel& operator=(const MultiModeChannel& other);
+  // Uncounts the instance; the last one empties the registry (ClearModes).
+  ~MultiModeChannel() override;
+
+  // ---- Base overrides ----
+  // Engine part first (false stops), then "MODE" (4 bytes) and "UACN" (1).
+  bool SaveChannel(ZyrFileSaver& saver) override;
+  // Engine part first (false stops), then "MODE" into _loadedMode (0 when
+  // missing) and "UACN"; a block of the wrong size is refused with a report
+  // as if missing. With _bAutoSetModeOnLoad, switches to the loaded mode.
+  bool LoadChannel(ZyrFileLoader& loader, Zyr_ChannelGroup* group) override;
+
+  // ---- virtual operations added by the template, in slot order ----
+  // Registers the type's modes; called only by BuildModesList.
+  virtual void InitializeModes() = 0;
+  // Hook for an editor's OK; does nothing here.
+  virtual void OnClickedOK();
+  // Called once a new mode has taken effect; does nothing here.
+  virtual void ModeIsSet();
+  // Names the channel _namePrefix + the current mode's short name, or
+  // _namePrefix + "UnknownMode[<code>]" when the mode is not registered.
+  virtual void SetAutoChannelName();
+
+ protected:
+  // "<prefix><short name>." (registered current mode only) + "CGR[<group>]"
+  // + ".Channel[<name>]." + message. A null message is reported and
+  // nothing is appended for it.
+  virtual const std::string GetPrefixedMessage(const char* message);
+
+ public:
+  // ---- ChannelExtension overrides ----
+  // Appends a link to the mode being collected (_initMode). Null texts are
+  // reported and nothing is stored. Throws std::out_of_range when the mode
+  // has no work entry (InitMode was not called for it).
+  void CreateLink(GUID TypeGuid, const char* TypeName, const char* Name, int LinkMode,
+                  bool NoLinkIndex) override;
+  // Name of link `link` of the current mode; "" (reported) when the mode is
+  // not registered or the link is out of range. Never null.
+  const char* GetChildLinkName(unsigned int link) override;
+
+  // ---- registry ----
+  // Registers a mode. A code already registered keeps its first
+  // description; a code above kMaxModeCode is refused with a report.
+  void AddMode(uint32_t mode, const std::string& shortName, const std::string& name);
+  // Builds the registry through InitializeModes once (again after
+  // ClearModes, or always with `force`).
+  void BuildModesList(bool force);
+  // Empties the registry; this instance gets no mode and no links.
+  void ClearModes();
+  uint32_t GetModeCount();
+  // The code at display position `index`; 0xFFFFFFFF (reported) when out of
+  // range.
+  uint32_t GetModeFromIndex(uint32_t index);
+  // The display position of `mode`; 0 when not registered (no report).
+  uint32_t GetIndexFromMode(uint32_t mode);
+  bool IsModeValid(uint32_t mode);
+  // The description of `mode`, or null (reported).
+  const ModeDescription* GetModeDescription(uint32_t mode) const;
+  // Appends every mode's Name in display order.
+  void GetModeNames(std::vector<std::string>& names);
+
+  // ---- selection ----
+  // Makes `mode` current: declares its links, calls ModeIsSet and, with auto
+  // naming, renames the channel. An unregistered mode is reported (with the
+  // channel prefix) and changes nothing.
+  void SetCurrentMode(uint32_t mode);
+  // SetCurrentMode for the mode at display position `orderIndex`; a bad
+  // index or unregistered code is reported and changes nothing.
+  void SetCurrentModeFromIndex(uint32_t orderIndex);
+
+  // ---- accessors ----
+  bool GetUseAutoChannelName() const { return _bUseAutoChannelName; }
+  void SetUseAutoChannelName(bool use) { _bUseAutoChannelName = use; }
+  bool GetApplySameMode() const { return _bApplySameMode; }
+  void SetApplySameMode(bool apply) { _bApplySameMode = apply; }
+  void SetAutoSetModeOnLoad(bool set) { _bAutoSetModeOnLoad = set; }
+  uint32_t GetCurrentMode() { return _currentMode; }
+  const std::string& GetModeDescription() const { return _modeDescription; }
+  void SetModeDescription(const std::string& text) { _modeDescription = text; }
+  const std::string& GetNamePrefix() const { return _namePrefix; }
+  void SetNamePrefix(const std::string& prefix) { _namePrefix = prefix; }
+  uint32_t GetLoadedMode() const { return _loadedMode; }
+  uint32_t GetInitMode() const { return _initMode; }
+
+  // The head of this instantiation's reports for `operation`:
+  // "MultiModeChannel<class B,class D>::<operation>".
+  static std::string ReportHead(const char* operation);
+
+ protected:
+  // Non-virtual form: the virtual one applied to message's text.
+  const std::string GetPrefixedMessage(std::string message);
+  // Starts collecting links for `mode` (grows the work table to hold it).
+  void InitMode(uint32_t mode);
+
+  uint32_t _currentMode;
+  uint32_t _initMode;
+  std::string _modeDescription;
+  std::string _namePrefix;
+  bool _bUseAutoChannelName;
+  bool _bApplySameMode;
+  bool _bAutoSetModeOnLoad;
+  uint32_t _loadedMode;
+
+  // The registry, shared by every instance of Derived.
+  static ModeMap _modes;
+  static std::vector<uint32_t> _modeOrder;
+  static std::vector<std::vector<ChildCreation>> _tempLinks;
+  static uint32_t _refCount;
+  static bool _bModesInitialized;
+};
+
+#include "plugin/multimode/multi_mode_channel-inl.h"  // IWYU pragma: export
+
+#endif  // PLUGIN_MULTIMODE_MULTI_MODE_CHANNEL_H_

@@ -1,0 +1,26 @@
+#!/bin/sh
+# Installs the Debian packages the build, the tests, the fuzzers and the
+# benchmarks need, when any is missing. Run as root (or through sudo).
+set -eu
+
+PACKAGES="build-essential cmake ninja-build g++ pkg-config
+libgtest-dev libgmock-dev libbenchmark-dev
+nlohmann-json3-dev libmuparser-dev libcli11-dev
+clang-14 libclang-rt-14-dev valgrind binutils python3"
+
+missing=""
+for p in $PACKAGES; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $p"
+  fi
+done
+
+if [ -n "$missing" ]; then
+  echo "install-deps: installing:$missing" >&2
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  # shellcheck disable=SC2086
+  $SUDO apt-get install -y -qq --no-install-recommends $missing
+fi
