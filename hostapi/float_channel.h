@@ -90,4 +90,9 @@ class FLOATCH_API Ubo_CoreRefChannel final : public Ubo_FloatChannel {
   uint32_t _objectId;
 };
 
+class ChannelFactory;
+
+// Registers "Value", "Value Vector" and "CoreRef" in a host's factory.
+FLOATCH_API void RegisterFloatChannelTypes(ChannelFactory& factory);
+
 #endif  // HOSTAPI_FLOAT_CHANNEL_H_

@@ -92,4 +92,18 @@ class VPC_PLUGIN_API Ubo_VanticPrcCall
   bool _bStatic;
 };
 
+// The registry of this channel type is defined, in the module's load order,
+// with the module's other static objects; these declare those definitions.
+using PrcCallModeChannel = MultiModeChannel<Ubo_FloatChannel, Ubo_VanticPrcCall>;
+template <>
+PrcCallModeChannel::ModeMap PrcCallModeChannel::_modes;
+template <>
+std::vector<uint32_t> PrcCallModeChannel::_modeOrder;
+template <>
+std::vector<std::vector<ChildCreation>> PrcCallModeChannel::_tempLinks;
+template <>
+uint32_t PrcCallModeChannel::_refCount;
+template <>
+bool PrcCallModeChannel::_bModesInitialized;
+
 #endif  // PLUGIN_PROCEDURECALL_UBO_VANTIC_PRC_CALL_H_
