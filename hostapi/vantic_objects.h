@@ -40,17 +40,27 @@ class VANTIC_API VanticObject {
 };
 
 // The framework's objects, by id (ids start at 1; 0 is "none").
+//
+// The manager owns its objects; the pointers it hands out stay valid until
+// the object is removed, the manager cleared or destroyed.
 class VANTIC_API ObjectsManager {
  public:
-  // Creates an object and returns it; the manager owns it.
+  // Creates an object under the next id not yet taken (ids are not reused
+  // until Clear) and returns it; the manager owns it. Null only when every
+  // id is taken.
   VanticObject* Create(const std::string& className, const std::string& name);
   // Creates an object with a given id (for loading); null if the id is 0 or
   // taken.
   VanticObject* CreateWithId(uint32_t id, const std::string& className, const std::string& name);
+  // The object of that id, or null (always for 0).
   VanticObject* Get(uint32_t id) const;
+  // The object of lowest id with that name, or null.
   VanticObject* FindByName(const std::string& name) const;
+  // Destroys the object; false when there is none of that id.
   bool Remove(uint32_t id);
+  // Destroys every object; ids start again at 1.
   void Clear();
+  // Every object, by id.
   std::vector<VanticObject*> All() const;
 
  private:

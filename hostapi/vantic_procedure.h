@@ -22,8 +22,11 @@
 // `_revision` changes (to a value never used before) whenever the procedure
 // changes: parameters, static flag, names, removal. A caller that remembers
 // the revision it saw can tell that its view is stale by one comparison.
+// It is 0 until the procedure is registered (ProceduresManager::Register).
+// The members are read directly; change them only through the manager.
 class VANTIC_API Procedure {
  public:
+  // Holds a copy of `params`; revision 0.
   Procedure(std::string ownerClass, std::string name, bool isStatic, const VarList& params);
   Procedure(const Procedure&) = delete;
   Procedure& operator=(const Procedure&) = delete;
@@ -49,12 +52,18 @@ class VANTIC_API VeskProcedure : public Procedure {
   using Body = std::function<int(VarList&)>;
   VeskProcedure(std::string ownerClass, std::string name, bool isStatic, const VarList& params,
                 Body body);
+  // Every follower is left following nothing (its _currentProcedure null),
+  // without being told.
   ~VeskProcedure() override;
 
+  // Runs the body on `vars` and answers its result; 1 for an empty body or
+  // one that throws (nothing propagates to the caller).
   int Execute(VarList& vars) override;
   void SetBody(Body body) { _body = std::move(body); }
-  // Calls OnProcedureUpdate on every follower (each once, even if a
-  // follower stops or starts following during the round).
+  // Calls OnProcedureUpdate on every follower of the moment the round
+  // starts, each once. A follower that stops following (or is destroyed)
+  // before its turn is skipped; one that starts following during the round
+  // is not called in it.
   void NotifyFollowers();
   size_t FollowerCount() const { return _followers.size(); }
 
@@ -65,7 +74,8 @@ class VANTIC_API VeskProcedure : public Procedure {
 };
 
 // Mixin of an object that follows a procedure. A user detaches from its
-// procedure when destroyed, so no update ever reaches a destroyed user.
+// procedure when destroyed, so no update ever reaches a destroyed user; a
+// procedure that is destroyed first leaves its users following nothing.
 class VANTIC_API VeskProcedureUser {
  public:
   VeskProcedureUser();
@@ -73,66 +83,92 @@ class VANTIC_API VeskProcedureUser {
   VeskProcedureUser(const VeskProcedureUser& other);
   VeskProcedureUser& operator=(const VeskProcedureUser& other) = delete;
 
-  // Called by the framework when the followed procedure changed.
+  // Called by the framework when the followed procedure changed (its
+  // parameters, static flag or names, or its removal). Does nothing here.
   virtual void OnProcedureUpdate();
 
   // Follows `procedure` (null: nothing), leaving the one followed before.
+  // The procedure is referred to, not owned.
   void SetCurrentProcedure(VeskProcedure* const procedure);
 
   VeskProcedure* _currentProcedure;
 
  protected:
+  // Leaves the followed procedure.
   ~VeskProcedureUser();
 };
 
 // The registry of procedures, by owner class and name.
+//
+// The manager owns every procedure registered with it, live or retired, until
+// it is destroyed: a retired procedure leaves the registry but stays
+// readable, so a channel still pointing at it never touches freed memory
+// (and finds its binding stale by the revision).
 class VANTIC_API ProceduresManager {
  public:
   ProceduresManager();
+  // Destroys every procedure (their followers are left following nothing)
+  // and every object.
   ~ProceduresManager();
   ProceduresManager(const ProceduresManager&) = delete;
   ProceduresManager& operator=(const ProceduresManager&) = delete;
 
   // ---- what channels ask ----
-  // Appends the names of `owner`'s procedures, in registration order.
+  // Appends the names of `owner`'s live procedures, in registration order
+  // (a procedure renamed within its owner keeps its place; one moved to
+  // another owner comes last there). Nothing is appended for an unknown
+  // owner.
   void GetProceduresList(const std::string& owner, std::vector<std::string>& names) const;
-  // The live procedure of that owner and name, or null.
+  // The live procedure of that owner and name, or null. Average constant
+  // time; allocates nothing.
   Procedure* GetProcedure(const std::string& owner, const std::string& name) const;
 
   // ---- registration ----
-  // Takes ownership and registers. Returns the procedure, or null (and
-  // deletes it) when that owner and name are taken or `procedure` is null.
+  // Takes ownership and registers under the procedure's own names, giving
+  // it a fresh revision. Returns the procedure, or null (and deletes it)
+  // when that owner and name are taken or `procedure` is null.
   Procedure* Register(std::unique_ptr<Procedure> procedure);
-  // Registers a VeskProcedure with the given body; null when taken.
+  // Registers a VeskProcedure with a copy of `params` and the given body;
+  // null when the names are taken.
   VeskProcedure* RegisterFunction(const std::string& owner, const std::string& name,
                                   bool isStatic, const VarList& params, VeskProcedure::Body body);
-  // Replaces the parameters and static flag; the revision changes and
-  // followers are told. False when there is no such procedure.
+  // Replaces the parameters (with a copy of `params`) and the static flag;
+  // the revision changes and followers are told. False, changing nothing,
+  // when there is no such procedure.
   bool ChangeParameters(const std::string& owner, const std::string& name,
                         const VarList& params, bool isStatic);
-  // Renames; the revision changes and followers are told. False when there
-  // is no such procedure or the new names are taken.
+  // Renames; the revision changes and followers are told. False, changing
+  // nothing, when there is no such procedure or the new names belong to
+  // another one. Renaming to the same names changes nothing and answers
+  // true.
   bool Rename(const std::string& owner, const std::string& name, const std::string& newOwner,
               const std::string& newName);
   // Retires the procedure: it leaves the registry, its revision changes so
-  // that bound users find their binding stale, and it stays allocated until
-  // the manager is destroyed. False when there is no such procedure.
+  // that bound users find their binding stale, its followers are told, and
+  // it stays allocated until the manager is destroyed. False when there is
+  // no such procedure.
   bool Remove(const std::string& owner, const std::string& name);
-  // Retires every procedure.
+  // Retires every live procedure, as Remove does.
   void RemoveAll();
 
+  // Number of live procedures.
   size_t Count() const;
   // Every live procedure, by owner class then registration order; `owner`
   // empty lists all.
   std::vector<Procedure*> List(const std::string& owner = std::string()) const;
-  // A revision value never handed out before.
+  // A revision value never handed out before, by any manager of the
+  // process (never 0; unique for 2^32 - 1 values).
   uint32_t NextRevision();
 
   // The framework's objects (targets of procedures that are not static).
   ObjectsManager& Objects() { return _objects; }
+  const ObjectsManager& Objects() const { return _objects; }
 
  private:
   struct Impl;
+  void Retire(Procedure* procedure);
+  static void Announce(Procedure* procedure);
+
   std::unique_ptr<Impl> _impl;
   ObjectsManager _objects;
 };
@@ -151,22 +187,39 @@ extern template class VANTIC_API Singleton<ProceduresManager>;
 //
 // Matching rule: when link 0 of the channel is named "This" and accepts the
 // "CoreRef" type, it is the target-object link and parameter k is link k+1;
-// otherwise parameter k is link k. Direction 1 fills the variables of mode
-// 1 or 3 from the channels plugged into their links; direction 2 writes the
-// variables of mode 2 or 3 into them.
+// otherwise parameter k is link k. The direction is a mask over the
+// variables' modes: direction 1 fills the variables of mode 1 or 3 from the
+// channels plugged into their links; direction 2 writes the variables of
+// mode 2 or 3 into them. A float variable (VarFloat) is read with the
+// plugged channel's GetFloat() (any float channel) and written with its
+// SetFloat(); a vector variable (VarVec3) needs a "Value Vector" channel.
+// The plugged channels are referred to, never owned; neither converter
+// allocates.
 class VANTIC_API ProcedureForVesk {
  public:
-  // Direction 1: reads every input variable from its link; a "Value" link
-  // gives a float variable the plugged channel's GetFloat(), a "Value
-  // Vector" link gives a vector variable its vector. With a "This" link,
-  // sets vars->_thisObject to the referenced object. Returns 0 on success;
-  // non-zero when an input link is missing, unplugged, or holds a channel
-  // of the wrong kind, or when "This" refers to no object. Also non-zero
-  // for a null channel or list.
+  // Results of the converters.
+  enum Result : int {
+    kOk = 0,
+    kBadArgument = 1,  // null channel or list
+    kMissingLink = 2,  // the channel has no link for an input variable
+    kUnplugged = 3,    // nothing plugged into an input link
+    kWrongKind = 4,    // the plugged channel cannot give / take the value
+    kNoObject = 5,     // "This" refers to no object of the framework
+  };
+
+  // Direction 1: reads every input variable from its link. With a "This"
+  // link, sets vars->_thisObject to the referenced object (without one,
+  // _thisObject is left as it is). Returns kOk on success; otherwise the
+  // first failure's Result: an input link missing, unplugged, or holding a
+  // channel of the wrong kind, "This" unplugged or referring to no object,
+  // or a null channel or list. The variables read before the failure keep
+  // their new values.
   static int FromDataChannelToVar(Zyr_Channel* channel, VarList* vars, unsigned short direction);
   // Direction 2: writes every output variable into the channel plugged into
-  // its link (SetFloat / SetVector). Unplugged output links are skipped.
-  // Returns 0, or non-zero when a plugged channel is of the wrong kind.
+  // its link (SetFloat / SetVector). Unplugged or missing output links are
+  // skipped. Returns kOk; kWrongKind when a plugged channel cannot take its
+  // variable (the others are still written); kBadArgument for a null
+  // channel or list.
   static int FromVarToDataChannel(VarList* vars, Zyr_Channel* channel, unsigned short direction);
 };
 

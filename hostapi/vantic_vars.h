@@ -5,7 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <cstdlib>
+#include <stdexcept>
 
 #include "hostapi/export.h"
 #include "hostapi/float_channel.h"
@@ -30,8 +31,10 @@ class VanticObject;
 // One typed, named parameter.
 //
 // Layout (x86-64): vptr 0, _type 8, _mode 12, _name 14..269, _reserved 272;
-// sizeof 280 with padding. VarFloat adds value, minimum, maximum (floats);
-// VarVec3 adds three Vec3.
+// 276 bytes rounded up to the 8-byte alignment = sizeof 280. A derived class
+// continues at 276 (the base's tail padding): VarFloat adds value, minimum,
+// maximum (3 floats: 276 + 12 = 288 = sizeof); VarVec3 adds three Vec3
+// (276 + 36 = 312 = sizeof).
 class VANTIC_API VarBase {
  public:
   // Stores the type, the mode's low 16 bits and the name. A type of
@@ -47,8 +50,20 @@ class VANTIC_API VarBase {
   uint16_t Mode() const { return _mode; }
   const char* Name() const { return _name; }
 
-  // A new copy of the same dynamic type; the caller owns it.
+  // A new copy of the same dynamic type; the caller owns it (delete).
   virtual VarBase* Clone() const = 0;
+  // Bytes a copy of the same dynamic type needs (see CopyTo).
+  virtual size_t StorageSize() const = 0;
+  // Copy-constructs a copy of the same dynamic type at `where` and returns
+  // it. The caller owns the copy and ends it with ~VarBase(), never delete.
+  // REQUIRES: `where` holds StorageSize() bytes aligned to kVarAlignment.
+  virtual VarBase* CopyTo(void* where) const = 0;
+
+  // The value of a float variable (VarFloat) / of a vector variable
+  // (VarVec3); null for the other kind. The dynamic kind decides, not
+  // Type(): the converters rely on it to never write the wrong field.
+  virtual float* FloatValue() { return nullptr; }
+  virtual Vec3* VectorValue() { return nullptr; }
 
  protected:
   int32_t _type;
@@ -57,11 +72,17 @@ class VANTIC_API VarBase {
   uint32_t _reserved;
 };
 
+// Alignment of every copy a VarList keeps in its block.
+inline constexpr size_t kVarAlignment = 16;
+
 class VANTIC_API VarFloat final : public VarBase {
  public:
   VarFloat(int32_t type, uint32_t mode, const char* name, float value, float minimum,
            float maximum);
   VarBase* Clone() const override;
+  size_t StorageSize() const override { return sizeof(VarFloat); }
+  VarBase* CopyTo(void* where) const override;
+  float* FloatValue() override { return &_value; }
 
   float _value;
   float _min;
@@ -73,38 +94,107 @@ class VANTIC_API VarVec3 final : public VarBase {
   VarVec3(int32_t type, uint32_t mode, const char* name, const Vec3& value,
           const Vec3& minimum, const Vec3& maximum);
   VarBase* Clone() const override;
+  size_t StorageSize() const override { return sizeof(VarVec3); }
+  VarBase* CopyTo(void* where) const override;
+  Vec3* VectorValue() override { return &_value; }
 
   Vec3 _value;
   Vec3 _min;
   Vec3 _max;
 };
 
+static_assert(sizeof(VarBase) == 280);
+static_assert(sizeof(VarFloat) == 288);
+static_assert(sizeof(VarVec3) == 312);
+static_assert(alignof(VarFloat) <= kVarAlignment && alignof(VarVec3) <= kVarAlignment);
+
+// The variables of a VarList, in order: counted with size(), read with
+// operator[] (or at(), or a range-for). Read-only: the list changes only
+// through VarList's own operations.
+class VANTIC_API VarArray {
+ public:
+  using value_type = VarBase*;
+  using const_iterator = VarBase* const*;
+
+  size_t size() const { return _count; }
+  bool empty() const { return _count == 0; }
+  // REQUIRES: i < size(); an index out of range stops the program (as a
+  // checked standard container does), it never reads outside the list.
+  VarBase* operator[](size_t i) const {
+    if (i >= _count) std::abort();
+    return _items[i];
+  }
+  // Throws std::out_of_range when i >= size().
+  VarBase* at(size_t i) const {
+    if (i >= _count) throw std::out_of_range("VarArray::at");
+    return _items[i];
+  }
+  VarBase* front() const { return (*this)[0]; }
+  VarBase* back() const { return (*this)[_count - 1]; }
+  const_iterator begin() const { return _items; }
+  const_iterator end() const { return _items + _count; }
+
+ private:
+  friend class VarList;
+  VarBase** _items = nullptr;
+  size_t _count = 0;
+};
+
 // An ordered list that owns copies of its variables. `_vars` is counted and
-// indexed directly (`_vars.size()`, `_vars[i]`); do not change it by hand.
-// `_thisObject` is the target object of a procedure that is not static,
-// filled by ProcedureForVesk::FromDataChannelToVar from the "This" link.
+// indexed directly (`_vars.size()`, `_vars[i]`). `_thisObject` (not owned)
+// is the target object of a procedure that is not static, filled by
+// ProcedureForVesk::FromDataChannelToVar from the "This" link; copies carry
+// it over.
+//
+// Storage: one heap block per list holding the pointer array and, behind
+// it, every variable object, placement-constructed:
+//
+//   block + 0                      VarBase* items[_itemCapacity]
+//   block + ItemBytes(capacity)    objects, each at a multiple of
+//                                  kVarAlignment, StorageSize() rounded up
+//
+// so copying a list costs one allocation whatever its length. Adds that
+// outgrow the block move everything into a block twice as large.
 class VANTIC_API VarList {
  public:
   VarList();
   // Deep copies: the new list owns its own copies of the variables.
   VarList(const VarList& other);
   VarList& operator=(const VarList& other);
+  // Moves take the other list's block; `other` is left empty.
+  VarList(VarList&& other) noexcept;
+  VarList& operator=(VarList&& other) noexcept;
   virtual ~VarList();
 
   // Append a copy.
   void AddVar(const VarFloat& var);
   void AddVar(const VarVec3& var);
-  // Append copies of every variable of `other` (which may be *this).
+  // Append copies of every variable of `other` (which may be *this: the
+  // variables then stand twice).
   void AddVars(const VarList& other);
-  // Deletes every variable.
+  // Ends every variable; the block is kept for the next adds.
   void ClearVars();
 
   size_t Count() const { return _vars.size(); }
-  // The first variable named `name`, or null.
+  // The first variable named `name`, or null (also for a null name).
   VarBase* Find(const char* name) const;
 
-  std::vector<VarBase*> _vars;
+  VarArray _vars;
   VanticObject* _thisObject;
+
+ private:
+  void Append(const VarBase& var);
+  // Makes room for `moreItems` more variables of `moreBytes` more object
+  // bytes.
+  void Reserve(size_t moreItems, size_t moreBytes);
+  void Release();
+  void Swap(VarList& other) noexcept;
+  char* Objects() const;
+
+  char* _block;
+  size_t _itemCapacity;
+  size_t _bytesUsed;
+  size_t _byteCapacity;
 };
 
 #endif  // HOSTAPI_VANTIC_VARS_H_
