@@ -1,0 +1,225 @@
+// ProceduresManager, the registry of procedures, and its singleton access.
+#include <algorithm>
+#include <functional>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+
+#include "hostapi/vantic_procedure.h"
+
+namespace {
+
+// A procedure's two names, owned (the registry's keys) or viewed (a
+// lookup's argument, so that a lookup allocates nothing).
+struct NameKey {
+  std::string owner;
+  std::string name;
+};
+struct NameView {
+  std::string_view owner;
+  std::string_view name;
+};
+
+NameView View(const NameKey& key) { return {key.owner, key.name}; }
+NameView View(const NameView& view) { return view; }
+
+struct NameHash {
+  using is_transparent = void;
+  template <class K>
+  size_t operator()(const K& key) const {
+    const NameView view = View(key);
+    const size_t h1 = std::hash<std::string_view>()(view.owner);
+    const size_t h2 = std::hash<std::string_view>()(view.name);
+    return h1 ^ (h2 + 0x9e3779b97f4a7c15ull + (h1 << 6) + (h1 >> 2));
+  }
+};
+
+struct NameEqual {
+  using is_transparent = void;
+  template <class A, class B>
+  bool operator()(const A& a, const B& b) const {
+    const NameView x = View(a);
+    const NameView y = View(b);
+    return x.owner == y.owner && x.name == y.name;
+  }
+};
+
+// The process-wide revision counter: every manager draws from it, so a
+// revision is never handed out twice (until 2^32 - 1 values are spent).
+uint32_t gLastRevision = 0;
+
+}  // namespace
+
+struct ProceduresManager::Impl {
+  // Live procedures by their names.
+  std::unordered_map<NameKey, Procedure*, NameHash, NameEqual> byName;
+  // Live procedures per owner class, in registration order.
+  std::map<std::string, std::vector<Procedure*>, std::less<>> byOwner;
+  // Every procedure ever registered, live or retired.
+  std::vector<std::unique_ptr<Procedure>> owned;
+
+  Procedure* Find(std::string_view owner, std::string_view name) const {
+    auto it = byName.find(NameView{owner, name});
+    return it == byName.end() ? nullptr : it->second;
+  }
+
+  void DropFromOwner(const std::string& owner, Procedure* procedure) {
+    auto it = byOwner.find(owner);
+    if (it == byOwner.end()) return;
+    std::vector<Procedure*>& list = it->second;
+    list.erase(std::remove(list.begin(), list.end(), procedure), list.end());
+    if (list.empty()) byOwner.erase(it);
+  }
+
+  void DropName(const Procedure* procedure) {
+    auto it = byName.find(NameView{procedure->_ownerClass, procedure->_name});
+    if (it != byName.end()) byName.erase(it);
+  }
+
+  // Takes the procedure out of both indexes; it stays in `owned`.
+  void Unlist(Procedure* procedure) {
+    DropName(procedure);
+    DropFromOwner(procedure->_ownerClass, procedure);
+  }
+};
+
+ProceduresManager::ProceduresManager() : _impl(std::make_unique<Impl>()) {}
+
+ProceduresManager::~ProceduresManager() = default;
+
+void ProceduresManager::GetProceduresList(const std::string& owner,
+                                          std::vector<std::string>& names) const {
+  auto it = _impl->byOwner.find(owner);
+  if (it == _impl->byOwner.end()) return;
+  names.reserve(names.size() + it->second.size());
+  for (const Procedure* procedure : it->second) names.push_back(procedure->_name);
+}
+
+Procedure* ProceduresManager::GetProcedure(const std::string& owner,
+                                           const std::string& name) const {
+  return _impl->Find(owner, name);
+}
+
+Procedure* ProceduresManager::Register(std::unique_ptr<Procedure> procedure) {
+  if (procedure == nullptr) return nullptr;
+  if (_impl->Find(procedure->_ownerClass, procedure->_name) != nullptr) return nullptr;
+  Procedure* raw = procedure.get();
+  // Room first, so that a failed allocation leaves no index half written.
+  _impl->owned.reserve(_impl->owned.size() + 1);
+  auto entry = _impl->byName.emplace(NameKey{raw->_ownerClass, raw->_name}, raw).first;
+  try {
+    _impl->byOwner[raw->_ownerClass].push_back(raw);
+  } catch (...) {
+    _impl->byName.erase(entry);
+    throw;
+  }
+  _impl->owned.push_back(std::move(procedure));  // cannot throw: reserved
+  raw->_revision = NextRevision();
+  return raw;
+}
+
+VeskProcedure* ProceduresManager::RegisterFunction(const std::string& owner,
+                                                   const std::string& name, bool isStatic,
+                                                   const VarList& params,
+                                                   VeskProcedure::Body body) {
+  if (_impl->Find(owner, name) != nullptr) return nullptr;
+  auto procedure = std::make_unique<VeskProcedure>(owner, name, isStatic, params, std::move(body));
+  VeskProcedure* raw = procedure.get();
+  return Register(std::move(procedure)) != nullptr ? raw : nullptr;
+}
+
+bool ProceduresManager::ChangeParameters(const std::string& owner, const std::string& name,
+                                         const VarList& params, bool isStatic) {
+  Procedure* procedure = _impl->Find(owner, name);
+  if (procedure == nullptr) return false;
+  procedure->_params = params;  // a copy; safe when `params` is its own list
+  procedure->_isStatic = isStatic;
+  procedure->_revision = NextRevision();
+  Announce(procedure);
+  return true;
+}
+
+bool ProceduresManager::Rename(const std::string& owner, const std::string& name,
+                               const std::string& newOwner, const std::string& newName) {
+  Procedure* procedure = _impl->Find(owner, name);
+  if (procedure == nullptr) return false;
+  if (owner == newOwner && name == newName) return true;
+  if (_impl->Find(newOwner, newName) != nullptr) return false;
+  // The arguments may be the procedure's own strings: take copies before
+  // anything of it changes.
+  std::string toOwner = newOwner;
+  std::string toName = newName;
+  const bool sameOwner = procedure->_ownerClass == toOwner;
+  _impl->DropName(procedure);
+  if (!sameOwner) {
+    _impl->DropFromOwner(procedure->_ownerClass, procedure);
+    _impl->byOwner[toOwner].push_back(procedure);
+  }
+  _impl->byName.emplace(NameKey{toOwner, toName}, procedure);
+  procedure->_ownerClass = std::move(toOwner);
+  procedure->_name = std::move(toName);
+  procedure->_revision = NextRevision();
+  Announce(procedure);
+  return true;
+}
+
+bool ProceduresManager::Remove(const std::string& owner, const std::string& name) {
+  Procedure* procedure = _impl->Find(owner, name);
+  if (procedure == nullptr) return false;
+  _impl->Unlist(procedure);
+  Retire(procedure);
+  return true;
+}
+
+void ProceduresManager::RemoveAll() {
+  // Empty the registry first: followers told of the removal may ask it.
+  const std::vector<Procedure*> live = List();
+  _impl->byName.clear();
+  _impl->byOwner.clear();
+  for (Procedure* procedure : live) Retire(procedure);
+}
+
+size_t ProceduresManager::Count() const { return _impl->byName.size(); }
+
+std::vector<Procedure*> ProceduresManager::List(const std::string& owner) const {
+  std::vector<Procedure*> list;
+  if (owner.empty()) {
+    list.reserve(_impl->byName.size());
+    for (const auto& entry : _impl->byOwner) {
+      list.insert(list.end(), entry.second.begin(), entry.second.end());
+    }
+    return list;
+  }
+  auto it = _impl->byOwner.find(owner);
+  if (it != _impl->byOwner.end()) list = it->second;
+  return list;
+}
+
+uint32_t ProceduresManager::NextRevision() {
+  ++gLastRevision;
+  if (gLastRevision == 0) ++gLastRevision;  // 0 stands for "never registered"
+  return gLastRevision;
+}
+
+// REQUIRES: `procedure` was taken out of both indexes.
+void ProceduresManager::Retire(Procedure* procedure) {
+  procedure->_revision = NextRevision();
+  Announce(procedure);
+}
+
+void ProceduresManager::Announce(Procedure* procedure) {
+  if (auto* vesk = dynamic_cast<VeskProcedure*>(procedure)) vesk->NotifyFollowers();
+}
+
+namespace CoreFramework {
+
+template <class T>
+T& Singleton<T>::Instance() {
+  static T instance;
+  return instance;
+}
+
+// Exported through the declaration in the header.
+template class Singleton<ProceduresManager>;
+
+}  // namespace CoreFramework
