@@ -40,10 +40,13 @@ class DRAVIK_API EngineInterface {
                       MessageSink* oldSink = nullptr, void** oldContext = nullptr);
   void Deliver(unsigned level, const char* text) const;
 
-  // The engine-wide render count. It starts at 1 and only grows; a channel
-  // is due once per count (Zyr_Channel::CheckRenderCount).
+  // The engine-wide render count. It starts at 1 and is never 0; a channel
+  // is due once per count (Zyr_Channel::CheckRenderCount), that is whenever
+  // the count differs from the one it last computed for.
   uint32_t GetRenderCount() const { return _renderCount; }
+  // Moves to the next count (after 0xFFFFFFFF comes 1).
   void AdvanceRenderCount();
+  // Sets the count; 0 counts as 1.
   void SetRenderCount(uint32_t count);
 
  private:

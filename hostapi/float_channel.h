@@ -10,6 +10,10 @@
 #include "hostapi/export.h"
 #include "hostapi/zyr_channel.h"
 
+// A new float channel has the value 0 and the type record FloatRecord():
+// no name, type GUID zero and the float channel type as base, so that a
+// "Value" link accepts it until its maker sets its own record (a module's
+// channel gets its module's record from the engine).
 class FLOATCH_API Ubo_FloatChannel : public Zyr_Channel {
  public:
   Ubo_FloatChannel();
@@ -34,6 +38,9 @@ class FLOATCH_API Ubo_FloatChannel : public Zyr_Channel {
   virtual bool GetDefaultFloatSetting();
   virtual void SetDefaultFloatSetting(bool enabled);
 
+  // The record a bare float channel starts with (see above).
+  static ChannelType FloatRecord();
+
   float _value;
 
  protected:
@@ -42,8 +49,17 @@ class FLOATCH_API Ubo_FloatChannel : public Zyr_Channel {
   bool _bUseDefault;
 };
 
+// Type records of the three kinds (TypeRecord()) carry interface version 7
+// and flags 0. Their base type GUIDs are all zero: none of them counts as
+// another kind, so a "Value" link takes a "Value" channel or a channel
+// whose base is the float channel type (such as a procedure-call channel),
+// and never a "Value Vector" or "CoreRef".
+//
+// Loading refuses (false, loader error) a value entry of the wrong size; a
+// missing value entry leaves the value as it was.
+
 // "Value", BE69CCC4-CFC1-4362-AC81-767D199BBFC3: holds one float, saved
-// under "FVAL" after the engine's part.
+// under "FVAL" (4 bytes) after the engine's part.
 class FLOATCH_API Ubo_ValueChannel final : public Ubo_FloatChannel {
  public:
   Ubo_ValueChannel();

@@ -10,6 +10,7 @@
 #define HOSTAPI_ZYR_CHANNEL_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,12 @@
 class ZyrFileSaver;
 class ZyrFileLoader;
 class Zyr_Channel;
+
+// Most links one channel may declare; a larger count or index is refused
+// with a level-1 message.
+inline constexpr int kMaxChildLinks = 65536;
+// Longest channel or group name a saved engine part may hold (bytes).
+inline constexpr uint32_t kMaxSavedNameBytes = 65536;
 
 // Passed through GetChannelFromChannel; the engine's lookup hint.
 struct DRAVIK_API ChildInfo {
@@ -56,17 +63,24 @@ class DRAVIK_API Zyr_List {
   std::vector<GUID> _items;
 };
 
-// A named group of channels.
+// A named group of channels. The group knows its members: destroying it
+// leaves each member without a group, and a destroyed channel leaves its
+// group.
 class DRAVIK_API Zyr_ChannelGroup {
  public:
   explicit Zyr_ChannelGroup(std::string name);
   virtual ~Zyr_ChannelGroup();
+  Zyr_ChannelGroup(const Zyr_ChannelGroup&) = delete;
+  Zyr_ChannelGroup& operator=(const Zyr_ChannelGroup&) = delete;
   // The group's name; never null for this class (subclasses may answer null).
   virtual const char* GetGroupName();
   void SetGroupName(std::string name) { _name = std::move(name); }
+  size_t MemberCount() const { return _members.size(); }
 
  private:
+  friend class Zyr_Channel;
   std::string _name;
+  std::vector<Zyr_Channel*> _members;  // each member's _groupSlot indexes it
 };
 
 // Root of every object a channel module hands the engine.
@@ -84,10 +98,13 @@ class DRAVIK_API Zyr_Channel : public DllInterface {
   // ChannelType() leaves it, `_engine` = globalEngine, a fresh id.
   Zyr_Channel();
   // Copies the name, group, type record and link descriptions; the copy has
-  // its own id, nothing plugged, and is due at the next render count.
+  // its own id, nothing plugged, and is due at the current render count
+  // like any new channel.
   Zyr_Channel(const Zyr_Channel& other);
-  // Assigns name, group, type record and link descriptions; keeps id and
-  // plugged children of *this.
+  // Assigns name, group, type record and link descriptions; keeps id,
+  // engine and plugged children of *this: a child stays in its link while
+  // the new description of that index has the same name and accepts it, and
+  // is otherwise remembered by link name as SetChildCreationCount does.
   Zyr_Channel& operator=(const Zyr_Channel& other);
   // Unplugs this channel from every link that holds it, and its children.
   ~Zyr_Channel() override;
@@ -105,17 +122,29 @@ class DRAVIK_API Zyr_Channel : public DllInterface {
   // Returns false, with the loader's error set, on a damaged engine part.
   virtual bool LoadChannel(ZyrFileLoader& loader, Zyr_ChannelGroup* group);
   virtual void SetChannelInterfaceType(int type);
+  // The channel plugged into link info->_linkIndex; null without `info` or
+  // when that link is empty. `channel` is not used by the base.
   virtual Zyr_Channel* GetChannelFromChannel(Zyr_Channel* channel, ChildInfo* info);
+  // The render count at the last SetTimeStamp (0 before the first).
   virtual uint32_t GetTimeStamp();
   virtual void SetTimeStamp();
+  // Declares the channel types this one needs; the base declares none.
   virtual void DoDependencyInit(Zyr_List* list);
   virtual void CheckIndexNrRemoval(int index);
+  // GetChild(index).
   virtual Zyr_Channel* GetInternalChild(int index);
+  // The host is removing `channel`: it is unplugged from every link of this
+  // channel (and forgotten where remembered by name). `index` is not used.
   virtual void CheckPublicChannelInstanceRemoval(Zyr_Channel* channel, int index);
   virtual void AddMetaData(ZyrFileSaver& saver);
+  // Joins `group` (null: none), leaving the previous one. The group is
+  // referred to, not owned.
   virtual void SetChannelGroup(Zyr_ChannelGroup* group);
+  // The base has none and answers null.
   virtual ChannelFeedback* GetFeedbackClass();
+  // Names the channel's render-count context (null or "" removes it).
   virtual void SetContextRenderCountName(char* name);
+  // The channel's context, or null when it uses the engine's count.
   virtual ContextRenderCount* GetContextRenderCountName();
 
   // ---- names and groups ----
@@ -127,74 +156,121 @@ class DRAVIK_API Zyr_Channel : public DllInterface {
 
   // ---- type record, identity ----
   // Set by whoever creates the channel (the engine does it for module
-  // channels with the record their module's GetType returned).
-  void SetChannelTypeRecord(const ChannelType& type) { _typeRecord = type; }
+  // channels with the record their module's GetType returned). Equal
+  // records are stored once per process and shared by the channels.
+  void SetChannelTypeRecord(const ChannelType& type);
+  // Unique within the process, never 0.
   uint32_t GetChannelId() const { return _id; }
   // Id saved in the last loaded engine part (0 when none was loaded).
   uint32_t GetLoadedChannelId() const { return _loadedId; }
-  // Child ids saved in the last loaded engine part, per link index.
-  const std::vector<uint32_t>& GetLoadedChildIds() const { return _loadedChildIds; }
-  // Group name saved in the last loaded engine part.
-  const std::string& GetLoadedGroupName() const { return _loadedGroupName; }
+  // Child ids saved in the last loaded engine part, per link index (empty
+  // when none was loaded). A host maps them to channels and plugs them.
+  const std::vector<uint32_t>& GetLoadedChildIds() const;
+  // Group name saved in the last loaded engine part ("" when none).
+  const std::string& GetLoadedGroupName() const;
 
   // ---- child links ----
   // Declares the number of link descriptions. 0 empties the list; links
   // whose channel is still plugged remember it by link name, and a later
   // description with the same name and an accepting type gets it back.
+  // A larger count appends ChildCreation() descriptions; a smaller one drops
+  // the links behind it the same way. A negative count counts as 0.
   void SetChildCreationCount(int count);
   // Stores a copy of `creation` as link `index`, growing the list to hold
-  // it. A negative index is ignored.
+  // it (new links in between get ChildCreation()). A channel plugged at
+  // `index` stays when the new description has its name and accepts it, and
+  // is otherwise remembered by name; a remembered channel whose name and
+  // type fit the new description is plugged back. A negative index is
+  // ignored. Equal descriptions are stored once per process.
   void SetChildCreateType(ChildCreation creation, int index);
   int GetChildCreationCount() const { return static_cast<int>(_links.size()); }
-  // The description of link `index`, or null out of range.
-  const ChildCreation* GetChildCreation(int index) const;
+  // The description of link `index`, or null out of range. The record stays
+  // valid for the life of the process.
+  const ChildCreation* GetChildCreation(int index) const {
+    return (index >= 0 && static_cast<size_t>(index) < _links.size())
+               ? _links[static_cast<size_t>(index)].creation
+               : nullptr;
+  }
   // Index of the first link named `name`, or -1.
   int FindChildLink(const char* name) const;
-  // Plugs `child` into link `index` (null unplugs). Fails, changing nothing,
-  // when the index is out of range or the link does not accept the child's
-  // type (its type GUID or base type GUID must equal the link's type GUID).
+  // Plugs `child` into link `index` (null unplugs), replacing what was
+  // plugged there. Fails, changing nothing, when the index is out of range,
+  // the child is this channel, or the link does not accept the child's type
+  // (its type GUID or base type GUID must equal the link's type GUID).
+  // The child is referred to, not owned.
   bool PlugChild(int index, Zyr_Channel* child);
-  Zyr_Channel* GetChild(int index) const;
-  // Whether a link of this description accepts `child`.
+  // The channel plugged into link `index`, or null (empty or out of range).
+  Zyr_Channel* GetChild(int index) const {
+    return (index >= 0 && static_cast<size_t>(index) < _links.size())
+               ? _links[static_cast<size_t>(index)].child
+               : nullptr;
+  }
+  // Channels remembered by link name since the last rebuild of the links,
+  // waiting for a link of that name; ForgetDetachedChildren drops them.
+  size_t DetachedChildCount() const;
+  void ForgetDetachedChildren();
+  // Number of links, over all channels, that hold this channel, counting
+  // the places where it is remembered by link name.
+  size_t ParentLinkCount() const { return _parents.size(); }
+  // Whether a link of this description accepts `child`: the link's type
+  // GUID equals the child's type GUID or base type GUID. The all-zero GUID
+  // stands for "none" and matches nothing.
   static bool LinkAccepts(const ChildCreation& link, Zyr_Channel& child);
 
-  // Records a dependency on channel type `guid` in `list` (ignored if null).
+  // Records a dependency on channel type `guid` in `list` (ignored if null;
+  // a GUID already listed is not added again).
   void AddChannelGuidDepend(GUID guid, Zyr_List* list);
 
  protected:
   // True once per engine render count: the first call for a count answers
-  // true, later calls for the same count false.
-  bool CheckRenderCount();
+  // true, later calls for the same count false. A new channel is due at
+  // the count current when it was made.
+  bool CheckRenderCount() {
+    EngineInterface* engine = _engine ? _engine : globalEngine;
+    const uint32_t now = engine->GetRenderCount();
+    if (_lastRenderCount == now) return false;
+    _lastRenderCount = now;
+    return true;
+  }
 
  public:
   EngineInterface* _engine;
 
  private:
+  // One link: its description (shared, see SetChildCreateType) and the
+  // channel plugged into it. 16 bytes.
   struct Link {
-    ChildCreation creation;
-    Zyr_Channel* child = nullptr;
-  };
-  struct Detached {
-    std::string name;
+    const ChildCreation* creation;
     Zyr_Channel* child;
   };
-  void Unplug(Zyr_Channel* child);
+  // What few channels need: remembered children, the render-count context
+  // and the last loaded engine part. Made on first use.
+  struct Extras;
+  friend class Zyr_ChannelGroup;  // clears _group of its members as it goes
+  Extras& GetExtras();
+  // Empties every link and remembered place that holds `child`; answers how
+  // many there were. The child's _parents are left to the caller.
+  size_t Unplug(Zyr_Channel* child);
+  void SetLinkDescription(size_t index, const ChildCreation* creation);
+  bool LinkIndexAllowed(long long index, const char* what);
   void AddParent(Zyr_Channel* parent);
   void RemoveParent(Zyr_Channel* parent);
+  void Detach(size_t index);
+  void ReattachByName(size_t index);
+  void JoinGroup(Zyr_ChannelGroup* group);
+  void LeaveGroup();
 
   std::string _name;
   Zyr_ChannelGroup* _group;
-  ChannelType _typeRecord;
+  const ChannelType* _typeRecord;  // shared and never freed; never null
   uint32_t _id;
   uint32_t _lastRenderCount;
   uint32_t _timeStamp;
-  std::vector<Link> _links;
-  std::vector<Detached> _detached;
-  std::vector<Zyr_Channel*> _parents;  // one entry per link holding us
-  ContextRenderCount _context;
+  uint32_t _groupSlot;             // index in _group->_members
   uint32_t _loadedId;
-  std::vector<uint32_t> _loadedChildIds;
-  std::string _loadedGroupName;
+  std::vector<Link> _links;
+  std::vector<Zyr_Channel*> _parents;  // one entry per link holding us
+  std::unique_ptr<Extras> _extras;
 };
 
 #endif  // HOSTAPI_ZYR_CHANNEL_H_

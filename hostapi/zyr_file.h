@@ -33,6 +33,15 @@ inline constexpr size_t kZyrFileHeaderSize = 8;
 inline constexpr size_t kZyrRecordHeaderSize = 20;  // GUID + body size
 inline constexpr size_t kZyrEntryHeaderSize = 8;    // tag + block size
 
+// Results of the saver's entry calls.
+inline constexpr int kZyrSaveOk = 0;
+inline constexpr int kZyrSaveOutOfOrder = 1;  // not tag, size, data in turn
+inline constexpr int kZyrSaveNoRecord = 2;    // no record open
+inline constexpr int kZyrSaveOverrun = 3;     // more data than announced
+inline constexpr int kZyrSaveBadTag = 4;      // tag not four characters
+inline constexpr int kZyrSaveTooLarge = 5;    // record over 4 GiB
+inline constexpr int kZyrSaveInError = 6;     // an earlier call failed
+
 class DRAVIK_API ZyrFileSaver {
  public:
   // An empty file in memory: the header only.
@@ -41,7 +50,8 @@ class DRAVIK_API ZyrFileSaver {
   // Opens the record of one channel. An open record is closed first.
   void BeginChannel(const GUID& type);
   // Closes the open record, writing its body size. Returns false when no
-  // record was open or an entry of it was left incomplete.
+  // record was open, an entry of it was left incomplete (the saver is then
+  // in error) or the saver is in error; a record in error is dropped.
   bool EndChannel();
 
   // An entry is SaveTag, then SaveBlockSize, then exactly that many bytes
@@ -53,6 +63,7 @@ class DRAVIK_API ZyrFileSaver {
   int SaveBlockSize(uint32_t size);
   int SaveDataToFile(const void* data, uint32_t size);
 
+  // The first failure, kept until the saver goes.
   bool HasError() const { return !_error.empty(); }
   const std::string& GetError() const { return _error; }
   // The file's bytes so far (the header and every closed record).
@@ -61,16 +72,19 @@ class DRAVIK_API ZyrFileSaver {
 
   // Writes the closed records to `path` through a temporary file in the same
   // folder and a rename, so that `path` is either the old file or the whole
-  // new one. Returns false with *error set on failure.
+  // new one. Returns false with *error set on failure, and refuses a saver
+  // in error (its file would lack a channel).
   bool WriteToFile(const std::string& path, std::string* error) const;
 
  private:
-  void Fail(const std::string& why);
+  int Fail(int code, const std::string& why);
 
-  std::vector<uint8_t> _bytes;
-  size_t _recordStart;   // offset of the open record, or SIZE_MAX
-  size_t _entryRemain;   // bytes the current entry still expects
-  int _entryState;       // 0 none, 1 tag written, 2 size written
+  std::vector<uint8_t> _bytes;   // header and closed records
+  std::vector<uint8_t> _record;  // body of the open record
+  GUID _recordType;
+  bool _recordOpen;
+  uint32_t _entryRemain;  // bytes the current entry still expects
+  int _entryState;        // 0 none, 1 tag written, 2 size written
   size_t _records;
   std::string _error;
 };
@@ -97,10 +111,13 @@ class DRAVIK_API ZyrFileLoader {
   // position stays; an entry that overruns its record also sets the error.
   bool GetInfoIfTag(const char* tag);
   // Copies the current entry's data to `dest` (GetCurrentTagSize bytes).
-  // Returns the number of bytes copied; 0 when there is no current entry.
+  // Returns the number of bytes copied; 0 when there is no current entry or
+  // `dest` is null. REQUIRES: `dest` holds GetCurrentTagSize() bytes.
   int CopyTagDataToPointer(void* dest);
   // Size of the current entry's data, for a caller that checks its field.
-  uint32_t GetCurrentTagSize() const { return _currentSize; }
+  uint32_t GetCurrentTagSize() const { return _hasCurrent ? _currentSize : 0; }
+  // The current entry's data (GetCurrentTagSize bytes), or null when there
+  // is no current entry.
   const uint8_t* GetCurrentTagData() const;
 
   // Whether the position is at the end of the current record.
@@ -113,9 +130,17 @@ class DRAVIK_API ZyrFileLoader {
   size_t RecordEnd() const { return _recordEnd; }
   size_t Position() const { return _pos; }
 
+  // The first error since Open or ClearError. Errors do not stop reading:
+  // a host may skip a damaged channel and go on with the next record.
   bool HasError() const { return !_error.empty(); }
   const std::string& GetError() const { return _error; }
+  // Records an error (a channel's part is damaged); the message gets the
+  // offset of the current record. The first error is kept.
   void SetError(const std::string& why);
+  void ClearError() { _error.clear(); }
+  // Errors recorded so far, kept or not: lets a caller see whether its own
+  // reading found damage.
+  uint32_t ErrorCount() const { return _errorCount; }
   const std::vector<uint8_t>& Bytes() const { return _bytes; }
 
  private:
@@ -127,6 +152,8 @@ class DRAVIK_API ZyrFileLoader {
   size_t _currentData;   // offset of the current entry's data
   uint32_t _currentSize;
   bool _hasCurrent;
+  bool _inRecord;
+  uint32_t _errorCount;
   std::string _error;
 };
 
