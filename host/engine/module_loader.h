@@ -13,6 +13,7 @@
 #ifndef HOST_ENGINE_MODULE_LOADER_H_
 #define HOST_ENGINE_MODULE_LOADER_H_
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,9 @@ struct DRAVIK_API LoadedModule {
   GetTypeFunction getType = nullptr;
   InitDllFunction initDll = nullptr;
   ChannelType type;  // copy of the record GetType returned
+  // False once the module is unloaded; the maker registered in a factory
+  // then makes nothing instead of calling into unloaded code.
+  std::shared_ptr<bool> alive;
 };
 
 class DRAVIK_API ModuleLoader {
@@ -38,12 +42,17 @@ class DRAVIK_API ModuleLoader {
   ModuleLoader& operator=(const ModuleLoader&) = delete;
 
   // Loads one module file and checks it. On success registers its type in
-  // `factory` (when not null) and returns the module; on failure returns
-  // null with *error set to a one-line reason naming the file.
+  // `factory` (when not null) and returns the module, valid until the next
+  // call that loads or unloads; on failure returns null with *error set to
+  // a one-line reason naming the file. A second module of a type already
+  // loaded is refused. Channels the factory makes for the module are the
+  // module's InitDLL result cast to Zyr_Channel (one that is not a channel
+  // is destroyed and nothing is made), with the module's type record.
   const LoadedModule* Load(const std::string& path, ChannelFactory* factory, std::string* error);
   // Loads every "<GUID>.so" file of `dir`, in name order. Returns the number
-  // loaded; reasons for the ones refused are appended to `errors`. A missing
-  // folder is one error.
+  // loaded; reasons for the ones refused are appended to `errors` (when not
+  // null), as is one for every other "*.so" file there. A missing folder is
+  // one error.
   int LoadDirectory(const std::string& dir, ChannelFactory* factory,
                     std::vector<std::string>* errors);
 
@@ -55,7 +64,9 @@ class DRAVIK_API ModuleLoader {
   std::vector<LoadedModule> _modules;
 };
 
-// The modules folder beside the running executable ("<exe dir>/modules").
+// The modules folder beside the running executable ("<exe dir>/modules");
+// "modules" (relative to the working folder) when the executable's path
+// cannot be read.
 DRAVIK_API std::string DefaultModulesDirectory();
 
 #endif  // HOST_ENGINE_MODULE_LOADER_H_
