@@ -5,11 +5,34 @@
 // fills the procedure's inputs from its child links, executes it, writes
 // the outputs back and answers a status as its float value: 0.0 success (or
 // not due), 1.0 no procedure or execution failed, 3.0 inputs not taken.
+//
+// Binding states:
+//   unbound  _procedure null
+//   bound    _procedure set, _procedure->_revision == _prcRevision
+//   stale    _procedure set, revisions differ (the procedure changed or was
+//            retired); the next due evaluation looks it up again by name
+//
+// Child links follow _bStatic and _paramVars: link 0 is "This" (a
+// "CoreRef" channel, the target object) when the procedure is not static,
+// then one link per parameter in list order ("Value" for a float, "Value
+// Vector" for a 3-vector).
+//
+// Saved record, after the engine's part and the modes' "MODE"/"UACN":
+//   "OWNC" string   owner class
+//   "PRCN" string   procedure name
+//   "STTC" uint32   1 static, 0 not
+//   "PRMS" uint32   n, the number of parameters
+//   n times: "TYPE" uint32 (0 float, 1 vector), "MODE" uint32 (1, 2, 3),
+//            "NAME" string
+//
+// All calls come on the engine's thread; nothing here is locked.
 #ifndef PLUGIN_PROCEDURECALL_UBO_VANTIC_PRC_CALL_H_
 #define PLUGIN_PROCEDURECALL_UBO_VANTIC_PRC_CALL_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "hostapi/float_channel.h"
 #include "hostapi/vantic_procedure.h"
@@ -29,66 +52,134 @@ inline constexpr float kPrcStatusOk = 0.0f;
 inline constexpr float kPrcStatusFailed = 1.0f;
 inline constexpr float kPrcStatusInputs = 3.0f;
 
+// Results of UpdatePrc.
+inline constexpr int kUpdatePrcBound = 0;
+inline constexpr int kUpdatePrcNotFound = 3;
+
+// Direction selectors handed to the framework's channel converters.
+inline constexpr unsigned short kPrcDirectionIn = 1;
+inline constexpr unsigned short kPrcDirectionOut = 2;
+
+// Longest parameter name a loaded variable keeps (the framework's field
+// holds 255 characters and the terminator).
+inline constexpr size_t kPrcMaxParamName = kVarNameSize - 1;
+
 extern template class VPC_PLUGIN_API MultiModeChannel<Ubo_FloatChannel, Ubo_VanticPrcCall>;
 
 class VPC_PLUGIN_API Ubo_VanticPrcCall
     : public MultiModeChannel<Ubo_FloatChannel, Ubo_VanticPrcCall>,
       public VeskProcedureUser {
  public:
-  // An unbound channel: empty names, _bStatic true, an empty parameter list
-  // of its own, named "VanticPrcCall_" + the short name of mode 0.
+  // An unbound channel: empty names, _prcRevision 0, _bStatic true, an empty
+  // parameter list of its own. Sets the name prefix "VanticPrcCall_" and
+  // selects mode 0, which builds the type's registry when it is not built
+  // (one mode, "Call"), so the channel is named "VanticPrcCall_Call".
+  // Throws std::bad_alloc when memory runs out (InitDLL turns that into
+  // null).
   Ubo_VanticPrcCall();
-  // The copy has its own parameter list holding copies of the variables,
-  // the same names, and is bound to nothing.
+  // The copy has the same names, static flag, link descriptions (copied by
+  // the engine's part) and its own parameter list holding copies of the
+  // variables. It is bound to nothing and follows no procedure: its first
+  // due evaluation binds it by the names. There is no copy assignment.
   Ubo_VanticPrcCall(const Ubo_VanticPrcCall& other);
   Ubo_VanticPrcCall& operator=(const Ubo_VanticPrcCall&) = delete;
-  // Deletes the parameter list; never the procedure.
+  // Deletes the parameter list; never the procedure. The framework's part
+  // stops following the procedure.
   ~Ubo_VanticPrcCall() override;
 
   // ---- channel interface ----
+  // Writes the engine's and the modes' parts, then the record above.
+  // Returns false, writing nothing of its own, when a base part fails;
+  // otherwise true (the writer's own results are not looked at).
   bool SaveChannel(ZyrFileSaver& saver) override;
+  // Reads the engine's and the modes' parts (false at once when they fail),
+  // then the record above: missing "OWNC"/"PRCN"/"STTC" keep the field, a
+  // missing "PRMS" means no parameter, a missing entry tag keeps the value
+  // of the entry before. Entries of another type than 0 or 1 are reported
+  // and skipped; a count larger than the entries present is reported and
+  // cut. Names longer than kPrcMaxParamName are cut. Then rebuilds the
+  // child links from what was read and names the channel
+  // "<owner> :: <name>". A bound channel is unbound (its next due
+  // evaluation binds by the loaded names). Always true past the bases.
   bool LoadChannel(ZyrFileLoader& loader, Zyr_ChannelGroup* group) override;
+  // Adds one dependency, on the float channel type, to `list` (ignored when
+  // null). The engine's own dependencies are not added.
   void DoDependencyInit(Zyr_List* list) override;
+  // Evaluates when due (see the class comment) and returns the status,
+  // which is also the channel's float value. Not due: 0.0. Never throws out
+  // of a procedure's Execute: a throwing procedure counts as failed (1.0).
   float GetFloat() override;
+  // Registers the type's initial mode set: code 0, "Call", "call".
   void InitializeModes() override;
+  // Does nothing.
   void ModeIsSet() override;
 
   // ---- VeskProcedureUser ----
+  // The followed procedure changed: takes its owner class and name over and
+  // renames the channel. The binding, the parameter list and the links stay.
+  // Ignored while the channel follows no procedure.
   void OnProcedureUpdate() override;
 
   // ---- names ----
-  const std::string& GetPrcOwnerClass() const { return _prcOwnerClass; }
-  void SetPrcOwnerClass(const std::string& owner) { _prcOwnerClass = owner; }
-  const std::string& GetPrcName() const { return _prcName; }
-  void SetPrcName(const std::string& name) { _prcName = name; }
+  // The setters change the stored names only: no renaming, no binding. A
+  // bound channel goes on executing its procedure until it binds again.
+  const std::string& GetPrcOwnerClass() const;
+  void SetPrcOwnerClass(const std::string& owner);
+  const std::string& GetPrcName() const;
+  void SetPrcName(const std::string& name);
 
   // ---- modes and binding ----
-  // Replaces the type's modes by `owner`'s procedures (codes 0, 1, ... in
-  // the framework's order; "dummy" when there are none) and moves this
-  // channel's current mode to the position of its procedure name.
+  // Replaces the type's modes, for every channel of the type, by `owner`'s
+  // procedures: code i and both names = the i-th procedure name, in the
+  // framework's order; one mode 0 "dummy" / "no procedures found..." when
+  // the owner has none. This channel's current mode becomes the position of
+  // its procedure name (the last one when it occurs twice), else stays, or
+  // becomes 999 when it was none. Nothing else of this channel or of the
+  // others changes.
   void PrepareModesList(const std::string& owner);
-  // Looks the procedure up and binds to it. 0 bound, 3 not found (the
-  // channel is then unbound and keeps its names).
+  // Looks the procedure `owner`/`name` up and binds to it. On success
+  // (kUpdatePrcBound): follows it (when it is a VeskProcedure), takes over
+  // its revision, static flag and the two names, renames the channel, and
+  // rebuilds the parameter list and child links when the parameters or the
+  // static flag differ; reports "UpdatingProcedure[owner/name].OK!" at
+  // level 2 (after "CreatingNewSetOfChildLinks!" when rebuilding). When
+  // there is no such procedure (kUpdatePrcNotFound): reports
+  // "...NotFound!" at level 1 and leaves the channel unbound, following
+  // nothing, everything else unchanged.
   int UpdatePrc(const std::string& owner, const std::string& name);
 
   // ---- read-only views for hosts and tests ----
-  Procedure* GetBoundProcedure() const { return _procedure; }
-  uint32_t GetPrcRevision() const { return _prcRevision; }
-  const VarList& GetParamVars() const { return *_paramVars; }
-  bool IsStatic() const { return _bStatic; }
+  Procedure* GetBoundProcedure() const;
+  uint32_t GetPrcRevision() const;
+  // The parameter variables the child links were made for.
+  const VarList& GetParamVars() const;
+  bool IsStatic() const;
 
  private:
   friend class PrcCallTestPeer;
 
+  // True when the child links must be rebuilt for the bound procedure: its
+  // static flag differs from _bStatic, or its parameter list differs from
+  // _paramVars in count or, per position, in type, mode or name (values and
+  // bounds do not count). REQUIRES: _procedure set; otherwise reported
+  // ("_procedure") and false.
   bool ShouldCreateChildLinks() const;
+  // Replaces every declared child link by the links for _bStatic and
+  // _paramVars. A variable mode outside 1 to 3 is reported and its link
+  // made with the link mode of the link before.
   void CreateChildLinks();
+  // Names the channel "<_prcOwnerClass> :: <_prcName>".
   void SetChannelNameFromOwnSetup();
+  // Shows the prefixed `text` at level 1, globally and through _engine.
+  void ReportEvaluationFailure(const char* text);
+  // Forgets the bound procedure and stops following it.
+  void Unbind();
 
   std::string _prcOwnerClass;
   std::string _prcName;
   uint32_t _prcRevision;
-  Procedure* _procedure;
-  VarList* _paramVars;
+  Procedure* _procedure;               // not owned; null when unbound
+  std::unique_ptr<VarList> _paramVars;  // owned; never null
   bool _bStatic;
 };
 

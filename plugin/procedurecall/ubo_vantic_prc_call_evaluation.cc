@@ -1,0 +1,56 @@
+// Ubo_VanticPrcCall: evaluation, and following updates of the procedure.
+#include <string>
+
+#include "plugin/diagnostics/diagnostic_report.h"
+#include "plugin/procedurecall/ubo_vantic_prc_call.h"
+
+float Ubo_VanticPrcCall::GetFloat() {
+  if (!CheckRenderCount()) {
+    Ubo_FloatChannel::SetFloat(kPrcStatusOk);
+    return _value;
+  }
+  // A bound channel costs one comparison here; only an unbound or stale
+  // one looks its procedure up by name.
+  if (_procedure == nullptr || _procedure->_revision != _prcRevision) {
+    if (UpdatePrc(_prcOwnerClass, _prcName) != kUpdatePrcBound) {
+      ReportEvaluationFailure("CannotFindProcedure.Skipping...");
+      Ubo_FloatChannel::SetFloat(kPrcStatusFailed);
+      return _value;
+    }
+  }
+
+  // Each execution works on its own copy of the parameter list.
+  VarList work(_procedure->_params);
+  if (ProcedureForVesk::FromDataChannelToVar(this, &work, kPrcDirectionIn) != 0) {
+    ReportEvaluationFailure("ProcedureForVesk::FromDataChannelToVar()");
+    Ubo_FloatChannel::SetFloat(kPrcStatusInputs);
+    return _value;
+  }
+  int executed;
+  try {
+    executed = _procedure->Execute(work);
+  } catch (...) {
+    executed = -1;  // a throwing procedure has failed; the engine never sees it
+  }
+  if (executed != 0) {
+    ReportEvaluationFailure("_procedure->Execute()");
+    Ubo_FloatChannel::SetFloat(kPrcStatusFailed);
+    return _value;
+  }
+  ProcedureForVesk::FromVarToDataChannel(&work, this, kPrcDirectionOut);
+  Ubo_FloatChannel::SetFloat(kPrcStatusOk);
+  return _value;
+}
+
+void Ubo_VanticPrcCall::ReportEvaluationFailure(const char* text) {
+  const std::string message = GetPrefixedMessage(text);
+  ShowDebugMessageAtLevel(1, message);
+  if (_engine != nullptr) _engine->_showDebugMessage[1](message.c_str());
+}
+
+void Ubo_VanticPrcCall::OnProcedureUpdate() {
+  if (_currentProcedure == nullptr) return;
+  _prcOwnerClass = _currentProcedure->_ownerClass;
+  _prcName = _currentProcedure->_name;
+  SetChannelNameFromOwnSetup();
+}

@@ -1,0 +1,160 @@
+// Binding a channel to a procedure by its two names (UpdatePrc).
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/plugin/procedurecall/prc_call_test_util.h"
+
+namespace prccall_test {
+namespace {
+
+using BindingTest = PrcCallTest;
+
+// Prefix of a new channel's messages.
+constexpr const char kNewPrefix[] = "VanticPrcCall_Call.CGR[].Channel[VanticPrcCall_Call].";
+
+TEST_F(BindingTest, UnknownProcedureGives3AndLeavesTheChannelUnbound) {
+  Ubo_VanticPrcCall ch;
+  ch.SetPrcOwnerClass("Hero");
+  ch.SetPrcName("Jump");
+  EXPECT_EQ(ch.UpdatePrc("Ghost", "Fly"), kUpdatePrcNotFound);
+  EXPECT_EQ(ch.GetBoundProcedure(), nullptr);
+  EXPECT_EQ(ch._currentProcedure, nullptr);
+  EXPECT_EQ(ch.GetPrcOwnerClass(), "Hero");
+  EXPECT_EQ(ch.GetPrcName(), "Jump");
+  EXPECT_STREQ(ch.GetChannelName(), "VanticPrcCall_Call");
+  ASSERT_EQ(_messages.Count(), 1u);
+  EXPECT_EQ(_messages.Last().level, 1u);
+  EXPECT_EQ(_messages.Last().text,
+            std::string(kNewPrefix) + "UpdatingProcedure[Ghost/Fly].NotFound!");
+}
+
+TEST_F(BindingTest, FailedLookupUnbindsABoundChannel) {
+  VeskProcedure* p = Register("Hero", "Jump", false, Params({{"h", VarType_Float, 1}}));
+  Ubo_VanticPrcCall ch;
+  ASSERT_EQ(ch.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);
+  const uint32_t revision = ch.GetPrcRevision();
+  EXPECT_EQ(ch.UpdatePrc("Ghost", "Fly"), kUpdatePrcNotFound);
+  EXPECT_EQ(ch.GetBoundProcedure(), nullptr);
+  EXPECT_EQ(ch._currentProcedure, nullptr);
+  EXPECT_EQ(p->FollowerCount(), 0u);
+  EXPECT_EQ(ch.GetPrcRevision(), revision);
+  EXPECT_EQ(LinkNames(ch), (std::vector<std::string>{"This", "h"}));
+  EXPECT_STREQ(ch.GetChannelName(), "Hero :: Jump");
+}
+
+TEST_F(BindingTest, BindingFollowsRenamesAndMakesLinks) {
+  VeskProcedure* p = Register("Hero", "Jump", false, Params({{"height", VarType_Float, 1}}));
+  Ubo_VanticPrcCall ch;
+  EXPECT_EQ(ch.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);
+  EXPECT_EQ(ch.GetBoundProcedure(), p);
+  EXPECT_EQ(ch._currentProcedure, p);
+  EXPECT_EQ(ch.GetPrcRevision(), p->_revision);
+  EXPECT_EQ(ch.GetPrcOwnerClass(), "Hero");
+  EXPECT_EQ(ch.GetPrcName(), "Jump");
+  EXPECT_FALSE(ch.IsStatic());
+  EXPECT_STREQ(ch.GetChannelName(), "Hero :: Jump");
+  EXPECT_EQ(LinkNames(ch), (std::vector<std::string>{"This", "height"}));
+  ASSERT_EQ(ch.GetParamVars().Count(), 1u);
+  EXPECT_NE(ch.GetParamVars()._vars[0], p->_params._vars[0]);  // a copy
+}
+
+TEST_F(BindingTest, ReportsComeInOrderWithTheirPrefixes) {
+  Register("Hero", "Jump", true, Params({{"h", VarType_Float, 1}}));
+  Ubo_VanticPrcCall ch;
+  ASSERT_EQ(ch.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);
+  ASSERT_EQ(_messages.Count(), 2u);
+  // The link note already shows the new name; the binding report carries
+  // the prefix from before the rename.
+  EXPECT_EQ(_messages.Messages()[0].level, 2u);
+  EXPECT_EQ(_messages.Messages()[0].text,
+            "VanticPrcCall_Call.CGR[].Channel[Hero :: Jump].CreatingNewSetOfChildLinks!");
+  EXPECT_EQ(_messages.Messages()[1].level, 2u);
+  EXPECT_EQ(_messages.Messages()[1].text,
+            std::string(kNewPrefix) + "UpdatingProcedure[Hero/Jump].OK!");
+}
+
+TEST_F(BindingTest, EqualParametersKeepTheLinksButRename) {
+  Register("Hero", "Jump", false, Params({{"h", VarType_Float, 1}, {"d", VarType_Vec3, 3}}));
+  Register("Hero", "Leap", false, Params({{"h", VarType_Float, 1}, {"d", VarType_Vec3, 3}}));
+  Ubo_VanticPrcCall ch;
+  ASSERT_EQ(ch.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);
+  auto value = NewValue(2.0f);
+  ASSERT_TRUE(ch.PlugChild(1, value.get()));
+  const VarBase* kept = ch.GetParamVars()._vars[0];
+  _messages.Clear();
+
+  ASSERT_EQ(ch.UpdatePrc("Hero", "Leap"), kUpdatePrcBound);
+  EXPECT_EQ(_messages.CountContaining("CreatingNewSetOfChildLinks!"), 0u);
+  ASSERT_EQ(_messages.Count(), 1u);
+  EXPECT_EQ(_messages.Last().level, 2u);
+  EXPECT_EQ(_messages.Last().text,
+            "VanticPrcCall_Call.CGR[].Channel[Hero :: Jump].UpdatingProcedure[Hero/Leap].OK!");
+  EXPECT_STREQ(ch.GetChannelName(), "Hero :: Leap");
+  EXPECT_EQ(ch.GetParamVars()._vars[0], kept);
+  EXPECT_EQ(ch.GetChild(1), value.get());
+}
+
+TEST_F(BindingTest, ArgumentsMayBeTheChannelsOwnNames) {
+  Register("Hero", "Jump", true, VarList());
+  Ubo_VanticPrcCall ch;
+  ch.SetPrcOwnerClass("Hero");
+  ch.SetPrcName("Jump");
+  EXPECT_EQ(ch.UpdatePrc(ch.GetPrcOwnerClass(), ch.GetPrcName()), kUpdatePrcBound);
+  EXPECT_EQ(ch.GetPrcOwnerClass(), "Hero");
+  EXPECT_EQ(ch.GetPrcName(), "Jump");
+}
+
+TEST_F(BindingTest, StaticFlagChangeAloneRebuildsTheLinks) {
+  const VarList params = Params({{"h", VarType_Float, 1}});
+  Register("Hero", "Jump", true, params);
+  Ubo_VanticPrcCall ch;
+  ASSERT_EQ(ch.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);
+  EXPECT_EQ(LinkNames(ch), (std::vector<std::string>{"h"}));
+
+  ASSERT_TRUE(Procedures().ChangeParameters("Hero", "Jump", params, false));
+  _messages.Clear();
+  ASSERT_EQ(ch.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);
+  EXPECT_EQ(_messages.CountContaining("CreatingNewSetOfChildLinks!"), 1u);
+  EXPECT_FALSE(ch.IsStatic());
+  EXPECT_EQ(LinkNames(ch), (std::vector<std::string>{"This", "h"}));
+
+  ASSERT_TRUE(Procedures().ChangeParameters("Hero", "Jump", params, true));
+  ASSERT_EQ(ch.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);
+  EXPECT_TRUE(ch.IsStatic());
+  EXPECT_EQ(LinkNames(ch), (std::vector<std::string>{"h"}));
+}
+
+// A procedure users cannot follow.
+class PlainProcedure : public Procedure {
+ public:
+  PlainProcedure() : Procedure("Tool", "Measure", true, VarList()) {}
+  int Execute(VarList&) override { return 0; }
+};
+
+TEST_F(BindingTest, PlainProcedureIsBoundButNotFollowed) {
+  Procedure* p = Procedures().Register(std::make_unique<PlainProcedure>());
+  ASSERT_NE(p, nullptr);
+  Ubo_VanticPrcCall ch;
+  EXPECT_EQ(ch.UpdatePrc("Tool", "Measure"), kUpdatePrcBound);
+  EXPECT_EQ(ch.GetBoundProcedure(), p);
+  EXPECT_EQ(ch._currentProcedure, nullptr);
+}
+
+TEST_F(BindingTest, PercentInNamesIsPrintedLiterally) {
+  Ubo_VanticPrcCall ch;
+  EXPECT_EQ(ch.UpdatePrc("%s%n%x", "100%"), kUpdatePrcNotFound);
+  ASSERT_EQ(_messages.Count(), 1u);
+  EXPECT_NE(_messages.Last().text.find("UpdatingProcedure[%s%n%x/100%].NotFound!"),
+            std::string::npos);
+
+  Register("%d%%", "%n", true, VarList());
+  EXPECT_EQ(ch.UpdatePrc("%d%%", "%n"), kUpdatePrcBound);
+  EXPECT_STREQ(ch.GetChannelName(), "%d%% :: %n");
+  EXPECT_NE(_messages.Last().text.find("UpdatingProcedure[%d%%/%n].OK!"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace prccall_test

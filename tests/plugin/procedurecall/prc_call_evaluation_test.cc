@@ -1,0 +1,261 @@
+// Evaluating a procedure-call channel: binding when needed, inputs,
+// execution, outputs, status; following updates of the procedure.
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/plugin/procedurecall/prc_call_test_util.h"
+
+namespace prccall_test {
+namespace {
+
+// A static procedure "Sum/Add": total (in and out) += step (in); the
+// output vector pos is (total, 2 total, -total). Counts its executions.
+class EvaluationTest : public PrcCallTest {
+ protected:
+  void SetUp() override {
+    PrcCallTest::SetUp();
+    _params = Params({{"step", VarType_Float, 1}, {"total", VarType_Float, 3},
+                      {"pos", VarType_Vec3, 2}});
+    _procedure = Register("Sum", "Add", true, _params, [this](VarList& vars) {
+      ++_executions;
+      if (_result != 0) return _result;
+      if (_throw) throw std::runtime_error("procedure failed");
+      float& total = FloatOf(vars, "total")->_value;
+      total += FloatOf(vars, "step")->_value;
+      VectorOf(vars, "pos")->_value = Vec3{total, 2 * total, -total};
+      return 0;
+    });
+  }
+
+  // Binds the channel and plugs step, total and pos.
+  void Wire() {
+    _ch.SetPrcOwnerClass("Sum");
+    _ch.SetPrcName("Add");
+    ASSERT_EQ(_ch.UpdatePrc("Sum", "Add"), kUpdatePrcBound);
+    ASSERT_TRUE(_ch.PlugChild(0, _step.get()));
+    ASSERT_TRUE(_ch.PlugChild(1, _total.get()));
+    ASSERT_TRUE(_ch.PlugChild(2, _pos.get()));
+    _messages.Clear();
+  }
+
+  float Evaluate() {
+    NextFrame();
+    return _ch.GetFloat();
+  }
+
+  VarList _params;
+  VeskProcedure* _procedure = nullptr;
+  int _executions = 0;
+  int _result = 0;
+  bool _throw = false;
+  std::unique_ptr<Ubo_ValueChannel> _step = NewValue(1.5f);
+  std::unique_ptr<Ubo_ValueChannel> _total = NewValue(0.0f);
+  std::unique_ptr<Ubo_VectorChannel> _pos = NewVector();
+  Ubo_VanticPrcCall _ch;
+};
+
+TEST_F(EvaluationTest, OutputsAreWrittenBackAndFedToTheNextFrame) {
+  Wire();
+  EXPECT_EQ(Evaluate(), kPrcStatusOk);
+  EXPECT_FLOAT_EQ(_total->GetFloat(), 1.5f);
+  EXPECT_EQ(Evaluate(), kPrcStatusOk);
+  EXPECT_FLOAT_EQ(_total->GetFloat(), 3.0f);
+  EXPECT_FLOAT_EQ(_pos->GetVector().x, 3.0f);
+  EXPECT_FLOAT_EQ(_pos->GetVector().y, 6.0f);
+  EXPECT_FLOAT_EQ(_pos->GetVector().z, -3.0f);
+  EXPECT_EQ(_ch._value, kPrcStatusOk);
+  EXPECT_EQ(_executions, 2);
+  EXPECT_EQ(_messages.Count(), 0u);
+  // The procedure's own list is never written.
+  EXPECT_EQ(FloatOf(_procedure->_params, "total")->_value, 0.0f);
+}
+
+TEST_F(EvaluationTest, NotDueGivesZeroWhateverCameBefore) {
+  Ubo_VanticPrcCall unbound;
+  NextFrame();
+  EXPECT_EQ(unbound.GetFloat(), kPrcStatusFailed);
+  _messages.Clear();
+  EXPECT_EQ(unbound.GetFloat(), kPrcStatusOk);  // same render count
+  EXPECT_EQ(unbound._value, kPrcStatusOk);
+  EXPECT_EQ(_messages.Count(), 0u);
+}
+
+TEST_F(EvaluationTest, UnknownProcedureGives1WithThreeReports) {
+  Ubo_VanticPrcCall ch;
+  NextFrame();
+  EXPECT_EQ(ch.GetFloat(), kPrcStatusFailed);
+  const std::string prefix = "VanticPrcCall_Call.CGR[].Channel[VanticPrcCall_Call].";
+  ASSERT_EQ(_messages.Count(), 3u);
+  EXPECT_EQ(_messages.CountAtLevel(1), 3u);
+  EXPECT_EQ(_messages.Messages()[0].text, prefix + "UpdatingProcedure[/].NotFound!");
+  EXPECT_EQ(_messages.Messages()[1].text, prefix + "CannotFindProcedure.Skipping...");
+  EXPECT_EQ(_messages.Messages()[2].text, prefix + "CannotFindProcedure.Skipping...");
+
+  // Every due evaluation tries again.
+  _messages.Clear();
+  NextFrame();
+  EXPECT_EQ(ch.GetFloat(), kPrcStatusFailed);
+  EXPECT_EQ(_messages.Count(), 3u);
+}
+
+TEST_F(EvaluationTest, ReportsGoThroughTheGlobalAndTheChannelsEngine) {
+  EngineInterface own;
+  testing_support::MessageCapture ownMessages(&own);
+  Ubo_VanticPrcCall ch;
+  ch._engine = &own;
+  own.AdvanceRenderCount();
+  NextFrame();
+  EXPECT_EQ(ch.GetFloat(), kPrcStatusFailed);
+  EXPECT_EQ(_messages.CountContaining("CannotFindProcedure.Skipping..."), 1u);
+  EXPECT_EQ(ownMessages.CountContaining("CannotFindProcedure.Skipping..."), 1u);
+  EXPECT_EQ(ownMessages.CountAtLevel(1), ownMessages.Count());
+}
+
+TEST_F(EvaluationTest, InputsNotTakenGive3WithoutExecution) {
+  Wire();
+  ASSERT_TRUE(_ch.PlugChild(0, nullptr));
+  EXPECT_EQ(Evaluate(), kPrcStatusInputs);
+  EXPECT_EQ(_executions, 0);
+  EXPECT_EQ(_messages.Count(), 2u);
+  EXPECT_EQ(_messages.CountAtLevel(1), 2u);
+  EXPECT_EQ(_messages.CountContaining("].ProcedureForVesk::FromDataChannelToVar()"), 2u);
+  // The binding stays: the next frame with the input back executes.
+  ASSERT_TRUE(_ch.PlugChild(0, _step.get()));
+  EXPECT_EQ(Evaluate(), kPrcStatusOk);
+  EXPECT_EQ(_executions, 1);
+}
+
+TEST_F(EvaluationTest, FailedExecutionGives1AndWritesNothingBack) {
+  Wire();
+  _total->SetFloat(10.0f);
+  _result = 5;
+  EXPECT_EQ(Evaluate(), kPrcStatusFailed);
+  EXPECT_EQ(_executions, 1);
+  EXPECT_FLOAT_EQ(_total->GetFloat(), 10.0f);
+  EXPECT_EQ(_messages.CountContaining("]._procedure->Execute()"), 2u);
+  EXPECT_EQ(_messages.Count(), 2u);
+  EXPECT_EQ(_ch.GetBoundProcedure(), _procedure);
+}
+
+TEST_F(EvaluationTest, ThrowingProcedureCountsAsFailed) {
+  Wire();
+  _throw = true;
+  EXPECT_EQ(Evaluate(), kPrcStatusFailed);
+  EXPECT_FLOAT_EQ(_total->GetFloat(), 0.0f);
+  EXPECT_EQ(_messages.CountContaining("]._procedure->Execute()"), 2u);
+  _throw = false;
+  EXPECT_EQ(Evaluate(), kPrcStatusOk);
+}
+
+TEST_F(EvaluationTest, UnboundChannelBindsAtItsFirstDueEvaluation) {
+  _ch.SetPrcOwnerClass("Sum");
+  _ch.SetPrcName("Add");
+  EXPECT_EQ(Evaluate(), kPrcStatusInputs);  // bound, links made, nothing plugged
+  EXPECT_EQ(_ch.GetBoundProcedure(), _procedure);
+  EXPECT_STREQ(_ch.GetChannelName(), "Sum :: Add");
+  EXPECT_EQ(LinkNames(_ch), (std::vector<std::string>{"step", "total", "pos"}));
+}
+
+TEST_F(EvaluationTest, RevisionChangeIsLookedUpAgainWithTheLinksKept) {
+  Wire();
+  ASSERT_EQ(Evaluate(), kPrcStatusOk);
+  ASSERT_TRUE(Procedures().ChangeParameters("Sum", "Add", _params, true));
+  ASSERT_NE(_procedure->_revision, _ch.GetPrcRevision());
+  _messages.Clear();
+  EXPECT_EQ(Evaluate(), kPrcStatusOk);
+  EXPECT_EQ(_ch.GetPrcRevision(), _procedure->_revision);
+  EXPECT_EQ(_messages.CountContaining("UpdatingProcedure[Sum/Add].OK!"), 1u);
+  EXPECT_EQ(_messages.CountContaining("CreatingNewSetOfChildLinks!"), 0u);
+  EXPECT_EQ(_ch.GetChild(1), _total.get());
+  EXPECT_FLOAT_EQ(_total->GetFloat(), 3.0f);
+  // A bound channel does not look up again.
+  _messages.Clear();
+  EXPECT_EQ(Evaluate(), kPrcStatusOk);
+  EXPECT_EQ(_messages.Count(), 0u);
+}
+
+TEST_F(EvaluationTest, RenameIsFollowedWhileTheBindingStays) {
+  Wire();
+  const uint32_t revision = _ch.GetPrcRevision();
+  ASSERT_TRUE(Procedures().Rename("Sum", "Add", "Math", "Accumulate"));
+  EXPECT_EQ(_ch.GetPrcOwnerClass(), "Math");
+  EXPECT_EQ(_ch.GetPrcName(), "Accumulate");
+  EXPECT_STREQ(_ch.GetChannelName(), "Math :: Accumulate");
+  EXPECT_EQ(_ch.GetBoundProcedure(), _procedure);
+  EXPECT_EQ(_ch.GetPrcRevision(), revision);
+  EXPECT_EQ(LinkNames(_ch), (std::vector<std::string>{"step", "total", "pos"}));
+
+  _messages.Clear();
+  EXPECT_EQ(Evaluate(), kPrcStatusOk);
+  EXPECT_EQ(_messages.CountContaining("UpdatingProcedure[Math/Accumulate].OK!"), 1u);
+  EXPECT_EQ(_ch.GetBoundProcedure(), _procedure);
+  EXPECT_FLOAT_EQ(_total->GetFloat(), 1.5f);
+}
+
+TEST_F(EvaluationTest, UpdateWhileFollowingNothingIsIgnored) {
+  _ch.SetPrcOwnerClass("Sum");
+  _ch.OnProcedureUpdate();
+  EXPECT_EQ(_ch.GetPrcOwnerClass(), "Sum");
+  EXPECT_STREQ(_ch.GetChannelName(), "VanticPrcCall_Call");
+}
+
+TEST_F(EvaluationTest, RemovedProcedureGives1) {
+  Wire();
+  ASSERT_EQ(Evaluate(), kPrcStatusOk);
+  ASSERT_TRUE(Procedures().Remove("Sum", "Add"));
+  _messages.Clear();
+  EXPECT_EQ(Evaluate(), kPrcStatusFailed);
+  EXPECT_EQ(_ch.GetBoundProcedure(), nullptr);
+  EXPECT_EQ(_ch._currentProcedure, nullptr);
+  EXPECT_EQ(_messages.CountContaining("UpdatingProcedure[Sum/Add].NotFound!"), 1u);
+  EXPECT_EQ(_messages.CountContaining("CannotFindProcedure.Skipping..."), 2u);
+  EXPECT_EQ(_executions, 1);
+  EXPECT_EQ(LinkNames(_ch), (std::vector<std::string>{"step", "total", "pos"}));
+}
+
+TEST_F(EvaluationTest, NewNamesTakeEffectOnlyAtTheNextBinding) {
+  int other = 0;
+  Register("Sum", "Other", true, _params, [&other](VarList&) {
+    ++other;
+    return 0;
+  });
+  Wire();
+  _ch.SetPrcName("Other");
+  EXPECT_EQ(Evaluate(), kPrcStatusOk);
+  EXPECT_EQ(_executions, 1);
+  EXPECT_EQ(other, 0);
+  ASSERT_TRUE(Procedures().ChangeParameters("Sum", "Add", _params, true));  // stale
+  EXPECT_EQ(Evaluate(), kPrcStatusOk);
+  EXPECT_EQ(other, 1);
+}
+
+// A procedure that is not static runs on the object plugged into "This".
+TEST_F(EvaluationTest, TargetObjectComesThroughThisLink) {
+  VanticObject* car = Procedures().Objects().Create("Car", "red");
+  car->SetFloat("mass", 2.0f);
+  Register("Car", "Weigh", false, Params({{"g", VarType_Float, 1}, {"w", VarType_Float, 2}}),
+           [](VarList& vars) {
+             if (vars._thisObject == nullptr) return 9;
+             FloatOf(vars, "w")->_value =
+                 vars._thisObject->GetFloat("mass") * FloatOf(vars, "g")->_value;
+             return 0;
+           });
+  Ubo_VanticPrcCall ch;
+  ASSERT_EQ(ch.UpdatePrc("Car", "Weigh"), kUpdatePrcBound);
+  auto self = NewCoreRef(car->Id());
+  auto g = NewValue(9.5f);
+  auto w = NewValue();
+  ASSERT_TRUE(ch.PlugChild(0, self.get()));
+  ASSERT_TRUE(ch.PlugChild(1, g.get()));
+  ASSERT_TRUE(ch.PlugChild(2, w.get()));
+  NextFrame();
+  EXPECT_EQ(ch.GetFloat(), kPrcStatusOk);
+  EXPECT_FLOAT_EQ(w->GetFloat(), 19.0f);
+  Procedures().Objects().Remove(car->Id());
+}
+
+}  // namespace
+}  // namespace prccall_test

@@ -1,0 +1,136 @@
+// The procedures of an owner class as the type's modes (PrepareModesList).
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/plugin/procedurecall/prc_call_test_util.h"
+
+namespace prccall_test {
+namespace {
+
+class ModesTest : public PrcCallTest {
+ protected:
+  // Registers static procedures without parameters under `owner`.
+  static void RegisterAll(const std::string& owner, const std::vector<std::string>& names) {
+    for (const std::string& n : names) Register(owner, n, true, VarList());
+  }
+  static std::vector<std::string> ModeNames(Ubo_VanticPrcCall& ch) {
+    std::vector<std::string> names;
+    ch.GetModeNames(names);
+    return names;
+  }
+};
+
+TEST_F(ModesTest, OwnerWithoutProceduresGivesThePlaceholder) {
+  Ubo_VanticPrcCall ch;
+  ch.ClearModes();  // leaves the channel without a mode
+  ASSERT_EQ(ch.GetCurrentMode(), kNoMode);
+  ch.PrepareModesList("Nobody");
+  ASSERT_EQ(ch.GetModeCount(), 1u);
+  EXPECT_EQ(ch.GetModeDescription(0)->ShortName, "dummy");
+  EXPECT_EQ(ch.GetModeDescription(0)->Name, "no procedures found...");
+  EXPECT_EQ(ch.GetCurrentMode(), 999u);
+}
+
+TEST_F(ModesTest, ProceduresBecomeModesInTheFrameworksOrder) {
+  RegisterAll("Hero", {"Walk", "Jump", "Run"});
+  Ubo_VanticPrcCall ch;
+  ch.PrepareModesList("Hero");
+  EXPECT_EQ(ModeNames(ch), (std::vector<std::string>{"Walk", "Jump", "Run"}));
+  EXPECT_EQ(PrcCallTestPeer::ModeOrder(), (std::vector<uint32_t>{0, 1, 2}));
+  for (uint32_t code = 0; code < 3; ++code) {
+    const ModeDescription* d = ch.GetModeDescription(code);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->ShortName, d->Name);
+    EXPECT_TRUE(d->Children.empty());
+  }
+}
+
+TEST_F(ModesTest, CurrentModeMovesToTheChannelsProcedureOnly) {
+  RegisterAll("Hero", {"Walk", "Jump", "Run"});
+  Ubo_VanticPrcCall ch;
+  Ubo_VanticPrcCall other;
+  PrcCallTestPeer::SetCurrentMode(other, 1);
+  ch.SetPrcName("Run");
+  ch.PrepareModesList("Hero");
+  EXPECT_EQ(ch.GetCurrentMode(), 2u);
+  EXPECT_EQ(other.GetCurrentMode(), 1u);
+}
+
+TEST_F(ModesTest, UnlistedNameKeepsASetModeAndGivesNone999) {
+  RegisterAll("Hero", {"Walk", "Jump", "Run"});
+  Ubo_VanticPrcCall set;
+  PrcCallTestPeer::SetCurrentMode(set, 2);
+  set.SetPrcName("Fly");
+  set.PrepareModesList("Hero");
+  EXPECT_EQ(set.GetCurrentMode(), 2u);
+
+  Ubo_VanticPrcCall none;
+  PrcCallTestPeer::SetCurrentMode(none, kNoMode);
+  none.SetPrcName("Fly");
+  none.PrepareModesList("Hero");
+  EXPECT_EQ(none.GetCurrentMode(), 999u);
+}
+
+TEST_F(ModesTest, MatchIsByProcedureNameOnly) {
+  RegisterAll("Hero", {"Walk", "Jump"});
+  RegisterAll("Villain", {"Hide", "Walk"});
+  Ubo_VanticPrcCall ch;
+  ch.SetPrcOwnerClass("Hero");
+  ch.SetPrcName("Walk");
+  ch.PrepareModesList("Villain");
+  EXPECT_EQ(ch.GetCurrentMode(), 1u);
+}
+
+TEST_F(ModesTest, MatchIsExactAndCaseSensitive) {
+  RegisterAll("Hero", {"walk", "Walk "});
+  Ubo_VanticPrcCall ch;
+  PrcCallTestPeer::SetCurrentMode(ch, kNoMode);
+  ch.SetPrcName("Walk");
+  ch.PrepareModesList("Hero");
+  EXPECT_EQ(ch.GetCurrentMode(), 999u);
+}
+
+TEST_F(ModesTest, TwoEqualPreparationsGiveTheSameRegistry) {
+  RegisterAll("Hero", {"Walk", "Jump", "Run"});
+  Ubo_VanticPrcCall ch;
+  ch.PrepareModesList("Hero");
+  const PrcCallModeChannel::ModeMap first = PrcCallTestPeer::Modes();
+  const std::vector<uint32_t> firstOrder = PrcCallTestPeer::ModeOrder();
+  ch.PrepareModesList("Hero");
+  const PrcCallModeChannel::ModeMap& second = PrcCallTestPeer::Modes();
+  ASSERT_EQ(second.size(), first.size());
+  for (const auto& [code, d] : first) {
+    ASSERT_EQ(second.count(code), 1u);
+    EXPECT_EQ(second.at(code).Name, d.Name);
+    EXPECT_EQ(second.at(code).ShortName, d.ShortName);
+    EXPECT_EQ(second.at(code).OrderIndex, d.OrderIndex);
+  }
+  EXPECT_EQ(PrcCallTestPeer::ModeOrder(), firstOrder);
+}
+
+TEST_F(ModesTest, PreparationLeavesNameLinksAndBindingAlone) {
+  Register("Hero", "Jump", false, Params({{"h", VarType_Float, 1}}));
+  Ubo_VanticPrcCall ch;
+  ASSERT_EQ(ch.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);
+  Procedure* bound = ch.GetBoundProcedure();
+  const std::vector<std::string> links = LinkNames(ch);
+  _messages.Clear();
+  ch.PrepareModesList("Nobody");
+  EXPECT_STREQ(ch.GetChannelName(), "Hero :: Jump");
+  EXPECT_EQ(LinkNames(ch), links);
+  EXPECT_EQ(ch.GetBoundProcedure(), bound);
+  EXPECT_EQ(_messages.Count(), 0u);
+}
+
+TEST_F(ModesTest, ChannelsMadeLaterSeeTheReplacedModes) {
+  RegisterAll("Hero", {"Walk", "Jump"});
+  Ubo_VanticPrcCall first;
+  first.PrepareModesList("Hero");
+  Ubo_VanticPrcCall later;  // mode 0 is now "Walk"
+  EXPECT_STREQ(later.GetChannelName(), "VanticPrcCall_Walk");
+}
+
+}  // namespace
+}  // namespace prccall_test

@@ -1,0 +1,165 @@
+// A procedure-call channel as an object: construction, the initial mode
+// set, names, dependency, copying and destruction.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "plugin/entry/entry.h"
+#include "tests/plugin/procedurecall/prc_call_test_util.h"
+
+namespace prccall_test {
+namespace {
+
+using ObjectTest = PrcCallTest;
+
+TEST_F(ObjectTest, NewChannelIsUnboundWithEmptyNames) {
+  Ubo_VanticPrcCall ch;
+  EXPECT_EQ(ch.GetPrcOwnerClass(), "");
+  EXPECT_EQ(ch.GetPrcName(), "");
+  EXPECT_EQ(ch.GetPrcRevision(), 0u);
+  EXPECT_EQ(ch.GetBoundProcedure(), nullptr);
+  EXPECT_EQ(ch._currentProcedure, nullptr);
+  EXPECT_TRUE(ch.IsStatic());
+  EXPECT_EQ(ch.GetParamVars().Count(), 0u);
+  EXPECT_EQ(ch.GetChildCreationCount(), 0);
+  EXPECT_EQ(_messages.Count(), 0u);
+}
+
+TEST_F(ObjectTest, NewChannelHasTheInitialModeAndItsName) {
+  Ubo_VanticPrcCall ch;
+  EXPECT_EQ(ch.GetCurrentMode(), 0u);
+  ASSERT_EQ(ch.GetModeCount(), 1u);
+  const ModeDescription* mode = ch.GetModeDescription(0);
+  ASSERT_NE(mode, nullptr);
+  EXPECT_EQ(mode->ShortName, "Call");
+  EXPECT_EQ(mode->Name, "call");
+  EXPECT_TRUE(mode->Children.empty());
+  EXPECT_STREQ(ch.GetChannelName(), "VanticPrcCall_Call");
+  EXPECT_EQ(ch.GetNamePrefix(), "VanticPrcCall_");
+  EXPECT_EQ(ch.GetModeDescription(), "Name:");
+}
+
+TEST_F(ObjectTest, LastChannelEmptiesTheRegistryAndTheNextRebuildsIt) {
+  {
+    Ubo_VanticPrcCall a;
+    Register("Hero", "Jump", true, VarList());
+    a.PrepareModesList("Hero");
+    EXPECT_EQ(PrcCallTestPeer::Modes().at(0).ShortName, "Jump");
+  }
+  EXPECT_EQ(PrcCallTestPeer::RefCount(), 0u);
+  EXPECT_TRUE(PrcCallTestPeer::Modes().empty());
+  Ubo_VanticPrcCall b;
+  EXPECT_EQ(b.GetModeDescription(0)->ShortName, "Call");
+  EXPECT_STREQ(b.GetChannelName(), "VanticPrcCall_Call");
+}
+
+TEST_F(ObjectTest, DependsOnTheFloatChannelTypeOnly) {
+  Ubo_VanticPrcCall ch;
+  Zyr_List list;
+  ch.DoDependencyInit(&list);
+  ASSERT_EQ(list.Count(), 1u);
+  EXPECT_EQ(list.At(0), FloatGuid());
+  ch.DoDependencyInit(nullptr);  // no list, nothing to record
+}
+
+TEST_F(ObjectTest, SettersChangeTheNamesOnly) {
+  Ubo_VanticPrcCall ch;
+  ch.SetPrcOwnerClass("Hero");
+  ch.SetPrcName("Jump");
+  EXPECT_EQ(ch.GetPrcOwnerClass(), "Hero");
+  EXPECT_EQ(ch.GetPrcName(), "Jump");
+  EXPECT_STREQ(ch.GetChannelName(), "VanticPrcCall_Call");
+  EXPECT_EQ(ch.GetBoundProcedure(), nullptr);
+  EXPECT_EQ(_messages.Count(), 0u);
+}
+
+TEST_F(ObjectTest, ChannelsHaveIndependentParameterLists) {
+  Ubo_VanticPrcCall a;
+  Ubo_VanticPrcCall b;
+  EXPECT_NE(&a.GetParamVars(), &b.GetParamVars());
+  PrcCallTestPeer::ParamVars(a).AddVar(FloatVar("speed", 1));
+  EXPECT_EQ(a.GetParamVars().Count(), 1u);
+  EXPECT_EQ(b.GetParamVars().Count(), 0u);
+}
+
+TEST_F(ObjectTest, InitDllMakesChannelsTheEngineOwns) {
+  DllInterface* made = InitDLL();
+  ASSERT_NE(made, nullptr);
+  auto* ch = dynamic_cast<Ubo_VanticPrcCall*>(made);
+  ASSERT_NE(ch, nullptr);
+  EXPECT_STREQ(ch->GetChannelName(), "VanticPrcCall_Call");
+  DllInterface* other = InitDLL();
+  ASSERT_NE(other, nullptr);
+  EXPECT_NE(&dynamic_cast<Ubo_VanticPrcCall*>(other)->GetParamVars(), &ch->GetParamVars());
+  const uint32_t live = PrcCallTestPeer::RefCount();
+  delete made;  // through the engine's root class
+  delete other;
+  EXPECT_EQ(PrcCallTestPeer::RefCount(), live - 2);
+}
+
+// A list that counts its destructions.
+class CountingVarList : public VarList {
+ public:
+  explicit CountingVarList(int* destroyed) : _destroyed(destroyed) {}
+  ~CountingVarList() override { ++*_destroyed; }
+
+ private:
+  int* _destroyed;
+};
+
+TEST_F(ObjectTest, DestructionDeletesTheParameterListOnceAndNeverTheProcedure) {
+  VeskProcedure* p = Register("Hero", "Jump", true, Params({{"h", VarType_Float, 1}}));
+  int destroyed = 0;
+  {
+    Ubo_VanticPrcCall ch;
+    ASSERT_EQ(ch.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);
+    PrcCallTestPeer::ReplaceParamVars(ch, new CountingVarList(&destroyed));
+    EXPECT_EQ(p->FollowerCount(), 1u);
+  }
+  EXPECT_EQ(destroyed, 1);
+  EXPECT_EQ(Procedures().GetProcedure("Hero", "Jump"), p);
+  EXPECT_EQ(p->FollowerCount(), 0u);
+}
+
+TEST_F(ObjectTest, DestructionThroughTheExtensionInterface) {
+  ChannelExtension<Ubo_FloatChannel>* ext = new Ubo_VanticPrcCall();
+  const uint32_t live = PrcCallTestPeer::RefCount();
+  delete ext;
+  EXPECT_EQ(PrcCallTestPeer::RefCount(), live - 1);
+}
+
+TEST_F(ObjectTest, CopyHasItsOwnCopiesOfTheVariablesAndIsUnbound) {
+  Register("Hero", "Jump", false, Params({{"h", VarType_Float, 1}, {"d", VarType_Vec3, 2}}));
+  Ubo_VanticPrcCall original;
+  ASSERT_EQ(original.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);
+  {
+    Ubo_VanticPrcCall copy(original);
+    EXPECT_EQ(copy.GetPrcOwnerClass(), "Hero");
+    EXPECT_EQ(copy.GetPrcName(), "Jump");
+    EXPECT_FALSE(copy.IsStatic());
+    EXPECT_EQ(copy.GetBoundProcedure(), nullptr);
+    EXPECT_EQ(copy._currentProcedure, nullptr);
+    ASSERT_EQ(copy.GetParamVars().Count(), 2u);
+    EXPECT_NE(copy.GetParamVars()._vars[0], original.GetParamVars()._vars[0]);
+    EXPECT_STREQ(copy.GetParamVars()._vars[1]->Name(), "d");
+    EXPECT_EQ(LinkNames(copy), (std::vector<std::string>{"This", "h", "d"}));
+
+    // The copy binds by its names at its first due evaluation and keeps
+    // the links it was copied with.
+    _messages.Clear();
+    NextFrame();
+    copy.GetFloat();
+    EXPECT_EQ(copy.GetBoundProcedure(), original.GetBoundProcedure());
+    EXPECT_EQ(_messages.CountContaining("CreatingNewSetOfChildLinks!"), 0u);
+
+    PrcCallTestPeer::ParamVars(copy).ClearVars();
+    EXPECT_EQ(original.GetParamVars().Count(), 2u);
+  }
+  EXPECT_EQ(original.GetParamVars().Count(), 2u);
+  EXPECT_EQ(original.GetBoundProcedure(), Procedures().GetProcedure("Hero", "Jump"));
+}
+
+}  // namespace
+}  // namespace prccall_test

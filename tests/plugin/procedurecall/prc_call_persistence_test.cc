@@ -1,0 +1,236 @@
+// Saving and loading a procedure-call channel, and its name.
+#include <cfloat>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/plugin/procedurecall/prc_call_test_util.h"
+
+namespace prccall_test {
+namespace {
+
+using PersistenceTest = PrcCallTest;
+
+// The tags and values of a channel part, numbers as decimal text.
+std::vector<std::pair<std::string, std::string>> Readable(const std::vector<Entry>& part) {
+  std::vector<std::pair<std::string, std::string>> out;
+  for (const Entry& e : part) {
+    const bool text = e.tag == "OWNC" || e.tag == "PRCN" || e.tag == "NAME";
+    out.emplace_back(e.tag, text ? e.Text() : std::to_string(e.U32()));
+  }
+  return out;
+}
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+TEST_F(PersistenceTest, NeverBoundChannelSavesEmptyNamesStaticAndNoParameters) {
+  Ubo_VanticPrcCall ch;
+  const std::vector<uint8_t> file = SaveFile(ch);
+  EXPECT_EQ(Readable(ChannelPart(file)),
+            (Pairs{{"OWNC", ""}, {"PRCN", ""}, {"STTC", "1"}, {"PRMS", "0"}}));
+
+  Ubo_VanticPrcCall loaded;
+  EXPECT_TRUE(LoadFile(file, loaded));
+  EXPECT_EQ(loaded.GetChildCreationCount(), 0);
+  EXPECT_STREQ(loaded.GetChannelName(), " :: ");
+  EXPECT_EQ(_messages.Count(), 0u);
+}
+
+TEST_F(PersistenceTest, BoundChannelSavesItsParameterLayout) {
+  Register("Car", "Drive", false, Params({{"speed", VarType_Float, 1}}));
+  Ubo_VanticPrcCall ch;
+  ASSERT_EQ(ch.UpdatePrc("Car", "Drive"), kUpdatePrcBound);
+  const std::vector<uint8_t> file = SaveFile(ch);
+  EXPECT_EQ(Readable(ChannelPart(file)),
+            (Pairs{{"OWNC", "Car"}, {"PRCN", "Drive"}, {"STTC", "0"}, {"PRMS", "1"},
+                   {"TYPE", "0"}, {"MODE", "1"}, {"NAME", "speed"}}));
+
+  Ubo_VanticPrcCall loaded;
+  ASSERT_TRUE(LoadFile(file, loaded));
+  EXPECT_EQ(loaded.GetPrcOwnerClass(), "Car");
+  EXPECT_EQ(loaded.GetPrcName(), "Drive");
+  EXPECT_FALSE(loaded.IsStatic());
+  EXPECT_EQ(loaded.GetBoundProcedure(), nullptr);
+  ASSERT_EQ(loaded.GetParamVars().Count(), 1u);
+  auto* speed = dynamic_cast<const VarFloat*>(loaded.GetParamVars()._vars[0]);
+  ASSERT_NE(speed, nullptr);
+  EXPECT_STREQ(speed->Name(), "speed");
+  EXPECT_EQ(speed->Type(), VarType_Float);
+  EXPECT_EQ(speed->Mode(), 1);
+  EXPECT_EQ(speed->_value, 0.0f);
+  EXPECT_EQ(speed->_min, FLT_MIN);
+  EXPECT_EQ(speed->_max, FLT_MAX);
+  EXPECT_EQ(LinkNames(loaded), (std::vector<std::string>{"This", "speed"}));
+  EXPECT_EQ(Links(loaded)[1].linkIndex, 1);
+  EXPECT_STREQ(loaded.GetChannelName(), "Car :: Drive");
+}
+
+TEST_F(PersistenceTest, VectorParametersLoadWithFixedValueAndBounds) {
+  const std::vector<uint8_t> file = RecordBuilder()
+                                        .Text("OWNC", "Car")
+                                        .Text("PRCN", "Steer")
+                                        .U32("STTC", 1)
+                                        .U32("PRMS", 1)
+                                        .Param(1, 3, "dir")
+                                        .File();
+  Ubo_VanticPrcCall ch;
+  ASSERT_TRUE(LoadFile(file, ch));
+  ASSERT_EQ(ch.GetParamVars().Count(), 1u);
+  auto* dir = dynamic_cast<const VarVec3*>(ch.GetParamVars()._vars[0]);
+  ASSERT_NE(dir, nullptr);
+  EXPECT_EQ(dir->Mode(), 3);
+  EXPECT_EQ(dir->_value.x, 0.0f);
+  EXPECT_EQ(dir->_min.y, FLT_MIN);
+  EXPECT_EQ(dir->_max.z, FLT_MAX);
+  EXPECT_EQ(Links(ch)[0].typeName, "Value Vector");
+  EXPECT_EQ(Links(ch)[0].linkMode, kLinkModeInputOutput);
+}
+
+TEST_F(PersistenceTest, UnknownTypeIsReportedAndSkipped) {
+  const std::vector<uint8_t> file = RecordBuilder()
+                                        .Text("OWNC", "Car")
+                                        .Text("PRCN", "Drive")
+                                        .U32("STTC", 1)
+                                        .U32("PRMS", 3)
+                                        .Param(0, 1, "a")
+                                        .Param(2, 1, "b")
+                                        .Param(1, 2, "c")
+                                        .File();
+  Ubo_VanticPrcCall ch;
+  ASSERT_TRUE(LoadFile(file, ch));
+  EXPECT_EQ(LinkNames(ch), (std::vector<std::string>{"a", "c"}));
+  ASSERT_EQ(ch.GetParamVars().Count(), 2u);
+  EXPECT_EQ(_messages.Count(), 1u);
+  EXPECT_EQ(_messages.CountAtLevel(1), 1u);
+  EXPECT_EQ(_messages.Last().text, "Ubo_VanticPrcCall::LoadChannel().var->Type()");
+
+  // Saving again writes what was kept.
+  EXPECT_EQ(Readable(ChannelPart(SaveFile(ch))),
+            (Pairs{{"OWNC", "Car"}, {"PRCN", "Drive"}, {"STTC", "1"}, {"PRMS", "2"},
+                   {"TYPE", "0"}, {"MODE", "1"}, {"NAME", "a"},
+                   {"TYPE", "1"}, {"MODE", "2"}, {"NAME", "c"}}));
+}
+
+TEST_F(PersistenceTest, MissingStaticFlagKeepsTheChannelsFlag) {
+  const std::vector<uint8_t> file =
+      RecordBuilder().Text("OWNC", "Car").Text("PRCN", "Drive").U32("PRMS", 1).Param(0, 1, "a")
+          .File();
+  Ubo_VanticPrcCall ch;
+  ASSERT_TRUE(LoadFile(file, ch));
+  EXPECT_TRUE(ch.IsStatic());
+  EXPECT_EQ(LinkNames(ch), (std::vector<std::string>{"a"}));
+}
+
+TEST_F(PersistenceTest, MissingCountMeansNoParameters) {
+  const std::vector<uint8_t> file =
+      RecordBuilder().Text("OWNC", "Car").Text("PRCN", "Drive").U32("STTC", 0).File();
+  Ubo_VanticPrcCall ch;
+  PrcCallTestPeer::ParamVars(ch).AddVar(FloatVar("old", 1));
+  ASSERT_TRUE(LoadFile(file, ch));
+  EXPECT_EQ(ch.GetParamVars().Count(), 0u);
+  EXPECT_EQ(LinkNames(ch), (std::vector<std::string>{"This"}));
+}
+
+TEST_F(PersistenceTest, MissingEntryTagsKeepTheEntryBefore) {
+  const std::vector<uint8_t> file = RecordBuilder()
+                                        .U32("STTC", 1)
+                                        .U32("PRMS", 2)
+                                        .Param(1, 2, "v")
+                                        .Text("NAME", "w")  // type and mode as before
+                                        .File();
+  Ubo_VanticPrcCall ch;
+  ASSERT_TRUE(LoadFile(file, ch));
+  EXPECT_EQ(LinkNames(ch), (std::vector<std::string>{"v", "w"}));
+  EXPECT_EQ(ch.GetParamVars()._vars[1]->Type(), VarType_Vec3);
+  EXPECT_EQ(ch.GetParamVars()._vars[1]->Mode(), 2);
+}
+
+TEST_F(PersistenceTest, SaveAfterLoadWritesTheSameChannelPart) {
+  const std::vector<uint8_t> file = RecordBuilder()
+                                        .Text("OWNC", "Car")
+                                        .Text("PRCN", "Drive")
+                                        .U32("STTC", 7)  // any non-zero is static
+                                        .U32("PRMS", 2)
+                                        .Param(0, 3, "speed")
+                                        .Param(1, 2, "where")
+                                        .File();
+  Ubo_VanticPrcCall ch;
+  ASSERT_TRUE(LoadFile(file, ch));
+  std::vector<Entry> expected = ChannelPart(file);
+  expected[2] = Entry{"STTC", {1, 0, 0, 0}};
+  const std::vector<Entry> saved = ChannelPart(SaveFile(ch));
+  ASSERT_EQ(saved.size(), expected.size());
+  for (size_t i = 0; i < saved.size(); ++i) {
+    EXPECT_EQ(saved[i].tag, expected[i].tag);
+    EXPECT_EQ(saved[i].data, expected[i].data);
+  }
+}
+
+TEST_F(PersistenceTest, DamagedCountStopsAtTheLastEntry) {
+  const std::vector<uint8_t> file = RecordBuilder()
+                                        .Text("OWNC", "Car")
+                                        .Text("PRCN", "Drive")
+                                        .U32("STTC", 1)
+                                        .U32("PRMS", 0xFFFFFFFFu)
+                                        .Param(0, 1, "only")
+                                        .File();
+  Ubo_VanticPrcCall ch;
+  EXPECT_TRUE(LoadFile(file, ch));
+  EXPECT_EQ(LinkNames(ch), (std::vector<std::string>{"only"}));
+  ASSERT_EQ(_messages.Count(), 1u);
+  EXPECT_EQ(_messages.Last().level, 1u);
+  EXPECT_EQ(_messages.Last().text,
+            "Ubo_VanticPrcCall::LoadChannel().ParametersMissing.Read[1].Saved[4294967295]");
+}
+
+TEST_F(PersistenceTest, LongNamesAreCutAndPercentStaysLiteral) {
+  const std::string longName = "%s" + std::string(400, 'p');
+  const std::vector<uint8_t> file = RecordBuilder()
+                                        .Text("OWNC", "C%n")
+                                        .Text("PRCN", "D%s")
+                                        .U32("STTC", 1)
+                                        .U32("PRMS", 1)
+                                        .Param(0, 1, longName)
+                                        .File();
+  Ubo_VanticPrcCall ch;
+  ASSERT_TRUE(LoadFile(file, ch));
+  EXPECT_EQ(std::string(ch.GetParamVars()._vars[0]->Name()), longName.substr(0, 255));
+  EXPECT_EQ(LinkNames(ch), (std::vector<std::string>{longName.substr(0, 99)}));
+  EXPECT_STREQ(ch.GetChannelName(), "C%n :: D%s");
+}
+
+TEST_F(PersistenceTest, LoadingUnbindsSoTheLoadedNamesAreBoundNext) {
+  Register("Car", "Drive", true, Params({{"speed", VarType_Float, 1}}));
+  int flown = 0;
+  Register("Plane", "Fly", true, VarList(), [&flown](VarList&) {
+    ++flown;
+    return 0;
+  });
+  Ubo_VanticPrcCall ch;
+  ASSERT_EQ(ch.UpdatePrc("Car", "Drive"), kUpdatePrcBound);
+  const std::vector<uint8_t> file =
+      RecordBuilder().Text("OWNC", "Plane").Text("PRCN", "Fly").U32("STTC", 1).U32("PRMS", 0)
+          .File();
+  ASSERT_TRUE(LoadFile(file, ch));
+  EXPECT_EQ(ch.GetBoundProcedure(), nullptr);
+  EXPECT_EQ(ch._currentProcedure, nullptr);
+  NextFrame();
+  EXPECT_EQ(ch.GetFloat(), kPrcStatusOk);
+  EXPECT_EQ(flown, 1);
+  EXPECT_EQ(ch.GetBoundProcedure(), Procedures().GetProcedure("Plane", "Fly"));
+}
+
+TEST_F(PersistenceTest, LoadedLinksAreKeptWhenTheProcedureStillMatches) {
+  Register("Car", "Drive", false, Params({{"speed", VarType_Float, 1}}));
+  Ubo_VanticPrcCall ch;
+  ASSERT_EQ(ch.UpdatePrc("Car", "Drive"), kUpdatePrcBound);
+  const std::vector<uint8_t> file = SaveFile(ch);
+  Ubo_VanticPrcCall loaded;
+  ASSERT_TRUE(LoadFile(file, loaded));
+  _messages.Clear();
+  ASSERT_EQ(loaded.UpdatePrc("Car", "Drive"), kUpdatePrcBound);
+  EXPECT_EQ(_messages.CountContaining("CreatingNewSetOfChildLinks!"), 0u);
+}
+
+}  // namespace
+}  // namespace prccall_test
