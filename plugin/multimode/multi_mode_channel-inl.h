@@ -1,0 +1,397 @@
+// Member definitions of MultiModeChannel<Base, Derived>. Included at the end
+// of multi_mode_channel.h; not to be included on its own.
+#ifndef PLUGIN_MULTIMODE_MULTI_MODE_CHANNEL_INL_H_
+#define PLUGIN_MULTIMODE_MULTI_MODE_CHANNEL_INL_H_
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "plugin/diagnostics/diagnostic_report.h"
+
+// ---- the registry of each instantiation ----
+// A type may give its registry explicit specializations instead, defined
+// where its module's static objects are (the procedure-call channel does).
+
+template <class Base, class Derived>
+typename MultiModeChannel<Base, Derived>::ModeMap MultiModeChannel<Base, Derived>::_modes{};
+template <class Base, class Derived>
+std::vector<uint32_t> MultiModeChannel<Base, Derived>::_modeOrder{};
+template <class Base, class Derived>
+std::vector<std::vector<ChildCreation>> MultiModeChannel<Base, Derived>::_tempLinks{};
+template <class Base, class Derived>
+uint32_t MultiModeChannel<Base, Derived>::_refCount = 0;
+template <class Base, class Derived>
+bool MultiModeChannel<Base, Derived>::_bModesInitialized = false;
+
+// ---- report heads ----
+
+template <class Base, class Derived>
+std::string MultiModeChannel<Base, Derived>::ReportHead(const char* operation) {
+  std::string head = "MultiModeChannel<class ";
+  head += ChannelClassName<Base>::kName;
+  head += ",class ";
+  head += ChannelClassName<Derived>::kName;
+  head += ">::";
+  head += operation;
+  return head;
+}
+
+// ---- construction, copy, destruction ----
+
+template <class Base, class Derived>
+MultiModeChannel<Base, Derived>::MultiModeChannel()
+    : Base(),
+      ChannelExtension<Base>(),
+      _currentMode(kNoMode),
+      _initMode(0),
+      _modeDescription("Mode:"),
+      _namePrefix(),
+      _bUseAutoChannelName(true),
+      _bApplySameMode(true),
+      _bAutoSetModeOnLoad(true),
+      _loadedMode(kNoMode) {
+  this->CE_SetSelf(this);
+  this->SetChildCreationCount(0);
+  ++_refCount;
+}
+
+template <class Base, class Derived>
+MultiModeChannel<Base, Derived>::MultiModeChannel(const MultiModeChannel& other)
+    : Base(other),
+      ChannelExtension<Base>(other),
+      _currentMode(other._currentMode),
+      _initMode(other._initMode),
+      _modeDescription(other._modeDescription),
+      _namePrefix(other._namePrefix),
+      _bUseAutoChannelName(other._bUseAutoChannelName),
+      _bApplySameMode(other._bApplySameMode),
+      _bAutoSetModeOnLoad(other._bAutoSetModeOnLoad),
+      _loadedMode(other._loadedMode) {
+  ++_refCount;
+}
+
+template <class Base, class Derived>
+MultiModeChannel<Base, Derived>& MultiModeChannel<Base, Derived>::operator=(
+    const MultiModeChannel& other) {
+  Base::operator=(other);
+  ChannelExtension<Base>::operator=(other);
+  _currentMode = other._currentMode;
+  _initMode = other._initMode;
+  _modeDescription = other._modeDescription;
+  _namePrefix = other._namePrefix;
+  _bUseAutoChannelName = other._bUseAutoChannelName;
+  _bApplySameMode = other._bApplySameMode;
+  _bAutoSetModeOnLoad = other._bAutoSetModeOnLoad;
+  _loadedMode = other._loadedMode;
+  return *this;
+}
+
+template <class Base, class Derived>
+MultiModeChannel<Base, Derived>::~MultiModeChannel() {
+  if (_refCount == 0) {
+    // Cannot happen while every constructor counts its instance; the count
+    // stays at 0 rather than wrapping around.
+    ReportAssertionFailure(ReportHead("~MultiModeChannel").c_str(), "_refCount>0");
+    return;
+  }
+  --_refCount;
+  if (_refCount == 0) ClearModes();
+}
+
+// ---- registry ----
+
+template <class Base, class Derived>
+void MultiModeChannel<Base, Derived>::InitMode(uint32_t mode) {
+  // Set even for a refused code, so that links declared next do not land in
+  // the list of the mode collected before.
+  _initMode = mode;
+  if (mode > kMaxModeCode) {
+    ReportDetail(ReportHead("InitMode").c_str(), "ModeCodeTooLarge.Mode[%u]", mode);
+    return;
+  }
+  if (_tempLinks.size() <= mode) _tempLinks.resize(static_cast<size_t>(mode) + 1);
+}
+
+template <class Base, class Derived>
+void MultiModeChannel<Base, Derived>::AddMode(uint32_t mode, const std::string& shortName,
+                                              const std::string& name) {
+  const std::string head = ReportHead("AddMode");
+  if (mode > kMaxModeCode) {
+    ReportDetail(head.c_str(), "ModeCodeTooLarge.Mode[%u]", mode);
+    return;
+  }
+  if (shortName.empty()) ReportAssertionFailure(head.c_str(), "shortName.size()>0");
+  if (name.empty()) ReportAssertionFailure(head.c_str(), "name.size()>0");
+  if (_modes.find(mode) == _modes.end()) InitMode(mode);
+
+  ModeDescription description;
+  description.Name = name;
+  description.ShortName = shortName;
+  description.Children = _tempLinks.at(mode);  // std::out_of_range passes through
+  description.OrderIndex = static_cast<uint32_t>(_modes.size());
+
+  try {
+    if (!_modes.emplace(mode, std::move(description)).second) {
+      throw std::invalid_argument(
+          FormatDetail(head.c_str(), "ModeAlreadyExists.Mode[%u]", mode));
+    }
+  } catch (...) {
+    // A refused registration keeps the first description and leaves the
+    // display order alone, so both tables keep one entry per mode.
+    return;
+  }
+  _modeOrder.push_back(mode);
+  if (_modes.size() == 1 && _currentMode == kNoMode) _currentMode = 0;
+}
+
+template <class Base, class Derived>
+void MultiModeChannel<Base, Derived>::BuildModesList(bool force) {
+  if (force) {
+    _bModesInitialized = false;
+  } else if (_bModesInitialized) {
+    return;
+  }
+  _tempLinks.clear();
+  InitializeModes();
+  _tempLinks.clear();
+  _bModesInitialized = true;
+}
+
+template <class Base, class Derived>
+void MultiModeChannel<Base, Derived>::ClearModes() {
+  _bModesInitialized = false;
+  _tempLinks.clear();
+  _modes.clear();
+  _modeOrder.clear();
+  _currentMode = kNoMode;
+  this->SetChildCreationCount(0);
+}
+
+template <class Base, class Derived>
+uint32_t MultiModeChannel<Base, Derived>::GetModeCount() {
+  return static_cast<uint32_t>(_modes.size());
+}
+
+template <class Base, class Derived>
+uint32_t MultiModeChannel<Base, Derived>::GetModeFromIndex(uint32_t index) {
+  if (index >= _modeOrder.size()) {
+    ReportAssertionFailure(ReportHead("GetModeFromIndex").c_str(), "index<_modeOrder.size()");
+    return kNoMode;
+  }
+  return _modeOrder[index];
+}
+
+template <class Base, class Derived>
+uint32_t MultiModeChannel<Base, Derived>::GetIndexFromMode(uint32_t mode) {
+  const auto found = _modes.find(mode);
+  return found != _modes.end() ? found->second.OrderIndex : 0;
+}
+
+template <class Base, class Derived>
+bool MultiModeChannel<Base, Derived>::IsModeValid(uint32_t mode) {
+  return _modes.find(mode) != _modes.end();
+}
+
+template <class Base, class Derived>
+const ModeDescription* MultiModeChannel<Base, Derived>::GetModeDescription(uint32_t mode) const {
+  const auto found = _modes.find(mode);
+  if (found == _modes.end()) {
+    ReportDetail(ReportHead("GetModeDescription").c_str(), "ModeNotRecognized.Mode[%u]", mode);
+    return nullptr;
+  }
+  return &found->second;
+}
+
+template <class Base, class Derived>
+void MultiModeChannel<Base, Derived>::GetModeNames(std::vector<std::string>& names) {
+  const std::string head = ReportHead("GetModeNames");
+  if (_modes.empty()) ReportAssertionFailure(head.c_str(), "_modes.size()>0");
+  for (const uint32_t code : _modeOrder) {
+    const auto it = _modes.find(code);
+    if (it == _modes.end()) {
+      ReportAssertionFailure(head.c_str(), "it!=_modes.end()");
+      continue;
+    }
+    names.push_back(it->second.Name);
+  }
+}
+
+// ---- selection and links ----
+
+template <class Base, class Derived>
+void MultiModeChannel<Base, Derived>::SetCurrentMode(uint32_t mode) {
+  BuildModesList(false);
+  const auto found = _modes.find(mode);
+  if (found == _modes.end()) {
+    const std::string detail =
+        FormatDetail(ReportHead("SetCurrentMode").c_str(), "InvalidMode[%u]", mode);
+    ShowDebugMessageAtLevel(1, GetPrefixedMessage(detail.c_str()));
+    return;
+  }
+  this->SetChildCreationCount(0);
+  const std::vector<ChildCreation>& children = found->second.Children;
+  for (size_t i = 0; i < children.size(); ++i) {
+    ChildCreation link = children[i];
+    if (link.LinkIndex >= 0) link.LinkIndex = static_cast<int32_t>(i);
+    this->SetChildCreateType(link, static_cast<int>(i));
+  }
+  this->CE_SetSelf(this);
+  _currentMode = mode;
+  ModeIsSet();
+  if (_bUseAutoChannelName) SetAutoChannelName();
+}
+
+template <class Base, class Derived>
+void MultiModeChannel<Base, Derived>::SetCurrentModeFromIndex(uint32_t orderIndex) {
+  const std::string head = ReportHead("SetCurrentModeFromIndex");
+  if (orderIndex >= _modeOrder.size()) {
+    ReportAssertionFailure(head.c_str(), "orderIndex < _modeOrder.size()");
+    return;
+  }
+  const uint32_t mode = _modeOrder[orderIndex];
+  if (_modes.find(mode) == _modes.end()) {
+    ReportAssertionFailure(head.c_str(), "it!=_modes.end()");
+    return;
+  }
+  SetCurrentMode(mode);
+}
+
+template <class Base, class Derived>
+void MultiModeChannel<Base, Derived>::CreateLink(GUID TypeGuid, const char* TypeName,
+                                                 const char* Name, int LinkMode,
+                                                 bool NoLinkIndex) {
+  const std::string head = ReportHead("CreateLink");
+  if (TypeName == nullptr) ReportAssertionFailure(head.c_str(), "TypeName");
+  if (Name == nullptr) ReportAssertionFailure(head.c_str(), "Name");
+  if (TypeName == nullptr || Name == nullptr) return;
+
+  ChildCreation link;
+  link.Type._typeGuid = TypeGuid;
+  CheckedStringCopy(link.Type._name, sizeof(link.Type._name), TypeName);
+  link.LinkIndex = NoLinkIndex ? -1 : 0;
+  CheckedStringCopy(link.LinkName, sizeof(link.LinkName), Name);
+  link.LinkMode = LinkMode;
+
+  const size_t position = _tempLinks.at(_initMode).size();  // std::out_of_range passes through
+  this->SetChildLinkName(static_cast<unsigned int>(position), Name);
+  if (_tempLinks.size() <= _initMode) {
+    ReportAssertionFailure(head.c_str(), "_tempLinks.size() > _initMode");
+  }
+  _tempLinks.at(_initMode).push_back(link);
+}
+
+template <class Base, class Derived>
+const char* MultiModeChannel<Base, Derived>::GetChildLinkName(unsigned int link) {
+  BuildModesList(false);
+  const std::string head = ReportHead("GetChildLinkName");
+  const auto found = _modes.find(_currentMode);
+  if (found == _modes.end()) {
+    ReportAssertionFailure(head.c_str(), "found != _modes.end()");
+    return "";
+  }
+  const ModeDescription& desc = found->second;
+  if (link >= desc.Children.size()) {
+    ReportAssertionFailure(head.c_str(), "link < desc.Children.size()");
+    return "";
+  }
+  return desc.Children[link].LinkName;
+}
+
+template <class Base, class Derived>
+void MultiModeChannel<Base, Derived>::OnClickedOK() {}
+
+template <class Base, class Derived>
+void MultiModeChannel<Base, Derived>::ModeIsSet() {}
+
+// ---- naming and prefixed messages ----
+
+template <class Base, class Derived>
+void MultiModeChannel<Base, Derived>::SetAutoChannelName() {
+  std::string name = _namePrefix;
+  const ModeDescription* description = GetModeDescription(_currentMode);
+  if (description != nullptr) {
+    name += description->ShortName;
+  } else {
+    name += FormatTempString("UnknownMode[%u]", _currentMode);
+  }
+  this->SetChannelName(name.c_str());
+}
+
+template <class Base, class Derived>
+const std::string MultiModeChannel<Base, Derived>::GetPrefixedMessage(const char* message) {
+  if (message == nullptr) {
+    ReportAssertionFailure(ReportHead("GetPrefixedMessage").c_str(), "message");
+  }
+  std::string result;
+  const ModeDescription* description = GetModeDescription(_currentMode);
+  if (description != nullptr) {
+    result += _namePrefix;
+    result += description->ShortName;
+    result += '.';
+  }
+  const char* group = GetChannelGroupName(this);
+  const char* channel = this->GetChannelName();
+  result += "CGR[";
+  result += group != nullptr ? group : "null";
+  result += "].Channel[";
+  result += channel != nullptr ? channel : "null";
+  result += "].";
+  if (message != nullptr) result += message;
+  return result;
+}
+
+template <class Base, class Derived>
+const std::string MultiModeChannel<Base, Derived>::GetPrefixedMessage(std::string message) {
+  return GetPrefixedMessage(message.c_str());
+}
+
+// ---- persistence ----
+
+template <class Base, class Derived>
+bool MultiModeChannel<Base, Derived>::SaveChannel(ZyrFileSaver& saver) {
+  if (!Base::SaveChannel(saver)) return false;
+  // "MODE": _currentMode, 4 bytes little-endian.
+  const uint8_t mode[4] = {static_cast<uint8_t>(_currentMode), static_cast<uint8_t>(_currentMode >> 8),
+                           static_cast<uint8_t>(_currentMode >> 16),
+                           static_cast<uint8_t>(_currentMode >> 24)};
+  saver.SaveTag("MODE");
+  saver.SaveBlockSize(sizeof(mode));
+  saver.SaveDataToFile(mode, sizeof(mode));
+  // "UACN": _bUseAutoChannelName, 1 byte, 0 or 1.
+  const uint8_t useAutoName = _bUseAutoChannelName ? 1 : 0;
+  saver.SaveTag("UACN");
+  saver.SaveBlockSize(sizeof(useAutoName));
+  saver.SaveDataToFile(&useAutoName, sizeof(useAutoName));
+  return true;
+}
+
+template <class Base, class Derived>
+bool MultiModeChannel<Base, Derived>::LoadChannel(ZyrFileLoader& loader, Zyr_ChannelGroup* group) {
+  if (!Base::LoadChannel(loader, group)) return false;
+  const std::string head = ReportHead("LoadChannel");
+  // A block of another size than the field's is refused, as if missing.
+  auto blockFits = [&](const char* tag, uint32_t size) {
+    if (loader.GetCurrentTagSize() == size) return true;
+    ReportDetail(head.c_str(), "BadBlockSize.Tag[%s].Size[%u]", tag, loader.GetCurrentTagSize());
+    return false;
+  };
+  _loadedMode = 0;
+  if (loader.GetInfoIfTag("MODE") && blockFits("MODE", 4)) {
+    uint8_t mode[4];
+    loader.CopyTagDataToPointer(mode);
+    _loadedMode = uint32_t{mode[0]} | (uint32_t{mode[1]} << 8) | (uint32_t{mode[2]} << 16) |
+                  (uint32_t{mode[3]} << 24);
+  }
+  if (loader.GetInfoIfTag("UACN") && blockFits("UACN", 1)) {
+    uint8_t useAutoName = 0;
+    loader.CopyTagDataToPointer(&useAutoName);
+    _bUseAutoChannelName = useAutoName != 0;
+  }
+  if (_bAutoSetModeOnLoad) SetCurrentMode(_loadedMode);
+  return true;
+}
+
+#endif  // PLUGIN_MULTIMODE_MULTI_MODE_CHANNEL_INL_H_

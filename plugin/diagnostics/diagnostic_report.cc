@@ -1,0 +1,130 @@
+#include "plugin/diagnostics/diagnostic_report.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "hostapi/engine_interface.h"
+#include "plugin/entry/static_objects.h"
+
+namespace {
+
+// Bound of every text formatted at an offset of the buffer (and of
+// FormatTempString): the buffer less its last byte, which so stays 0.
+constexpr size_t kAppendBound = kDebugMessageBufferSize - 1;  // 20480
+
+// Formats into `dest` of `bound` bytes. A text that does not fit is cut at
+// bound - 1 characters. Returns the number of characters that stand in
+// `dest` (never the length the text would have had), 0 on a format error.
+int FormatBounded(char* dest, size_t bound, const char* format, va_list args) {
+  if (dest == nullptr || bound == 0) return 0;
+  if (format == nullptr) {
+    dest[0] = '\0';
+    return 0;
+  }
+  const int wanted = std::vsnprintf(dest, bound, format, args);
+  if (wanted < 0) {
+    dest[0] = '\0';
+    return 0;
+  }
+  return static_cast<size_t>(wanted) < bound ? wanted : static_cast<int>(bound - 1);
+}
+
+// Formats at offset *length of debugMessageBuffer with the bound
+// kAppendBound - *length; an offset outside [0, kAppendBound) formats
+// nothing. *length is not changed.
+void AppendFormatted(const int* length, const char* format, va_list args) {
+  if (length == nullptr || *length < 0 || static_cast<size_t>(*length) >= kAppendBound) return;
+  const size_t offset = static_cast<size_t>(*length);
+  FormatBounded(debugMessageBuffer + offset, kAppendBound - offset, format, args);
+}
+
+// Writes "<head>()." at the start of debugMessageBuffer; returns its length.
+int FormatHead(const char* head) {
+  return FormatDebugMessage(debugMessageBuffer, "%s%s", head != nullptr ? head : "", "().");
+}
+
+}  // namespace
+
+int FormatDebugMessage(char* buffer, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const int written = FormatBounded(buffer, kDebugMessageBufferSize, format, args);
+  va_end(args);
+  return written;
+}
+
+char* AppendDebugMessage(int* length, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  AppendFormatted(length, format, args);
+  va_end(args);
+  return debugMessageBuffer;
+}
+
+void ShowDebugMessageAtLevel(unsigned level, const char* text) {
+  if (level > 3 || text == nullptr || globalEngine == nullptr) return;
+  globalEngine->_showDebugMessage[level](text);
+}
+
+void ShowDebugMessageAtLevel(unsigned level, const std::string& text) {
+  ShowDebugMessageAtLevel(level, text.c_str());
+}
+
+const char* FormatTempString(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const int written = FormatBounded(debugMessageBuffer, kAppendBound, format, args);
+  va_end(args);
+  formatTempStringHolder.assign(debugMessageBuffer, static_cast<size_t>(written));
+  return formatTempStringHolder.c_str();
+}
+
+char* CheckedStringCopy(char* Dest, size_t size, const char* Src) {
+  if (Dest == nullptr || size == 0) return Dest;
+  const size_t length = Src != nullptr ? strnlen(Src, size - 1) : 0;
+  if (length > 0) std::memcpy(Dest, Src, length);
+  Dest[length] = '\0';
+  return Dest;
+}
+
+std::string EscapeConditionText(const char* text) {
+  std::string escaped;
+  if (text == nullptr) return escaped;
+  for (const char* p = text; *p != '\0'; ++p) {
+    escaped.push_back(*p);
+    if (*p == '%' || *p == '\\') escaped.push_back(*p);
+  }
+  return escaped;
+}
+
+void ReportAssertionFailure(const char* head, const char* condition) {
+  const std::string escaped = EscapeConditionText(condition);
+  int length = FormatHead(head);
+  // The escaped condition is the format: every '%' in it stands doubled, so
+  // it holds no conversion and prints each '%' once and each '\' twice.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+#pragma GCC diagnostic ignored "-Wformat-security"
+  AppendDebugMessage(&length, escaped.c_str());
+#pragma GCC diagnostic pop
+  ShowDebugMessageAtLevel(1, debugMessageBuffer);
+}
+
+void ReportDetail(const char* head, const char* format, ...) {
+  const int length = FormatHead(head);
+  va_list args;
+  va_start(args, format);
+  AppendFormatted(&length, format, args);
+  va_end(args);
+  ShowDebugMessageAtLevel(1, debugMessageBuffer);
+}
+
+std::string FormatDetail(const char* head, const char* format, ...) {
+  const int length = FormatHead(head);
+  va_list args;
+  va_start(args, format);
+  AppendFormatted(&length, format, args);
+  va_end(args);
+  return std::string(debugMessageBuffer);
+}

@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+
+#include "plugin/diagnostics/diagnostic_report.h"
+#include "tests/support/test_support.h"
+
+using testing_support::MessageCapture;
+
+namespace {
+
+constexpr size_t kBound = kDebugMessageBufferSize - 1;  // 20480
+
+TEST(DiagnosticReport, LevelsZeroToThreeReachTheirFunctorOthersShowNothing) {
+  MessageCapture capture;
+  for (unsigned level = 0; level < 4; ++level) ShowDebugMessageAtLevel(level, "text");
+  ShowDebugMessageAtLevel(4, "four");
+  ShowDebugMessageAtLevel(100, "hundred");
+  ShowDebugMessageAtLevel(UINT_MAX, "max");
+  ShowDebugMessageAtLevel(1, static_cast<const char*>(nullptr));
+  ASSERT_EQ(capture.Count(), 4u);
+  for (unsigned level = 0; level < 4; ++level) {
+    EXPECT_EQ(capture.Messages()[level].level, level);
+    EXPECT_EQ(capture.Messages()[level].text, "text");
+  }
+  ShowDebugMessageAtLevel(2, std::string("from a string"));
+  ShowDebugMessageAtLevel(7, std::string("never"));
+  ASSERT_EQ(capture.Count(), 5u);
+  EXPECT_EQ(capture.Last().level, 2u);
+  EXPECT_EQ(capture.Last().text, "from a string");
+}
+
+TEST(DiagnosticReport, AssertionShowsHeadPointsAndEscapedCondition) {
+  MessageCapture capture;
+  ReportAssertionFailure("Zyr::Op", "size()>0");
+  ReportAssertionFailure("Zyr::Op", "100%u%");
+  ReportAssertionFailure("Zyr::Op", "a\\b");
+  ReportAssertionFailure("Head%s%n", "x");  // a head is an argument, never a format
+  ASSERT_EQ(capture.Count(), 4u);
+  EXPECT_EQ(capture.Messages()[0].text, "Zyr::Op().size()>0");
+  EXPECT_EQ(capture.Messages()[1].text, "Zyr::Op().100%u%");
+  EXPECT_EQ(capture.Messages()[2].text, "Zyr::Op().a\\\\b");
+  EXPECT_EQ(capture.Messages()[3].text, "Head%s%n().x");
+  EXPECT_EQ(capture.CountAtLevel(1), 4u);
+}
+
+TEST(DiagnosticReport, EscapeConditionTextDoublesPercentAndBackslash) {
+  EXPECT_EQ(EscapeConditionText("a%b\\c"), "a%%b\\\\c");
+  EXPECT_EQ(EscapeConditionText(""), "");
+  EXPECT_EQ(EscapeConditionText(nullptr), "");
+}
+
+TEST(DiagnosticReport, DetailReportFormatsItsOwnArguments) {
+  MessageCapture capture;
+  ReportDetail("Zyr::Op", "InvalidMode[%u].Name[%s]", 4294967295u, "50%off");
+  ASSERT_EQ(capture.Count(), 1u);
+  EXPECT_EQ(capture.Last().level, 1u);
+  EXPECT_EQ(capture.Last().text, "Zyr::Op().InvalidMode[4294967295].Name[50%off]");
+
+  const std::string text = FormatDetail("Zyr::Op", "Mode[%u]", 7u);
+  EXPECT_EQ(text, "Zyr::Op().Mode[7]");
+  EXPECT_EQ(capture.Count(), 1u) << "FormatDetail shows nothing";
+}
+
+TEST(DiagnosticReport, FormatTempStringIsOverwrittenByTheNextCall) {
+  const char* first = FormatTempString("UnknownMode[%u]", 3u);
+  EXPECT_STREQ(first, "UnknownMode[3]");
+  const char* second = FormatTempString("Other[%d]", 5);
+  EXPECT_EQ(first, second) << "one holder for every call";
+  EXPECT_STREQ(first, "Other[5]");
+  EXPECT_STREQ(debugMessageBuffer, "Other[5]");
+}
+
+TEST(DiagnosticReport, FormatDebugMessageReturnsWhatWasWritten) {
+  EXPECT_EQ(FormatDebugMessage(debugMessageBuffer, "%s[%d]", "ab", 12), 6);
+  EXPECT_STREQ(debugMessageBuffer, "ab[12]");
+
+  // An overlong text is cut at the bound; the length is what stands.
+  const std::string huge(30000, 'x');
+  const int written = FormatDebugMessage(debugMessageBuffer, "%s", huge.c_str());
+  EXPECT_EQ(written, static_cast<int>(kBound));
+  EXPECT_EQ(std::strlen(debugMessageBuffer), kBound);
+  EXPECT_EQ(debugMessageBuffer[kBound], '\0');
+}
+
+TEST(DiagnosticReport, AppendStaysInsideTheBufferAtEveryOffset) {
+  const std::string huge(30000, 'y');
+  int length = FormatDebugMessage(debugMessageBuffer, "%s", "head");
+  EXPECT_EQ(AppendDebugMessage(&length, "[%d]", 7), debugMessageBuffer);
+  EXPECT_EQ(length, 4) << "the length is left unchanged";
+  EXPECT_STREQ(debugMessageBuffer, "head[7]");
+
+  // Near the end the text is cut; the last byte of the buffer stays 0.
+  std::memset(debugMessageBuffer, 'a', kBound);
+  debugMessageBuffer[kBound] = '\0';
+  length = static_cast<int>(kBound) - 2;
+  AppendDebugMessage(&length, "%s", huge.c_str());
+  EXPECT_EQ(debugMessageBuffer[kBound - 2], 'y');
+  EXPECT_EQ(debugMessageBuffer[kBound - 1], '\0');
+  EXPECT_EQ(debugMessageBuffer[kBound], '\0');
+
+  // At or past the bound, or negative, nothing is written.
+  for (int offset : {static_cast<int>(kBound), static_cast<int>(kBound) + 1, 1 << 30, -1}) {
+    debugMessageBuffer[0] = 'k';
+    length = offset;
+    AppendDebugMessage(&length, "%s", huge.c_str());
+    EXPECT_EQ(length, offset);
+    EXPECT_EQ(debugMessageBuffer[0], 'k');
+    EXPECT_EQ(debugMessageBuffer[kBound], '\0');
+  }
+
+  // A full head leaves no room: the assertion report is the cut head.
+  MessageCapture capture;
+  ReportAssertionFailure(huge.c_str(), "cond");
+  ASSERT_EQ(capture.Count(), 1u);
+  EXPECT_EQ(capture.Last().text, huge.substr(0, kBound));
+}
+
+TEST(DiagnosticReport, CheckedStringCopyIsLiteralAndBounded) {
+  char field[8];
+  std::memset(field, '#', sizeof(field));
+  EXPECT_EQ(CheckedStringCopy(field, sizeof(field), "%u"), field);
+  EXPECT_STREQ(field, "%u");
+
+  struct {
+    char field[8];
+    char guard[4];
+  } padded;
+  std::memset(&padded, '#', sizeof(padded));
+  CheckedStringCopy(padded.field, sizeof(padded.field), "0123456789");
+  EXPECT_STREQ(padded.field, "0123456");
+  EXPECT_EQ(std::string(padded.guard, 4), "####");
+
+  CheckedStringCopy(padded.field, sizeof(padded.field), "0123456");  // exactly size - 1
+  EXPECT_STREQ(padded.field, "0123456");
+  CheckedStringCopy(padded.field, sizeof(padded.field), nullptr);
+  EXPECT_STREQ(padded.field, "");
+  padded.field[0] = 'z';
+  CheckedStringCopy(padded.field, 0, "abc");
+  EXPECT_EQ(padded.field[0], 'z');
+}
+
+}  // namespace

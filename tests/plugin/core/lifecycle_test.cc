@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "tests/plugin/core/test_channel.h"
+#include "tests/support/test_support.h"
+
+using testing_support::MessageCapture;
+
+namespace {
+
+using ChannelLifecycle = TestModesFixture;
+
+TEST_F(ChannelLifecycle, NewInstanceStartsWithoutModeOrLinks) {
+  Ubo_TestModes ch;
+  EXPECT_EQ(ch.GetCurrentMode(), kNoMode);
+  EXPECT_EQ(ch.GetInitMode(), 0u);
+  EXPECT_EQ(ch.GetModeDescription(), "Mode:");
+  EXPECT_EQ(ch.GetNamePrefix(), "");
+  EXPECT_TRUE(ch.GetUseAutoChannelName());
+  EXPECT_TRUE(ch.GetApplySameMode());
+  EXPECT_EQ(ch.GetLoadedMode(), kNoMode);
+  EXPECT_EQ(ch.GetChildCreationCount(), 0);
+  EXPECT_EQ(ch.CE_GetSelf(), &ch);
+  EXPECT_EQ(Ubo_TestModes::_refCount, 1u);
+  EXPECT_EQ(ch.GetModeCount(), 0u) << "construction does not build";
+}
+
+TEST_F(ChannelLifecycle, LastInstanceEmptiesTheRegistry) {
+  auto a = std::make_unique<Ubo_TestModes>();
+  auto b = std::make_unique<Ubo_TestModes>();
+  a->SetCurrentMode(0);
+  b->SetCurrentMode(3);
+  auto c = std::make_unique<Ubo_TestModes>(*a);
+  EXPECT_EQ(Ubo_TestModes::_refCount, 3u);
+
+  a.reset();
+  EXPECT_EQ(b->GetModeCount(), 3u);
+  b.reset();
+  EXPECT_EQ(c->GetModeCount(), 3u) << "the copy keeps the registry alive";
+  EXPECT_TRUE(Ubo_TestModes::_bModesInitialized);
+  c.reset();
+  EXPECT_EQ(Ubo_TestModes::_refCount, 0u);
+  EXPECT_TRUE(Ubo_TestModes::_modes.empty());
+  EXPECT_TRUE(Ubo_TestModes::_modeOrder.empty());
+  EXPECT_FALSE(Ubo_TestModes::_bModesInitialized);
+
+  Ubo_TestModes next;  // the next instance builds it again
+  next.SetCurrentMode(1);
+  EXPECT_EQ(Ubo_TestModes::initializeCount, 2);
+}
+
+TEST_F(ChannelLifecycle, CopyTakesEveryFieldAndAssignmentKeepsTheCount) {
+  Ubo_TestModes a;
+  a.SetNamePrefix("P_");
+  a.SetModeDescription("Kind:");
+  a.SetApplySameMode(false);
+  a.SetAutoSetModeOnLoad(false);
+  a.SetCurrentMode(3);
+  a.SetUseAutoChannelName(false);
+
+  Ubo_TestModes copy(a);
+  EXPECT_EQ(Ubo_TestModes::_refCount, 2u);
+  EXPECT_EQ(copy.GetCurrentMode(), 3u);
+  EXPECT_EQ(copy.GetNamePrefix(), "P_");
+  EXPECT_EQ(copy.GetModeDescription(), "Kind:");
+  EXPECT_FALSE(copy.GetApplySameMode());
+  EXPECT_FALSE(copy.GetUseAutoChannelName());
+  EXPECT_STREQ(copy.GetChannelName(), "P_Step");
+  EXPECT_EQ(copy.GetChildCreationCount(), 1) << "the engine part copies the links";
+
+  Ubo_TestModes assigned;
+  EXPECT_EQ(Ubo_TestModes::_refCount, 3u);
+  assigned = a;
+  EXPECT_EQ(Ubo_TestModes::_refCount, 3u);
+  EXPECT_EQ(assigned.GetCurrentMode(), 3u);
+  EXPECT_EQ(assigned.GetNamePrefix(), "P_");
+  EXPECT_FALSE(assigned.GetUseAutoChannelName());
+  assigned.SetCurrentMode(0);
+  EXPECT_EQ(assigned.CE_GetSelf(), &assigned);
+}
+
+TEST_F(ChannelLifecycle, DestroyedThroughEitherBase) {
+  Zyr_Channel* asChannel = new Ubo_TestModes();
+  ChannelExtension<Ubo_FloatChannel>* asExtension = new Ubo_TestModes();
+  EXPECT_EQ(Ubo_TestModes::_refCount, 2u);
+  delete asChannel;
+  EXPECT_EQ(Ubo_TestModes::_refCount, 1u);
+  delete asExtension;
+  EXPECT_EQ(Ubo_TestModes::_refCount, 0u);
+}
+
+TEST_F(ChannelLifecycle, DestructorAtZeroReportsWithoutWrapping) {
+  MessageCapture capture;
+  {
+    Ubo_TestModes ch;
+    Ubo_TestModes::_refCount = 0;
+  }
+  EXPECT_EQ(Ubo_TestModes::_refCount, 0u);
+  ASSERT_EQ(capture.Count(), 1u);
+  EXPECT_EQ(capture.Last().level, 1u);
+  EXPECT_EQ(capture.Last().text, Head("~MultiModeChannel") + "()._refCount>0");
+}
+
+}  // namespace

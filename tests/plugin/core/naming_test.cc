@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/plugin/core/test_channel.h"
+#include "tests/support/test_support.h"
+
+using testing_support::MessageCapture;
+
+namespace {
+
+using ChannelNaming = TestModesFixture;
+
+// A group whose name is unknown.
+class NamelessGroup : public Zyr_ChannelGroup {
+ public:
+  NamelessGroup() : Zyr_ChannelGroup("unused") {}
+  const char* GetGroupName() override { return nullptr; }
+};
+
+TEST_F(ChannelNaming, AutomaticNameIsPrefixAndShortName) {
+  Ubo_TestModes ch;
+  ch.SetNamePrefix("Ch_");
+  ch.SetCurrentMode(0);
+  EXPECT_STREQ(ch.GetChannelName(), "Ch_Sine");
+
+  ch.SetNamePrefix("%s%n_");
+  ch.SetAutoChannelName();
+  EXPECT_STREQ(ch.GetChannelName(), "%s%n_Sine") << "user text stays literal";
+}
+
+TEST_F(ChannelNaming, UnregisteredModeIsNamedByItsCode) {
+  Ubo_TestModes ch;
+  MessageCapture capture;
+  ch.SetAutoChannelName();
+  EXPECT_STREQ(ch.GetChannelName(), "UnknownMode[4294967295]");
+  ASSERT_EQ(capture.Count(), 1u);
+  EXPECT_EQ(capture.Last().text,
+            Head("GetModeDescription") + "().ModeNotRecognized.Mode[4294967295]");
+
+  ch._currentMode = 7;
+  ch.SetNamePrefix("X");
+  ch.SetAutoChannelName();
+  EXPECT_STREQ(ch.GetChannelName(), "XUnknownMode[7]");
+}
+
+TEST_F(ChannelNaming, PrefixedMessageNamesModeGroupAndChannel) {
+  Ubo_TestModes ch;
+  Zyr_ChannelGroup group("G");
+  ch.SetChannelName("C");
+  MessageCapture capture;
+
+  EXPECT_EQ(ch.GetPrefixedMessage("Hello"), "CGR[].Channel[C].Hello");
+  ch.SetChannelGroup(&group);
+  EXPECT_EQ(ch.GetPrefixedMessage("Hello"), "CGR[G].Channel[C].Hello");
+  EXPECT_EQ(ch.GetPrefixedMessage(""), "CGR[G].Channel[C].");
+  EXPECT_EQ(ch.GetPrefixedMessage(std::string("Str")), "CGR[G].Channel[C].Str");
+  EXPECT_EQ(capture.CountContaining("ModeNotRecognized.Mode[4294967295]"), capture.Count())
+      << "only the registry's report of the missing mode";
+
+  ch.SetUseAutoChannelName(false);
+  ch.SetNamePrefix("Ch_");
+  ch.SetCurrentMode(0);
+  EXPECT_EQ(ch.GetPrefixedMessage("Ready"), "Ch_Sine.CGR[G].Channel[C].Ready");
+
+  group.SetGroupName("50%d");
+  ch.SetChannelName("%s%n");
+  EXPECT_EQ(ch.GetPrefixedMessage("%u"), "Ch_Sine.CGR[50%d].Channel[%s%n].%u");
+  ch.SetChannelGroup(nullptr);
+}
+
+TEST_F(ChannelNaming, NullGroupNameAndNullMessage) {
+  Ubo_TestModes ch;
+  NamelessGroup group;
+  ch.SetChannelGroup(&group);
+  ch.SetCurrentMode(1);
+  ch.SetChannelName("C");
+  EXPECT_EQ(ch.GetPrefixedMessage("Hi"), "Saw.CGR[null].Channel[C].Hi");
+
+  MessageCapture capture;
+  EXPECT_EQ(ch.GetPrefixedMessage(static_cast<const char*>(nullptr)),
+            "Saw.CGR[null].Channel[C].");
+  ASSERT_EQ(capture.Count(), 1u);
+  EXPECT_EQ(capture.Last().text, Head("GetPrefixedMessage") + "().message");
+  ch.SetChannelGroup(nullptr);
+}
+
+TEST(GetChannelGroupName, GroupNameOrEmptyAndNullChannelReported) {
+  Ubo_FloatChannel ch;
+  EXPECT_STREQ(GetChannelGroupName(&ch), "");
+  Zyr_ChannelGroup group("Level1");
+  ch.SetChannelGroup(&group);
+  EXPECT_STREQ(GetChannelGroupName(&ch), "Level1");
+  ch.SetChannelGroup(nullptr);
+
+  MessageCapture capture;
+  EXPECT_STREQ(GetChannelGroupName(nullptr), "");
+  ASSERT_EQ(capture.Count(), 1u);
+  EXPECT_EQ(capture.Last().level, 1u);
+  EXPECT_EQ(capture.Last().text, "GetChannelGroupName().ch");
+}
+
+}  // namespace

@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tests/plugin/core/test_channel.h"
+#include "tests/support/test_support.h"
+
+using testing_support::MessageCapture;
+
+namespace {
+
+using ModeRegistry = TestModesFixture;
+
+TEST_F(ModeRegistry, OrderIndexFollowsRegistrationNotCode) {
+  Ubo_TestModes::initializer = [](Ubo_TestModes& ch) {
+    ch.AddMode(5, "E", "Echo");
+    ch.AddMode(2, "B", "Bravo");
+    ch.AddMode(9, "N", "November");
+  };
+  Ubo_TestModes ch;
+  MessageCapture capture;
+  ch.BuildModesList(false);
+  EXPECT_EQ(ch.GetModeCount(), 3u);
+  EXPECT_EQ(ch.GetModeFromIndex(0), 5u);
+  EXPECT_EQ(ch.GetModeFromIndex(1), 2u);
+  EXPECT_EQ(ch.GetModeFromIndex(2), 9u);
+  EXPECT_EQ(ch.GetIndexFromMode(9), 2u);
+  EXPECT_EQ(ch.GetIndexFromMode(2), 1u);
+  EXPECT_EQ(ch.GetIndexFromMode(5), 0u);
+  std::vector<std::string> names;
+  ch.GetModeNames(names);
+  EXPECT_EQ(names, (std::vector<std::string>{"Echo", "Bravo", "November"}));
+  ch.GetModeNames(names);  // appends, does not empty
+  EXPECT_EQ(names.size(), 6u);
+  EXPECT_EQ(names[3], "Echo");
+  EXPECT_EQ(capture.Count(), 0u);
+}
+
+TEST_F(ModeRegistry, SecondRegistrationOfACodeKeepsTheFirst) {
+  Ubo_TestModes::initializer = [](Ubo_TestModes& ch) {
+    ch.InitMode(4);
+    ch.CreateLink(kValueType, "Value", "First", kLinkModeInput, false);
+    ch.AddMode(4, "A", "Alpha");
+    ch.AddMode(6, "C", "Charlie");
+    ch.CreateLink(kValueType, "Value", "Second", kLinkModeInput, false);  // _initMode is 6
+    ch.AddMode(4, "Z", "Zulu");
+  };
+  Ubo_TestModes ch;
+  MessageCapture capture;
+  EXPECT_NO_THROW(ch.BuildModesList(false));
+  EXPECT_EQ(capture.Count(), 0u);
+  EXPECT_EQ(ch.GetModeCount(), 2u);
+  EXPECT_EQ(Ubo_TestModes::_modeOrder, (std::vector<uint32_t>{4, 6}));
+  const ModeDescription* first = ch.GetModeDescription(4u);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->Name, "Alpha");
+  EXPECT_EQ(first->ShortName, "A");
+  EXPECT_EQ(first->OrderIndex, 0u);
+  ASSERT_EQ(first->Children.size(), 1u);
+  EXPECT_STREQ(first->Children[0].LinkName, "First");
+  std::vector<std::string> names;
+  ch.GetModeNames(names);
+  EXPECT_EQ(names, (std::vector<std::string>{"Alpha", "Charlie"}));
+}
+
+TEST_F(ModeRegistry, FirstRegistrationMakesCurrentModeZero) {
+  Ubo_TestModes::initializer = nullptr;
+  Ubo_TestModes a;
+  Ubo_TestModes b;
+  b._currentMode = 12;
+  ASSERT_EQ(a.GetCurrentMode(), kNoMode);
+  a.AddMode(7, "S", "Seven");
+  EXPECT_EQ(a.GetCurrentMode(), 0u) << "code 0, whatever code was registered";
+  a._currentMode = kNoMode;
+  a.AddMode(8, "E", "Eight");
+  EXPECT_EQ(a.GetCurrentMode(), kNoMode) << "only the first registration";
+  b.ClearModes();
+  b._currentMode = 12;
+  b.AddMode(1, "O", "One");
+  EXPECT_EQ(b.GetCurrentMode(), 12u) << "a set mode is kept";
+}
+
+TEST_F(ModeRegistry, EmptyNamesAreReportedAndStillRegistered) {
+  Ubo_TestModes::initializer = nullptr;
+  Ubo_TestModes ch;
+  MessageCapture capture;
+  ch.AddMode(0, "", "Named");
+  ch.AddMode(1, "Short", "");
+  ASSERT_EQ(capture.Count(), 2u);
+  EXPECT_EQ(capture.Messages()[0].level, 1u);
+  EXPECT_EQ(capture.Messages()[0].text,
+            "MultiModeChannel<class Ubo_FloatChannel,class Ubo_TestModes>::AddMode()."
+            "shortName.size()>0");
+  EXPECT_EQ(capture.Messages()[1].text, Head("AddMode") + "().name.size()>0");
+  EXPECT_EQ(ch.GetModeCount(), 2u);
+}
+
+TEST_F(ModeRegistry, UnregisteredCodeQueries) {
+  Ubo_TestModes ch;
+  ch.BuildModesList(false);
+  MessageCapture capture;
+  EXPECT_EQ(ch.GetIndexFromMode(42), 0u);
+  EXPECT_FALSE(ch.IsModeValid(42));
+  EXPECT_EQ(capture.Count(), 0u);
+  EXPECT_EQ(ch.GetModeDescription(42u), nullptr);
+  ASSERT_EQ(capture.Count(), 1u);
+  EXPECT_EQ(capture.Last().level, 1u);
+  EXPECT_EQ(capture.Last().text, Head("GetModeDescription") + "().ModeNotRecognized.Mode[42]");
+  EXPECT_TRUE(ch.IsModeValid(3));
+}
+
+TEST_F(ModeRegistry, OutOfRangeIndexAndMissingDescriptionAreReported) {
+  Ubo_TestModes ch;
+  ch.BuildModesList(false);
+  MessageCapture capture;
+  EXPECT_EQ(ch.GetModeFromIndex(3), kNoMode);
+  ASSERT_EQ(capture.Count(), 1u);
+  EXPECT_EQ(capture.Last().text, Head("GetModeFromIndex") + "().index<_modeOrder.size()");
+
+  Ubo_TestModes::_modeOrder.push_back(77);
+  std::vector<std::string> names;
+  ch.GetModeNames(names);
+  EXPECT_EQ(names, (std::vector<std::string>{"Sine wave", "Saw wave", "Step function"}));
+  ASSERT_EQ(capture.Count(), 2u);
+  EXPECT_EQ(capture.Last().text, Head("GetModeNames") + "().it!=_modes.end()");
+
+  ch.ClearModes();
+  ch.GetModeNames(names);
+  EXPECT_EQ(names.size(), 3u);
+  EXPECT_EQ(capture.Last().text, Head("GetModeNames") + "()._modes.size()>0");
+}
+
+TEST_F(ModeRegistry, BuildRunsInitializeModesOnceUntilCleared) {
+  Ubo_TestModes ch;
+  EXPECT_EQ(ch.GetModeCount(), 0u) << "queries do not build";
+  ch.BuildModesList(false);
+  ch.BuildModesList(false);
+  EXPECT_EQ(Ubo_TestModes::initializeCount, 1);
+  EXPECT_TRUE(Ubo_TestModes::_bModesInitialized);
+  EXPECT_TRUE(Ubo_TestModes::_tempLinks.empty()) << "work table emptied after the build";
+  EXPECT_EQ(ch.GetModeCount(), 3u);
+
+  ch.ClearModes();
+  EXPECT_EQ(ch.GetModeCount(), 0u);
+  EXPECT_EQ(ch.GetCurrentMode(), kNoMode);
+  EXPECT_FALSE(Ubo_TestModes::_bModesInitialized);
+  ch.BuildModesList(false);
+  EXPECT_EQ(Ubo_TestModes::initializeCount, 2);
+  EXPECT_EQ(ch.GetModeCount(), 3u);
+
+  // A forced build over a filled registry meets the dropped work entries.
+  EXPECT_THROW(ch.BuildModesList(true), std::out_of_range);
+  EXPECT_FALSE(Ubo_TestModes::_bModesInitialized);
+  EXPECT_EQ(ch.GetModeCount(), 3u);
+}
+
+TEST_F(ModeRegistry, InitModeGrowsTheWorkTableOnly) {
+  Ubo_TestModes ch;
+  ch.InitMode(3);
+  EXPECT_EQ(Ubo_TestModes::_tempLinks.size(), 4u);
+  for (const auto& links : Ubo_TestModes::_tempLinks) EXPECT_TRUE(links.empty());
+  ch.InitMode(1);
+  EXPECT_EQ(Ubo_TestModes::_tempLinks.size(), 4u);
+  EXPECT_EQ(ch.GetInitMode(), 1u);
+}
+
+TEST_F(ModeRegistry, OnlyLinksCollectedBeforeAddModeReachTheMode) {
+  Ubo_TestModes::initializer = [](Ubo_TestModes& ch) {
+    ch.InitMode(2);
+    ch.CreateLink(kValueType, "Value", "Before", kLinkModeInput, false);
+    ch.AddMode(2, "T", "Two");
+    ch.CreateLink(kValueType, "Value", "After", kLinkModeInput, false);
+  };
+  Ubo_TestModes ch;
+  ch.BuildModesList(false);
+  const ModeDescription* two = ch.GetModeDescription(2u);
+  ASSERT_NE(two, nullptr);
+  ASSERT_EQ(two->Children.size(), 1u);
+  EXPECT_STREQ(two->Children[0].LinkName, "Before");
+}
+
+TEST_F(ModeRegistry, HugeModeCodesAreRefused) {
+  Ubo_TestModes::initializer = nullptr;
+  Ubo_TestModes ch;
+  MessageCapture capture;
+  ch.AddMode(kMaxModeCode + 1, "H", "Huge");
+  ch.AddMode(0xFFFFFFFEu, "H", "Huge");
+  EXPECT_EQ(ch.GetModeCount(), 0u);
+  EXPECT_TRUE(Ubo_TestModes::_tempLinks.empty());
+  EXPECT_EQ(ch.GetCurrentMode(), kNoMode);
+  ASSERT_EQ(capture.CountAtLevel(1), 2u);
+  EXPECT_EQ(capture.Messages()[0].text, Head("AddMode") + "().ModeCodeTooLarge.Mode[1048576]");
+
+  ch.InitMode(0x7FFFFFFFu);
+  EXPECT_TRUE(Ubo_TestModes::_tempLinks.empty());
+  EXPECT_EQ(capture.Last().text, Head("InitMode") + "().ModeCodeTooLarge.Mode[2147483647]");
+  // Links declared for a refused code go nowhere, not into another mode.
+  EXPECT_THROW(ch.CreateLink(kValueType, "Value", "Lost", kLinkModeInput, false),
+               std::out_of_range);
+  ch.AddMode(2, "T", "Two");
+  EXPECT_EQ(ch.GetModeCount(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "tests/plugin/core/test_channel.h"
+#include "tests/support/test_support.h"
+
+using testing_support::MessageCapture;
+
+namespace {
+
+using ModeSelection = TestModesFixture;
+
+TEST_F(ModeSelection, LinksReachTheHostRenumberedAndStoredUnchanged) {
+  Ubo_TestModes::initializer = [](Ubo_TestModes& ch) {
+    ch.InitMode(0);
+    ch.CreateLink(kValueType, "Value", "A", kLinkModeInput, false);
+    ch.CreateLink(kValueType, "Value", "B", kLinkModeOutput, true);
+    ch.CreateLink(kValueType, "Value", "C", kLinkModeInputOutput, false);
+    Ubo_TestModes::_tempLinks[0][2].LinkIndex = 5;
+    ch.AddMode(0, "Z", "Zero");
+  };
+  Ubo_TestModes ch;
+  ch.SetCurrentMode(0);
+  ASSERT_EQ(ch.GetChildCreationCount(), 3);
+  EXPECT_EQ(ch.HostLinkIndex(0), 0);
+  EXPECT_EQ(ch.HostLinkIndex(1), -1);
+  EXPECT_EQ(ch.HostLinkIndex(2), 2);
+  EXPECT_STREQ(ch.GetChildCreation(2)->LinkName, "C");
+  EXPECT_EQ(ch.GetChildCreation(1)->LinkMode, kLinkModeOutput);
+  EXPECT_EQ(ch.GetChildCreation(0)->Type._typeGuid, kValueType);
+  const ModeDescription* zero = ch.GetModeDescription(0u);
+  ASSERT_NE(zero, nullptr);
+  EXPECT_EQ(zero->Children[0].LinkIndex, 0);
+  EXPECT_EQ(zero->Children[1].LinkIndex, -1);
+  EXPECT_EQ(zero->Children[2].LinkIndex, 5);
+}
+
+TEST_F(ModeSelection, EachSelectionDeclaresSetsSelfNotifiesAndRenames) {
+  Ubo_TestModes ch;
+  ch.SetCurrentMode(0);
+  EXPECT_EQ(ch.GetCurrentMode(), 0u);
+  EXPECT_EQ(ch.GetChildCreationCount(), 2);
+  EXPECT_EQ(ch.modeIsSetCount, 1);
+  EXPECT_STREQ(ch.GetChannelName(), "Sine");
+
+  ch.SetCurrentMode(1);  // no links: the old ones are dropped
+  EXPECT_EQ(ch.GetChildCreationCount(), 0);
+  EXPECT_EQ(ch.modeIsSetCount, 2);
+  EXPECT_STREQ(ch.GetChannelName(), "Saw");
+
+  ch.SetChannelName("Renamed");
+  ch.CE_SetSelf(nullptr);
+  ch.SetCurrentMode(1);  // the same mode again runs every step
+  EXPECT_EQ(ch.modeIsSetCount, 3);
+  EXPECT_STREQ(ch.GetChannelName(), "Saw");
+  EXPECT_EQ(ch.CE_GetSelf(), &ch);
+}
+
+TEST_F(ModeSelection, AutoNamingOffKeepsTheName) {
+  Ubo_TestModes ch;
+  ch.SetChannelName("Mine");
+  ch.SetUseAutoChannelName(false);
+  ch.SetNamePrefix("P_");
+  ch.SetCurrentMode(3);
+  EXPECT_STREQ(ch.GetChannelName(), "Mine");
+  ch.SetUseAutoChannelName(true);
+  EXPECT_STREQ(ch.GetChannelName(), "Mine") << "the setters never rename";
+  ch.SetCurrentMode(3);
+  EXPECT_STREQ(ch.GetChannelName(), "P_Step");
+}
+
+TEST_F(ModeSelection, UnregisteredModeChangesNothingAndReportsOnce) {
+  Ubo_TestModes ch;
+  ch.SetCurrentMode(0);
+  MessageCapture capture;
+  ch.SetCurrentMode(4);
+  ASSERT_EQ(capture.Count(), 1u);
+  EXPECT_EQ(capture.Last().level, 1u);
+  EXPECT_EQ(capture.Last().text,
+            "Sine.CGR[].Channel[Sine]." + Head("SetCurrentMode") + "().InvalidMode[4]");
+  EXPECT_EQ(ch.GetCurrentMode(), 0u);
+  EXPECT_EQ(ch.GetChildCreationCount(), 2);
+  EXPECT_EQ(ch.modeIsSetCount, 1);
+  EXPECT_STREQ(ch.GetChannelName(), "Sine");
+}
+
+TEST_F(ModeSelection, RegistryIsBuiltOnFirstNeedOnly) {
+  Ubo_TestModes a;
+  Ubo_TestModes b;
+  EXPECT_EQ(Ubo_TestModes::initializeCount, 0) << "construction does not build";
+  a.SetCurrentMode(1);
+  b.SetCurrentMode(3);
+  EXPECT_EQ(Ubo_TestModes::initializeCount, 1);
+}
+
+TEST_F(ModeSelection, FromIndexSelectsByDisplayPositionAndRefusesBadOnes) {
+  Ubo_TestModes ch;
+  MessageCapture capture;
+  ch.SetCurrentModeFromIndex(0);  // not built: the first check fails
+  ASSERT_EQ(capture.Count(), 1u);
+  EXPECT_EQ(capture.Last().text,
+            Head("SetCurrentModeFromIndex") + "().orderIndex < _modeOrder.size()");
+  EXPECT_EQ(ch.GetCurrentMode(), kNoMode);
+
+  ch.BuildModesList(false);
+  ch.SetCurrentModeFromIndex(2);
+  EXPECT_EQ(ch.GetCurrentMode(), 3u);
+  EXPECT_EQ(ch.modeIsSetCount, 1);
+
+  Ubo_TestModes::_modeOrder.push_back(77);
+  capture.Clear();
+  ch.SetCurrentModeFromIndex(3);
+  ch.SetCurrentModeFromIndex(4);
+  ASSERT_EQ(capture.Count(), 2u);
+  EXPECT_EQ(capture.Messages()[0].text, Head("SetCurrentModeFromIndex") + "().it!=_modes.end()");
+  EXPECT_EQ(ch.GetCurrentMode(), 3u);
+  EXPECT_EQ(ch.modeIsSetCount, 1);
+}
+
+TEST_F(ModeSelection, CreateLinkAppendsToTheCollectedModeAndNamesIt) {
+  Ubo_TestModes ch;
+  ch.InitMode(3);
+  ch.CreateLink(kValueType, "Value", "In%u", kLinkModeInput, false);
+  ch.CreateLink(kValueType, "Value", "Out", kLinkModeOutput, true);
+  const auto& links = Ubo_TestModes::_tempLinks[3];
+  ASSERT_EQ(links.size(), 2u);
+  EXPECT_STREQ(links[0].LinkName, "In%u");
+  EXPECT_EQ(links[0].LinkIndex, 0);
+  EXPECT_EQ(links[1].LinkIndex, -1);
+  EXPECT_EQ(links[1].LinkMode, kLinkModeOutput);
+  EXPECT_STREQ(links[1].Type._name, "Value");
+  EXPECT_STREQ(ch.ExtensionLinkName(0), "In%u");
+  EXPECT_STREQ(ch.ExtensionLinkName(1), "Out");
+}
+
+TEST_F(ModeSelection, CreateLinkTextsAreBoundedToTheirFields) {
+  Ubo_TestModes ch;
+  ch.InitMode(0);
+  const std::string type79(79, 't');
+  const std::string name99(99, 'n');
+  ch.CreateLink(kValueType, type79.c_str(), name99.c_str(), kLinkModeInput, false);
+  ch.CreateLink(kValueType, (type79 + "XYZ").c_str(), (name99 + "XYZ").c_str(), kLinkModeInput,
+                false);
+  const auto& links = Ubo_TestModes::_tempLinks[0];
+  ASSERT_EQ(links.size(), 2u);
+  for (const ChildCreation& link : links) {
+    EXPECT_EQ(std::string(link.Type._name), type79);
+    EXPECT_EQ(std::string(link.LinkName), name99);
+    EXPECT_EQ(link.Type._typeGuid, kValueType);
+  }
+}
+
+TEST_F(ModeSelection, CreateLinkRefusesNullTextsAndMissingWorkEntries) {
+  Ubo_TestModes ch;
+  ch.InitMode(1);
+  MessageCapture capture;
+  ch.CreateLink(kValueType, nullptr, "Name", kLinkModeInput, false);
+  ch.CreateLink(kValueType, "Value", nullptr, kLinkModeInput, false);
+  ASSERT_EQ(capture.Count(), 2u);
+  EXPECT_EQ(capture.Messages()[0].text, Head("CreateLink") + "().TypeName");
+  EXPECT_EQ(capture.Messages()[1].text, Head("CreateLink") + "().Name");
+  EXPECT_TRUE(Ubo_TestModes::_tempLinks[1].empty());
+
+  ch._initMode = 9;  // no InitMode for 9
+  EXPECT_THROW(ch.CreateLink(kValueType, "Value", "X", kLinkModeInput, false), std::out_of_range);
+  EXPECT_EQ(Ubo_TestModes::_tempLinks.size(), 2u);
+  EXPECT_STREQ(ch.ExtensionLinkName(0), "") << "nothing named";
+}
+
+TEST_F(ModeSelection, ChildLinkNamesOfTheCurrentMode) {
+  Ubo_TestModes ch;
+  // The first call builds the registry, whose first registration made this
+  // channel's current mode 0.
+  EXPECT_STREQ(ch.GetChildLinkName(1), "Phase");
+  EXPECT_EQ(Ubo_TestModes::initializeCount, 1);
+  EXPECT_STREQ(ch.GetChildLinkName(0), "Frequency");
+
+  MessageCapture capture;
+  EXPECT_STREQ(ch.GetChildLinkName(2), "");
+  EXPECT_STREQ(ch.GetChildLinkName(0xFFFFFFFFu), "");
+  ASSERT_EQ(capture.Count(), 2u);
+  EXPECT_EQ(capture.Last().text, Head("GetChildLinkName") + "().link < desc.Children.size()");
+
+  ch._currentMode = 8;
+  capture.Clear();
+  EXPECT_STREQ(ch.GetChildLinkName(0), "");
+  ASSERT_EQ(capture.Count(), 1u);
+  EXPECT_EQ(capture.Last().text, Head("GetChildLinkName") + "().found != _modes.end()");
+}
+
+}  // namespace
