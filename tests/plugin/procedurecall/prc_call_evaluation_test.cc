@@ -23,9 +23,9 @@ class EvaluationTest : public PrcCallTest {
       ++_executions;
       if (_result != 0) return _result;
       if (_throw) throw std::runtime_error("procedure failed");
-      float& total = FloatOf(vars, "total")->_value;
-      total += FloatOf(vars, "step")->_value;
-      VectorOf(vars, "pos")->_value = Vec3{total, 2 * total, -total};
+      float& total = FloatValue(vars, "total");
+      total += FloatValue(vars, "step");
+      VectorValue(vars, "pos") = Vec3{total, 2 * total, -total};
       return 0;
     });
   }
@@ -70,7 +70,7 @@ TEST_F(EvaluationTest, OutputsAreWrittenBackAndFedToTheNextFrame) {
   EXPECT_EQ(_executions, 2);
   EXPECT_EQ(_messages.Count(), 0u);
   // The procedure's own list is never written.
-  EXPECT_EQ(FloatOf(_procedure->_params, "total")->_value, 0.0f);
+  EXPECT_EQ(FloatValue(_procedure->_params, "total"), 0.0f);
 }
 
 TEST_F(EvaluationTest, NotDueGivesZeroWhateverCameBefore) {
@@ -227,9 +227,10 @@ TEST_F(EvaluationTest, NewNamesTakeEffectOnlyAtTheNextBinding) {
   EXPECT_EQ(Evaluate(), kPrcStatusOk);
   EXPECT_EQ(_executions, 1);
   EXPECT_EQ(other, 0);
-  ASSERT_TRUE(Procedures().ChangeParameters("Sum", "Add", _params, true));  // stale
+  ASSERT_EQ(_ch.UpdatePrc(_ch.GetPrcOwnerClass(), _ch.GetPrcName()), kUpdatePrcBound);
   EXPECT_EQ(Evaluate(), kPrcStatusOk);
   EXPECT_EQ(other, 1);
+  EXPECT_EQ(_executions, 1);
 }
 
 // A procedure that is not static runs on the object plugged into "This".
@@ -239,8 +240,7 @@ TEST_F(EvaluationTest, TargetObjectComesThroughThisLink) {
   Register("Car", "Weigh", false, Params({{"g", VarType_Float, 1}, {"w", VarType_Float, 2}}),
            [](VarList& vars) {
              if (vars._thisObject == nullptr) return 9;
-             FloatOf(vars, "w")->_value =
-                 vars._thisObject->GetFloat("mass") * FloatOf(vars, "g")->_value;
+             FloatValue(vars, "w") = vars._thisObject->GetFloat("mass") * FloatValue(vars, "g");
              return 0;
            });
   Ubo_VanticPrcCall ch;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -73,12 +74,17 @@ inline VarList Params(std::initializer_list<ParamSpec> specs) {
   return list;
 }
 
-// The variable called `name` of `list` as a float / vector variable.
-inline VarFloat* FloatOf(VarList& list, const char* name) {
-  return dynamic_cast<VarFloat*>(list.Find(name));
+// The value of the float / vector variable called `name` of `list`.
+// Throws std::logic_error when there is no such variable of that kind.
+inline float& FloatValue(VarList& list, const char* name) {
+  auto* v = dynamic_cast<VarFloat*>(list.Find(name));
+  if (v == nullptr) throw std::logic_error(std::string("no float variable ") + name);
+  return v->_value;
 }
-inline VarVec3* VectorOf(VarList& list, const char* name) {
-  return dynamic_cast<VarVec3*>(list.Find(name));
+inline Vec3& VectorValue(VarList& list, const char* name) {
+  auto* v = dynamic_cast<VarVec3*>(list.Find(name));
+  if (v == nullptr) throw std::logic_error(std::string("no vector variable ") + name);
+  return v->_value;
 }
 
 // One declared child link, as the engine holds it.
