@@ -1,0 +1,161 @@
+// Loading channel modules: a good one, and each kind of defect refused
+// with a one-line reason.
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "host/engine/channel_factory.h"
+#include "host/engine/module_loader.h"
+#include "hostapi/float_channel.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+const std::string kDir = ENGINE_TEST_MODULES_DIR;
+const std::string kGood = "0F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0";
+
+std::string ModulePath(const std::string& fileGuid) { return kDir + "/" + fileGuid + ".so"; }
+
+// Loads `fileGuid` expecting a refusal whose reason contains `reason`.
+void ExpectRefused(const std::string& path, const std::string& reason) {
+  ModuleLoader loader;
+  ChannelFactory factory;
+  std::string error;
+  EXPECT_EQ(loader.Load(path, &factory, &error), nullptr);
+  EXPECT_NE(error.find(reason), std::string::npos) << error;
+  EXPECT_NE(error.find(std::filesystem::path(path).filename().string()), std::string::npos)
+      << error;
+  EXPECT_EQ(error.find('\n'), std::string::npos);
+  EXPECT_TRUE(loader.Modules().empty());
+  EXPECT_TRUE(factory.Types().empty());
+}
+
+TEST(ModuleLoading, GoodModuleMakesChannelsWithItsRecord) {
+  ModuleLoader loader;
+  ChannelFactory factory;
+  std::string error;
+  const LoadedModule* module = loader.Load(ModulePath(kGood), &factory, &error);
+  ASSERT_NE(module, nullptr) << error;
+  EXPECT_STREQ(module->type._name, "EngineTestChannel");
+  const GUID type = guid::FromString(kGood);
+  ASSERT_TRUE(factory.Knows(type));
+  EXPECT_NE(factory.TypeByName("EngineTestChannel"), nullptr);
+  {
+    auto channel = factory.Create(type);
+    ASSERT_NE(channel, nullptr);
+    const ChannelType record = channel->GetChannelType();
+    EXPECT_EQ(record._typeGuid, type);
+    EXPECT_EQ(record._baseTypeGuid, guid::FromString(guid::kFloatChannelType));
+    EXPECT_EQ(channel->_engine, globalEngine);
+    // A module channel counts as a float channel: a "Value" link takes it.
+    Ubo_ValueChannel parent;
+    ChildCreation link;
+    link.Type._typeGuid = guid::FromString(guid::kFloatChannelType);
+    parent.SetChildCreateType(link, 0);
+    EXPECT_TRUE(parent.PlugChild(0, channel.get()));
+  }
+  loader.UnloadAll();
+  // The registered maker no longer calls into the unloaded module.
+  EXPECT_EQ(factory.Create(type), nullptr);
+}
+
+TEST(ModuleLoading, SameTypeTwiceIsRefused) {
+  ModuleLoader loader;
+  std::string error;
+  ASSERT_NE(loader.Load(ModulePath(kGood), nullptr, &error), nullptr) << error;
+  EXPECT_EQ(loader.Load(ModulePath(kGood), nullptr, &error), nullptr);
+  EXPECT_NE(error.find("already loaded"), std::string::npos) << error;
+  EXPECT_EQ(loader.Modules().size(), 1u);
+}
+
+TEST(ModuleLoading, RecordGuidMustMatchTheFileName) {
+  ExpectRefused(ModulePath("1F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0"), "differs from the file name");
+}
+
+TEST(ModuleLoading, BaseMustBeTheFloatChannelType) {
+  ExpectRefused(ModulePath("2F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0"), "not the float channel type");
+}
+
+TEST(ModuleLoading, InitDllMustBeExported) {
+  ExpectRefused(ModulePath("3F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0"), "InitDLL");
+}
+
+TEST(ModuleLoading, InterfaceVersionMustMatch) {
+  ExpectRefused(ModulePath("4F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0"), "interface version 6");
+}
+
+TEST(ModuleLoading, NameMustBeTerminated) {
+  ExpectRefused(ModulePath("5F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0"), "NUL-terminated");
+}
+
+TEST(ModuleLoading, FileNameMustBeAGuid) {
+  testing_support::ScratchDir dir;
+  const std::string path = dir.File("module.so");
+  std::filesystem::copy_file(ModulePath(kGood), path);
+  ExpectRefused(path, "not <type GUID>.so");
+}
+
+TEST(ModuleLoading, UnloadableFileIsRefused) {
+  testing_support::ScratchDir dir;
+  const std::string path = dir.File(kGood + ".so");
+  std::ofstream(path) << "not a shared object";
+  ExpectRefused(path, "cannot load");
+  ExpectRefused(dir.File("7F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0.so"), "cannot load");
+}
+
+TEST(ModuleLoading, InitDllResultThatIsNoChannelMakesNothing) {
+  ModuleLoader loader;
+  ChannelFactory factory;
+  std::string error;
+  const std::string guidText = "6F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0";
+  ASSERT_NE(loader.Load(ModulePath(guidText), &factory, &error), nullptr) << error;
+  EXPECT_EQ(factory.Create(guid::FromString(guidText)), nullptr);
+}
+
+TEST(ModuleLoading, DirectoryLoadsGoodModulesAndReportsTheRest) {
+  ModuleLoader loader;
+  ChannelFactory factory;
+  std::vector<std::string> errors;
+  EXPECT_EQ(loader.LoadDirectory(kDir, &factory, &errors), 2);  // good, not-a-channel
+  EXPECT_EQ(errors.size(), 5u);
+  ASSERT_EQ(loader.Modules().size(), 2u);
+  EXPECT_LT(loader.Modules()[0].path, loader.Modules()[1].path);  // name order
+
+  errors.clear();
+  EXPECT_EQ(loader.LoadDirectory(kDir + "/absent", &factory, &errors), 0);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find("absent"), std::string::npos);
+}
+
+TEST(ModuleLoading, DefaultDirectoryIsBesideTheExecutable) {
+  const std::string dir = DefaultModulesDirectory();
+  EXPECT_EQ(std::filesystem::path(dir).filename(), "modules");
+  EXPECT_EQ(std::filesystem::path(dir).parent_path(), std::filesystem::path(VPC_BIN_DIR));
+}
+
+TEST(ChannelFactoryTypes, FloatKindsRegistered) {
+  ChannelFactory factory;
+  RegisterFloatChannelTypes(factory);
+  EXPECT_EQ(factory.Types().size(), 3u);
+  ASSERT_NE(factory.TypeByName("Value Vector"), nullptr);
+  EXPECT_EQ(factory.TypeByName("Value Vector")->_typeGuid,
+            guid::FromString(guid::kVectorChannelType));
+  EXPECT_EQ(factory.TypeByName("Value Vecto"), nullptr);
+  auto ref = factory.Create(guid::FromString(guid::kCoreRefChannelType));
+  ASSERT_NE(ref, nullptr);
+  EXPECT_NE(dynamic_cast<Ubo_CoreRefChannel*>(ref.get()), nullptr);
+  EXPECT_EQ(factory.Create(guid::FromString(guid::kPrcCallChannelType)), nullptr);
+}
+
+TEST(ChannelFactoryTypes, ThrowingMakerMakesNothing) {
+  ChannelFactory factory;
+  ChannelType type;
+  type._typeGuid = guid::FromString(guid::kPrcCallChannelType);
+  factory.Register(type, []() -> Zyr_Channel* { throw std::runtime_error("no"); });
+  EXPECT_EQ(factory.Create(type._typeGuid), nullptr);
+}
+
+}  // namespace
