@@ -1,0 +1,190 @@
+// ChannelExtension<Ubo_FloatChannel>: link declaration and naming, and the
+// tagged values through the engine's file saver and loader.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "hostapi/guid.h"
+#include "hostapi/vantic_channel_extension.h"
+#include "hostapi/zyr_file.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+class ExtendedChannel : public Ubo_FloatChannel, public ChannelExtension<Ubo_FloatChannel> {
+ public:
+  ExtendedChannel() { CE_SetSelf(this); }
+  using ChannelExtension<Ubo_FloatChannel>::ReadChannelValue;
+  using ChannelExtension<Ubo_FloatChannel>::SaveChannelValue;
+  using ChannelExtension<Ubo_FloatChannel>::SetChildLinkName;
+};
+
+const GUID kRecordType = guid::FromString(guid::kPrcCallChannelType);
+
+TEST(ChannelExtensionLinks, CreateLinkAppendsAndNames) {
+  ExtendedChannel channel;
+  const GUID value = guid::FromString(guid::kFloatChannelType);
+  channel.CreateLink(value, "Value", "first", kLinkModeInput, false);
+  channel.CreateLink(value, "Value", "second%s", kLinkModeOutput, true);
+  ASSERT_EQ(channel.GetChildCreationCount(), 2);
+  const ChildCreation* first = channel.GetChildCreation(0);
+  EXPECT_STREQ(first->Type._name, "Value");
+  EXPECT_EQ(first->Type._typeGuid, value);
+  EXPECT_STREQ(first->LinkName, "first");
+  EXPECT_EQ(first->LinkIndex, 0);
+  const ChildCreation* second = channel.GetChildCreation(1);
+  EXPECT_EQ(second->LinkIndex, -1);
+  EXPECT_EQ(second->LinkMode, kLinkModeOutput);
+  EXPECT_STREQ(channel.GetChildLinkName(1), "second%s");
+  EXPECT_STREQ(channel.GetChildLinkName(2), "");
+}
+
+TEST(ChannelExtensionLinks, LongTextsAreCutToTheirFields) {
+  ExtendedChannel channel;
+  const std::string longText(500, 'x');
+  channel.CreateLink(guid::FromString(guid::kFloatChannelType), longText.c_str(),
+                     longText.c_str(), kLinkModeInput, false);
+  const ChildCreation* link = channel.GetChildCreation(0);
+  ASSERT_NE(link, nullptr);
+  EXPECT_EQ(std::strlen(link->Type._name), 79u);
+  EXPECT_EQ(std::strlen(link->LinkName), 99u);
+  EXPECT_EQ(std::string(channel.GetChildLinkName(0)), longText);  // the name itself is kept
+}
+
+TEST(ChannelExtensionLinks, IgnoredWithoutChannelOrTexts) {
+  ExtendedChannel channel;
+  channel.CreateLink(GUID{}, nullptr, "n", kLinkModeInput, false);
+  channel.CreateLink(GUID{}, "t", nullptr, kLinkModeInput, false);
+  channel.CE_SetSelf(nullptr);
+  channel.CreateLink(GUID{}, "t", "n", kLinkModeInput, false);
+  EXPECT_EQ(channel.GetChildCreationCount(), 0);
+}
+
+TEST(ChannelExtensionLinks, NamesAreSparseAndCopiedButTheChannelIsNot) {
+  ExtendedChannel channel;
+  channel.SetChildLinkName(0xFFFFFFFFu, "far");
+  channel.SetChildLinkName(3, nullptr);
+  EXPECT_STREQ(channel.GetChildLinkName(0xFFFFFFFFu), "far");
+  EXPECT_STREQ(channel.GetChildLinkName(3), "");
+  const ChannelExtension<Ubo_FloatChannel> copy(channel);
+  EXPECT_EQ(copy.CE_GetSelf(), nullptr);
+  ChannelExtension<Ubo_FloatChannel> assigned(copy);
+  EXPECT_STREQ(assigned.GetChildLinkName(0xFFFFFFFFu), "far");
+  EXPECT_EQ(channel.CE_ExecuteTrigger(0, nullptr), 1);
+}
+
+// Writes one record through the real saver to a file and opens it again.
+class TaggedValuesTest : public ::testing::Test {
+ protected:
+  void SetUp() override { saver.BeginChannel(kRecordType); }
+  // Closes the record, writes the file and opens it at the record's start.
+  void Reopen() {
+    ASSERT_TRUE(saver.EndChannel());
+    std::string error;
+    ASSERT_TRUE(saver.WriteToFile(scratch.File("values.zyr"), &error)) << error;
+    ASSERT_TRUE(loader.OpenFile(scratch.File("values.zyr"))) << loader.GetError();
+    GUID type{};
+    ASSERT_TRUE(loader.NextChannel(&type));
+    ASSERT_EQ(type, kRecordType);
+  }
+  // An entry of any size, written past the extension's checks.
+  void RawEntry(const char* tag, const std::string& data) {
+    ASSERT_EQ(saver.SaveTag(tag), 0);
+    ASSERT_EQ(saver.SaveBlockSize(static_cast<uint32_t>(data.size())), 0);
+    if (!data.empty()) {
+      ASSERT_EQ(saver.SaveDataToFile(data.data(), static_cast<uint32_t>(data.size())), 0);
+    }
+  }
+
+  testing_support::ScratchDir scratch;
+  ExtendedChannel channel;
+  ZyrFileSaver saver;
+  ZyrFileLoader loader;
+};
+
+TEST_F(TaggedValuesTest, RoundTripInTheOrderWritten) {
+  EXPECT_TRUE(channel.SaveChannelValue(saver, "OWNC", std::string("Body%n")));
+  EXPECT_TRUE(channel.SaveChannelValue(saver, "PRCN", std::string()));
+  EXPECT_TRUE(channel.SaveChannelValue(saver, "MODE", 0xA1B2C3D4u));
+  EXPECT_TRUE(channel.SaveChannelValue(saver, "MODE", 3u));
+  Reopen();
+  std::string owner;
+  std::string name = "not empty";
+  uint32_t first = 0;
+  uint32_t second = 0;
+  EXPECT_TRUE(channel.ReadChannelValue(loader, "OWNC", owner));
+  EXPECT_TRUE(channel.ReadChannelValue(loader, "PRCN", name));
+  EXPECT_TRUE(channel.ReadChannelValue(loader, "MODE", first));
+  EXPECT_TRUE(channel.ReadChannelValue(loader, "MODE", second));
+  EXPECT_EQ(owner, "Body%n");
+  EXPECT_EQ(name, "");
+  EXPECT_EQ(first, 0xA1B2C3D4u);
+  EXPECT_EQ(second, 3u);
+  EXPECT_TRUE(loader.AtEndOfRecord());
+}
+
+TEST_F(TaggedValuesTest, NumbersAreLittleEndianFourBytes) {
+  ASSERT_TRUE(channel.SaveChannelValue(saver, "STTC", 0x01020304u));
+  Reopen();
+  ASSERT_TRUE(loader.GetInfoIfTag("STTC"));
+  ASSERT_EQ(loader.GetCurrentTagSize(), 4u);
+  const uint8_t* data = loader.GetCurrentTagData();
+  EXPECT_EQ(data[0], 0x04);
+  EXPECT_EQ(data[3], 0x01);
+}
+
+TEST_F(TaggedValuesTest, MissingTagLeavesValueAndPosition) {
+  ASSERT_TRUE(channel.SaveChannelValue(saver, "PRMS", 2u));
+  Reopen();
+  uint32_t value = 77;
+  std::string text = "kept";
+  EXPECT_FALSE(channel.ReadChannelValue(loader, "STTC", value));
+  EXPECT_FALSE(channel.ReadChannelValue(loader, "NAME", text));
+  EXPECT_EQ(value, 77u);
+  EXPECT_EQ(text, "kept");
+  EXPECT_TRUE(channel.ReadChannelValue(loader, "PRMS", value));  // not consumed
+  EXPECT_EQ(value, 2u);
+  EXPECT_FALSE(channel.ReadChannelValue(loader, "PRMS", value));  // end of record
+  EXPECT_EQ(value, 2u);
+}
+
+TEST_F(TaggedValuesTest, WrongSizedNumberIsRefusedAndPassedOver) {
+  RawEntry("STTC", std::string("\x01\x00", 2));
+  RawEntry("MODE", std::string(8, '\x01'));
+  ASSERT_TRUE(channel.SaveChannelValue(saver, "PRMS", 5u));
+  Reopen();
+  uint32_t value = 77;
+  EXPECT_FALSE(channel.ReadChannelValue(loader, "STTC", value));
+  EXPECT_FALSE(channel.ReadChannelValue(loader, "MODE", value));
+  EXPECT_EQ(value, 77u);
+  EXPECT_TRUE(channel.ReadChannelValue(loader, "PRMS", value));
+  EXPECT_EQ(value, 5u);
+}
+
+TEST_F(TaggedValuesTest, OversizedStringIsRefusedBothWays) {
+  const std::string huge(kMaxChannelValueString + 1, 'h');
+  EXPECT_FALSE(channel.SaveChannelValue(saver, "NAME", huge));  // writes nothing
+  RawEntry("NAME", huge);
+  ASSERT_TRUE(channel.SaveChannelValue(saver, "NAME", std::string(kMaxChannelValueString, 'm')));
+  Reopen();
+  std::string text = "kept";
+  EXPECT_FALSE(channel.ReadChannelValue(loader, "NAME", text));
+  EXPECT_EQ(text, "kept");
+  EXPECT_TRUE(channel.ReadChannelValue(loader, "NAME", text));
+  EXPECT_EQ(text.size(), kMaxChannelValueString);
+}
+
+TEST_F(TaggedValuesTest, TagsMustBeFourCharacters) {
+  EXPECT_FALSE(channel.SaveChannelValue(saver, "AB", 1u));
+  EXPECT_FALSE(channel.SaveChannelValue(saver, "ABCDE", std::string("x")));
+  EXPECT_FALSE(channel.SaveChannelValue(saver, nullptr, 1u));
+  ASSERT_TRUE(channel.SaveChannelValue(saver, "ABCD", 1u));
+  Reopen();
+  uint32_t value = 0;
+  EXPECT_FALSE(channel.ReadChannelValue(loader, "ABC", value));
+  EXPECT_FALSE(channel.ReadChannelValue(loader, nullptr, value));
+  EXPECT_TRUE(channel.ReadChannelValue(loader, "ABCD", value));
+}
+
+}  // namespace

@@ -1,0 +1,199 @@
+// ProcedureForVesk: channels plugged into a procedure-call channel's links
+// to variables and back.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+#include "hostapi/channel_type.h"
+#include "hostapi/float_channel.h"
+#include "hostapi/guid.h"
+#include "hostapi/vantic_procedure.h"
+
+namespace {
+
+using Result = ProcedureForVesk::Result;
+
+ChildCreation Link(std::string_view type, const char* typeName, const char* name) {
+  ChildCreation link;
+  link.Type._typeGuid = guid::FromString(type);
+  std::string(typeName).copy(link.Type._name, sizeof(link.Type._name) - 1);
+  std::string(name).copy(link.LinkName, sizeof(link.LinkName) - 1);
+  return link;
+}
+
+ChildCreation ThisLink() { return Link(guid::kCoreRefChannelType, "CoreRef", "This"); }
+ChildCreation ValueLink(const char* name) { return Link(guid::kFloatChannelType, "Value", name); }
+ChildCreation VectorLink(const char* name) {
+  return Link(guid::kVectorChannelType, "Value Vector", name);
+}
+
+ObjectsManager& Objects() { return CoreFramework::Singleton<ProceduresManager>::Instance().Objects(); }
+
+// Parameters: float a (input), vector b (output), float c (input and output).
+class ConvertersTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    vars.AddVar(VarFloat(VarType_Float, VarMode_In, "a", 0, 0, 0));
+    vars.AddVar(VarVec3(VarType_Vec3, VarMode_Out, "b", {}, {}, {}));
+    vars.AddVar(VarFloat(VarType_Float, VarMode_InOut, "c", 0, 0, 0));
+    a.SetFloat(2.5f);
+    c.SetFloat(-1.0f);
+    object = Objects().Create("Body", "target");
+    target.SetObjectId(object->Id());
+  }
+  void TearDown() override { Objects().Remove(object->Id()); }
+
+  // Declares the links, "This" first unless static, and plugs a, b, c.
+  void MakeLinks(bool isStatic) {
+    int index = 0;
+    if (!isStatic) {
+      channel.SetChildCreateType(ThisLink(), index);
+      ASSERT_TRUE(channel.PlugChild(index++, &target));
+    }
+    channel.SetChildCreateType(ValueLink("a"), index);
+    ASSERT_TRUE(channel.PlugChild(index++, &a));
+    channel.SetChildCreateType(VectorLink("b"), index);
+    ASSERT_TRUE(channel.PlugChild(index++, &b));
+    channel.SetChildCreateType(ValueLink("c"), index);
+    ASSERT_TRUE(channel.PlugChild(index++, &c));
+  }
+  int In() { return ProcedureForVesk::FromDataChannelToVar(&channel, &vars, 1); }
+  int Out() { return ProcedureForVesk::FromVarToDataChannel(&vars, &channel, 2); }
+  float F(size_t i) { return *vars._vars[i]->FloatValue(); }
+  Vec3 V(size_t i) { return *vars._vars[i]->VectorValue(); }
+
+  Ubo_FloatChannel channel;
+  Ubo_ValueChannel a;
+  Ubo_VectorChannel b;
+  Ubo_ValueChannel c;
+  Ubo_CoreRefChannel target;
+  VanticObject* object = nullptr;
+  VarList vars;
+};
+
+TEST_F(ConvertersTest, NonStaticLayoutReadsTargetAndInputs) {
+  MakeLinks(false);
+  b.SetVector(Vec3{9, 9, 9});
+  ASSERT_EQ(In(), Result::kOk);
+  EXPECT_EQ(vars._thisObject, object);
+  EXPECT_EQ(F(0), 2.5f);
+  EXPECT_EQ(F(2), -1.0f);
+  EXPECT_EQ(V(1).x, 0.0f);  // an output is not read
+}
+
+TEST_F(ConvertersTest, StaticLayoutStartsAtLinkZero) {
+  MakeLinks(true);
+  ASSERT_EQ(In(), Result::kOk);
+  EXPECT_EQ(vars._thisObject, nullptr);
+  EXPECT_EQ(F(0), 2.5f);
+  EXPECT_EQ(F(2), -1.0f);
+}
+
+TEST_F(ConvertersTest, ThisNeedsItsNameAndTheCoreRefType) {
+  // Named "This" but of the float type: an ordinary parameter link.
+  channel.SetChildCreateType(ValueLink("This"), 0);
+  ASSERT_TRUE(channel.PlugChild(0, &a));
+  vars.ClearVars();
+  vars.AddVar(VarFloat(VarType_Float, VarMode_In, "x", 0, 0, 0));
+  ASSERT_EQ(In(), Result::kOk);
+  EXPECT_EQ(F(0), 2.5f);
+  EXPECT_EQ(vars._thisObject, nullptr);
+  // Of the CoreRef type but named otherwise: also a parameter link.
+  channel.SetChildCreateType(Link(guid::kCoreRefChannelType, "CoreRef", "Self"), 0);
+  ASSERT_TRUE(channel.PlugChild(0, &target));
+  ASSERT_EQ(In(), Result::kOk);
+  EXPECT_EQ(vars._thisObject, nullptr);
+}
+
+TEST_F(ConvertersTest, VectorInputNeedsAVectorChannel) {
+  vars.ClearVars();
+  vars.AddVar(VarVec3(VarType_Vec3, VarMode_In, "v", {}, {}, {}));
+  vars.AddVar(VarFloat(VarType_Float, VarMode_In, "len", 0, 0, 0));
+  channel.SetChildCreateType(VectorLink("v"), 0);
+  channel.SetChildCreateType(VectorLink("len"), 1);
+  b.SetVector(Vec3{3, 4, 0});
+  ASSERT_TRUE(channel.PlugChild(0, &b));
+  ASSERT_TRUE(channel.PlugChild(1, &b));
+  ASSERT_EQ(In(), Result::kOk);
+  EXPECT_EQ(V(0).y, 4.0f);
+  EXPECT_EQ(F(1), 5.0f);  // any float channel serves a float variable
+
+  channel.SetChildCreateType(ValueLink("v"), 0);
+  ASSERT_TRUE(channel.PlugChild(0, &a));
+  EXPECT_EQ(In(), Result::kWrongKind);
+}
+
+TEST_F(ConvertersTest, FloatInputRefusesAChannelWithoutAFloat) {
+  Zyr_Channel plain;
+  ChannelType type;
+  type._typeGuid = guid::FromString(guid::kFloatChannelType);
+  plain.SetChannelTypeRecord(type);
+  MakeLinks(true);
+  ASSERT_TRUE(channel.PlugChild(0, &plain));
+  EXPECT_EQ(In(), Result::kWrongKind);
+}
+
+TEST_F(ConvertersTest, UnpluggedOrMissingInputsFail) {
+  MakeLinks(false);
+  ASSERT_TRUE(channel.PlugChild(3, nullptr));  // c
+  EXPECT_EQ(In(), Result::kUnplugged);
+  ASSERT_TRUE(channel.PlugChild(3, &c));
+  ASSERT_TRUE(channel.PlugChild(2, nullptr));  // b is an output only: not needed
+  EXPECT_EQ(In(), Result::kOk);
+
+  vars.AddVar(VarFloat(VarType_Float, VarMode_In, "d", 0, 0, 0));  // no link 4
+  EXPECT_EQ(In(), Result::kMissingLink);
+}
+
+TEST_F(ConvertersTest, TargetLinkMustResolveToAnObject) {
+  MakeLinks(false);
+  target.SetObjectId(0);
+  EXPECT_EQ(In(), Result::kNoObject);
+  target.SetObjectId(object->Id() + 1000);
+  EXPECT_EQ(In(), Result::kNoObject);
+  ASSERT_TRUE(channel.PlugChild(0, nullptr));
+  EXPECT_EQ(In(), Result::kUnplugged);
+
+  Zyr_Channel plain;
+  ChannelType type;
+  type._typeGuid = guid::FromString(guid::kCoreRefChannelType);
+  plain.SetChannelTypeRecord(type);
+  ASSERT_TRUE(channel.PlugChild(0, &plain));
+  EXPECT_EQ(In(), Result::kWrongKind);
+}
+
+TEST_F(ConvertersTest, OutputsAreWrittenBack) {
+  MakeLinks(false);
+  *vars._vars[0]->FloatValue() = 100.0f;  // an input: not written
+  *vars._vars[1]->VectorValue() = Vec3{1, 2, 3};
+  *vars._vars[2]->FloatValue() = 6.0f;
+  ASSERT_EQ(Out(), Result::kOk);
+  EXPECT_EQ(a.GetFloat(), 2.5f);
+  EXPECT_EQ(b.GetVector().z, 3.0f);
+  EXPECT_EQ(c.GetFloat(), 6.0f);
+}
+
+TEST_F(ConvertersTest, UnpluggedOutputsAreSkippedAndWrongKindsReported) {
+  MakeLinks(true);
+  ASSERT_TRUE(channel.PlugChild(1, nullptr));  // b
+  *vars._vars[2]->FloatValue() = 6.0f;
+  EXPECT_EQ(Out(), Result::kOk);
+  EXPECT_EQ(c.GetFloat(), 6.0f);
+
+  channel.SetChildCreateType(ValueLink("b"), 1);
+  Ubo_ValueChannel notVector;
+  ASSERT_TRUE(channel.PlugChild(1, &notVector));
+  *vars._vars[2]->FloatValue() = 7.0f;
+  EXPECT_EQ(Out(), Result::kWrongKind);
+  EXPECT_EQ(c.GetFloat(), 7.0f);  // the others are still written
+}
+
+TEST_F(ConvertersTest, NullArgumentsAreRefused) {
+  EXPECT_EQ(ProcedureForVesk::FromDataChannelToVar(nullptr, &vars, 1), Result::kBadArgument);
+  EXPECT_EQ(ProcedureForVesk::FromDataChannelToVar(&channel, nullptr, 1), Result::kBadArgument);
+  EXPECT_EQ(ProcedureForVesk::FromVarToDataChannel(nullptr, &channel, 2), Result::kBadArgument);
+  EXPECT_EQ(ProcedureForVesk::FromVarToDataChannel(&vars, nullptr, 2), Result::kBadArgument);
+}
+
+}  // namespace
