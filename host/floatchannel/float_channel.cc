@@ -1,8 +1,6 @@
 // Ubo_FloatChannel: the base of every channel that delivers one float.
 #include "hostapi/float_channel.h"
 
-#include <cstring>
-
 namespace {
 
 ChannelFeedback floatFeedback("Float");
@@ -42,8 +40,11 @@ bool Ubo_FloatChannel::GetDefaultFloatSetting() { return _bUseDefault; }
 void Ubo_FloatChannel::SetDefaultFloatSetting(bool enabled) { _bUseDefault = enabled; }
 
 ChannelType Ubo_FloatChannel::FloatRecord() {
-  ChannelType type;
-  type._baseTypeGuid = guid::FromString(guid::kFloatChannelType);
-  type._interfaceVersion = kChannelInterfaceVersion;
-  return type;
+  static const ChannelType record = [] {
+    ChannelType type;
+    type._baseTypeGuid = guid::FromString(guid::kFloatChannelType);
+    type._interfaceVersion = kChannelInterfaceVersion;
+    return type;
+  }();
+  return record;
 }

@@ -17,7 +17,8 @@
 Ubo_ValueChannel::Ubo_ValueChannel() { SetChannelTypeRecord(TypeRecord()); }
 
 ChannelType Ubo_ValueChannel::TypeRecord() {
-  return floatchannel::MakeTypeRecord("Value", guid::kFloatChannelType);
+  static const ChannelType record = floatchannel::MakeTypeRecord("Value", guid::kFloatChannelType);
+  return record;
 }
 
 bool Ubo_ValueChannel::SaveChannel(ZyrFileSaver& saver) {
@@ -42,7 +43,8 @@ Ubo_VectorChannel::Ubo_VectorChannel() : _vector{0.0f, 0.0f, 0.0f} {
 }
 
 ChannelType Ubo_VectorChannel::TypeRecord() {
-  return floatchannel::MakeTypeRecord("Value Vector", guid::kVectorChannelType);
+  static const ChannelType record = floatchannel::MakeTypeRecord("Value Vector", guid::kVectorChannelType);
+  return record;
 }
 
 void Ubo_VectorChannel::SetVector(const Vec3& v) { _vector = v; }
@@ -77,7 +79,8 @@ bool Ubo_VectorChannel::LoadChannel(ZyrFileLoader& loader, Zyr_ChannelGroup* gro
 Ubo_CoreRefChannel::Ubo_CoreRefChannel() : _objectId(0) { SetChannelTypeRecord(TypeRecord()); }
 
 ChannelType Ubo_CoreRefChannel::TypeRecord() {
-  return floatchannel::MakeTypeRecord("CoreRef", guid::kCoreRefChannelType);
+  static const ChannelType record = floatchannel::MakeTypeRecord("CoreRef", guid::kCoreRefChannelType);
+  return record;
 }
 
 bool Ubo_CoreRefChannel::SaveChannel(ZyrFileSaver& saver) {

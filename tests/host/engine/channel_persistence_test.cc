@@ -10,20 +10,15 @@
 
 #include "host/engine/channel_factory.h"
 #include "hostapi/float_channel.h"
+#include "tests/host/engine/link_helpers.h"
 #include "hostapi/zyr_channel.h"
 #include "hostapi/zyr_file.h"
 
 namespace {
 
-const GUID kValueType = guid::FromString(guid::kFloatChannelType);
-const GUID kVectorType = guid::FromString(guid::kVectorChannelType);
-
-ChildCreation Link(const char* name, const GUID& type) {
-  ChildCreation c;
-  std::strncpy(c.LinkName, name, sizeof(c.LinkName) - 1);
-  c.Type._typeGuid = type;
-  return c;
-}
+using engine_test::kValueType;
+using engine_test::kVectorType;
+using engine_test::Link;
 
 // Saves each channel as one record.
 std::vector<uint8_t> SaveAll(const std::vector<Zyr_Channel*>& channels) {

@@ -10,27 +10,17 @@
 #include <gtest/gtest.h>
 
 #include "hostapi/float_channel.h"
+#include "tests/host/engine/link_helpers.h"
 #include "hostapi/zyr_channel.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-const GUID kValueType = guid::FromString(guid::kFloatChannelType);
-const GUID kVectorType = guid::FromString(guid::kVectorChannelType);
+using engine_test::DeclareLinks;
+using engine_test::kValueType;
+using engine_test::kVectorType;
+using engine_test::Link;
 const GUID kModuleType = guid::FromString(guid::kPrcCallChannelType);
-
-ChildCreation Link(const char* name, const GUID& type) {
-  ChildCreation c;
-  std::strncpy(c.LinkName, name, sizeof(c.LinkName) - 1);
-  c.Type._typeGuid = type;
-  c.Type._baseTypeGuid = GUID{};
-  return c;
-}
-
-void DeclareLinks(Zyr_Channel& channel, const std::vector<ChildCreation>& links) {
-  channel.SetChildCreationCount(0);
-  for (size_t i = 0; i < links.size(); ++i) channel.SetChildCreateType(links[i], static_cast<int>(i));
-}
 
 // A channel of a module type whose base is the float channel type, as the
 // engine makes them from a module.

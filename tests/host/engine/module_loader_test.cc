@@ -136,6 +136,21 @@ TEST(ModuleLoading, DefaultDirectoryIsBesideTheExecutable) {
   EXPECT_EQ(std::filesystem::path(dir).parent_path(), std::filesystem::path(VPC_BIN_DIR));
 }
 
+// The procedure-call module, when the build has made it, passes every check
+// and makes channels that a "Value" link accepts.
+TEST(ModuleLoading, ProcedureCallModulePassesTheChecks) {
+  const std::string path =
+      std::string(VPC_MODULES_DIR) + "/" + std::string(guid::kPrcCallChannelType) + ".so";
+  if (!std::filesystem::exists(path)) GTEST_SKIP() << "not built: " << path;
+  ModuleLoader loader;
+  ChannelFactory factory;
+  std::string error;
+  ASSERT_NE(loader.Load(path, &factory, &error), nullptr) << error;
+  auto channel = factory.Create(guid::FromString(guid::kPrcCallChannelType));
+  ASSERT_NE(channel, nullptr);
+  EXPECT_NE(dynamic_cast<Ubo_FloatChannel*>(channel.get()), nullptr);
+}
+
 TEST(ChannelFactoryTypes, FloatKindsRegistered) {
   ChannelFactory factory;
   RegisterFloatChannelTypes(factory);
