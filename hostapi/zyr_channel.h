@@ -118,8 +118,13 @@ class DRAVIK_API Zyr_Channel : public DllInterface {
   // group name, "ZCLK" ids of the plugged children (0 = empty link).
   // Returns false when the saver is in error.
   virtual bool SaveChannel(ZyrFileSaver& saver);
-  // Loads the engine's part. Sets the group when `group` is not null.
-  // Returns false, with the loader's error set, on a damaged engine part.
+  // Loads the engine's part at the loader's position. Sets the group when
+  // `group` is not null. A missing entry is tolerated (the name stays; the
+  // loaded id is 0, the loaded child ids and group name empty). Returns
+  // false, with the loader's error set and the channel unchanged, on a
+  // damaged engine part: "ZCID" not 4 bytes, a name over
+  // kMaxSavedNameBytes or holding a NUL, "ZCLK" not a whole number of ids
+  // or more than kMaxChildLinks, an entry overrunning its record.
   virtual bool LoadChannel(ZyrFileLoader& loader, Zyr_ChannelGroup* group);
   virtual void SetChannelInterfaceType(int type);
   // The channel plugged into link info->_linkIndex; null without `info` or
