@@ -78,7 +78,7 @@ int ZyrFileSaver::SaveBlockSize(uint32_t size) {
   if (_entryState != 1) return Fail(kZyrSaveOutOfOrder, "SaveBlockSize without a tag before it");
   // The body size is a uint32: the entry's header, data and all before it
   // must fit.
-  if (uint64_t{UINT32_MAX} - _record.size() < uint64_t{size} + 4) {
+  if (uint64_t{_record.size()} + 4 + uint64_t{size} > UINT32_MAX) {
     return Fail(kZyrSaveTooLarge, "record of type " + guid::ToString(_recordType) +
                                       " would exceed 4 GiB");
   }
