@@ -184,6 +184,7 @@ class VANTIC_API VarList {
 
  private:
   void Append(const VarBase& var);
+  void AppendCopies(const VarList& source);
   // Makes room for `moreItems` more variables of `moreBytes` more object
   // bytes.
   void Reserve(size_t moreItems, size_t moreBytes);
