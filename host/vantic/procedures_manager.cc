@@ -105,7 +105,8 @@ Procedure* ProceduresManager::Register(std::unique_ptr<Procedure> procedure) {
   if (_impl->Find(procedure->_ownerClass, procedure->_name) != nullptr) return nullptr;
   Procedure* raw = procedure.get();
   // Room first, so that a failed allocation leaves no index half written.
-  _impl->owned.reserve(_impl->owned.size() + 1);
+  std::vector<std::unique_ptr<Procedure>>& owned = _impl->owned;
+  if (owned.size() == owned.capacity()) owned.reserve(std::max<size_t>(16, 2 * owned.size()));
   auto entry = _impl->byName.emplace(NameKey{raw->_ownerClass, raw->_name}, raw).first;
   try {
     _impl->byOwner[raw->_ownerClass].push_back(raw);
@@ -113,7 +114,7 @@ Procedure* ProceduresManager::Register(std::unique_ptr<Procedure> procedure) {
     _impl->byName.erase(entry);
     throw;
   }
-  _impl->owned.push_back(std::move(procedure));  // cannot throw: reserved
+  owned.push_back(std::move(procedure));  // cannot throw: reserved
   raw->_revision = NextRevision();
   return raw;
 }

@@ -22,9 +22,9 @@ VarList::VarList()
 VarList::VarList(const VarList& other) : VarList() {
   _thisObject = other._thisObject;
   if (other._vars._count == 0) return;
-  // Exactly the room the other list uses; the objects keep their offsets.
+  // Exactly the room the other list uses; every copy keeps its offset.
   Reserve(other._vars._count, other._bytesUsed);
-  for (const VarBase* var : other._vars) Append(*var);
+  AppendCopies(other);
 }
 
 VarList& VarList::operator=(const VarList& other) {
@@ -65,7 +65,7 @@ void VarList::AddVars(const VarList& other) {
     return;
   }
   Reserve(other._vars._count, other._bytesUsed);
-  for (const VarBase* var : other._vars) Append(*var);
+  AppendCopies(other);
 }
 
 void VarList::ClearVars() {
@@ -104,24 +104,33 @@ void VarList::Reserve(size_t moreItems, size_t moreBytes) {
     itemCapacity = std::max(needItems, 2 * _itemCapacity);
     byteCapacity = std::max(needBytes, 2 * _byteCapacity);
   }
-  const size_t itemBytes = ItemBytes(itemCapacity);
-  char* block = static_cast<char*>(::operator new(itemBytes + byteCapacity));
-  VarBase** items = static_cast<VarBase**>(static_cast<void*>(block));
+  char* block = static_cast<char*>(::operator new(ItemBytes(itemCapacity) + byteCapacity));
 
-  // Copy every variable to the same offset in the new block, then end the
-  // old ones. Copies of these records cannot throw.
-  char* oldObjects = Objects();
-  for (size_t i = 0; i < _vars._count; ++i) {
-    VarBase* old = _vars._items[i];
-    const size_t offset = static_cast<size_t>(reinterpret_cast<char*>(old) - oldObjects);
-    items[i] = old->CopyTo(block + itemBytes + offset);
-    old->~VarBase();
-  }
-  ::operator delete(_block);
+  // Move every variable into the new block at the same offset; the old
+  // block ends with `old`. Copies of these records cannot throw.
+  VarList old;
+  Swap(old);  // `old` now holds the variables, *this nothing
+  _thisObject = old._thisObject;
   _block = block;
-  _vars._items = items;
+  _vars._items = static_cast<VarBase**>(static_cast<void*>(block));
   _itemCapacity = itemCapacity;
   _byteCapacity = byteCapacity;
+  AppendCopies(old);
+}
+
+// Appends copies of every variable of `source` (another list), laid out
+// behind the objects already here as they lie in `source`'s block.
+// REQUIRES: Reserve made room for them.
+void VarList::AppendCopies(const VarList& source) {
+  const char* sourceObjects = source.Objects();
+  char* objects = Objects() + _bytesUsed;
+  for (size_t i = 0; i < source._vars._count; ++i) {
+    const VarBase* var = source._vars._items[i];
+    const size_t offset = static_cast<size_t>(reinterpret_cast<const char*>(var) - sourceObjects);
+    _vars._items[_vars._count + i] = var->CopyTo(objects + offset);
+  }
+  _vars._count += source._vars._count;
+  _bytesUsed += source._bytesUsed;
 }
 
 void VarList::Release() {
