@@ -63,14 +63,16 @@ void OpenFirstRecord(ZyrFileLoader& loader, const std::vector<uint8_t>& file) {
   ASSERT_TRUE(loader.NextChannel(&type));
 }
 
-// A record holding the engine's part of a plain float channel and then the
-// given raw entries.
-std::vector<uint8_t> RecordWith(const std::vector<Entry>& extra) {
+// A record holding the engine's part of a plain float channel (unless
+// `enginePart` is false) and then the given raw entries.
+std::vector<uint8_t> RecordWith(const std::vector<Entry>& extra, bool enginePart = true) {
   Ubo_FloatChannel plain;
   plain.SetChannelName("Plain");
   ZyrFileSaver saver;
   saver.BeginChannel(kValueType);
-  EXPECT_TRUE(plain.SaveChannel(saver));
+  if (enginePart) {
+    EXPECT_TRUE(plain.SaveChannel(saver));
+  }
   for (const Entry& entry : extra) {
     saver.SaveTag(entry.tag.c_str());
     saver.SaveBlockSize(static_cast<uint32_t>(entry.data.size()));
@@ -107,6 +109,21 @@ TEST_F(ModePersistence, FailingEnginePartWritesNothingMore) {
   ZyrFileSaver saver;  // no record open: the engine's part fails
   EXPECT_FALSE(ch.SaveChannel(saver));
   EXPECT_EQ(saver.Bytes().size(), kZyrFileHeaderSize);
+}
+
+TEST_F(ModePersistence, FailingEnginePartReadsNothingMore) {
+  // A damaged id entry makes the engine refuse its part.
+  const std::vector<uint8_t> file =
+      RecordWith({{"ZCID", {1, 2}}, {"MODE", {3, 0, 0, 0}}, {"UACN", {0}}}, false);
+  Ubo_TestModes ch;
+  ch.SetCurrentMode(1);
+  ZyrFileLoader loader;
+  OpenFirstRecord(loader, file);
+  EXPECT_FALSE(ch.LoadChannel(loader, nullptr));
+  EXPECT_EQ(ch.GetLoadedMode(), kNoMode);
+  EXPECT_EQ(ch.GetCurrentMode(), 1u);
+  EXPECT_TRUE(ch.GetUseAutoChannelName());
+  EXPECT_EQ(ch.modeIsSetCount, 1);
 }
 
 TEST_F(ModePersistence, LoadSwitchesToTheSavedModeWhenAsked) {
