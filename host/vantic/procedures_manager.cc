@@ -2,47 +2,12 @@
 #include <algorithm>
 #include <functional>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 
+#include "host/vantic/procedure_index.h"
 #include "hostapi/vantic_procedure.h"
 
 namespace {
-
-// A procedure's two names, owned (the registry's keys) or viewed (a
-// lookup's argument, so that a lookup allocates nothing).
-struct NameKey {
-  std::string owner;
-  std::string name;
-};
-struct NameView {
-  std::string_view owner;
-  std::string_view name;
-};
-
-NameView View(const NameKey& key) { return {key.owner, key.name}; }
-NameView View(const NameView& view) { return view; }
-
-struct NameHash {
-  using is_transparent = void;
-  template <class K>
-  size_t operator()(const K& key) const {
-    const NameView view = View(key);
-    const size_t h1 = std::hash<std::string_view>()(view.owner);
-    const size_t h2 = std::hash<std::string_view>()(view.name);
-    return h1 ^ (h2 + 0x9e3779b97f4a7c15ull + (h1 << 6) + (h1 >> 2));
-  }
-};
-
-struct NameEqual {
-  using is_transparent = void;
-  template <class A, class B>
-  bool operator()(const A& a, const B& b) const {
-    const NameView x = View(a);
-    const NameView y = View(b);
-    return x.owner == y.owner && x.name == y.name;
-  }
-};
 
 // The process-wide revision counter: every manager draws from it, so a
 // revision is never handed out twice (until 2^32 - 1 values are spent).
@@ -52,15 +17,14 @@ uint32_t gLastRevision = 0;
 
 struct ProceduresManager::Impl {
   // Live procedures by their names.
-  std::unordered_map<NameKey, Procedure*, NameHash, NameEqual> byName;
+  vantic::ProcedureIndex byName;
   // Live procedures per owner class, in registration order.
   std::map<std::string, std::vector<Procedure*>, std::less<>> byOwner;
   // Every procedure ever registered, live or retired.
   std::vector<std::unique_ptr<Procedure>> owned;
 
   Procedure* Find(std::string_view owner, std::string_view name) const {
-    auto it = byName.find(NameView{owner, name});
-    return it == byName.end() ? nullptr : it->second;
+    return byName.Find(owner, name);
   }
 
   void DropFromOwner(const std::string& owner, Procedure* procedure) {
@@ -71,14 +35,9 @@ struct ProceduresManager::Impl {
     if (list.empty()) byOwner.erase(it);
   }
 
-  void DropName(const Procedure* procedure) {
-    auto it = byName.find(NameView{procedure->_ownerClass, procedure->_name});
-    if (it != byName.end()) byName.erase(it);
-  }
-
   // Takes the procedure out of both indexes; it stays in `owned`.
   void Unlist(Procedure* procedure) {
-    DropName(procedure);
+    byName.Erase(procedure);
     DropFromOwner(procedure->_ownerClass, procedure);
   }
 };
@@ -107,11 +66,11 @@ Procedure* ProceduresManager::Register(std::unique_ptr<Procedure> procedure) {
   // Room first, so that a failed allocation leaves no index half written.
   std::vector<std::unique_ptr<Procedure>>& owned = _impl->owned;
   if (owned.size() == owned.capacity()) owned.reserve(std::max<size_t>(16, 2 * owned.size()));
-  auto entry = _impl->byName.emplace(NameKey{raw->_ownerClass, raw->_name}, raw).first;
+  _impl->byName.Insert(raw);
   try {
     _impl->byOwner[raw->_ownerClass].push_back(raw);
   } catch (...) {
-    _impl->byName.erase(entry);
+    _impl->byName.Erase(raw);
     throw;
   }
   owned.push_back(std::move(procedure));  // cannot throw: reserved
@@ -150,15 +109,16 @@ bool ProceduresManager::Rename(const std::string& owner, const std::string& name
   // anything of it changes.
   std::string toOwner = newOwner;
   std::string toName = newName;
-  const bool sameOwner = procedure->_ownerClass == toOwner;
-  _impl->DropName(procedure);
-  if (!sameOwner) {
+  if (procedure->_ownerClass != toOwner) {
+    _impl->byOwner[toOwner].push_back(procedure);  // first: it may throw
     _impl->DropFromOwner(procedure->_ownerClass, procedure);
-    _impl->byOwner[toOwner].push_back(procedure);
   }
-  _impl->byName.emplace(NameKey{toOwner, toName}, procedure);
+  // The index finds a procedure by its names: out under the old ones, in
+  // under the new (no growth: the entry just left makes the room).
+  _impl->byName.Erase(procedure);
   procedure->_ownerClass = std::move(toOwner);
   procedure->_name = std::move(toName);
+  _impl->byName.Insert(procedure);
   procedure->_revision = NextRevision();
   Announce(procedure);
   return true;
@@ -175,17 +135,17 @@ bool ProceduresManager::Remove(const std::string& owner, const std::string& name
 void ProceduresManager::RemoveAll() {
   // Empty the registry first: followers told of the removal may ask it.
   const std::vector<Procedure*> live = List();
-  _impl->byName.clear();
+  _impl->byName.Clear();
   _impl->byOwner.clear();
   for (Procedure* procedure : live) Retire(procedure);
 }
 
-size_t ProceduresManager::Count() const { return _impl->byName.size(); }
+size_t ProceduresManager::Count() const { return _impl->byName.Size(); }
 
 std::vector<Procedure*> ProceduresManager::List(const std::string& owner) const {
   std::vector<Procedure*> list;
   if (owner.empty()) {
-    list.reserve(_impl->byName.size());
+    list.reserve(_impl->byName.Size());
     for (const auto& entry : _impl->byOwner) {
       list.insert(list.end(), entry.second.begin(), entry.second.end());
     }
