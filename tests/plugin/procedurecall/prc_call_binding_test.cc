@@ -10,12 +10,12 @@
 namespace prccall_test {
 namespace {
 
-using BindingTest = PrcCallTest;
+using PrcCallBindingTest = PrcCallTest;
 
 // Prefix of a new channel's messages.
 constexpr const char kNewPrefix[] = "VanticPrcCall_Call.CGR[].Channel[VanticPrcCall_Call].";
 
-TEST_F(BindingTest, UnknownProcedureGives3AndLeavesTheChannelUnbound) {
+TEST_F(PrcCallBindingTest, UnknownProcedureGives3AndLeavesTheChannelUnbound) {
   Ubo_VanticPrcCall ch;
   ch.SetPrcOwnerClass("Hero");
   ch.SetPrcName("Jump");
@@ -31,7 +31,7 @@ TEST_F(BindingTest, UnknownProcedureGives3AndLeavesTheChannelUnbound) {
             std::string(kNewPrefix) + "UpdatingProcedure[Ghost/Fly].NotFound!");
 }
 
-TEST_F(BindingTest, FailedLookupUnbindsABoundChannel) {
+TEST_F(PrcCallBindingTest, FailedLookupUnbindsABoundChannel) {
   VeskProcedure* p = Register("Hero", "Jump", false, Params({{"h", VarType_Float, 1}}));
   Ubo_VanticPrcCall ch;
   ASSERT_EQ(ch.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);
@@ -45,7 +45,7 @@ TEST_F(BindingTest, FailedLookupUnbindsABoundChannel) {
   EXPECT_STREQ(ch.GetChannelName(), "Hero :: Jump");
 }
 
-TEST_F(BindingTest, BindingFollowsRenamesAndMakesLinks) {
+TEST_F(PrcCallBindingTest, BindingFollowsRenamesAndMakesLinks) {
   VeskProcedure* p = Register("Hero", "Jump", false, Params({{"height", VarType_Float, 1}}));
   Ubo_VanticPrcCall ch;
   EXPECT_EQ(ch.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);
@@ -61,7 +61,7 @@ TEST_F(BindingTest, BindingFollowsRenamesAndMakesLinks) {
   EXPECT_NE(ch.GetParamVars()._vars[0], p->_params._vars[0]);  // a copy
 }
 
-TEST_F(BindingTest, ReportsComeInOrderWithTheirPrefixes) {
+TEST_F(PrcCallBindingTest, ReportsComeInOrderWithTheirPrefixes) {
   Register("Hero", "Jump", true, Params({{"h", VarType_Float, 1}}));
   Ubo_VanticPrcCall ch;
   ASSERT_EQ(ch.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);
@@ -76,7 +76,7 @@ TEST_F(BindingTest, ReportsComeInOrderWithTheirPrefixes) {
             std::string(kNewPrefix) + "UpdatingProcedure[Hero/Jump].OK!");
 }
 
-TEST_F(BindingTest, EqualParametersKeepTheLinksButRename) {
+TEST_F(PrcCallBindingTest, EqualParametersKeepTheLinksButRename) {
   Register("Hero", "Jump", false, Params({{"h", VarType_Float, 1}, {"d", VarType_Vec3, 3}}));
   Register("Hero", "Leap", false, Params({{"h", VarType_Float, 1}, {"d", VarType_Vec3, 3}}));
   Ubo_VanticPrcCall ch;
@@ -97,7 +97,7 @@ TEST_F(BindingTest, EqualParametersKeepTheLinksButRename) {
   EXPECT_EQ(ch.GetChild(1), value.get());
 }
 
-TEST_F(BindingTest, ArgumentsMayBeTheChannelsOwnNames) {
+TEST_F(PrcCallBindingTest, ArgumentsMayBeTheChannelsOwnNames) {
   Register("Hero", "Jump", true, VarList());
   Ubo_VanticPrcCall ch;
   ch.SetPrcOwnerClass("Hero");
@@ -107,7 +107,7 @@ TEST_F(BindingTest, ArgumentsMayBeTheChannelsOwnNames) {
   EXPECT_EQ(ch.GetPrcName(), "Jump");
 }
 
-TEST_F(BindingTest, StaticFlagChangeAloneRebuildsTheLinks) {
+TEST_F(PrcCallBindingTest, StaticFlagChangeAloneRebuildsTheLinks) {
   const VarList params = Params({{"h", VarType_Float, 1}});
   Register("Hero", "Jump", true, params);
   Ubo_VanticPrcCall ch;
@@ -134,7 +134,7 @@ class PlainProcedure : public Procedure {
   int Execute(VarList&) override { return 0; }
 };
 
-TEST_F(BindingTest, PlainProcedureIsBoundButNotFollowed) {
+TEST_F(PrcCallBindingTest, PlainProcedureIsBoundButNotFollowed) {
   Procedure* p = Procedures().Register(std::make_unique<PlainProcedure>());
   ASSERT_NE(p, nullptr);
   Ubo_VanticPrcCall ch;
@@ -143,7 +143,7 @@ TEST_F(BindingTest, PlainProcedureIsBoundButNotFollowed) {
   EXPECT_EQ(ch._currentProcedure, nullptr);
 }
 
-TEST_F(BindingTest, PercentInNamesIsPrintedLiterally) {
+TEST_F(PrcCallBindingTest, PercentInNamesIsPrintedLiterally) {
   Ubo_VanticPrcCall ch;
   EXPECT_EQ(ch.UpdatePrc("%s%n%x", "100%"), kUpdatePrcNotFound);
   ASSERT_EQ(_messages.Count(), 1u);

@@ -13,7 +13,7 @@ namespace {
 
 // A static procedure "Sum/Add": total (in and out) += step (in); the
 // output vector pos is (total, 2 total, -total). Counts its executions.
-class EvaluationTest : public PrcCallTest {
+class PrcCallEvaluationTest : public PrcCallTest {
  protected:
   void SetUp() override {
     PrcCallTest::SetUp();
@@ -57,7 +57,7 @@ class EvaluationTest : public PrcCallTest {
   Ubo_VanticPrcCall _ch;
 };
 
-TEST_F(EvaluationTest, OutputsAreWrittenBackAndFedToTheNextFrame) {
+TEST_F(PrcCallEvaluationTest, OutputsAreWrittenBackAndFedToTheNextFrame) {
   Wire();
   EXPECT_EQ(Evaluate(), kPrcStatusOk);
   EXPECT_FLOAT_EQ(_total->GetFloat(), 1.5f);
@@ -73,7 +73,7 @@ TEST_F(EvaluationTest, OutputsAreWrittenBackAndFedToTheNextFrame) {
   EXPECT_EQ(FloatValue(_procedure->_params, "total"), 0.0f);
 }
 
-TEST_F(EvaluationTest, NotDueGivesZeroWhateverCameBefore) {
+TEST_F(PrcCallEvaluationTest, NotDueGivesZeroWhateverCameBefore) {
   Ubo_VanticPrcCall unbound;
   NextFrame();
   EXPECT_EQ(unbound.GetFloat(), kPrcStatusFailed);
@@ -83,7 +83,7 @@ TEST_F(EvaluationTest, NotDueGivesZeroWhateverCameBefore) {
   EXPECT_EQ(_messages.Count(), 0u);
 }
 
-TEST_F(EvaluationTest, UnknownProcedureGives1WithThreeReports) {
+TEST_F(PrcCallEvaluationTest, UnknownProcedureGives1WithThreeReports) {
   Ubo_VanticPrcCall ch;
   NextFrame();
   EXPECT_EQ(ch.GetFloat(), kPrcStatusFailed);
@@ -101,7 +101,7 @@ TEST_F(EvaluationTest, UnknownProcedureGives1WithThreeReports) {
   EXPECT_EQ(_messages.Count(), 3u);
 }
 
-TEST_F(EvaluationTest, ReportsGoThroughTheGlobalAndTheChannelsEngine) {
+TEST_F(PrcCallEvaluationTest, ReportsGoThroughTheGlobalAndTheChannelsEngine) {
   EngineInterface own;
   testing_support::MessageCapture ownMessages(&own);
   Ubo_VanticPrcCall ch;
@@ -114,7 +114,7 @@ TEST_F(EvaluationTest, ReportsGoThroughTheGlobalAndTheChannelsEngine) {
   EXPECT_EQ(ownMessages.CountAtLevel(1), ownMessages.Count());
 }
 
-TEST_F(EvaluationTest, InputsNotTakenGive3WithoutExecution) {
+TEST_F(PrcCallEvaluationTest, InputsNotTakenGive3WithoutExecution) {
   Wire();
   ASSERT_TRUE(_ch.PlugChild(0, nullptr));
   EXPECT_EQ(Evaluate(), kPrcStatusInputs);
@@ -128,7 +128,7 @@ TEST_F(EvaluationTest, InputsNotTakenGive3WithoutExecution) {
   EXPECT_EQ(_executions, 1);
 }
 
-TEST_F(EvaluationTest, FailedExecutionGives1AndWritesNothingBack) {
+TEST_F(PrcCallEvaluationTest, FailedExecutionGives1AndWritesNothingBack) {
   Wire();
   _total->SetFloat(10.0f);
   _result = 5;
@@ -140,7 +140,7 @@ TEST_F(EvaluationTest, FailedExecutionGives1AndWritesNothingBack) {
   EXPECT_EQ(_ch.GetBoundProcedure(), _procedure);
 }
 
-TEST_F(EvaluationTest, ThrowingProcedureCountsAsFailed) {
+TEST_F(PrcCallEvaluationTest, ThrowingProcedureCountsAsFailed) {
   Wire();
   _throw = true;
   EXPECT_EQ(Evaluate(), kPrcStatusFailed);
@@ -150,7 +150,7 @@ TEST_F(EvaluationTest, ThrowingProcedureCountsAsFailed) {
   EXPECT_EQ(Evaluate(), kPrcStatusOk);
 }
 
-TEST_F(EvaluationTest, UnboundChannelBindsAtItsFirstDueEvaluation) {
+TEST_F(PrcCallEvaluationTest, UnboundChannelBindsAtItsFirstDueEvaluation) {
   _ch.SetPrcOwnerClass("Sum");
   _ch.SetPrcName("Add");
   EXPECT_EQ(Evaluate(), kPrcStatusInputs);  // bound, links made, nothing plugged
@@ -159,7 +159,7 @@ TEST_F(EvaluationTest, UnboundChannelBindsAtItsFirstDueEvaluation) {
   EXPECT_EQ(LinkNames(_ch), (std::vector<std::string>{"step", "total", "pos"}));
 }
 
-TEST_F(EvaluationTest, RevisionChangeIsLookedUpAgainWithTheLinksKept) {
+TEST_F(PrcCallEvaluationTest, RevisionChangeIsLookedUpAgainWithTheLinksKept) {
   Wire();
   ASSERT_EQ(Evaluate(), kPrcStatusOk);
   ASSERT_TRUE(Procedures().ChangeParameters("Sum", "Add", _params, true));
@@ -177,7 +177,7 @@ TEST_F(EvaluationTest, RevisionChangeIsLookedUpAgainWithTheLinksKept) {
   EXPECT_EQ(_messages.Count(), 0u);
 }
 
-TEST_F(EvaluationTest, RenameIsFollowedWhileTheBindingStays) {
+TEST_F(PrcCallEvaluationTest, RenameIsFollowedWhileTheBindingStays) {
   Wire();
   const uint32_t revision = _ch.GetPrcRevision();
   ASSERT_TRUE(Procedures().Rename("Sum", "Add", "Math", "Accumulate"));
@@ -195,14 +195,14 @@ TEST_F(EvaluationTest, RenameIsFollowedWhileTheBindingStays) {
   EXPECT_FLOAT_EQ(_total->GetFloat(), 1.5f);
 }
 
-TEST_F(EvaluationTest, UpdateWhileFollowingNothingIsIgnored) {
+TEST_F(PrcCallEvaluationTest, UpdateWhileFollowingNothingIsIgnored) {
   _ch.SetPrcOwnerClass("Sum");
   _ch.OnProcedureUpdate();
   EXPECT_EQ(_ch.GetPrcOwnerClass(), "Sum");
   EXPECT_STREQ(_ch.GetChannelName(), "VanticPrcCall_Call");
 }
 
-TEST_F(EvaluationTest, RemovedProcedureGives1) {
+TEST_F(PrcCallEvaluationTest, RemovedProcedureGives1) {
   Wire();
   ASSERT_EQ(Evaluate(), kPrcStatusOk);
   ASSERT_TRUE(Procedures().Remove("Sum", "Add"));
@@ -216,7 +216,7 @@ TEST_F(EvaluationTest, RemovedProcedureGives1) {
   EXPECT_EQ(LinkNames(_ch), (std::vector<std::string>{"step", "total", "pos"}));
 }
 
-TEST_F(EvaluationTest, NewNamesTakeEffectOnlyAtTheNextBinding) {
+TEST_F(PrcCallEvaluationTest, NewNamesTakeEffectOnlyAtTheNextBinding) {
   int other = 0;
   Register("Sum", "Other", true, _params, [&other](VarList&) {
     ++other;
@@ -234,7 +234,7 @@ TEST_F(EvaluationTest, NewNamesTakeEffectOnlyAtTheNextBinding) {
 }
 
 // A procedure that is not static runs on the object plugged into "This".
-TEST_F(EvaluationTest, TargetObjectComesThroughThisLink) {
+TEST_F(PrcCallEvaluationTest, TargetObjectComesThroughThisLink) {
   VanticObject* car = Procedures().Objects().Create("Car", "red");
   car->SetFloat("mass", 2.0f);
   Register("Car", "Weigh", false, Params({{"g", VarType_Float, 1}, {"w", VarType_Float, 2}}),

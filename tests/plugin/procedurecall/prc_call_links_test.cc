@@ -10,7 +10,7 @@
 namespace prccall_test {
 namespace {
 
-class LinksTest : public PrcCallTest {
+class PrcCallLinksTest : public PrcCallTest {
  protected:
   // Makes the channel's links for `params` with the static flag given.
   void MakeLinks(bool isStatic, const VarList& params) {
@@ -24,13 +24,13 @@ class LinksTest : public PrcCallTest {
   Ubo_VanticPrcCall _ch;
 };
 
-TEST_F(LinksTest, StaticWithoutParametersHasNoLink) {
+TEST_F(PrcCallLinksTest, StaticWithoutParametersHasNoLink) {
   MakeLinks(false, VarList());
   MakeLinks(true, VarList());
   EXPECT_EQ(_ch.GetChildCreationCount(), 0);
 }
 
-TEST_F(LinksTest, NotStaticWithoutParametersHasTheTargetLinkOnly) {
+TEST_F(PrcCallLinksTest, NotStaticWithoutParametersHasTheTargetLinkOnly) {
   MakeLinks(false, VarList());
   const std::vector<LinkView> links = Links(_ch);
   ASSERT_EQ(links.size(), 1u);
@@ -41,7 +41,7 @@ TEST_F(LinksTest, NotStaticWithoutParametersHasTheTargetLinkOnly) {
   EXPECT_EQ(links[0].linkMode, kLinkModeInput);
 }
 
-TEST_F(LinksTest, NotStaticParametersFollowTheTargetLink) {
+TEST_F(PrcCallLinksTest, NotStaticParametersFollowTheTargetLink) {
   MakeLinks(false, Params({{"a", VarType_Float, 1}, {"b", VarType_Vec3, 2}, {"c", VarType_Float, 3}}));
   const std::vector<LinkView> links = Links(_ch);
   ASSERT_EQ(links.size(), 4u);
@@ -65,7 +65,7 @@ TEST_F(LinksTest, NotStaticParametersFollowTheTargetLink) {
   }
 }
 
-TEST_F(LinksTest, StaticParametersStartAtLinkZero) {
+TEST_F(PrcCallLinksTest, StaticParametersStartAtLinkZero) {
   MakeLinks(true, Params({{"a", VarType_Float, 1}, {"b", VarType_Vec3, 2}, {"c", VarType_Float, 3}}));
   const std::vector<LinkView> links = Links(_ch);
   ASSERT_EQ(links.size(), 3u);
@@ -75,7 +75,7 @@ TEST_F(LinksTest, StaticParametersStartAtLinkZero) {
   EXPECT_EQ(links[1].linkMode, kLinkModeOutput);
 }
 
-TEST_F(LinksTest, ModeOutsideOneToThreeIsReportedAndTheLinkStillMade) {
+TEST_F(PrcCallLinksTest, ModeOutsideOneToThreeIsReportedAndTheLinkStillMade) {
   MakeLinks(true, Params({{"a", VarType_Float, 2}, {"odd", VarType_Float, 7}}));
   const std::vector<LinkView> links = Links(_ch);
   ASSERT_EQ(links.size(), 2u);
@@ -92,7 +92,7 @@ TEST_F(LinksTest, ModeOutsideOneToThreeIsReportedAndTheLinkStillMade) {
   EXPECT_EQ(_messages.Count(), 1u);
 }
 
-TEST_F(LinksTest, LinkNamesAreCutTo99AndKeepPercentSigns) {
+TEST_F(PrcCallLinksTest, LinkNamesAreCutTo99AndKeepPercentSigns) {
   const std::string fits(99, 'n');
   const std::string tooLong = std::string(98, 'x') + "%s%n";
   VarList params;
@@ -107,7 +107,7 @@ TEST_F(LinksTest, LinkNamesAreCutTo99AndKeepPercentSigns) {
   EXPECT_EQ(names[2], "50%d");
 }
 
-TEST_F(LinksTest, RebuildDropsTheLinksBefore) {
+TEST_F(PrcCallLinksTest, RebuildDropsTheLinksBefore) {
   MakeLinks(false, Params({{"a", VarType_Float, 1}, {"b", VarType_Float, 1}}));
   MakeLinks(true, Params({{"c", VarType_Vec3, 1}}));
   EXPECT_EQ(LinkNames(_ch), (std::vector<std::string>{"c"}));
@@ -115,7 +115,7 @@ TEST_F(LinksTest, RebuildDropsTheLinksBefore) {
 
 // ---- when to rebuild ----
 
-class RebuildRuleTest : public PrcCallTest {
+class PrcCallRebuildRuleTest : public PrcCallTest {
  protected:
   // Whether a channel whose links were made for (`ourStatic`, `ours`) must
   // rebuild them for a procedure (`theirStatic`, `theirs`).
@@ -131,13 +131,13 @@ class RebuildRuleTest : public PrcCallTest {
   }
 };
 
-TEST_F(RebuildRuleTest, EqualListsAndFlagsKeepTheLinks) {
+TEST_F(PrcCallRebuildRuleTest, EqualListsAndFlagsKeepTheLinks) {
   const VarList p = Params({{"a", VarType_Float, 1}, {"b", VarType_Vec3, 3}});
   EXPECT_FALSE(Rebuild(false, p, false, p));
   EXPECT_FALSE(Rebuild(true, VarList(), true, VarList()));
 }
 
-TEST_F(RebuildRuleTest, ValuesAndBoundsDoNotCount) {
+TEST_F(PrcCallRebuildRuleTest, ValuesAndBoundsDoNotCount) {
   VarList ours;
   ours.AddVar(FloatVar("a", 1, 5.0f));
   VarList theirs;
@@ -145,7 +145,7 @@ TEST_F(RebuildRuleTest, ValuesAndBoundsDoNotCount) {
   EXPECT_FALSE(Rebuild(true, ours, true, theirs));
 }
 
-TEST_F(RebuildRuleTest, OrderCaseCountTypeModeAndStaticFlagCount) {
+TEST_F(PrcCallRebuildRuleTest, OrderCaseCountTypeModeAndStaticFlagCount) {
   const VarList ab = Params({{"a", VarType_Float, 1}, {"b", VarType_Float, 1}});
   EXPECT_TRUE(Rebuild(true, ab, true, Params({{"b", VarType_Float, 1}, {"a", VarType_Float, 1}})));
   EXPECT_TRUE(Rebuild(true, ab, true, Params({{"a", VarType_Float, 1}, {"B", VarType_Float, 1}})));
@@ -158,7 +158,7 @@ TEST_F(RebuildRuleTest, OrderCaseCountTypeModeAndStaticFlagCount) {
   EXPECT_EQ(_messages.Count(), 0u);
 }
 
-TEST_F(RebuildRuleTest, WithoutAProcedureItIsReportedAndNothingIsRebuilt) {
+TEST_F(PrcCallRebuildRuleTest, WithoutAProcedureItIsReportedAndNothingIsRebuilt) {
   Ubo_VanticPrcCall ch;
   EXPECT_FALSE(PrcCallTestPeer::ShouldCreateChildLinks(ch));
   ASSERT_EQ(_messages.Count(), 1u);

@@ -9,7 +9,7 @@
 namespace prccall_test {
 namespace {
 
-class ModesTest : public PrcCallTest {
+class PrcCallModesTest : public PrcCallTest {
  protected:
   // Registers static procedures without parameters under `owner`.
   static void RegisterAll(const std::string& owner, const std::vector<std::string>& names) {
@@ -22,7 +22,7 @@ class ModesTest : public PrcCallTest {
   }
 };
 
-TEST_F(ModesTest, OwnerWithoutProceduresGivesThePlaceholder) {
+TEST_F(PrcCallModesTest, OwnerWithoutProceduresGivesThePlaceholder) {
   Ubo_VanticPrcCall ch;
   ch.ClearModes();  // leaves the channel without a mode
   ASSERT_EQ(ch.GetCurrentMode(), kNoMode);
@@ -33,7 +33,7 @@ TEST_F(ModesTest, OwnerWithoutProceduresGivesThePlaceholder) {
   EXPECT_EQ(ch.GetCurrentMode(), 999u);
 }
 
-TEST_F(ModesTest, ProceduresBecomeModesInTheFrameworksOrder) {
+TEST_F(PrcCallModesTest, ProceduresBecomeModesInTheFrameworksOrder) {
   RegisterAll("Hero", {"Walk", "Jump", "Run"});
   Ubo_VanticPrcCall ch;
   ch.PrepareModesList("Hero");
@@ -47,7 +47,7 @@ TEST_F(ModesTest, ProceduresBecomeModesInTheFrameworksOrder) {
   }
 }
 
-TEST_F(ModesTest, CurrentModeMovesToTheChannelsProcedureOnly) {
+TEST_F(PrcCallModesTest, CurrentModeMovesToTheChannelsProcedureOnly) {
   RegisterAll("Hero", {"Walk", "Jump", "Run"});
   Ubo_VanticPrcCall ch;
   Ubo_VanticPrcCall other;
@@ -58,7 +58,7 @@ TEST_F(ModesTest, CurrentModeMovesToTheChannelsProcedureOnly) {
   EXPECT_EQ(other.GetCurrentMode(), 1u);
 }
 
-TEST_F(ModesTest, UnlistedNameKeepsASetModeAndGivesNone999) {
+TEST_F(PrcCallModesTest, UnlistedNameKeepsASetModeAndGivesNone999) {
   RegisterAll("Hero", {"Walk", "Jump", "Run"});
   Ubo_VanticPrcCall set;
   PrcCallTestPeer::SetCurrentMode(set, 2);
@@ -73,7 +73,7 @@ TEST_F(ModesTest, UnlistedNameKeepsASetModeAndGivesNone999) {
   EXPECT_EQ(none.GetCurrentMode(), 999u);
 }
 
-TEST_F(ModesTest, MatchIsByProcedureNameOnly) {
+TEST_F(PrcCallModesTest, MatchIsByProcedureNameOnly) {
   RegisterAll("Hero", {"Walk", "Jump"});
   RegisterAll("Villain", {"Hide", "Walk"});
   Ubo_VanticPrcCall ch;
@@ -83,7 +83,7 @@ TEST_F(ModesTest, MatchIsByProcedureNameOnly) {
   EXPECT_EQ(ch.GetCurrentMode(), 1u);
 }
 
-TEST_F(ModesTest, MatchIsExactAndCaseSensitive) {
+TEST_F(PrcCallModesTest, MatchIsExactAndCaseSensitive) {
   RegisterAll("Hero", {"walk", "Walk "});
   Ubo_VanticPrcCall ch;
   PrcCallTestPeer::SetCurrentMode(ch, kNoMode);
@@ -92,7 +92,7 @@ TEST_F(ModesTest, MatchIsExactAndCaseSensitive) {
   EXPECT_EQ(ch.GetCurrentMode(), 999u);
 }
 
-TEST_F(ModesTest, TwoEqualPreparationsGiveTheSameRegistry) {
+TEST_F(PrcCallModesTest, TwoEqualPreparationsGiveTheSameRegistry) {
   RegisterAll("Hero", {"Walk", "Jump", "Run"});
   Ubo_VanticPrcCall ch;
   ch.PrepareModesList("Hero");
@@ -110,7 +110,7 @@ TEST_F(ModesTest, TwoEqualPreparationsGiveTheSameRegistry) {
   EXPECT_EQ(PrcCallTestPeer::ModeOrder(), firstOrder);
 }
 
-TEST_F(ModesTest, PreparationLeavesNameLinksAndBindingAlone) {
+TEST_F(PrcCallModesTest, PreparationLeavesNameLinksAndBindingAlone) {
   Register("Hero", "Jump", false, Params({{"h", VarType_Float, 1}}));
   Ubo_VanticPrcCall ch;
   ASSERT_EQ(ch.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);
@@ -124,7 +124,7 @@ TEST_F(ModesTest, PreparationLeavesNameLinksAndBindingAlone) {
   EXPECT_EQ(_messages.Count(), 0u);
 }
 
-TEST_F(ModesTest, ChannelsMadeLaterSeeTheReplacedModes) {
+TEST_F(PrcCallModesTest, ChannelsMadeLaterSeeTheReplacedModes) {
   RegisterAll("Hero", {"Walk", "Jump"});
   Ubo_VanticPrcCall first;
   first.PrepareModesList("Hero");

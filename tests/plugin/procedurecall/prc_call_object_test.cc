@@ -12,9 +12,9 @@
 namespace prccall_test {
 namespace {
 
-using ObjectTest = PrcCallTest;
+using PrcCallObjectTest = PrcCallTest;
 
-TEST_F(ObjectTest, NewChannelIsUnboundWithEmptyNames) {
+TEST_F(PrcCallObjectTest, NewChannelIsUnboundWithEmptyNames) {
   Ubo_VanticPrcCall ch;
   EXPECT_EQ(ch.GetPrcOwnerClass(), "");
   EXPECT_EQ(ch.GetPrcName(), "");
@@ -27,7 +27,7 @@ TEST_F(ObjectTest, NewChannelIsUnboundWithEmptyNames) {
   EXPECT_EQ(_messages.Count(), 0u);
 }
 
-TEST_F(ObjectTest, NewChannelHasTheInitialModeAndItsName) {
+TEST_F(PrcCallObjectTest, NewChannelHasTheInitialModeAndItsName) {
   Ubo_VanticPrcCall ch;
   EXPECT_EQ(ch.GetCurrentMode(), 0u);
   ASSERT_EQ(ch.GetModeCount(), 1u);
@@ -41,7 +41,7 @@ TEST_F(ObjectTest, NewChannelHasTheInitialModeAndItsName) {
   EXPECT_EQ(ch.GetModeDescription(), "Name:");
 }
 
-TEST_F(ObjectTest, LastChannelEmptiesTheRegistryAndTheNextRebuildsIt) {
+TEST_F(PrcCallObjectTest, LastChannelEmptiesTheRegistryAndTheNextRebuildsIt) {
   {
     Ubo_VanticPrcCall a;
     Register("Hero", "Jump", true, VarList());
@@ -55,7 +55,7 @@ TEST_F(ObjectTest, LastChannelEmptiesTheRegistryAndTheNextRebuildsIt) {
   EXPECT_STREQ(b.GetChannelName(), "VanticPrcCall_Call");
 }
 
-TEST_F(ObjectTest, DependsOnTheFloatChannelTypeOnly) {
+TEST_F(PrcCallObjectTest, DependsOnTheFloatChannelTypeOnly) {
   Ubo_VanticPrcCall ch;
   Zyr_List list;
   ch.DoDependencyInit(&list);
@@ -64,7 +64,7 @@ TEST_F(ObjectTest, DependsOnTheFloatChannelTypeOnly) {
   ch.DoDependencyInit(nullptr);  // no list, nothing to record
 }
 
-TEST_F(ObjectTest, SettersChangeTheNamesOnly) {
+TEST_F(PrcCallObjectTest, SettersChangeTheNamesOnly) {
   Ubo_VanticPrcCall ch;
   ch.SetPrcOwnerClass("Hero");
   ch.SetPrcName("Jump");
@@ -75,7 +75,7 @@ TEST_F(ObjectTest, SettersChangeTheNamesOnly) {
   EXPECT_EQ(_messages.Count(), 0u);
 }
 
-TEST_F(ObjectTest, ChannelsHaveIndependentParameterLists) {
+TEST_F(PrcCallObjectTest, ChannelsHaveIndependentParameterLists) {
   Ubo_VanticPrcCall a;
   Ubo_VanticPrcCall b;
   EXPECT_NE(&a.GetParamVars(), &b.GetParamVars());
@@ -84,7 +84,7 @@ TEST_F(ObjectTest, ChannelsHaveIndependentParameterLists) {
   EXPECT_EQ(b.GetParamVars().Count(), 0u);
 }
 
-TEST_F(ObjectTest, InitDllMakesChannelsTheEngineOwns) {
+TEST_F(PrcCallObjectTest, InitDllMakesChannelsTheEngineOwns) {
   DllInterface* made = InitDLL();
   ASSERT_NE(made, nullptr);
   auto* ch = dynamic_cast<Ubo_VanticPrcCall*>(made);
@@ -109,7 +109,7 @@ class CountingVarList : public VarList {
   int* _destroyed;
 };
 
-TEST_F(ObjectTest, DestructionDeletesTheParameterListOnceAndNeverTheProcedure) {
+TEST_F(PrcCallObjectTest, DestructionDeletesTheParameterListOnceAndNeverTheProcedure) {
   VeskProcedure* p = Register("Hero", "Jump", true, Params({{"h", VarType_Float, 1}}));
   int destroyed = 0;
   {
@@ -123,14 +123,14 @@ TEST_F(ObjectTest, DestructionDeletesTheParameterListOnceAndNeverTheProcedure) {
   EXPECT_EQ(p->FollowerCount(), 0u);
 }
 
-TEST_F(ObjectTest, DestructionThroughTheExtensionInterface) {
+TEST_F(PrcCallObjectTest, DestructionThroughTheExtensionInterface) {
   ChannelExtension<Ubo_FloatChannel>* ext = new Ubo_VanticPrcCall();
   const uint32_t live = PrcCallTestPeer::RefCount();
   delete ext;
   EXPECT_EQ(PrcCallTestPeer::RefCount(), live - 1);
 }
 
-TEST_F(ObjectTest, CopyHasItsOwnCopiesOfTheVariablesAndIsUnbound) {
+TEST_F(PrcCallObjectTest, CopyHasItsOwnCopiesOfTheVariablesAndIsUnbound) {
   Register("Hero", "Jump", false, Params({{"h", VarType_Float, 1}, {"d", VarType_Vec3, 2}}));
   Ubo_VanticPrcCall original;
   ASSERT_EQ(original.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);

@@ -10,7 +10,7 @@
 namespace prccall_test {
 namespace {
 
-using PersistenceTest = PrcCallTest;
+using PrcCallPersistenceTest = PrcCallTest;
 
 // The tags and values of a channel part, numbers as decimal text.
 std::vector<std::pair<std::string, std::string>> Readable(const std::vector<Entry>& part) {
@@ -23,7 +23,7 @@ std::vector<std::pair<std::string, std::string>> Readable(const std::vector<Entr
 }
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
-TEST_F(PersistenceTest, NeverBoundChannelSavesEmptyNamesStaticAndNoParameters) {
+TEST_F(PrcCallPersistenceTest, NeverBoundChannelSavesEmptyNamesStaticAndNoParameters) {
   Ubo_VanticPrcCall ch;
   const std::vector<uint8_t> file = SaveFile(ch);
   EXPECT_EQ(Readable(ChannelPart(file)),
@@ -36,7 +36,7 @@ TEST_F(PersistenceTest, NeverBoundChannelSavesEmptyNamesStaticAndNoParameters) {
   EXPECT_EQ(_messages.Count(), 0u);
 }
 
-TEST_F(PersistenceTest, BoundChannelSavesItsParameterLayout) {
+TEST_F(PrcCallPersistenceTest, BoundChannelSavesItsParameterLayout) {
   Register("Car", "Drive", false, Params({{"speed", VarType_Float, 1}}));
   Ubo_VanticPrcCall ch;
   ASSERT_EQ(ch.UpdatePrc("Car", "Drive"), kUpdatePrcBound);
@@ -65,7 +65,7 @@ TEST_F(PersistenceTest, BoundChannelSavesItsParameterLayout) {
   EXPECT_STREQ(loaded.GetChannelName(), "Car :: Drive");
 }
 
-TEST_F(PersistenceTest, VectorParametersLoadWithFixedValueAndBounds) {
+TEST_F(PrcCallPersistenceTest, VectorParametersLoadWithFixedValueAndBounds) {
   const std::vector<uint8_t> file = RecordBuilder()
                                         .Text("OWNC", "Car")
                                         .Text("PRCN", "Steer")
@@ -86,7 +86,7 @@ TEST_F(PersistenceTest, VectorParametersLoadWithFixedValueAndBounds) {
   EXPECT_EQ(Links(ch)[0].linkMode, kLinkModeInputOutput);
 }
 
-TEST_F(PersistenceTest, UnknownTypeIsReportedAndSkipped) {
+TEST_F(PrcCallPersistenceTest, UnknownTypeIsReportedAndSkipped) {
   const std::vector<uint8_t> file = RecordBuilder()
                                         .Text("OWNC", "Car")
                                         .Text("PRCN", "Drive")
@@ -111,7 +111,7 @@ TEST_F(PersistenceTest, UnknownTypeIsReportedAndSkipped) {
                    {"TYPE", "1"}, {"MODE", "2"}, {"NAME", "c"}}));
 }
 
-TEST_F(PersistenceTest, MissingStaticFlagKeepsTheChannelsFlag) {
+TEST_F(PrcCallPersistenceTest, MissingStaticFlagKeepsTheChannelsFlag) {
   const std::vector<uint8_t> file =
       RecordBuilder().Text("OWNC", "Car").Text("PRCN", "Drive").U32("PRMS", 1).Param(0, 1, "a")
           .File();
@@ -121,7 +121,7 @@ TEST_F(PersistenceTest, MissingStaticFlagKeepsTheChannelsFlag) {
   EXPECT_EQ(LinkNames(ch), (std::vector<std::string>{"a"}));
 }
 
-TEST_F(PersistenceTest, MissingCountMeansNoParameters) {
+TEST_F(PrcCallPersistenceTest, MissingCountMeansNoParameters) {
   const std::vector<uint8_t> file =
       RecordBuilder().Text("OWNC", "Car").Text("PRCN", "Drive").U32("STTC", 0).File();
   Ubo_VanticPrcCall ch;
@@ -131,7 +131,7 @@ TEST_F(PersistenceTest, MissingCountMeansNoParameters) {
   EXPECT_EQ(LinkNames(ch), (std::vector<std::string>{"This"}));
 }
 
-TEST_F(PersistenceTest, MissingEntryTagsKeepTheEntryBefore) {
+TEST_F(PrcCallPersistenceTest, MissingEntryTagsKeepTheEntryBefore) {
   const std::vector<uint8_t> file = RecordBuilder()
                                         .U32("STTC", 1)
                                         .U32("PRMS", 2)
@@ -145,7 +145,7 @@ TEST_F(PersistenceTest, MissingEntryTagsKeepTheEntryBefore) {
   EXPECT_EQ(ch.GetParamVars()._vars[1]->Mode(), 2);
 }
 
-TEST_F(PersistenceTest, SaveAfterLoadWritesTheSameChannelPart) {
+TEST_F(PrcCallPersistenceTest, SaveAfterLoadWritesTheSameChannelPart) {
   const std::vector<uint8_t> file = RecordBuilder()
                                         .Text("OWNC", "Car")
                                         .Text("PRCN", "Drive")
@@ -166,7 +166,7 @@ TEST_F(PersistenceTest, SaveAfterLoadWritesTheSameChannelPart) {
   }
 }
 
-TEST_F(PersistenceTest, DamagedCountStopsAtTheLastEntry) {
+TEST_F(PrcCallPersistenceTest, DamagedCountStopsAtTheLastEntry) {
   const std::vector<uint8_t> file = RecordBuilder()
                                         .Text("OWNC", "Car")
                                         .Text("PRCN", "Drive")
@@ -183,7 +183,7 @@ TEST_F(PersistenceTest, DamagedCountStopsAtTheLastEntry) {
             "Ubo_VanticPrcCall::LoadChannel().ParametersMissing.Read[1].Saved[4294967295]");
 }
 
-TEST_F(PersistenceTest, LongNamesAreCutAndPercentStaysLiteral) {
+TEST_F(PrcCallPersistenceTest, LongNamesAreCutAndPercentStaysLiteral) {
   const std::string longName = "%s" + std::string(400, 'p');
   const std::vector<uint8_t> file = RecordBuilder()
                                         .Text("OWNC", "C%n")
@@ -199,7 +199,7 @@ TEST_F(PersistenceTest, LongNamesAreCutAndPercentStaysLiteral) {
   EXPECT_STREQ(ch.GetChannelName(), "C%n :: D%s");
 }
 
-TEST_F(PersistenceTest, LoadingUnbindsSoTheLoadedNamesAreBoundNext) {
+TEST_F(PrcCallPersistenceTest, LoadingUnbindsSoTheLoadedNamesAreBoundNext) {
   Register("Car", "Drive", true, Params({{"speed", VarType_Float, 1}}));
   int flown = 0;
   Register("Plane", "Fly", true, VarList(), [&flown](VarList&) {
@@ -220,7 +220,7 @@ TEST_F(PersistenceTest, LoadingUnbindsSoTheLoadedNamesAreBoundNext) {
   EXPECT_EQ(ch.GetBoundProcedure(), Procedures().GetProcedure("Plane", "Fly"));
 }
 
-TEST_F(PersistenceTest, LoadedLinksAreKeptWhenTheProcedureStillMatches) {
+TEST_F(PrcCallPersistenceTest, LoadedLinksAreKeptWhenTheProcedureStillMatches) {
   Register("Car", "Drive", false, Params({{"speed", VarType_Float, 1}}));
   Ubo_VanticPrcCall ch;
   ASSERT_EQ(ch.UpdatePrc("Car", "Drive"), kUpdatePrcBound);
