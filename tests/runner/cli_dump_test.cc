@@ -1,0 +1,117 @@
+// `dravik dump` on good and damaged files.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "tests/runner/dravik_process.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using runner_testing::ReadFile;
+using runner_testing::Run;
+using runner_testing::WriteFile;
+
+class DumpFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved = dir.File("good.zyr");
+    ASSERT_EQ(Run({"run", "--frames", "3", "--save", saved, "-q"}).exitCode, 0);
+    bytes = ReadFile(saved);
+    ASSERT_GT(bytes.size(), 200u);
+  }
+  runner_testing::Result DumpOf(const std::string& content) {
+    const std::string path = dir.File("damaged.zyr");
+    WriteFile(path, content);
+    return Run({"dump", path});
+  }
+
+  testing_support::ScratchDir dir;
+  std::string saved;
+  std::string bytes;
+};
+
+TEST_F(DumpFile, GoodFileShowsEveryRecordDecoded) {
+  const runner_testing::Result r = Run({"dump", saved});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_NE(r.out.find("header  magic \"ZYRF\"  version 1"), std::string::npos);
+  EXPECT_NE(r.out.find("record 1 @8  dravik scene"), std::string::npos);
+  EXPECT_NE(r.out.find("VanticPrcCall C7653FCA-6B0C-44FA-936F-EA1952B129F0"), std::string::npos);
+  EXPECT_NE(r.out.find("OWNC     4  owner class    \"Math\""), std::string::npos);
+  EXPECT_NE(r.out.find("STTC     4  static         0 (no)"), std::string::npos);
+  EXPECT_NE(r.out.find("param 0 type   0 (float)"), std::string::npos);
+  EXPECT_NE(r.out.find("param 1 mode   1 (in)"), std::string::npos);
+  EXPECT_NE(r.out.find("FVAL     4  value          0.5"), std::string::npos);  // t after 3 frames
+  EXPECT_NE(r.out.find("VVAL    12  vector         (3, 4, 0)"), std::string::npos);
+  EXPECT_NE(r.out.find("end: 23 record(s), 0 problem(s), 0 unknown tag(s)"), std::string::npos);
+}
+
+TEST_F(DumpFile, TruncatedFileIsFlaggedAndTheRestShown) {
+  const runner_testing::Result r = DumpOf(bytes.substr(0, bytes.size() - 30));
+  EXPECT_EQ(r.exitCode, 3);
+  EXPECT_NE(r.out.find("record 1 @8  dravik scene"), std::string::npos);
+  EXPECT_NE(r.out.find("!! the body runs 30 bytes past the end of the file (truncated)"), std::string::npos);
+  EXPECT_NE(r.err.find("damaged"), std::string::npos);
+  EXPECT_EQ(runner_testing::CountLines(r.err), 1u);
+}
+
+TEST_F(DumpFile, EntryOverrunningItsRecordIsFlagged) {
+  std::string damaged = bytes;
+  // The first entry of the first record ("DRVK") claims a huge block.
+  damaged[28 + 4] = '\xff';
+  damaged[28 + 5] = '\xff';
+  const runner_testing::Result r = DumpOf(damaged);
+  EXPECT_EQ(r.exitCode, 3);
+  EXPECT_NE(r.out.find("only 4660 left in the record (truncated)"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("record 2 "), std::string::npos);  // goes on with the next record
+}
+
+TEST_F(DumpFile, WrongSizeForAKnownTagIsFlagged) {
+  std::string damaged = bytes;
+  const size_t at = damaged.find("FRAM");
+  ASSERT_NE(at, std::string::npos);
+  damaged.replace(at, 4, "DRVK");       // still 4 bytes: fine
+  const size_t uacn = damaged.find("UACN");
+  ASSERT_NE(uacn, std::string::npos);
+  damaged.replace(uacn, 4, "FRAM");     // a 1-byte block under a 4-byte tag
+  const runner_testing::Result r = DumpOf(damaged);
+  EXPECT_EQ(r.exitCode, 3);
+  EXPECT_NE(r.out.find("expected 4 bytes; bytes 01"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("!! the block's size does not fit its tag"), std::string::npos);
+}
+
+TEST_F(DumpFile, UnknownTagIsShownWithAGuess) {
+  std::string changed = bytes;
+  const size_t at = changed.find("MOWN");
+  ASSERT_NE(at, std::string::npos);
+  changed.replace(at, 4, "XTRA");
+  const runner_testing::Result r = DumpOf(changed);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("XTRA     4  ?              unknown tag: text \"Math\""), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("1 unknown tag(s)"), std::string::npos);
+}
+
+TEST_F(DumpFile, BadHeaderAndShortFiles) {
+  std::string badMagic = bytes;
+  badMagic[0] = 'X';
+  runner_testing::Result r = DumpOf(badMagic);
+  EXPECT_EQ(r.exitCode, 3);
+  EXPECT_NE(r.out.find("!! bad magic"), std::string::npos);
+  r = DumpOf("ZYR");
+  EXPECT_EQ(r.exitCode, 3);
+  EXPECT_NE(r.out.find("shorter than its 8-byte header"), std::string::npos);
+  r = DumpOf(bytes.substr(0, 8) + std::string(7, '\0'));
+  EXPECT_EQ(r.exitCode, 3);
+  EXPECT_NE(r.out.find("7 stray bytes, too few for a record header"), std::string::npos);
+  r = DumpOf(std::string(5000, '\xff'));
+  EXPECT_EQ(r.exitCode, 3);
+}
+
+TEST(Dump, MissingFileIsOneLineAndExitOne) {
+  const runner_testing::Result r = Run({"dump", "/nonexistent/file.zyr"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "dravik: cannot open '/nonexistent/file.zyr': No such file or directory\n");
+}
+
+}  // namespace

@@ -1,0 +1,169 @@
+// Every failure of `dravik run`: one clear line on stderr, a non-zero exit
+// code, never a crash and never a half-written file.
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "tests/runner/dravik_process.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using runner_testing::Run;
+using runner_testing::WriteFile;
+
+class RunErrors : public ::testing::Test {
+ protected:
+  // Runs a scene given as text; expects failure with one line containing `part`.
+  void ExpectSceneError(const std::string& scene, const std::string& part) {
+    const std::string path = dir.File("scene.json");
+    WriteFile(path, scene);
+    ExpectFailure({"run", path}, part);
+  }
+  void ExpectFailure(const std::vector<std::string>& args, const std::string& part) {
+    const runner_testing::Result r = Run(args);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(runner_testing::CountLines(r.err), 1u) << r.err;
+    EXPECT_EQ(r.err.rfind("dravik: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(part), std::string::npos) << "wanted: " << part << "\ngot: " << r.err;
+  }
+
+  testing_support::ScratchDir dir;
+};
+
+TEST_F(RunErrors, MissingSceneFile) {
+  ExpectFailure({"run", dir.File("nope.json")}, "cannot open '" + dir.File("nope.json") + "': No such file");
+}
+
+TEST_F(RunErrors, SyntaxErrorNamesLineAndColumn) {
+  ExpectSceneError("{\n  \"frames\": 3,\n  \"channels\": [ }\n", "line 3, column 17: not valid JSON");
+}
+
+TEST_F(RunErrors, MalformedSceneNamesTheJsonPath) {
+  ExpectSceneError(R"({"channels": [{"id": "a", "type": "value"}, {"id": "b", "type": "value", "value": "x"}]})",
+                   "/channels/1/value: expected a number");
+  ExpectSceneError(R"({"frames": -2})", "/frames: must be from 0 to 10000000");
+  ExpectSceneError(R"({"chanels": []})", "/chanels: unknown field 'chanels'");
+  ExpectSceneError(R"({"channels": [{"id": "c", "type": "call", "owner": "Math", "procedure": "Add",
+                       "links": {"a": "zzz"}}]})",
+                   "/channels/0/links/a: no channel 'zzz'");
+}
+
+TEST_F(RunErrors, LinkToAParameterTheProcedureLacks) {
+  ExpectSceneError(R"({"channels": [{"id": "x", "type": "value"},
+      {"id": "c", "type": "call", "owner": "Math", "procedure": "Add", "links": {"a": "x", "c": "x"}}]})",
+                   "/channels/1/links/c: procedure Math::Add has no parameter 'c'");
+  ExpectSceneError(R"({"objects": [{"id": "o", "class": "Body"}], "channels": [{"id": "r", "type": "object", "object": "o"},
+      {"id": "c", "type": "call", "owner": "Math", "procedure": "Sin", "links": {"This": "r"}}]})",
+                   "/channels/1/links/This: procedure Math::Sin is static, so it has no \"This\" link");
+  ExpectSceneError(R"({"channels": [{"id": "x", "type": "value"},
+      {"id": "c", "type": "call", "owner": "Nope", "procedure": "Gone", "links": {"a": "x"}}]})",
+                   "procedure Nope::Gone is not registered, so its parameters are unknown");
+}
+
+TEST_F(RunErrors, LinkOfTheWrongKind) {
+  ExpectSceneError(R"({"channels": [{"id": "v", "type": "vector"},
+      {"id": "c", "type": "call", "owner": "Math", "procedure": "Sin", "links": {"x": "v"}}]})",
+                   "/channels/1/links/x: link 'x' takes a \"Value\" channel, not the vector channel 'v'");
+}
+
+TEST_F(RunErrors, ExpressionThatDoesNotCompile) {
+  ExpectSceneError(R"({"procedures": [{"owner": "S", "name": "P",
+      "params": [{"name": "y", "mode": "out"}], "outputs": {"y": "1 +* nosuch"}}]})",
+                   "/procedures/0/outputs/y: ");
+}
+
+TEST_F(RunErrors, ModulesFolderMissing) {
+  ExpectFailure({"run", "--modules", dir.File("none")}, "modules folder '" + dir.File("none") + "' does not exist");
+}
+
+TEST_F(RunErrors, NoModuleForTheProcedureCallType) {
+  std::filesystem::create_directory(dir.File("empty"));
+  ExpectFailure({"run", "--modules", dir.File("empty")},
+                "no module provides the procedure-call channel type C7653FCA-6B0C-44FA-936F-EA1952B129F0");
+}
+
+TEST_F(RunErrors, ModuleWhoseGuidDisagreesWithItsFileNameIsRefused) {
+  const std::string folder = dir.File("renamed");
+  std::filesystem::create_directory(folder);
+  std::filesystem::copy_file(std::string(VPC_MODULES_DIR) + "/C7653FCA-6B0C-44FA-936F-EA1952B129F0.so",
+                             folder + "/11111111-2222-3333-4444-555555555555.so");
+  const runner_testing::Result r = Run({"run", "--modules", folder});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("dravik: module refused: " + folder + "/11111111-2222-3333-4444-555555555555.so: record's type GUID C7653FCA-6B0C-44FA-936F-EA1952B129F0 differs from the file name's"),
+            std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("no module provides the procedure-call channel type"), std::string::npos);
+}
+
+TEST_F(RunErrors, ModuleWhoseBaseIsNotTheFloatChannelIsRefused) {
+  const std::string folder = std::string(RUNNER_TEST_MODULES_DIR) + "/wrong_base";
+  const runner_testing::Result r = Run({"run", "--modules", folder});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("base type 9D045960-EAC2-4C40-9BBF-10F32F7FA305 is not the float channel type"),
+            std::string::npos) << r.err;
+  // A scene without procedure calls still runs with the module refused.
+  const std::string scene = dir.File("plain.json");
+  WriteFile(scene, R"({"frames": 2, "channels": [{"id": "x", "type": "value", "animate": {"step": 1}}]})");
+  const runner_testing::Result plain = Run({"run", scene, "--modules", folder, "-f", "csv"});
+  EXPECT_EQ(plain.exitCode, 0) << plain.err;
+  EXPECT_EQ(plain.out, "frame,channel,name,kind,value,x,y,z\n1,x,x,value,0,,,\n2,x,x,value,1,,,\n");
+}
+
+class DamagedSavedFile : public RunErrors {
+ protected:
+  void SetUp() override {
+    saved = dir.File("saved.zyr");
+    ASSERT_EQ(Run({"run", "--frames", "4", "--save", saved, "-q"}).exitCode, 0);
+    bytes = runner_testing::ReadFile(saved);
+  }
+  void ExpectDamaged(const std::string& content, const std::string& part) {
+    const std::string path = dir.File("damaged.zyr");
+    WriteFile(path, content);
+    ExpectFailure({"run", path, "--save", dir.File("after.zyr")}, part);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("after.zyr")));
+  }
+  std::string saved;
+  std::string bytes;
+};
+
+TEST_F(DamagedSavedFile, Truncated) {
+  for (size_t cut : {size_t{9}, size_t{40}, bytes.size() / 2, bytes.size() - 1}) {
+    ExpectDamaged(bytes.substr(0, cut), "damaged file");
+  }
+}
+
+TEST_F(DamagedSavedFile, EntrySizesAndCounts) {
+  std::string damaged = bytes;
+  const size_t objs = damaged.find("OBJS");
+  ASSERT_NE(objs, std::string::npos);
+  damaged[objs + 8] = '\x7f';  // a huge object count
+  ExpectDamaged(damaged, "\"OBJS\" entry counts");
+  damaged = bytes;
+  const size_t fval = damaged.find("FVAL");
+  ASSERT_NE(fval, std::string::npos);
+  damaged[fval + 4] = 3;  // a 3-byte value block
+  ExpectDamaged(damaged, "damaged file");
+}
+
+TEST_F(DamagedSavedFile, SceneTextAndChannelTable) {
+  std::string damaged = bytes;
+  const size_t scen = damaged.find("\"frames\"");
+  ASSERT_NE(scen, std::string::npos);
+  damaged[scen] = '#';
+  ExpectDamaged(damaged, "the saved scene is damaged: line");
+  damaged = bytes;
+  const size_t chsc = damaged.find("CHSC");
+  ASSERT_NE(chsc, std::string::npos);
+  damaged[chsc + 8] = 'Q';  // scene id "t" -> "Q"
+  ExpectDamaged(damaged, "channel 'Q' is not in the scene");
+}
+
+TEST_F(DamagedSavedFile, ForeignFirstRecord) {
+  std::string damaged = bytes;
+  damaged[8] ^= 0x55;  // the scene record's type GUID
+  ExpectDamaged(damaged, "not a dravik scene file");
+}
+
+}  // namespace

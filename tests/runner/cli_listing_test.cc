@@ -1,0 +1,80 @@
+// `dravik procedures`, `dravik modes`, --help and --version.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "tests/runner/dravik_process.h"
+
+namespace {
+
+using runner_testing::Example;
+using runner_testing::Run;
+
+TEST(Help, EveryCommandHasHelp) {
+  for (const char* command : {"run", "dump", "procedures", "modes"}) {
+    const runner_testing::Result r = Run({command, "--help"});
+    EXPECT_EQ(r.exitCode, 0) << command;
+    EXPECT_NE(r.out.find("Usage:"), std::string::npos) << command;
+  }
+  const runner_testing::Result top = Run({"--help"});
+  EXPECT_EQ(top.exitCode, 0);
+  EXPECT_NE(top.out.find("procedures"), std::string::npos);
+}
+
+TEST(Help, VersionAndUsageErrors) {
+  const runner_testing::Result v = Run({"--version"});
+  EXPECT_EQ(v.exitCode, 0);
+  EXPECT_EQ(v.out, "dravik 1.0.0\n");
+  EXPECT_EQ(Run({}).exitCode, 2);
+  EXPECT_EQ(Run({"fly"}).exitCode, 2);
+  EXPECT_EQ(Run({"run", "--format", "xml"}).exitCode, 2);
+  EXPECT_EQ(Run({"dump"}).exitCode, 2);
+}
+
+TEST(Procedures, ListsTheLibraryWithParameters) {
+  const runner_testing::Result r = Run({"procedures"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("Math::Add"), std::string::npos);
+  EXPECT_NE(r.out.find("static   a: float in, b: float in, result: float out"), std::string::npos);
+  EXPECT_NE(r.out.find("Vec3::Scale"), std::string::npos);
+  EXPECT_NE(r.out.find("on This  dt: float in, position: vec3 out, speed: float out"), std::string::npos);
+}
+
+TEST(Procedures, OwnerFilterAndSceneProcedures) {
+  const runner_testing::Result vec = Run({"procedures", "Vec3"});
+  ASSERT_EQ(vec.exitCode, 0);
+  EXPECT_EQ(vec.out.find("Math::"), std::string::npos);
+  EXPECT_NE(vec.out.find("Vec3::Normalize"), std::string::npos);
+  const runner_testing::Result scene = Run({"procedures", "Physics", "--scene", Example("tour.json")});
+  ASSERT_EQ(scene.exitCode, 0) << scene.err;
+  EXPECT_NE(scene.out.find("Physics::Accumulate"), std::string::npos);
+  EXPECT_NE(scene.out.find("(scene)  total = total + rate * dt"), std::string::npos);
+  const runner_testing::Result none = Run({"procedures", "Nobody"});
+  EXPECT_EQ(none.exitCode, 1);
+  EXPECT_NE(none.err.find("no procedures of owner class 'Nobody' (owner classes: Body, Math, Vec3)"), std::string::npos);
+}
+
+TEST(Modes, ShowsOrderCodeShortNameAndName) {
+  const runner_testing::Result r = Run({"modes", "Math"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("  order  code  short name  name\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("      0     0  Add         Add\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("      4     4  Clamp       Clamp\n"), std::string::npos) << r.out;
+  EXPECT_EQ(runner_testing::LinesWith(r.out, "     ").size(), 5u);
+}
+
+TEST(Modes, OwnerWithoutProceduresGetsThePlaceholder) {
+  const runner_testing::Result r = Run({"modes", "Nobody"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("      0     0  dummy       no procedures found..."), std::string::npos) << r.out;
+}
+
+TEST(Modes, SceneProceduresAndMissingModule) {
+  const runner_testing::Result r = Run({"modes", "Kinematics", "--scene", Example("tour.json")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("  Spin  "), std::string::npos) << r.out;
+  const runner_testing::Result none = Run({"modes", "Math", "--modules", "/nonexistent"});
+  EXPECT_EQ(none.exitCode, 1);
+}
+
+}  // namespace

@@ -1,0 +1,207 @@
+// `dravik run` on the scenes in examples/: values, statuses, names and
+// messages as the procedure-call channel produces them.
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "tests/runner/dravik_process.h"
+
+namespace {
+
+using nlohmann::json;
+using runner_testing::Example;
+using runner_testing::Run;
+
+// The JSON objects of a jsonl output.
+std::vector<json> Lines(const std::string& out) {
+  std::vector<json> lines;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line));
+  return lines;
+}
+
+class TourJsonl : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    result = new runner_testing::Result(Run({"run", "--format", "jsonl"}));
+    lines = new std::vector<json>(Lines(result->out));
+  }
+  static void TearDownTestSuite() {
+    delete result;
+    delete lines;
+  }
+  static const json& Value(uint32_t frame, const std::string& channel) {
+    for (const json& j : *lines) {
+      if (j["type"] == "value" && j["frame"] == frame && j["channel"] == channel) return j;
+    }
+    ADD_FAILURE() << "no value of " << channel << " at frame " << frame;
+    static const json none = {{"value", nullptr}, {"name", ""}};
+    return none;
+  }
+  static float F(uint32_t frame, const std::string& channel) { return Value(frame, channel)["value"].get<float>(); }
+  static size_t MessagesWith(uint32_t frame, int level, const std::string& part) {
+    size_t n = 0;
+    for (const json& j : *lines) {
+      if (j["type"] == "message" && j["frame"] == frame && j["level"] == level &&
+          j["text"].get<std::string>().find(part) != std::string::npos) {
+        ++n;
+      }
+    }
+    return n;
+  }
+
+  static runner_testing::Result* result;
+  static std::vector<json>* lines;
+};
+runner_testing::Result* TourJsonl::result = nullptr;
+std::vector<json>* TourJsonl::lines = nullptr;
+
+TEST_F(TourJsonl, RunsEveryFrameAndExitsZero) {
+  EXPECT_EQ(result->exitCode, 0) << result->err;
+  EXPECT_EQ(result->err, "");
+  EXPECT_EQ(Value(20, "t")["value"], 4.75);
+}
+
+TEST_F(TourJsonl, FoundProceduresExecuteAndFeedTheirOutputs) {
+  for (uint32_t f = 1; f <= 20; ++f) {
+    EXPECT_EQ(F(f, "add"), 0.0f) << f;
+    EXPECT_EQ(F(f, "spin"), 0.0f) << f;
+  }
+  // sum = sin(t) + k, with t = 0 and k = 1 on frame 1.
+  EXPECT_FLOAT_EQ(F(1, "sum"), 1.0f);
+  EXPECT_NEAR(F(2, "sum"), std::sin(0.25f) + 2.0f, 1e-6);
+}
+
+TEST_F(TourJsonl, InOutParameterFeedsTheNextFrame) {
+  float total = 0;
+  for (uint32_t f = 1; f <= 20; ++f) {
+    total += F(f, "sum") * 0.1f;
+    EXPECT_NEAR(F(f, "total"), total, 1e-4) << "frame " << f;
+  }
+}
+
+TEST_F(TourJsonl, VectorInOutParameterIsReachedByComponents) {
+  const double w = 0.39269908;
+  for (uint32_t f : {1u, 2u, 5u}) {
+    const json& arm = Value(f, "arm")["value"];
+    EXPECT_NEAR(arm[0].get<double>(), std::cos(w * f), 1e-5);
+    EXPECT_NEAR(arm[1].get<double>(), std::sin(w * f), 1e-5);
+    EXPECT_EQ(arm[2].get<double>(), 0.0);
+  }
+}
+
+TEST_F(TourJsonl, ProcedureThatIsNotStaticRunsOnItsObject) {
+  // Body::Step from position (0, 5, 0), velocity (1, 0, 0), gravity 9.81, dt 0.1.
+  const json& pos = Value(1, "pos")["value"];
+  EXPECT_NEAR(pos[0].get<double>(), 0.1, 1e-6);
+  EXPECT_NEAR(pos[1].get<double>(), 5.0 - 0.0981, 1e-5);
+  EXPECT_EQ(F(1, "step"), 0.0f);
+  // The ball bounces: it never goes below the floor.
+  for (uint32_t f = 1; f <= 20; ++f) EXPECT_GE(Value(f, "pos")["value"][1].get<double>(), 0.0) << f;
+}
+
+TEST_F(TourJsonl, MissingProcedureAnswersOneAndReports) {
+  for (uint32_t f = 1; f <= 20; ++f) EXPECT_EQ(F(f, "lost"), 1.0f) << f;
+  EXPECT_EQ(MessagesWith(1, 1, "UpdatingProcedure[Math/Divide].NotFound!"), 1u);
+  EXPECT_EQ(MessagesWith(1, 1, "Channel[Math :: Divide].CannotFindProcedure.Skipping..."), 2u);
+}
+
+TEST_F(TourJsonl, InputsThatCannotBeTakenAnswerThree) {
+  for (uint32_t f = 1; f <= 20; ++f) EXPECT_EQ(F(f, "ghost"), 3.0f) << f;
+  EXPECT_GE(MessagesWith(1, 1, "ProcedureForVesk::FromDataChannelToVar()"), 1u);
+}
+
+TEST_F(TourJsonl, RenameIsFollowedInMidRun) {
+  EXPECT_EQ(Value(5, "add")["name"], "Math :: Add");
+  EXPECT_EQ(Value(6, "add")["name"], "Math :: Plus");
+  EXPECT_EQ(F(6, "add"), 0.0f);
+  EXPECT_NEAR(F(7, "sum"), std::sin(1.5f) + 3.0f, 1e-6);
+}
+
+TEST_F(TourJsonl, ParameterChangeRebuildsTheLinks) {
+  EXPECT_EQ(MessagesWith(9, 2, "Channel[Physics :: Accumulate].CreatingNewSetOfChildLinks!"), 1u);
+  EXPECT_EQ(F(9, "doubled"), 0.0f);  // the new output link is plugged after the rebuild
+  for (uint32_t f = 10; f <= 20; ++f) EXPECT_NEAR(F(f, "doubled"), 2 * F(f, "total"), 1e-4) << f;
+  // The old links came back by name: the accumulation goes on.
+  EXPECT_NEAR(F(10, "total"), F(9, "total") + F(10, "sum") * 0.1f, 1e-4);
+}
+
+TEST_F(TourJsonl, RemovedProcedureFailsUntilRegisteredAgain) {
+  EXPECT_EQ(F(12, "sin"), 0.0f);
+  for (uint32_t f = 13; f <= 15; ++f) EXPECT_EQ(F(f, "sin"), 1.0f) << f;
+  EXPECT_EQ(F(16, "sin"), 0.0f);
+}
+
+TEST_F(TourJsonl, FailedExecutionAnswersOne) {
+  EXPECT_EQ(F(17, "norm"), 0.0f);
+  EXPECT_EQ(F(18, "norm"), 1.0f);
+  EXPECT_EQ(MessagesWith(18, 1, "_procedure->Execute()"), 2u);
+  EXPECT_EQ(MessagesWith(18, 1, "Vec3::Normalize: the vector has no direction"), 1u);
+}
+
+TEST_F(TourJsonl, EventsAreReported) {
+  size_t events = 0;
+  for (const json& j : *lines) events += j["type"] == "event";
+  EXPECT_GE(events, 6u);
+  bool prepared = false;
+  for (const json& j : *lines) {
+    if (j["type"] == "event" && j["frame"] == 3) {
+      prepared = j["text"].get<std::string>().find("0=Add 1=Sub 2=Mul 3=Sin 4=Clamp; current mode 0") !=
+                 std::string::npos;
+    }
+  }
+  EXPECT_TRUE(prepared);
+}
+
+TEST(RunTable, DefaultSceneShowsStatusesNamesAndSummary) {
+  const runner_testing::Result r = Run({"run"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("dravik · tour · frames 1–20"), std::string::npos);
+  EXPECT_NE(r.out.find("B add is now \"Math :: Plus\""), std::string::npos);
+  EXPECT_NE(r.out.find("│ ✓ ✓ ✓ ✓ ✓ ✓ ✗ ∅"), std::string::npos);
+  EXPECT_NE(r.out.find(" summary "), std::string::npos);
+  EXPECT_NE(r.out.find("▁"), std::string::npos);
+  // Messages go to stderr with their level, each shown once and counted after.
+  EXPECT_EQ(runner_testing::LinesWith(r.err, "[error] VanticPrcCall_Call.CGR[Calls].Channel[Math :: Divide].CannotFindProcedure").size(), 2u);
+  EXPECT_NE(r.err.find("met again"), std::string::npos);
+  EXPECT_EQ(r.err.find("[info]"), std::string::npos);
+}
+
+TEST(RunTable, VerbosityChoosesTheLevels) {
+  const runner_testing::Result verbose = Run({"run", "-v"});
+  EXPECT_NE(verbose.err.find("[info]"), std::string::npos);
+  const runner_testing::Result quiet = Run({"run", "-q"});
+  EXPECT_EQ(quiet.exitCode, 0);
+  EXPECT_EQ(quiet.err, "");
+}
+
+TEST(RunCsv, OneRowPerWatchedChannelAndFrame) {
+  const runner_testing::Result r = Run({"run", "--format", "csv", "--frames", "3"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("frame,channel,name,kind,value,x,y,z\n", 0), 0u);
+  EXPECT_NE(r.out.find("\n1,lost,Math :: Divide,call,1,,,\n"), std::string::npos);
+  EXPECT_NE(r.out.find("\n2,arm,arm,vector,1,"), std::string::npos);
+  // 14 watched channels (6 values, 8 calls) for 3 frames, and the header.
+  EXPECT_EQ(runner_testing::CountLines(r.out), 1u + 14u * 3u);
+  EXPECT_NE(r.err.find("[error]"), std::string::npos);
+}
+
+TEST(RunExamples, EveryExampleRunsCleanly) {
+  for (const char* name : {"tour.json", "bounce.json", "expressions.json"}) {
+    const runner_testing::Result r = Run({"run", Example(name), "--format", "jsonl"});
+    EXPECT_EQ(r.exitCode, 0) << name << ": " << r.err;
+    EXPECT_NE(r.out.find("\"type\":\"value\""), std::string::npos) << name;
+  }
+}
+
+TEST(RunExamples, FramesOptionOverridesTheSceneCount) {
+  const runner_testing::Result r = Run({"run", Example("tour.json"), "--format", "jsonl", "--frames", "2"});
+  ASSERT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("\"frame\":2,"), std::string::npos);
+  EXPECT_EQ(r.out.find("\"frame\":3,"), std::string::npos);
+}
+
+}  // namespace

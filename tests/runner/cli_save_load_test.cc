@@ -1,0 +1,106 @@
+// `dravik run --save` and going on from the saved file: a scene saved after
+// frame k and loaded gives the same values for frames k+1 on as a run that
+// went straight through.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/runner/dravik_process.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using runner_testing::Example;
+using runner_testing::Run;
+
+// The value lines of a jsonl output for frames after `after`.
+std::vector<std::string> ValuesAfter(const std::string& out, uint32_t after) {
+  std::vector<std::string> values;
+  for (const std::string& line : runner_testing::LinesWith(out, "\"type\":\"value\"")) {
+    const size_t at = line.find("\"frame\":") + 8;
+    if (std::stoul(line.substr(at)) > after) values.push_back(line);
+  }
+  return values;
+}
+
+void ExpectContinuationMatches(const std::string& scene, uint32_t total, uint32_t k) {
+  testing_support::ScratchDir dir;
+  const std::string saved = dir.File("saved.zyr");
+  const runner_testing::Result straight = Run({"run", scene, "-f", "jsonl", "--frames", std::to_string(total)});
+  ASSERT_EQ(straight.exitCode, 0) << straight.err;
+  const runner_testing::Result first = Run({"run", scene, "-f", "jsonl", "--frames", std::to_string(k), "--save", saved});
+  ASSERT_EQ(first.exitCode, 0) << first.err;
+  const runner_testing::Result rest =
+      Run({"run", saved, "-f", "jsonl", "--frames", std::to_string(total - k)});
+  ASSERT_EQ(rest.exitCode, 0) << rest.err;
+  const std::vector<std::string> expected = ValuesAfter(straight.out, k);
+  ASSERT_FALSE(expected.empty());
+  EXPECT_EQ(ValuesAfter(rest.out, 0), expected) << "saved after frame " << k;
+}
+
+TEST(SaveAndContinue, TourMatchesAStraightRunWhereverItIsCut) {
+  const std::string tour = Example("tour.json");
+  // Before and after the rename, the parameter change, the removal and the
+  // return of a procedure, and the failing normalisation.
+  for (uint32_t k : {1u, 5u, 6u, 8u, 9u, 13u, 15u, 19u}) ExpectContinuationMatches(tour, 20, k);
+}
+
+TEST(SaveAndContinue, OtherExamplesMatchToo) {
+  ExpectContinuationMatches(Example("bounce.json"), 40, 17);
+  ExpectContinuationMatches(Example("expressions.json"), 12, 4);
+}
+
+TEST(SaveAndContinue, SavedRunCanBeSavedAgain) {
+  testing_support::ScratchDir dir;
+  const std::string a = dir.File("a.zyr");
+  const std::string b = dir.File("b.zyr");
+  const runner_testing::Result straight = Run({"run", "-f", "jsonl"});
+  ASSERT_EQ(Run({"run", "--frames", "4", "--save", a}).exitCode, 0);
+  ASSERT_EQ(Run({"run", a, "--frames", "7", "--save", b, "-q"}).exitCode, 0);
+  const runner_testing::Result rest = Run({"run", b, "-f", "jsonl"});  // the frames left of 20
+  ASSERT_EQ(rest.exitCode, 0) << rest.err;
+  EXPECT_EQ(ValuesAfter(rest.out, 0), ValuesAfter(straight.out, 11));
+}
+
+TEST(SaveAndContinue, DefaultFramesOfASavedSceneAreWhatIsLeft) {
+  testing_support::ScratchDir dir;
+  const std::string saved = dir.File("done.zyr");
+  ASSERT_EQ(Run({"run", "--save", saved, "-q"}).exitCode, 0);
+  const runner_testing::Result r = Run({"run", saved, "-f", "jsonl"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "");
+}
+
+TEST(SaveAndContinue, FailedSaveLeavesNoFile) {
+  testing_support::ScratchDir dir;
+  const std::string target = dir.File("missing/out.zyr");
+  const runner_testing::Result r = Run({"run", "--frames", "2", "--save", target, "-q"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(runner_testing::CountLines(r.err), 1u) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(target));
+  // A folder in the way is not replaced, and no temporary file is left.
+  std::filesystem::create_directory(dir.File("taken"));
+  const runner_testing::Result taken = Run({"run", "--frames", "2", "--save", dir.File("taken"), "-q"});
+  EXPECT_EQ(taken.exitCode, 1);
+  EXPECT_TRUE(std::filesystem::is_directory(dir.File("taken")));
+  size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) files += entry.is_regular_file();
+  EXPECT_EQ(files, 0u);
+}
+
+TEST(SaveAndContinue, SavedFileKeepsLinksGroupsAndObjects) {
+  testing_support::ScratchDir dir;
+  const std::string saved = dir.File("t.zyr");
+  ASSERT_EQ(Run({"run", "--frames", "10", "--save", saved, "-q"}).exitCode, 0);
+  const runner_testing::Result dump = Run({"dump", saved});
+  ASSERT_EQ(dump.exitCode, 0) << dump.err;
+  EXPECT_NE(dump.out.find("ZCGR     5  group          \"Calls\""), std::string::npos);
+  EXPECT_NE(dump.out.find("FRAM     4  last frame     10"), std::string::npos);
+  EXPECT_NE(dump.out.find("OBSC     4  scene id       \"ball\""), std::string::npos);
+  EXPECT_NE(dump.out.find("PRCN     4  procedure      \"Plus\""), std::string::npos);
+  EXPECT_NE(dump.out.find("param 2 name   \"doubled\""), std::string::npos);
+}
+
+}  // namespace

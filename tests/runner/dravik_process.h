@@ -1,0 +1,88 @@
+// Runs the built dravik program for the command-line tests and captures
+// what it prints.
+#ifndef TESTS_RUNNER_DRAVIK_PROCESS_H_
+#define TESTS_RUNNER_DRAVIK_PROCESS_H_
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/test_support.h"
+
+extern char** environ;
+
+namespace runner_testing {
+
+struct Result {
+  int exitCode = -1;  // -1: did not exit normally (a crash)
+  std::string out;
+  std::string err;
+};
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+inline std::string DravikPath() { return std::string(VPC_BIN_DIR) + "/dravik"; }
+inline std::string Example(const std::string& name) { return std::string(VPC_SOURCE_DIR) + "/examples/" + name; }
+
+// Runs bin/dravik with `args`; standard input is empty.
+inline Result Run(const std::vector<std::string>& args) {
+  testing_support::ScratchDir scratch;
+  const std::string outPath = scratch.File("out");
+  const std::string errPath = scratch.File("err");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  std::vector<std::string> all = {DravikPath()};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  Result result;
+  pid_t pid = 0;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+    int status = 0;
+    if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  result.out = ReadFile(outPath);
+  result.err = ReadFile(errPath);
+  return result;
+}
+
+// The lines of `text` that contain `part`.
+inline std::vector<std::string> LinesWith(const std::string& text, const std::string& part) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (line.find(part) != std::string::npos) lines.push_back(line);
+  }
+  return lines;
+}
+
+inline size_t CountLines(const std::string& text) {
+  size_t n = 0;
+  for (char c : text) n += c == '\n';
+  return n;
+}
+
+}  // namespace runner_testing
+
+#endif  // TESTS_RUNNER_DRAVIK_PROCESS_H_

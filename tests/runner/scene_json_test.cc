@@ -1,0 +1,144 @@
+// The scene loader: the JSON form, the JSON path of every error, bounds,
+// and that no input makes it abort.
+#include <random>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "runner/scene_json.h"
+#include "tests/runner/dravik_process.h"
+
+namespace {
+
+using dravik::LoadSceneJson;
+using dravik::Scene;
+
+std::string ErrorOf(const std::string& text) {
+  Scene scene;
+  std::string error;
+  EXPECT_FALSE(LoadSceneJson(text, &scene, &error)) << text;
+  return error;
+}
+
+TEST(SceneJson, ReadsEveryPartOfTheTour) {
+  Scene scene;
+  std::string error;
+  ASSERT_TRUE(LoadSceneJson(runner_testing::ReadFile(runner_testing::Example("tour.json")), &scene, &error)) << error;
+  EXPECT_EQ(scene.name, "tour");
+  EXPECT_EQ(scene.frames, 20u);
+  ASSERT_EQ(scene.objects.size(), 1u);
+  EXPECT_FLOAT_EQ(scene.objects[0].vectors.at("position").y, 5.0f);
+  ASSERT_EQ(scene.procedures.size(), 2u);
+  EXPECT_EQ(scene.procedures[1].outputs.at("arm").size(), 3u);
+  const dravik::ChannelSpec* step = scene.FindChannel("step");
+  ASSERT_NE(step, nullptr);
+  EXPECT_EQ(step->kind, dravik::ChannelKind::kCall);
+  EXPECT_EQ(step->links.size(), 4u);
+  EXPECT_FALSE(scene.FindChannel("ball_ref")->watch);  // object references are not watched by default
+  EXPECT_EQ(scene.FindChannel("k")->animation.values.size(), 4u);
+  EXPECT_TRUE(scene.FindChannel("k")->animation.cycle);
+  ASSERT_EQ(scene.groups.size(), 2u);
+  ASSERT_EQ(scene.events.size(), 7u);
+  EXPECT_EQ(scene.events[2].kind, dravik::EventKind::kChangeParams);
+  EXPECT_TRUE(scene.events[2].hasOutputs);
+}
+
+TEST(SceneJson, EmptySceneHasDefaults) {
+  Scene scene;
+  std::string error;
+  ASSERT_TRUE(LoadSceneJson("{}", &scene, &error)) << error;
+  EXPECT_EQ(scene.frames, 10u);
+  EXPECT_TRUE(scene.channels.empty());
+}
+
+TEST(SceneJson, EventsAreSortedByFrameKeepingTheirOrder) {
+  Scene scene;
+  std::string error;
+  ASSERT_TRUE(LoadSceneJson(R"({"events": [
+      {"frame": 5, "remove": {"owner": "A", "procedure": "B"}},
+      {"frame": 2, "remove": {"owner": "A", "procedure": "C"}},
+      {"frame": 5, "register": {"owner": "A", "procedure": "B"}}]})",
+                            &scene, &error))
+      << error;
+  EXPECT_EQ(scene.events[0].procedure, "C");
+  EXPECT_EQ(scene.events[1].kind, dravik::EventKind::kRemove);
+  EXPECT_EQ(scene.events[2].kind, dravik::EventKind::kRegister);
+}
+
+TEST(SceneJson, ErrorsNameTheJsonPath) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"[]", "/: expected an object"},
+      {R"({"frames": 1.5})", "/frames: expected a whole number"},
+      {R"({"frames": 20000000})", "/frames: must be from 0 to 10000000"},
+      {R"({"objects": [{"id": "a"}]})", "/objects/0/class: missing"},
+      {R"({"objects": [{"id": "a", "class": "B", "vectors": {"p": [1, 2]}}]})", "/objects/0/vectors/p: expected a vector"},
+      {R"({"channels": [{"id": "a", "type": "bulb"}]})", "/channels/0/type: expected"},
+      {R"({"channels": [{"id": "a", "type": "value", "value": 1e39}]})", "/channels/0/value: number out of the float range"},
+      {R"({"channels": [{"id": "a", "type": "value", "object": "o"}]})", "/channels/0/object: not a field of a value channel"},
+      {R"({"channels": [{"id": "a", "type": "value"}, {"id": "a", "type": "value"}]})", "/channels/1/id: channel id 'a' used twice"},
+      {R"({"channels": [{"id": "a", "type": "value", "animate": {}}]})", "/channels/0/animate: give either"},
+      {R"({"channels": [{"id": "a", "type": "vector", "animate": {"step": 1}}]})", "/channels/0/animate/step: expected a vector"},
+      {R"({"channels": [{"id": "a", "type": "object", "object": "nobody"}]})", "/channels/0/object: no object 'nobody'"},
+      {R"({"channels": [{"id": "c", "type": "call", "owner": "M", "procedure": "P", "params": [{"name": "x", "mode": "sideways"}]}]})",
+       "/channels/0/params/0/mode: expected"},
+      {R"({"procedures": [{"owner": "S", "name": "P", "params": [{"name": "y", "mode": "out"}]}]})",
+       "/procedures/0/outputs: no expression for output parameter 'y'"},
+      {R"({"procedures": [{"owner": "S", "name": "P", "params": [{"name": "x"}], "outputs": {"x": "1"}}]})",
+       "/procedures/0/outputs/x: parameter 'x' is an input only"},
+      {R"({"groups": [{"name": "G", "channels": ["nope"]}]})", "/groups/0/channels/0: no channel 'nope'"},
+      {R"({"events": [{"frame": 0, "remove": {"owner": "A", "procedure": "B"}}]})", "/events/0/frame: must be from 1"},
+      {R"({"events": [{"frame": 1}]})", "/events/0: no event"},
+      {R"({"events": [{"frame": 1, "set": {"channel": "x", "value": 1}}]})", "/events/0: no channel 'x'"},
+      {R"({"channels": [{"id": "a/b~c", "type": "vector"}], "events": [{"frame": 1, "set": {"channel": "a/b~c", "value": 1}}]})",
+       "/events/0: expected a vector value"},
+      {R"({"channels": [{"id": "c", "type": "call", "owner": "M", "procedure": "P", "links": {"a/b": 3}}]})",
+       "/channels/0/links/a~1b: expected a channel id"},
+  };
+  for (const auto& [text, part] : cases) {
+    const std::string error = ErrorOf(text);
+    EXPECT_NE(error.find(part), std::string::npos) << text << "\n  gave: " << error;
+  }
+}
+
+TEST(SceneJson, NamesAndNestingAreBounded) {
+  const std::string longId(300, 'x');
+  EXPECT_NE(ErrorOf(R"({"channels": [{"id": ")" + longId + R"(", "type": "value"}]})").find("at most 255"),
+            std::string::npos);
+  EXPECT_NE(ErrorOf(std::string(100, '[') + std::string(100, ']')).find("nested deeper than 64"), std::string::npos);
+  EXPECT_NE(ErrorOf(R"({"name": "a\u0000b"})").find("NUL"), std::string::npos);
+  // User text in messages is shown printable.
+  EXPECT_NE(ErrorOf("{\"x\\u0001%s\": 1}").find("unknown field 'x\\x01%s'"), std::string::npos);
+}
+
+TEST(SceneJson, SyntaxErrorsGiveLineAndColumn) {
+  EXPECT_EQ(ErrorOf("{\n\n  \"frames\": ,\n}").rfind("line 3, column 13: not valid JSON", 0), 0u);
+  EXPECT_EQ(ErrorOf("").rfind("line 1, column 1: not valid JSON", 0), 0u);
+}
+
+// Mutations of a real scene: every answer is true or false with an error,
+// never an abort or an exception.
+TEST(SceneJson, ArbitraryInputNeverAborts) {
+  const std::string tour = runner_testing::ReadFile(runner_testing::Example("tour.json"));
+  std::mt19937 random(12345);
+  const char alphabet[] = "{}[]\":,0123456789-.eE truefalsn\\u";
+  for (int i = 0; i < 3000; ++i) {
+    std::string text = tour;
+    const int edits = 1 + static_cast<int>(random() % 4);
+    for (int e = 0; e < edits; ++e) {
+      const size_t at = random() % text.size();
+      switch (random() % 3) {
+        case 0: text[at] = alphabet[random() % (sizeof alphabet - 1)]; break;
+        case 1: text.erase(at, 1 + random() % 8); break;
+        default: text.insert(at, 1, alphabet[random() % (sizeof alphabet - 1)]); break;
+      }
+      if (text.empty()) text = "{";
+    }
+    Scene scene;
+    std::string error;
+    if (!LoadSceneJson(text, &scene, &error)) {
+      EXPECT_FALSE(error.empty());
+    }
+  }
+}
+
+}  // namespace
