@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "hostapi/export.h"
@@ -65,12 +66,20 @@ class VANTIC_API VeskProcedure : public Procedure {
   // before its turn is skipped; one that starts following during the round
   // is not called in it.
   void NotifyFollowers();
-  size_t FollowerCount() const { return _followers.size(); }
+  size_t FollowerCount() const { return _followerSlots.size(); }
 
  private:
   friend class VeskProcedureUser;
+  void AddFollower(VeskProcedureUser* user);
+  void DropFollower(VeskProcedureUser* user);
+
   Body _body;
+  // Followers in the order they started following; null where one stopped
+  // (packed again once most entries are null). _followerSlots gives each
+  // follower's index, so that starting and stopping cost O(1) however many
+  // users follow the procedure.
   std::vector<VeskProcedureUser*> _followers;
+  std::unordered_map<const VeskProcedureUser*, size_t> _followerSlots;
 };
 
 // Mixin of an object that follows a procedure. A user detaches from its

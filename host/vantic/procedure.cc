@@ -1,5 +1,4 @@
 // Procedure, VeskProcedure and VeskProcedureUser.
-#include <algorithm>
 #include <utility>
 
 #include "hostapi/vantic_procedure.h"
@@ -22,7 +21,9 @@ VeskProcedure::VeskProcedure(std::string ownerClass, std::string name, bool isSt
       _body(std::move(body)) {}
 
 VeskProcedure::~VeskProcedure() {
-  for (VeskProcedureUser* user : _followers) user->_currentProcedure = nullptr;
+  for (VeskProcedureUser* user : _followers) {
+    if (user != nullptr) user->_currentProcedure = nullptr;
+  }
 }
 
 int VeskProcedure::Execute(VarList& vars) {
@@ -39,11 +40,45 @@ int VeskProcedure::Execute(VarList& vars) {
 void VeskProcedure::NotifyFollowers() {
   // The round works on the followers of its start: a follower may stop
   // following, start following, or be destroyed from inside an update.
-  const std::vector<VeskProcedureUser*> round = _followers;
+  std::vector<VeskProcedureUser*> round;
+  round.reserve(_followerSlots.size());
+  for (VeskProcedureUser* user : _followers) {
+    if (user != nullptr) round.push_back(user);
+  }
   for (VeskProcedureUser* user : round) {
-    if (std::find(_followers.begin(), _followers.end(), user) == _followers.end()) continue;
+    if (_followerSlots.count(user) == 0) continue;
     user->OnProcedureUpdate();
   }
+}
+
+// REQUIRES: `user` does not follow this procedure.
+void VeskProcedure::AddFollower(VeskProcedureUser* user) {
+  _followerSlots.emplace(user, _followers.size());
+  try {
+    _followers.push_back(user);
+  } catch (...) {
+    _followerSlots.erase(user);
+    throw;
+  }
+}
+
+void VeskProcedure::DropFollower(VeskProcedureUser* user) {
+  auto found = _followerSlots.find(user);
+  if (found == _followerSlots.end()) return;
+  _followers[found->second] = nullptr;
+  _followerSlots.erase(found);
+  // Pack once at most a quarter of the entries are live, keeping the order;
+  // the entries dropped since the last packing pay for it.
+  if (_followers.size() >= 16 && _followerSlots.size() * 4 <= _followers.size()) {
+    size_t kept = 0;
+    for (VeskProcedureUser* live : _followers) {
+      if (live == nullptr) continue;
+      _followerSlots[live] = kept;
+      _followers[kept++] = live;
+    }
+    _followers.resize(kept);
+  }
+  if (_followerSlots.empty()) _followers.clear();
 }
 
 VeskProcedureUser::VeskProcedureUser() : _currentProcedure(nullptr) {}
@@ -57,10 +92,7 @@ void VeskProcedureUser::OnProcedureUpdate() {}
 
 void VeskProcedureUser::SetCurrentProcedure(VeskProcedure* const procedure) {
   if (procedure == _currentProcedure) return;
-  if (_currentProcedure != nullptr) {
-    std::vector<VeskProcedureUser*>& followers = _currentProcedure->_followers;
-    followers.erase(std::remove(followers.begin(), followers.end(), this), followers.end());
-  }
+  if (procedure != nullptr) procedure->AddFollower(this);  // may throw: nothing changed yet
+  if (_currentProcedure != nullptr) _currentProcedure->DropFollower(this);
   _currentProcedure = procedure;
-  if (procedure != nullptr) procedure->_followers.push_back(this);
 }

@@ -281,6 +281,28 @@ TEST_F(FollowersTest, NewFollowerWaitsForTheNextRound) {
   EXPECT_EQ(first.updates, 2);
 }
 
+TEST_F(FollowersTest, ManyComeAndGoAndTheRestAreToldInTheOrderTheyCame) {
+  std::vector<std::unique_ptr<Follower>> users(100);
+  std::vector<int> told;
+  for (size_t i = 0; i < users.size(); ++i) {
+    users[i] = std::make_unique<Follower>();
+    users[i]->onUpdate = [&told, i] { told.push_back(static_cast<int>(i)); };
+    users[i]->SetCurrentProcedure(procedure);
+  }
+  // Most stop, in an order of their own; some of them come back last.
+  for (size_t i = 0; i < users.size(); ++i) {
+    if (i % 10 != 3) users[(i * 37) % users.size()]->SetCurrentProcedure(nullptr);
+  }
+  users[50].reset();
+  users[40]->SetCurrentProcedure(procedure);
+  users[20]->SetCurrentProcedure(procedure);
+  EXPECT_EQ(procedure->FollowerCount(), 12u);
+  Change();
+  // Those that never stopped ((i * 37) % 100 for i = 3, 13, ..., 93) in
+  // the order they came, then the two that came back.
+  EXPECT_EQ(told, (std::vector<int>{1, 11, 21, 31, 41, 51, 61, 71, 81, 91, 40, 20}));
+}
+
 TEST(FollowersLifetime, DestroyedManagerLeavesUsersFollowingNothing) {
   Follower user;
   {
