@@ -178,7 +178,7 @@ class VPC_PLUGIN_API Ubo_VanticPrcCall
   std::string _prcOwnerClass;
   std::string _prcName;
   uint32_t _prcRevision;
-  Procedure* _procedure;               // not owned; null when unbound
+  Procedure* _procedure;                // not owned; null when unbound
   std::unique_ptr<VarList> _paramVars;  // owned; never null
   bool _bStatic;
 };

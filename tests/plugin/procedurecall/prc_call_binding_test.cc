@@ -1,9 +1,9 @@
 // Binding a channel to a procedure by its two names (UpdatePrc).
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "tests/plugin/procedurecall/prc_call_test_util.h"
 

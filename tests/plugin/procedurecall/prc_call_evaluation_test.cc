@@ -1,10 +1,10 @@
 // Evaluating a procedure-call channel: binding when needed, inputs,
 // execution, outputs, status; following updates of the procedure.
+#include <gtest/gtest.h>
+
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "tests/plugin/procedurecall/prc_call_test_util.h"
 
@@ -17,8 +17,8 @@ class PrcCallEvaluationTest : public PrcCallTest {
  protected:
   void SetUp() override {
     PrcCallTest::SetUp();
-    _params = Params({{"step", VarType_Float, 1}, {"total", VarType_Float, 3},
-                      {"pos", VarType_Vec3, 2}});
+    _params =
+        Params({{"step", VarType_Float, 1}, {"total", VarType_Float, 3}, {"pos", VarType_Vec3, 2}});
     _procedure = Register("Sum", "Add", true, _params, [this](VarList& vars) {
       ++_executions;
       if (_result != 0) return _result;

@@ -1,9 +1,9 @@
 // The child links made for a procedure's parameters, and when they are
 // made again.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "tests/plugin/procedurecall/prc_call_test_util.h"
 
@@ -42,7 +42,8 @@ TEST_F(PrcCallLinksTest, NotStaticWithoutParametersHasTheTargetLinkOnly) {
 }
 
 TEST_F(PrcCallLinksTest, NotStaticParametersFollowTheTargetLink) {
-  MakeLinks(false, Params({{"a", VarType_Float, 1}, {"b", VarType_Vec3, 2}, {"c", VarType_Float, 3}}));
+  MakeLinks(false,
+            Params({{"a", VarType_Float, 1}, {"b", VarType_Vec3, 2}, {"c", VarType_Float, 3}}));
   const std::vector<LinkView> links = Links(_ch);
   ASSERT_EQ(links.size(), 4u);
   EXPECT_EQ(links[0].name, "This");
@@ -66,7 +67,8 @@ TEST_F(PrcCallLinksTest, NotStaticParametersFollowTheTargetLink) {
 }
 
 TEST_F(PrcCallLinksTest, StaticParametersStartAtLinkZero) {
-  MakeLinks(true, Params({{"a", VarType_Float, 1}, {"b", VarType_Vec3, 2}, {"c", VarType_Float, 3}}));
+  MakeLinks(true,
+            Params({{"a", VarType_Float, 1}, {"b", VarType_Vec3, 2}, {"c", VarType_Float, 3}}));
   const std::vector<LinkView> links = Links(_ch);
   ASSERT_EQ(links.size(), 3u);
   EXPECT_EQ(LinkNames(_ch), (std::vector<std::string>{"a", "b", "c"}));

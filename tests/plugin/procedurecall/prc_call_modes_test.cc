@@ -1,8 +1,8 @@
 // The procedures of an owner class as the type's modes (PrepareModesList).
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "tests/plugin/procedurecall/prc_call_test_util.h"
 
@@ -14,6 +14,16 @@ class PrcCallModesTest : public PrcCallTest {
   // Registers static procedures without parameters under `owner`.
   static void RegisterAll(const std::string& owner, const std::vector<std::string>& names) {
     for (const std::string& n : names) Register(owner, n, true, VarList());
+  }
+  // The current mode, after preparing `owner`'s modes, of a channel whose
+  // current mode was `start` and whose procedure name is `prcName`.
+  static uint32_t PreparedMode(uint32_t start, const std::string& prcName,
+                               const std::string& owner) {
+    Ubo_VanticPrcCall ch;
+    PrcCallTestPeer::SetCurrentMode(ch, start);
+    ch.SetPrcName(prcName);
+    ch.PrepareModesList(owner);
+    return ch.GetCurrentMode();
   }
   static std::vector<std::string> ModeNames(Ubo_VanticPrcCall& ch) {
     std::vector<std::string> names;
@@ -60,17 +70,8 @@ TEST_F(PrcCallModesTest, CurrentModeMovesToTheChannelsProcedureOnly) {
 
 TEST_F(PrcCallModesTest, UnlistedNameKeepsASetModeAndGivesNone999) {
   RegisterAll("Hero", {"Walk", "Jump", "Run"});
-  Ubo_VanticPrcCall set;
-  PrcCallTestPeer::SetCurrentMode(set, 2);
-  set.SetPrcName("Fly");
-  set.PrepareModesList("Hero");
-  EXPECT_EQ(set.GetCurrentMode(), 2u);
-
-  Ubo_VanticPrcCall none;
-  PrcCallTestPeer::SetCurrentMode(none, kNoMode);
-  none.SetPrcName("Fly");
-  none.PrepareModesList("Hero");
-  EXPECT_EQ(none.GetCurrentMode(), 999u);
+  EXPECT_EQ(PreparedMode(2, "Fly", "Hero"), 2u);
+  EXPECT_EQ(PreparedMode(kNoMode, "Fly", "Hero"), 999u);
 }
 
 TEST_F(PrcCallModesTest, MatchIsByProcedureNameOnly) {
@@ -85,11 +86,7 @@ TEST_F(PrcCallModesTest, MatchIsByProcedureNameOnly) {
 
 TEST_F(PrcCallModesTest, MatchIsExactAndCaseSensitive) {
   RegisterAll("Hero", {"walk", "Walk "});
-  Ubo_VanticPrcCall ch;
-  PrcCallTestPeer::SetCurrentMode(ch, kNoMode);
-  ch.SetPrcName("Walk");
-  ch.PrepareModesList("Hero");
-  EXPECT_EQ(ch.GetCurrentMode(), 999u);
+  EXPECT_EQ(PreparedMode(kNoMode, "Walk", "Hero"), 999u);
 }
 
 TEST_F(PrcCallModesTest, TwoEqualPreparationsGiveTheSameRegistry) {

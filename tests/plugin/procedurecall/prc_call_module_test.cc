@@ -6,6 +6,7 @@
 // through the loaded module (its entry points, its exported members looked
 // up by their decorated names, and the virtual operations of its channels).
 #include <dlfcn.h>
+#include <gtest/gtest.h>
 
 #include <cfloat>
 #include <cmath>
@@ -17,8 +18,6 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "host/engine/channel_factory.h"
 #include "host/engine/module_loader.h"
@@ -110,25 +109,31 @@ class PrcCallModuleHostTest : public ::testing::Test {
     fall.AddVar(VarVec3(VarType_Vec3, 3, "velocity", {}, {}, {}));
     fall.AddVar(VarVec3(VarType_Vec3, 3, "position", {}, {}, {}));
     fall.AddVar(VarFloat(VarType_Float, 2, "speed", 0, FLT_MIN, FLT_MAX));
-    ASSERT_NE(Procedures().RegisterFunction("Body", "Fall", false, fall, [](VarList& vars) {
-      if (vars._thisObject == nullptr) return 1;
-      const float dt = FloatIn(vars, "dt");
-      const float keep = 1.0f - vars._thisObject->GetFloat("drag") * dt;
-      Vec3& v = VectorIn(vars, "velocity");
-      v = Vec3{v.x * keep, v.y * keep - 9.81f * dt, v.z * keep};
-      Vec3& p = VectorIn(vars, "position");
-      p = Vec3{p.x + v.x * dt, p.y + v.y * dt, p.z + v.z * dt};
-      FloatIn(vars, "speed") = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-      return 0;
-    }), nullptr);
+    ASSERT_NE(Procedures().RegisterFunction(
+                  "Body", "Fall", false, fall,
+                  [](VarList& vars) {
+                    if (vars._thisObject == nullptr) return 1;
+                    const float dt = FloatIn(vars, "dt");
+                    const float keep = 1.0f - vars._thisObject->GetFloat("drag") * dt;
+                    Vec3& v = VectorIn(vars, "velocity");
+                    v = Vec3{v.x * keep, v.y * keep - 9.81f * dt, v.z * keep};
+                    Vec3& p = VectorIn(vars, "position");
+                    p = Vec3{p.x + v.x * dt, p.y + v.y * dt, p.z + v.z * dt};
+                    FloatIn(vars, "speed") = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+                    return 0;
+                  }),
+              nullptr);
     VarList scale;
     scale.AddVar(VarFloat(VarType_Float, 1, "x", 0, FLT_MIN, FLT_MAX));
     scale.AddVar(VarFloat(VarType_Float, 1, "k", 0, FLT_MIN, FLT_MAX));
     scale.AddVar(VarFloat(VarType_Float, 2, "y", 0, FLT_MIN, FLT_MAX));
-    ASSERT_NE(Procedures().RegisterFunction("Math", "Scale", true, scale, [](VarList& vars) {
-      FloatIn(vars, "y") = FloatIn(vars, "x") * FloatIn(vars, "k");
-      return 0;
-    }), nullptr);
+    ASSERT_NE(Procedures().RegisterFunction("Math", "Scale", true, scale,
+                                            [](VarList& vars) {
+                                              FloatIn(vars, "y") =
+                                                  FloatIn(vars, "x") * FloatIn(vars, "k");
+                                              return 0;
+                                            }),
+              nullptr);
   }
 
   std::unique_ptr<Zyr_Channel> Make(std::string_view type) {
@@ -386,15 +391,43 @@ TEST(PrcCallModuleExports, EntryPointsAndBothClassesWithEveryMember) {
   }
 
   const std::multiset<std::string> multi = Members(symbols, kMulti);
-  for (const char* member :
-       {"MultiModeChannel", "~MultiModeChannel", "operator=", "AddMode", "BuildModesList",
-        "ClearModes", "CreateLink", "GetApplySameMode", "GetChildLinkName", "GetCurrentMode",
-        "GetIndexFromMode", "GetModeCount", "GetModeDescription", "GetModeFromIndex",
-        "GetModeNames", "GetNamePrefix", "GetPrefixedMessage", "GetUseAutoChannelName",
-        "InitMode", "IsModeValid", "LoadChannel", "ModeIsSet", "OnClickedOK", "SaveChannel",
-        "SetApplySameMode", "SetAutoChannelName", "SetAutoSetModeOnLoad", "SetCurrentMode",
-        "SetCurrentModeFromIndex", "SetModeDescription", "SetNamePrefix", "SetUseAutoChannelName",
-        "_modes", "_modeOrder", "_tempLinks", "_refCount", "_bModesInitialized"}) {
+  for (const char* member : {"MultiModeChannel",
+                             "~MultiModeChannel",
+                             "operator=",
+                             "AddMode",
+                             "BuildModesList",
+                             "ClearModes",
+                             "CreateLink",
+                             "GetApplySameMode",
+                             "GetChildLinkName",
+                             "GetCurrentMode",
+                             "GetIndexFromMode",
+                             "GetModeCount",
+                             "GetModeDescription",
+                             "GetModeFromIndex",
+                             "GetModeNames",
+                             "GetNamePrefix",
+                             "GetPrefixedMessage",
+                             "GetUseAutoChannelName",
+                             "InitMode",
+                             "IsModeValid",
+                             "LoadChannel",
+                             "ModeIsSet",
+                             "OnClickedOK",
+                             "SaveChannel",
+                             "SetApplySameMode",
+                             "SetAutoChannelName",
+                             "SetAutoSetModeOnLoad",
+                             "SetCurrentMode",
+                             "SetCurrentModeFromIndex",
+                             "SetModeDescription",
+                             "SetNamePrefix",
+                             "SetUseAutoChannelName",
+                             "_modes",
+                             "_modeOrder",
+                             "_tempLinks",
+                             "_refCount",
+                             "_bModesInitialized"}) {
     EXPECT_EQ(multi.count(member) > 0, true) << kMulti << "::" << member;
   }
   const std::string m = kMulti;
@@ -406,10 +439,9 @@ TEST(PrcCallModuleExports, EntryPointsAndBothClassesWithEveryMember) {
   const std::multiset<std::string> prc = Members(symbols, kPrc);
   for (const char* member :
        {"Ubo_VanticPrcCall", "~Ubo_VanticPrcCall", "CreateChildLinks", "DoDependencyInit",
-        "GetFloat", "GetPrcName", "GetPrcOwnerClass", "InitializeModes", "LoadChannel",
-        "ModeIsSet", "OnProcedureUpdate", "PrepareModesList", "SaveChannel",
-        "SetChannelNameFromOwnSetup", "SetPrcName", "SetPrcOwnerClass", "ShouldCreateChildLinks",
-        "UpdatePrc"}) {
+        "GetFloat", "GetPrcName", "GetPrcOwnerClass", "InitializeModes", "LoadChannel", "ModeIsSet",
+        "OnProcedureUpdate", "PrepareModesList", "SaveChannel", "SetChannelNameFromOwnSetup",
+        "SetPrcName", "SetPrcOwnerClass", "ShouldCreateChildLinks", "UpdatePrc"}) {
     EXPECT_EQ(prc.count(member) > 0, true) << kPrc << "::" << member;
   }
   EXPECT_TRUE(Has(symbols, "Ubo_VanticPrcCall::Ubo_VanticPrcCall()"));

@@ -1,10 +1,10 @@
 // A procedure-call channel as an object: construction, the initial mode
 // set, names, dependency, copying and destruction.
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "plugin/entry/entry.h"
 #include "tests/plugin/procedurecall/prc_call_test_util.h"

@@ -1,9 +1,9 @@
 // Saving and loading a procedure-call channel, and its name.
+#include <gtest/gtest.h>
+
 #include <cfloat>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "tests/plugin/procedurecall/prc_call_test_util.h"
 
@@ -41,9 +41,13 @@ TEST_F(PrcCallPersistenceTest, BoundChannelSavesItsParameterLayout) {
   Ubo_VanticPrcCall ch;
   ASSERT_EQ(ch.UpdatePrc("Car", "Drive"), kUpdatePrcBound);
   const std::vector<uint8_t> file = SaveFile(ch);
-  EXPECT_EQ(Readable(ChannelPart(file)),
-            (Pairs{{"OWNC", "Car"}, {"PRCN", "Drive"}, {"STTC", "0"}, {"PRMS", "1"},
-                   {"TYPE", "0"}, {"MODE", "1"}, {"NAME", "speed"}}));
+  EXPECT_EQ(Readable(ChannelPart(file)), (Pairs{{"OWNC", "Car"},
+                                                {"PRCN", "Drive"},
+                                                {"STTC", "0"},
+                                                {"PRMS", "1"},
+                                                {"TYPE", "0"},
+                                                {"MODE", "1"},
+                                                {"NAME", "speed"}}));
 
   Ubo_VanticPrcCall loaded;
   ASSERT_TRUE(LoadFile(file, loaded));
@@ -66,13 +70,8 @@ TEST_F(PrcCallPersistenceTest, BoundChannelSavesItsParameterLayout) {
 }
 
 TEST_F(PrcCallPersistenceTest, VectorParametersLoadWithFixedValueAndBounds) {
-  const std::vector<uint8_t> file = RecordBuilder()
-                                        .Text("OWNC", "Car")
-                                        .Text("PRCN", "Steer")
-                                        .U32("STTC", 1)
-                                        .U32("PRMS", 1)
-                                        .Param(1, 3, "dir")
-                                        .File();
+  const std::vector<uint8_t> file =
+      RecordBuilder().Head("Car", "Steer", 1, 1).Param(1, 3, "dir").File();
   Ubo_VanticPrcCall ch;
   ASSERT_TRUE(LoadFile(file, ch));
   ASSERT_EQ(ch.GetParamVars().Count(), 1u);
@@ -88,10 +87,7 @@ TEST_F(PrcCallPersistenceTest, VectorParametersLoadWithFixedValueAndBounds) {
 
 TEST_F(PrcCallPersistenceTest, UnknownTypeIsReportedAndSkipped) {
   const std::vector<uint8_t> file = RecordBuilder()
-                                        .Text("OWNC", "Car")
-                                        .Text("PRCN", "Drive")
-                                        .U32("STTC", 1)
-                                        .U32("PRMS", 3)
+                                        .Head("Car", "Drive", 1, 3)
                                         .Param(0, 1, "a")
                                         .Param(2, 1, "b")
                                         .Param(1, 2, "c")
@@ -105,16 +101,25 @@ TEST_F(PrcCallPersistenceTest, UnknownTypeIsReportedAndSkipped) {
   EXPECT_EQ(_messages.Last().text, "Ubo_VanticPrcCall::LoadChannel().var->Type()");
 
   // Saving again writes what was kept.
-  EXPECT_EQ(Readable(ChannelPart(SaveFile(ch))),
-            (Pairs{{"OWNC", "Car"}, {"PRCN", "Drive"}, {"STTC", "1"}, {"PRMS", "2"},
-                   {"TYPE", "0"}, {"MODE", "1"}, {"NAME", "a"},
-                   {"TYPE", "1"}, {"MODE", "2"}, {"NAME", "c"}}));
+  EXPECT_EQ(Readable(ChannelPart(SaveFile(ch))), (Pairs{{"OWNC", "Car"},
+                                                        {"PRCN", "Drive"},
+                                                        {"STTC", "1"},
+                                                        {"PRMS", "2"},
+                                                        {"TYPE", "0"},
+                                                        {"MODE", "1"},
+                                                        {"NAME", "a"},
+                                                        {"TYPE", "1"},
+                                                        {"MODE", "2"},
+                                                        {"NAME", "c"}}));
 }
 
 TEST_F(PrcCallPersistenceTest, MissingStaticFlagKeepsTheChannelsFlag) {
-  const std::vector<uint8_t> file =
-      RecordBuilder().Text("OWNC", "Car").Text("PRCN", "Drive").U32("PRMS", 1).Param(0, 1, "a")
-          .File();
+  const std::vector<uint8_t> file = RecordBuilder()
+                                        .Text("OWNC", "Car")
+                                        .Text("PRCN", "Drive")
+                                        .U32("PRMS", 1)
+                                        .Param(0, 1, "a")
+                                        .File();
   Ubo_VanticPrcCall ch;
   ASSERT_TRUE(LoadFile(file, ch));
   EXPECT_TRUE(ch.IsStatic());
@@ -167,13 +172,8 @@ TEST_F(PrcCallPersistenceTest, SaveAfterLoadWritesTheSameChannelPart) {
 }
 
 TEST_F(PrcCallPersistenceTest, DamagedCountStopsAtTheLastEntry) {
-  const std::vector<uint8_t> file = RecordBuilder()
-                                        .Text("OWNC", "Car")
-                                        .Text("PRCN", "Drive")
-                                        .U32("STTC", 1)
-                                        .U32("PRMS", 0xFFFFFFFFu)
-                                        .Param(0, 1, "only")
-                                        .File();
+  const std::vector<uint8_t> file =
+      RecordBuilder().Head("Car", "Drive", 1, 0xFFFFFFFFu).Param(0, 1, "only").File();
   Ubo_VanticPrcCall ch;
   EXPECT_TRUE(LoadFile(file, ch));
   EXPECT_EQ(LinkNames(ch), (std::vector<std::string>{"only"}));
@@ -185,13 +185,8 @@ TEST_F(PrcCallPersistenceTest, DamagedCountStopsAtTheLastEntry) {
 
 TEST_F(PrcCallPersistenceTest, LongNamesAreCutAndPercentStaysLiteral) {
   const std::string longName = "%s" + std::string(400, 'p');
-  const std::vector<uint8_t> file = RecordBuilder()
-                                        .Text("OWNC", "C%n")
-                                        .Text("PRCN", "D%s")
-                                        .U32("STTC", 1)
-                                        .U32("PRMS", 1)
-                                        .Param(0, 1, longName)
-                                        .File();
+  const std::vector<uint8_t> file =
+      RecordBuilder().Head("C%n", "D%s", 1, 1).Param(0, 1, longName).File();
   Ubo_VanticPrcCall ch;
   ASSERT_TRUE(LoadFile(file, ch));
   EXPECT_EQ(std::string(ch.GetParamVars()._vars[0]->Name()), longName.substr(0, 255));
@@ -208,9 +203,7 @@ TEST_F(PrcCallPersistenceTest, LoadingUnbindsSoTheLoadedNamesAreBoundNext) {
   });
   Ubo_VanticPrcCall ch;
   ASSERT_EQ(ch.UpdatePrc("Car", "Drive"), kUpdatePrcBound);
-  const std::vector<uint8_t> file =
-      RecordBuilder().Text("OWNC", "Plane").Text("PRCN", "Fly").U32("STTC", 1).U32("PRMS", 0)
-          .File();
+  const std::vector<uint8_t> file = RecordBuilder().Head("Plane", "Fly", 1, 0).File();
   ASSERT_TRUE(LoadFile(file, ch));
   EXPECT_EQ(ch.GetBoundProcedure(), nullptr);
   EXPECT_EQ(ch._currentProcedure, nullptr);

@@ -4,6 +4,8 @@
 #ifndef TESTS_PLUGIN_PROCEDURECALL_PRC_CALL_TEST_UTIL_H_
 #define TESTS_PLUGIN_PROCEDURECALL_PRC_CALL_TEST_UTIL_H_
 
+#include <gtest/gtest.h>
+
 #include <cfloat>
 #include <cstdint>
 #include <cstring>
@@ -12,8 +14,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "hostapi/channel_type.h"
 #include "hostapi/float_channel.h"
@@ -174,8 +174,8 @@ inline std::vector<Entry> RecordEntries(const std::vector<uint8_t>& file) {
   while (pos + kZyrEntryHeaderSize <= file.size()) {
     Entry e;
     e.tag.assign(reinterpret_cast<const char*>(&file[pos]), 4);
-    const uint32_t size = file[pos + 4] | file[pos + 5] << 8 | file[pos + 6] << 16 |
-                          uint32_t{file[pos + 7]} << 24;
+    const uint32_t size =
+        file[pos + 4] | file[pos + 5] << 8 | file[pos + 6] << 16 | uint32_t{file[pos + 7]} << 24;
     pos += kZyrEntryHeaderSize;
     if (pos + size > file.size()) break;
     e.data.assign(file.begin() + static_cast<std::ptrdiff_t>(pos),
@@ -190,7 +190,8 @@ inline std::vector<Entry> RecordEntries(const std::vector<uint8_t>& file) {
 inline std::vector<Entry> ChannelPart(const std::vector<uint8_t>& file) {
   std::vector<Entry> all = RecordEntries(file);
   for (size_t i = 0; i < all.size(); ++i) {
-    if (all[i].tag == "UACN") return std::vector<Entry>(all.begin() + static_cast<long>(i) + 1, all.end());
+    if (all[i].tag == "UACN")
+      return std::vector<Entry>(all.begin() + static_cast<long>(i) + 1, all.end());
   }
   return {};
 }
@@ -214,6 +215,12 @@ class RecordBuilder {
   }
   RecordBuilder& Text(const char* tag, const std::string& s) {
     return Raw(tag, s.data(), static_cast<uint32_t>(s.size()));
+  }
+  // The channel part's head: owner class, procedure name, static flag and
+  // parameter count.
+  RecordBuilder& Head(const std::string& owner, const std::string& name, uint32_t isStatic,
+                      uint32_t count) {
+    return Text("OWNC", owner).Text("PRCN", name).U32("STTC", isStatic).U32("PRMS", count);
   }
   RecordBuilder& Param(uint32_t type, uint32_t mode, const std::string& name) {
     return U32("TYPE", type).U32("MODE", mode).Text("NAME", name);
@@ -244,9 +251,9 @@ class PrcCallTest : public ::testing::Test {
   static void NextFrame() { globalEngine->AdvanceRenderCount(); }
 
   // Registers a followable procedure running `body`.
-  static VeskProcedure* Register(const std::string& owner, const std::string& name,
-                                 bool isStatic, const VarList& params,
-                                 VeskProcedure::Body body = [](VarList&) { return 0; }) {
+  static VeskProcedure* Register(
+      const std::string& owner, const std::string& name, bool isStatic, const VarList& params,
+      VeskProcedure::Body body = [](VarList&) { return 0; }) {
     VeskProcedure* p =
         Procedures().RegisterFunction(owner, name, isStatic, params, std::move(body));
     EXPECT_NE(p, nullptr);
