@@ -166,6 +166,38 @@ TEST_F(ProceduresManagerTest, LookupWorksAmongManyProcedures) {
   EXPECT_EQ(manager.GetProcedure("Owner3", "P1999"), nullptr);
 }
 
+TEST_F(ProceduresManagerTest, LookupStaysRightThroughChurn) {
+  // Removals and renames in a scattered order, between registrations, so
+  // that the index's runs are broken and closed up again many times.
+  std::set<int> live;
+  for (int i = 0; i < 3000; ++i) {
+    ASSERT_NE(Add("O" + std::to_string(i % 5), "P" + std::to_string(i)), nullptr);
+    live.insert(i);
+    if (i % 3 == 2) {
+      const int gone = (i * 7919) % (i + 1);
+      if (live.erase(gone) != 0) {
+        ASSERT_TRUE(manager.Remove("O" + std::to_string(gone % 5), "P" + std::to_string(gone)));
+      }
+    }
+  }
+  for (int i = 0; i < 3000; i += 11) {
+    if (live.count(i) == 0) continue;
+    ASSERT_TRUE(manager.Rename("O" + std::to_string(i % 5), "P" + std::to_string(i), "R",
+                               "P" + std::to_string(i)));
+  }
+  EXPECT_EQ(manager.Count(), live.size());
+  for (int i = 0; i < 3000; ++i) {
+    const std::string name = "P" + std::to_string(i);
+    const bool renamed = i % 11 == 0;
+    Procedure* p = manager.GetProcedure(renamed ? "R" : "O" + std::to_string(i % 5), name);
+    EXPECT_EQ(p != nullptr, live.count(i) == 1) << name;
+    if (p != nullptr) {
+      EXPECT_EQ(p->_name, name);
+    }
+    EXPECT_EQ(manager.GetProcedure(renamed ? "O" + std::to_string(i % 5) : "R", name), nullptr);
+  }
+}
+
 TEST(ProcedureExecute, RunsTheBodyAndTurnsFailuresIntoResults) {
   ProceduresManager manager;
   VeskProcedure* twice = manager.RegisterFunction(
