@@ -32,4 +32,3 @@ bool PrcCallModeChannel::_bModesInitialized = false;
 
 // 4. The shared message buffer, all 0.
 char debugMessageBuffer[kDebugMessageBufferSize] = {};
-

@@ -39,6 +39,12 @@ std::string MultiModeChannel<Base, Derived>::ReportHead(const char* operation) {
   return head;
 }
 
+template <class Base, class Derived>
+void MultiModeChannel<Base, Derived>::ReportFailedCheck(const char* operation,
+                                                        const char* condition) {
+  ReportAssertionFailure(ReportHead(operation).c_str(), condition);
+}
+
 // ---- construction, copy, destruction ----
 
 template <class Base, class Derived>
@@ -94,7 +100,7 @@ MultiModeChannel<Base, Derived>::~MultiModeChannel() {
   if (_refCount == 0) {
     // Cannot happen while every constructor counts its instance; the count
     // stays at 0 rather than wrapping around.
-    ReportAssertionFailure(ReportHead("~MultiModeChannel").c_str(), "_refCount>0");
+    ReportFailedCheck("~MultiModeChannel", "_refCount>0");
     return;
   }
   --_refCount;
@@ -118,13 +124,12 @@ void MultiModeChannel<Base, Derived>::InitMode(uint32_t mode) {
 template <class Base, class Derived>
 void MultiModeChannel<Base, Derived>::AddMode(uint32_t mode, const std::string& shortName,
                                               const std::string& name) {
-  const std::string head = ReportHead("AddMode");
   if (mode > kMaxModeCode) {
-    ReportDetail(head.c_str(), "ModeCodeTooLarge.Mode[%u]", mode);
+    ReportDetail(ReportHead("AddMode").c_str(), "ModeCodeTooLarge.Mode[%u]", mode);
     return;
   }
-  if (shortName.empty()) ReportAssertionFailure(head.c_str(), "shortName.size()>0");
-  if (name.empty()) ReportAssertionFailure(head.c_str(), "name.size()>0");
+  if (shortName.empty()) ReportFailedCheck("AddMode", "shortName.size()>0");
+  if (name.empty()) ReportFailedCheck("AddMode", "name.size()>0");
   if (_modes.find(mode) == _modes.end()) InitMode(mode);
 
   ModeDescription description;
@@ -136,7 +141,7 @@ void MultiModeChannel<Base, Derived>::AddMode(uint32_t mode, const std::string& 
   try {
     if (!_modes.emplace(mode, std::move(description)).second) {
       throw std::invalid_argument(
-          FormatDetail(head.c_str(), "ModeAlreadyExists.Mode[%u]", mode));
+          FormatDetail(ReportHead("AddMode").c_str(), "ModeAlreadyExists.Mode[%u]", mode));
     }
   } catch (...) {
     // A refused registration keeps the first description and leaves the
@@ -178,7 +183,7 @@ uint32_t MultiModeChannel<Base, Derived>::GetModeCount() {
 template <class Base, class Derived>
 uint32_t MultiModeChannel<Base, Derived>::GetModeFromIndex(uint32_t index) {
   if (index >= _modeOrder.size()) {
-    ReportAssertionFailure(ReportHead("GetModeFromIndex").c_str(), "index<_modeOrder.size()");
+    ReportFailedCheck("GetModeFromIndex", "index<_modeOrder.size()");
     return kNoMode;
   }
   return _modeOrder[index];
@@ -207,12 +212,11 @@ const ModeDescription* MultiModeChannel<Base, Derived>::GetModeDescription(uint3
 
 template <class Base, class Derived>
 void MultiModeChannel<Base, Derived>::GetModeNames(std::vector<std::string>& names) {
-  const std::string head = ReportHead("GetModeNames");
-  if (_modes.empty()) ReportAssertionFailure(head.c_str(), "_modes.size()>0");
+  if (_modes.empty()) ReportFailedCheck("GetModeNames", "_modes.size()>0");
   for (const uint32_t code : _modeOrder) {
     const auto it = _modes.find(code);
     if (it == _modes.end()) {
-      ReportAssertionFailure(head.c_str(), "it!=_modes.end()");
+      ReportFailedCheck("GetModeNames", "it!=_modes.end()");
       continue;
     }
     names.push_back(it->second.Name);
@@ -246,14 +250,13 @@ void MultiModeChannel<Base, Derived>::SetCurrentMode(uint32_t mode) {
 
 template <class Base, class Derived>
 void MultiModeChannel<Base, Derived>::SetCurrentModeFromIndex(uint32_t orderIndex) {
-  const std::string head = ReportHead("SetCurrentModeFromIndex");
   if (orderIndex >= _modeOrder.size()) {
-    ReportAssertionFailure(head.c_str(), "orderIndex < _modeOrder.size()");
+    ReportFailedCheck("SetCurrentModeFromIndex", "orderIndex < _modeOrder.size()");
     return;
   }
   const uint32_t mode = _modeOrder[orderIndex];
   if (_modes.find(mode) == _modes.end()) {
-    ReportAssertionFailure(head.c_str(), "it!=_modes.end()");
+    ReportFailedCheck("SetCurrentModeFromIndex", "it!=_modes.end()");
     return;
   }
   SetCurrentMode(mode);
@@ -261,11 +264,9 @@ void MultiModeChannel<Base, Derived>::SetCurrentModeFromIndex(uint32_t orderInde
 
 template <class Base, class Derived>
 void MultiModeChannel<Base, Derived>::CreateLink(GUID TypeGuid, const char* TypeName,
-                                                 const char* Name, int LinkMode,
-                                                 bool NoLinkIndex) {
-  const std::string head = ReportHead("CreateLink");
-  if (TypeName == nullptr) ReportAssertionFailure(head.c_str(), "TypeName");
-  if (Name == nullptr) ReportAssertionFailure(head.c_str(), "Name");
+                                                 const char* Name, int LinkMode, bool NoLinkIndex) {
+  if (TypeName == nullptr) ReportFailedCheck("CreateLink", "TypeName");
+  if (Name == nullptr) ReportFailedCheck("CreateLink", "Name");
   if (TypeName == nullptr || Name == nullptr) return;
 
   ChildCreation link;
@@ -278,7 +279,7 @@ void MultiModeChannel<Base, Derived>::CreateLink(GUID TypeGuid, const char* Type
   const size_t position = _tempLinks.at(_initMode).size();  // std::out_of_range passes through
   this->SetChildLinkName(static_cast<unsigned int>(position), Name);
   if (_tempLinks.size() <= _initMode) {
-    ReportAssertionFailure(head.c_str(), "_tempLinks.size() > _initMode");
+    ReportFailedCheck("CreateLink", "_tempLinks.size() > _initMode");
   }
   _tempLinks.at(_initMode).push_back(link);
 }
@@ -286,15 +287,14 @@ void MultiModeChannel<Base, Derived>::CreateLink(GUID TypeGuid, const char* Type
 template <class Base, class Derived>
 const char* MultiModeChannel<Base, Derived>::GetChildLinkName(unsigned int link) {
   BuildModesList(false);
-  const std::string head = ReportHead("GetChildLinkName");
   const auto found = _modes.find(_currentMode);
   if (found == _modes.end()) {
-    ReportAssertionFailure(head.c_str(), "found != _modes.end()");
+    ReportFailedCheck("GetChildLinkName", "found != _modes.end()");
     return "";
   }
   const ModeDescription& desc = found->second;
   if (link >= desc.Children.size()) {
-    ReportAssertionFailure(head.c_str(), "link < desc.Children.size()");
+    ReportFailedCheck("GetChildLinkName", "link < desc.Children.size()");
     return "";
   }
   return desc.Children[link].LinkName;
@@ -323,7 +323,7 @@ void MultiModeChannel<Base, Derived>::SetAutoChannelName() {
 template <class Base, class Derived>
 const std::string MultiModeChannel<Base, Derived>::GetPrefixedMessage(const char* message) {
   if (message == nullptr) {
-    ReportAssertionFailure(ReportHead("GetPrefixedMessage").c_str(), "message");
+    ReportFailedCheck("GetPrefixedMessage", "message");
   }
   std::string result;
   const ModeDescription* description = GetModeDescription(_currentMode);
@@ -354,9 +354,9 @@ template <class Base, class Derived>
 bool MultiModeChannel<Base, Derived>::SaveChannel(ZyrFileSaver& saver) {
   if (!Base::SaveChannel(saver)) return false;
   // "MODE": _currentMode, 4 bytes little-endian.
-  const uint8_t mode[4] = {static_cast<uint8_t>(_currentMode), static_cast<uint8_t>(_currentMode >> 8),
-                           static_cast<uint8_t>(_currentMode >> 16),
-                           static_cast<uint8_t>(_currentMode >> 24)};
+  const uint8_t mode[4] = {
+      static_cast<uint8_t>(_currentMode), static_cast<uint8_t>(_currentMode >> 8),
+      static_cast<uint8_t>(_currentMode >> 16), static_cast<uint8_t>(_currentMode >> 24)};
   saver.SaveTag("MODE");
   saver.SaveBlockSize(sizeof(mode));
   saver.SaveDataToFile(mode, sizeof(mode));
@@ -371,11 +371,11 @@ bool MultiModeChannel<Base, Derived>::SaveChannel(ZyrFileSaver& saver) {
 template <class Base, class Derived>
 bool MultiModeChannel<Base, Derived>::LoadChannel(ZyrFileLoader& loader, Zyr_ChannelGroup* group) {
   if (!Base::LoadChannel(loader, group)) return false;
-  const std::string head = ReportHead("LoadChannel");
   // A block of another size than the field's is refused, as if missing.
-  auto blockFits = [&](const char* tag, uint32_t size) {
+  auto blockFits = [&loader](const char* tag, uint32_t size) {
     if (loader.GetCurrentTagSize() == size) return true;
-    ReportDetail(head.c_str(), "BadBlockSize.Tag[%s].Size[%u]", tag, loader.GetCurrentTagSize());
+    ReportDetail(ReportHead("LoadChannel").c_str(), "BadBlockSize.Tag[%s].Size[%u]", tag,
+                 loader.GetCurrentTagSize());
     return false;
   };
   _loadedMode = 0;

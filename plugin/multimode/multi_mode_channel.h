@@ -51,7 +51,9 @@ class MultiModeChannel : public Base, public ChannelExtension<Base> {
   MultiModeChannel(const MultiModeChannel& other);
   // Assigns the bases and every field; the count is unchanged.
   MultiModeChannel& operator=(const MultiModeChannel& other);
-  // Uncounts the instance; the last one empties the registry (ClearModes).
+  // Uncounts the instance; the last one empties the registry (ClearModes)
+  // and drops its own declared links. A count already at 0 is reported
+  // ("_refCount>0") and stays 0.
   ~MultiModeChannel() override;
 
   // ---- Base overrides ----
@@ -91,11 +93,19 @@ class MultiModeChannel : public Base, public ChannelExtension<Base> {
   const char* GetChildLinkName(unsigned int link) override;
 
   // ---- registry ----
-  // Registers a mode. A code already registered keeps its first
-  // description; a code above kMaxModeCode is refused with a report.
+  // Registers a mode with a copy of the links collected for it so far
+  // (InitMode, CreateLink) and appends it to the display order. The first
+  // mode registered makes this instance's current mode 0 when it had none.
+  // Empty names are reported and registered. A code already registered is
+  // refused silently: its first description and the display order stay.
+  // A code above kMaxModeCode is refused with a report
+  // ("ModeCodeTooLarge.Mode[<code>]"). Throws std::out_of_range, changing
+  // nothing, for a registered code whose work entry is gone.
   void AddMode(uint32_t mode, const std::string& shortName, const std::string& name);
-  // Builds the registry through InitializeModes once (again after
-  // ClearModes, or always with `force`).
+  // Builds the registry through InitializeModes once: again only after
+  // ClearModes, or with `force` (which does not empty the registry, so
+  // InitializeModes meets its registered codes and AddMode's
+  // std::out_of_range passes through, leaving the registry not built).
   void BuildModesList(bool force);
   // Empties the registry; this instance gets no mode and no links.
   void ClearModes();
@@ -108,7 +118,9 @@ class MultiModeChannel : public Base, public ChannelExtension<Base> {
   bool IsModeValid(uint32_t mode);
   // The description of `mode`, or null (reported).
   const ModeDescription* GetModeDescription(uint32_t mode) const;
-  // Appends every mode's Name in display order.
+  // Appends every mode's Name in display order (`names` is not emptied). An
+  // empty registry, or a listed code without description, is reported; such
+  // a code is skipped.
   void GetModeNames(std::vector<std::string>& names);
 
   // ---- selection ----
@@ -141,24 +153,32 @@ class MultiModeChannel : public Base, public ChannelExtension<Base> {
  protected:
   // Non-virtual form: the virtual one applied to message's text.
   const std::string GetPrefixedMessage(std::string message);
-  // Starts collecting links for `mode` (grows the work table to hold it).
+  // Starts collecting links for `mode`: sets _initMode and grows the work
+  // table to hold the code, keeping entries that exist. A code above
+  // kMaxModeCode is reported and gets no entry (links declared for it then
+  // throw std::out_of_range).
   void InitMode(uint32_t mode);
 
-  uint32_t _currentMode;
-  uint32_t _initMode;
-  std::string _modeDescription;
-  std::string _namePrefix;
-  bool _bUseAutoChannelName;
-  bool _bApplySameMode;
-  bool _bAutoSetModeOnLoad;
-  uint32_t _loadedMode;
+  uint32_t _currentMode;         // kNoMode until a mode is set; saved as "MODE"
+  uint32_t _initMode;            // code whose links CreateLink collects
+  std::string _modeDescription;  // label, "Mode:"; only stored
+  std::string _namePrefix;       // front of automatic names and prefixes
+  bool _bUseAutoChannelName;     // rename on each selection; saved as "UACN"
+  bool _bApplySameMode;          // only stored
+  bool _bAutoSetModeOnLoad;      // LoadChannel selects the loaded mode
+  uint32_t _loadedMode;          // code read by the last LoadChannel
 
   // The registry, shared by every instance of Derived.
-  static ModeMap _modes;
-  static std::vector<uint32_t> _modeOrder;
+  static ModeMap _modes;                    // code -> description
+  static std::vector<uint32_t> _modeOrder;  // codes in display order
+  // Work table indexed by code: links collected while a build runs.
   static std::vector<std::vector<ChildCreation>> _tempLinks;
-  static uint32_t _refCount;
-  static bool _bModesInitialized;
+  static uint32_t _refCount;       // live instances of Derived
+  static bool _bModesInitialized;  // built and not cleared since
+
+ private:
+  // Reports the failed check `condition` of `operation` at level 1.
+  static void ReportFailedCheck(const char* operation, const char* condition);
 };
 
 #include "plugin/multimode/multi_mode_channel-inl.h"  // IWYU pragma: export

@@ -1,10 +1,11 @@
+#include "plugin/entry/entry.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdint>
 #include <cstring>
 
-#include "plugin/entry/entry.h"
 #include "tests/plugin/core/type_record_bytes.h"
 
 namespace {

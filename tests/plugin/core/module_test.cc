@@ -1,11 +1,12 @@
 // Loads the built module the way a host does and checks what it exports.
+#include "hostapi/module.h"
+
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "hostapi/module.h"
 #include "tests/plugin/core/type_record_bytes.h"
 
 namespace {

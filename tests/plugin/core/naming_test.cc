@@ -78,8 +78,7 @@ TEST_F(ChannelNaming, NullGroupNameAndNullMessage) {
   EXPECT_EQ(ch.GetPrefixedMessage("Hi"), "Saw.CGR[null].Channel[C].Hi");
 
   MessageCapture capture;
-  EXPECT_EQ(ch.GetPrefixedMessage(static_cast<const char*>(nullptr)),
-            "Saw.CGR[null].Channel[C].");
+  EXPECT_EQ(ch.GetPrefixedMessage(static_cast<const char*>(nullptr)), "Saw.CGR[null].Channel[C].");
   ASSERT_EQ(capture.Count(), 1u);
   EXPECT_EQ(capture.Last().text, Head("GetPrefixedMessage") + "().message");
   ch.SetChannelGroup(nullptr);

@@ -185,9 +185,8 @@ TEST_F(ModePersistence, LoadedUnregisteredModeIsReportedAndKeepsTheMode) {
 }
 
 TEST_F(ModePersistence, BlocksOfTheWrongSizeAreRefused) {
-  const std::vector<uint8_t> file = RecordWith({{"MODE", {3, 0, 0, 0, 0xAA, 0xBB, 0xCC, 0xDD}},
-                                                {"UACN", {1, 1}},
-                                                {"XTRA", {5}}});
+  const std::vector<uint8_t> file =
+      RecordWith({{"MODE", {3, 0, 0, 0, 0xAA, 0xBB, 0xCC, 0xDD}}, {"UACN", {1, 1}}, {"XTRA", {5}}});
   Ubo_TestModes ch;
   ch.SetUseAutoChannelName(false);
   ZyrFileLoader loader;
