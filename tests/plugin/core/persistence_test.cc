@@ -63,6 +63,13 @@ void OpenFirstRecord(ZyrFileLoader& loader, const std::vector<uint8_t>& file) {
   ASSERT_TRUE(loader.NextChannel(&type));
 }
 
+// Loads the first record of `file` into `ch`; the result of LoadChannel.
+bool LoadFirstRecord(Ubo_TestModes& ch, const std::vector<uint8_t>& file) {
+  ZyrFileLoader loader;
+  OpenFirstRecord(loader, file);
+  return ch.LoadChannel(loader, nullptr);
+}
+
 // A record holding the engine's part of a plain float channel (unless
 // `enginePart` is false) and then the given raw entries.
 std::vector<uint8_t> RecordWith(const std::vector<Entry>& extra, bool enginePart = true) {
@@ -117,9 +124,7 @@ TEST_F(ModePersistence, FailingEnginePartReadsNothingMore) {
       RecordWith({{"ZCID", {1, 2}}, {"MODE", {3, 0, 0, 0}}, {"UACN", {0}}}, false);
   Ubo_TestModes ch;
   ch.SetCurrentMode(1);
-  ZyrFileLoader loader;
-  OpenFirstRecord(loader, file);
-  EXPECT_FALSE(ch.LoadChannel(loader, nullptr));
+  EXPECT_FALSE(LoadFirstRecord(ch, file));
   EXPECT_EQ(ch.GetLoadedMode(), kNoMode);
   EXPECT_EQ(ch.GetCurrentMode(), 1u);
   EXPECT_TRUE(ch.GetUseAutoChannelName());
@@ -134,10 +139,8 @@ TEST_F(ModePersistence, LoadSwitchesToTheSavedModeWhenAsked) {
   const std::vector<uint8_t> file = Save(source);
 
   Ubo_TestModes target;
-  ZyrFileLoader loader;
-  OpenFirstRecord(loader, file);
   MessageCapture capture;
-  EXPECT_TRUE(target.LoadChannel(loader, nullptr));
+  EXPECT_TRUE(LoadFirstRecord(target, file));
   EXPECT_EQ(capture.Count(), 0u);
   EXPECT_EQ(target.GetLoadedMode(), 3u);
   EXPECT_EQ(target.GetCurrentMode(), 3u);
@@ -149,9 +152,7 @@ TEST_F(ModePersistence, LoadSwitchesToTheSavedModeWhenAsked) {
   Ubo_TestModes keeper;
   keeper.SetCurrentMode(1);
   keeper.SetAutoSetModeOnLoad(false);
-  ZyrFileLoader again;
-  OpenFirstRecord(again, file);
-  EXPECT_TRUE(keeper.LoadChannel(again, nullptr));
+  EXPECT_TRUE(LoadFirstRecord(keeper, file));
   EXPECT_EQ(keeper.GetCurrentMode(), 1u);
   EXPECT_EQ(keeper.GetLoadedMode(), 3u);
   EXPECT_EQ(keeper.modeIsSetCount, 1);
@@ -161,9 +162,7 @@ TEST_F(ModePersistence, RecordWithoutFrameworkPartSelectsModeZero) {
   const std::vector<uint8_t> file = RecordWith({});
   Ubo_TestModes ch;
   ch.SetUseAutoChannelName(false);
-  ZyrFileLoader loader;
-  OpenFirstRecord(loader, file);
-  EXPECT_TRUE(ch.LoadChannel(loader, nullptr));
+  EXPECT_TRUE(LoadFirstRecord(ch, file));
   EXPECT_EQ(ch.GetLoadedMode(), 0u);
   EXPECT_EQ(ch.GetCurrentMode(), 0u);
   EXPECT_EQ(ch.modeIsSetCount, 1);
@@ -174,10 +173,8 @@ TEST_F(ModePersistence, LoadedUnregisteredModeIsReportedAndKeepsTheMode) {
   const std::vector<uint8_t> file = RecordWith({{"MODE", {9, 0, 0, 0}}, {"UACN", {1}}});
   Ubo_TestModes ch;
   ch.SetCurrentMode(1);
-  ZyrFileLoader loader;
-  OpenFirstRecord(loader, file);
   MessageCapture capture;
-  EXPECT_TRUE(ch.LoadChannel(loader, nullptr));
+  EXPECT_TRUE(LoadFirstRecord(ch, file));
   EXPECT_EQ(ch.GetLoadedMode(), 9u);
   EXPECT_EQ(ch.GetCurrentMode(), 1u);
   ASSERT_EQ(capture.Count(), 1u);
@@ -203,10 +200,8 @@ TEST_F(ModePersistence, BlocksOfTheWrongSizeAreRefused) {
   EXPECT_TRUE(loader.GetInfoIfTag("XTRA")) << "the reader goes on behind the refused blocks";
 
   const std::vector<uint8_t> empty = RecordWith({{"MODE", {}}, {"UACN", {}}});
-  ZyrFileLoader second;
-  OpenFirstRecord(second, empty);
   capture.Clear();
-  EXPECT_TRUE(ch.LoadChannel(second, nullptr));
+  EXPECT_TRUE(LoadFirstRecord(ch, empty));
   EXPECT_EQ(capture.CountContaining("BadBlockSize"), 2u);
   EXPECT_EQ(ch.GetLoadedMode(), 0u);
 }
