@@ -46,12 +46,6 @@ TEST(DiagnosticReport, AssertionShowsHeadPointsAndEscapedCondition) {
   EXPECT_EQ(capture.CountAtLevel(1), 4u);
 }
 
-TEST(DiagnosticReport, EscapeConditionTextDoublesPercentAndBackslash) {
-  EXPECT_EQ(EscapeConditionText("a%b\\c"), "a%%b\\\\c");
-  EXPECT_EQ(EscapeConditionText(""), "");
-  EXPECT_EQ(EscapeConditionText(nullptr), "");
-}
-
 TEST(DiagnosticReport, DetailReportFormatsItsOwnArguments) {
   MessageCapture capture;
   ReportDetail("Zyr::Op", "InvalidMode[%u].Name[%s]", 4294967295u, "50%off");

@@ -32,49 +32,35 @@ TEST(GetType, RewritesWhatItFills) {
   EXPECT_EQ(std::memcmp(record, kExpectedTypeRecord.data(), sizeof(ChannelType)), 0);
 }
 
-class CopyStringBoundedTest : public ::testing::Test {
- protected:
-  // Eight bytes of field followed by guard bytes that must stay '#'.
-  char _buffer[12];
-  void SetUp() override { std::memset(_buffer, '#', sizeof(_buffer)); }
-  bool GuardIntact(size_t from) const {
-    for (size_t i = from; i < sizeof(_buffer); ++i) {
-      if (_buffer[i] != '#') return false;
+TEST(CopyStringBounded, CopiesWholeCutsOrRefuses) {
+  struct Case {
+    size_t capacity;
+    const char* source;
+    uint32_t result;
+    const char* stands;  // null: nothing written
+  };
+  const Case cases[] = {
+      {8, "1234567", kResultOk, "1234567"},                   // capacity - 1: whole
+      {8, "12345678", kResultInsufficientBuffer, "1234567"},  // capacity: cut
+      {8, "123456789abcdef", 0x8007007Au, "1234567"},         // more: cut
+      {1, "a", kResultInsufficientBuffer, ""},                // room for the NUL only
+      {8, "", kResultOk, ""},                                 // one NUL
+      {0, "abc", 0x80070057u, nullptr},                       // capacity 0
+      {8, nullptr, kResultInvalidArgument, nullptr},
+  };
+  for (const Case& c : cases) {
+    char buffer[12];
+    std::memset(buffer, '#', sizeof(buffer));
+    EXPECT_EQ(CopyStringBounded(buffer, c.capacity, c.source), c.result) << c.capacity;
+    const size_t written = c.stands != nullptr ? std::strlen(c.stands) + 1 : 0;
+    if (c.stands != nullptr) {
+      EXPECT_STREQ(buffer, c.stands);
     }
-    return true;
+    for (size_t i = written; i < sizeof(buffer); ++i) {
+      EXPECT_EQ(buffer[i], '#') << "byte " << i << " written for capacity " << c.capacity;
+    }
   }
-};
-
-TEST_F(CopyStringBoundedTest, CapacityLessOneFitsWhole) {
-  EXPECT_EQ(CopyStringBounded(_buffer, 8, "1234567"), kResultOk);
-  EXPECT_STREQ(_buffer, "1234567");
-  EXPECT_TRUE(GuardIntact(8));
-}
-
-TEST_F(CopyStringBoundedTest, CapacityOrMoreIsCutToCapacityLessOne) {
-  EXPECT_EQ(CopyStringBounded(_buffer, 8, "12345678"), kResultInsufficientBuffer);
-  EXPECT_STREQ(_buffer, "1234567");
-  EXPECT_TRUE(GuardIntact(8));
-  EXPECT_EQ(CopyStringBounded(_buffer, 8, "123456789abcdef"), 0x8007007Au);
-  EXPECT_STREQ(_buffer, "1234567");
-  EXPECT_TRUE(GuardIntact(8));
-  EXPECT_EQ(CopyStringBounded(_buffer, 1, "a"), kResultInsufficientBuffer);
-  EXPECT_EQ(_buffer[0], '\0');
-  EXPECT_TRUE(GuardIntact(8));
-}
-
-TEST_F(CopyStringBoundedTest, EmptySourceWritesOneNul) {
-  EXPECT_EQ(CopyStringBounded(_buffer, 8, ""), 0u);
-  EXPECT_EQ(_buffer[0], '\0');
-  EXPECT_TRUE(GuardIntact(1));
-}
-
-TEST_F(CopyStringBoundedTest, CapacityZeroWritesNothing) {
-  EXPECT_EQ(CopyStringBounded(_buffer, 0, "abc"), 0x80070057u);
-  EXPECT_TRUE(GuardIntact(0));
   EXPECT_EQ(CopyStringBounded(nullptr, 8, "abc"), kResultInvalidArgument);
-  EXPECT_EQ(CopyStringBounded(_buffer, 8, nullptr), kResultInvalidArgument);
-  EXPECT_TRUE(GuardIntact(0));
 }
 
 }  // namespace
