@@ -57,3 +57,25 @@ bool ReadCurrentMode(Zyr_Channel& channel, uint32_t* mode) {
 }
 
 }  // namespace dravik
+
+namespace dravik {
+
+bool ReadCallNames(Zyr_Channel& channel, std::string* owner, std::string* name) {
+  std::vector<RecordEntry> entries;
+  std::string error;
+  if (!SaveChannelEntries(channel, &entries, &error)) return false;
+  bool haveOwner = false;
+  bool haveName = false;
+  for (const RecordEntry& e : entries) {
+    if (e.tag == "OWNC" && !haveOwner) {
+      owner->assign(e.data.begin(), e.data.end());
+      haveOwner = true;
+    } else if (e.tag == "PRCN" && !haveName) {
+      name->assign(e.data.begin(), e.data.end());
+      haveName = true;
+    }
+  }
+  return haveOwner && haveName;
+}
+
+}  // namespace dravik

@@ -34,6 +34,10 @@ struct CallSetup {
 // REQUIRES: `channel` is a procedure-call channel.
 bool ConfigureCallChannel(Zyr_Channel& channel, const CallSetup& setup, std::string* error);
 
+// The owner class and procedure name a procedure-call channel's saved
+// record holds ("OWNC", "PRCN"); false when it holds none.
+bool ReadCallNames(Zyr_Channel& channel, std::string* owner, std::string* name);
+
 // The channel's current mode code as its saved record holds it (the first
 // "MODE" entry after the engine's part); false when there is none.
 bool ReadCurrentMode(Zyr_Channel& channel, uint32_t* mode);

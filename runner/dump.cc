@@ -139,6 +139,7 @@ std::string Decoder::Describe(const std::string& tag, const uint8_t* data, uint3
     std::string guess = "unknown tag";
     if (size == 4) {
       guess += ": u32 " + std::to_string(ReadU32(data)) + " / float " + FormatNumber(FloatAt(data));
+      if (LooksLikeText(data, size)) guess += " / text " + TextValue(data, size);
     } else if (size > 0 && LooksLikeText(data, size)) {
       guess += ": text " + TextValue(data, size);
     } else if (size > 0) {

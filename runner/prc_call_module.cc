@@ -24,6 +24,7 @@ bool PrcCallModule::Bind(const LoadedModule& module, std::string* error) {
   PrcCallModule bound;
   bound._type = module.type._typeGuid;
   if (module.handle == nullptr || !Resolve(module.handle, kPrepareModesListSymbol, &bound._prepare, error) ||
+      !Resolve(module.handle, kUpdatePrcSymbol, &bound._update, error) ||
       !Resolve(module.handle, kGetModeCountSymbol, &bound._count, error) ||
       !Resolve(module.handle, kGetModeFromIndexSymbol, &bound._fromIndex, error) ||
       !Resolve(module.handle, kGetModeDescriptionSymbol, &bound._description, error)) {
@@ -42,6 +43,11 @@ bool PrcCallModule::PrepareModesList(Zyr_Channel& channel, const std::string& ow
   if (!Owns(channel)) return false;
   _prepare(dynamic_cast<void*>(&channel), owner);
   return true;
+}
+
+int PrcCallModule::UpdatePrc(Zyr_Channel& channel, const std::string& owner, const std::string& name) const {
+  if (!Owns(channel)) return -1;
+  return _update(dynamic_cast<void*>(&channel), owner, name);
 }
 
 std::vector<ModeEntry> PrcCallModule::Modes(Zyr_Channel& channel) const {

@@ -4,6 +4,7 @@
 // The module exports its channel classes whole under their decorated
 // names. The runner resolves, from the handle the module loader holds:
 //   Ubo_VanticPrcCall::PrepareModesList(const std::string&)
+//   Ubo_VanticPrcCall::UpdatePrc(const std::string&, const std::string&)
 //   MultiModeChannel<Ubo_FloatChannel,Ubo_VanticPrcCall>::GetModeCount()
 //   MultiModeChannel<...>::GetModeFromIndex(unsigned)
 //   MultiModeChannel<...>::GetModeDescription(unsigned) const
@@ -43,6 +44,8 @@ struct ModeEntry {
 // Decorated names of the members above (Itanium C++ ABI).
 inline constexpr const char kPrepareModesListSymbol[] =
     "_ZN17Ubo_VanticPrcCall16PrepareModesListERKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE";
+inline constexpr const char kUpdatePrcSymbol[] =
+    "_ZN17Ubo_VanticPrcCall9UpdatePrcERKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEES7_";
 inline constexpr const char kGetModeCountSymbol[] =
     "_ZN16MultiModeChannelI16Ubo_FloatChannel17Ubo_VanticPrcCallE12GetModeCountEv";
 inline constexpr const char kGetModeFromIndexSymbol[] =
@@ -69,17 +72,23 @@ class PrcCallModule {
   // when `channel` is not the module's or the members are not bound.
   bool PrepareModesList(Zyr_Channel& channel, const std::string& owner) const;
 
+  // Binds `channel` to owner::name now, as its next due evaluation would:
+  // 0 bound, 3 no such procedure, -1 when `channel` is not the module's.
+  int UpdatePrc(Zyr_Channel& channel, const std::string& owner, const std::string& name) const;
+
   // The type's modes in display order. Empty when not bound.
   std::vector<ModeEntry> Modes(Zyr_Channel& channel) const;
 
  private:
   using PrepareFn = void (*)(void* self, const std::string& owner);
+  using UpdateFn = int (*)(void* self, const std::string& owner, const std::string& name);
   using CountFn = uint32_t (*)(void* self);
   using FromIndexFn = uint32_t (*)(void* self, uint32_t index);
   using DescriptionFn = const ExportedModeDescription* (*)(const void* self, uint32_t mode);
 
   GUID _type{};
   PrepareFn _prepare = nullptr;
+  UpdateFn _update = nullptr;
   CountFn _count = nullptr;
   FromIndexFn _fromIndex = nullptr;
   DescriptionFn _description = nullptr;

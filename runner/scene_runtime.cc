@@ -73,8 +73,24 @@ bool SceneRuntime::CompileEventBodies(std::string* error) {
 }
 
 bool SceneRuntime::Build(Scene scene, std::string sceneText, std::string* error) {
-  return Prepare(std::move(scene), std::move(sceneText), error) && CreateObjects(error) &&
-         CreateChannels(error) && PlugSceneLinks(error) && (MakeGroups(), true);
+  if (!Prepare(std::move(scene), std::move(sceneText), error) || !CreateObjects(error) ||
+      !CreateChannels(error) || !PlugSceneLinks(error)) {
+    return false;
+  }
+  MakeGroups();
+  BindCalls();
+  return true;
+}
+
+void SceneRuntime::BindCalls() {
+  for (RuntimeChannel& rc : _channels) {
+    if (rc.spec->kind != ChannelKind::kCall) continue;
+    std::string owner;
+    std::string name;
+    if (ReadCallNames(*rc.channel, &owner, &name) && _host.Procedures().GetProcedure(owner, name) != nullptr) {
+      _host.PrcCall().UpdatePrc(*rc.channel, owner, name);
+    }
+  }
 }
 
 bool SceneRuntime::CreateObjects(std::string* error) {
@@ -435,6 +451,7 @@ void SceneRuntime::AdoptLoaded(uint32_t lastFrame, std::string modesOwner, std::
   _objects = std::move(objects);
   _channels = std::move(channels);
   _groups = std::move(groups);
+  BindCalls();
 }
 
 std::map<std::string, std::string> SceneRuntime::DesiredLinks(const ChannelSpec& spec, uint32_t lastFrame) const {

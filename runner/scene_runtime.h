@@ -4,7 +4,10 @@
 // objects, makes every channel through the host's factory (procedure-call
 // channels through their module), sets them up, puts them in their groups
 // and plugs the links, checking every link against the channel's link
-// names. Each frame then applies the scene's animations and events and
+// names. Procedure-call channels whose procedure is registered are bound
+// at once (UpdatePrc), so that they follow their procedure from the start:
+// a rename before their first evaluation reaches them. A loaded scene's
+// channels are bound the same way, as they were when the scene was saved. Each frame then applies the scene's animations and events and
 // evaluates the procedure-call channels once each, in scene order: outputs
 // written by one call are read by the calls after it in the same frame,
 // and by every call in the next frame.
@@ -121,6 +124,8 @@ class SceneRuntime {
   bool PlugSceneLinks(std::string* error);
   void MakeGroups();
 
+  // Binds every procedure-call channel whose procedure is registered.
+  void BindCalls();
   RuntimeChannel* Find(const std::string& id);
   void ApplyAnimations(uint32_t frame);
   void ApplyEvent(size_t index, RunObserver& observer);

@@ -10,7 +10,7 @@
 
 namespace {
 
-using runner_testing::Run;
+using runner_testing::RunDravik;
 using runner_testing::WriteFile;
 
 class RunErrors : public ::testing::Test {
@@ -22,7 +22,7 @@ class RunErrors : public ::testing::Test {
     ExpectFailure({"run", path}, part);
   }
   void ExpectFailure(const std::vector<std::string>& args, const std::string& part) {
-    const runner_testing::Result r = Run(args);
+    const runner_testing::Result r = RunDravik(args);
     EXPECT_EQ(r.exitCode, 1) << r.err;
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(runner_testing::CountLines(r.err), 1u) << r.err;
@@ -90,7 +90,7 @@ TEST_F(RunErrors, ModuleWhoseGuidDisagreesWithItsFileNameIsRefused) {
   std::filesystem::create_directory(folder);
   std::filesystem::copy_file(std::string(VPC_MODULES_DIR) + "/C7653FCA-6B0C-44FA-936F-EA1952B129F0.so",
                              folder + "/11111111-2222-3333-4444-555555555555.so");
-  const runner_testing::Result r = Run({"run", "--modules", folder});
+  const runner_testing::Result r = RunDravik({"run", "--modules", folder});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("dravik: module refused: " + folder + "/11111111-2222-3333-4444-555555555555.so: record's type GUID C7653FCA-6B0C-44FA-936F-EA1952B129F0 differs from the file name's"),
             std::string::npos) << r.err;
@@ -99,14 +99,14 @@ TEST_F(RunErrors, ModuleWhoseGuidDisagreesWithItsFileNameIsRefused) {
 
 TEST_F(RunErrors, ModuleWhoseBaseIsNotTheFloatChannelIsRefused) {
   const std::string folder = std::string(RUNNER_TEST_MODULES_DIR) + "/wrong_base";
-  const runner_testing::Result r = Run({"run", "--modules", folder});
+  const runner_testing::Result r = RunDravik({"run", "--modules", folder});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("base type 9D045960-EAC2-4C40-9BBF-10F32F7FA305 is not the float channel type"),
             std::string::npos) << r.err;
   // A scene without procedure calls still runs with the module refused.
   const std::string scene = dir.File("plain.json");
   WriteFile(scene, R"({"frames": 2, "channels": [{"id": "x", "type": "value", "animate": {"step": 1}}]})");
-  const runner_testing::Result plain = Run({"run", scene, "--modules", folder, "-f", "csv"});
+  const runner_testing::Result plain = RunDravik({"run", scene, "--modules", folder, "-f", "csv"});
   EXPECT_EQ(plain.exitCode, 0) << plain.err;
   EXPECT_EQ(plain.out, "frame,channel,name,kind,value,x,y,z\n1,x,x,value,0,,,\n2,x,x,value,1,,,\n");
 }
@@ -115,7 +115,7 @@ class DamagedSavedFile : public RunErrors {
  protected:
   void SetUp() override {
     saved = dir.File("saved.zyr");
-    ASSERT_EQ(Run({"run", "--frames", "4", "--save", saved, "-q"}).exitCode, 0);
+    ASSERT_EQ(RunDravik({"run", "--frames", "4", "--save", saved, "-q"}).exitCode, 0);
     bytes = runner_testing::ReadFile(saved);
   }
   void ExpectDamaged(const std::string& content, const std::string& part) {

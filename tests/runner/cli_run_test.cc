@@ -13,7 +13,7 @@ namespace {
 
 using nlohmann::json;
 using runner_testing::Example;
-using runner_testing::Run;
+using runner_testing::RunDravik;
 
 // The JSON objects of a jsonl output.
 std::vector<json> Lines(const std::string& out) {
@@ -26,7 +26,7 @@ std::vector<json> Lines(const std::string& out) {
 class TourJsonl : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    result = new runner_testing::Result(Run({"run", "--format", "jsonl"}));
+    result = new runner_testing::Result(RunDravik({"run", "--format", "jsonl"}));
     lines = new std::vector<json>(Lines(result->out));
   }
   static void TearDownTestSuite() {
@@ -157,7 +157,7 @@ TEST_F(TourJsonl, EventsAreReported) {
 }
 
 TEST(RunTable, DefaultSceneShowsStatusesNamesAndSummary) {
-  const runner_testing::Result r = Run({"run"});
+  const runner_testing::Result r = RunDravik({"run"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("dravik · tour · frames 1–20"), std::string::npos);
   EXPECT_NE(r.out.find("B add is now \"Math :: Plus\""), std::string::npos);
@@ -171,15 +171,15 @@ TEST(RunTable, DefaultSceneShowsStatusesNamesAndSummary) {
 }
 
 TEST(RunTable, VerbosityChoosesTheLevels) {
-  const runner_testing::Result verbose = Run({"run", "-v"});
+  const runner_testing::Result verbose = RunDravik({"run", "-v"});
   EXPECT_NE(verbose.err.find("[info]"), std::string::npos);
-  const runner_testing::Result quiet = Run({"run", "-q"});
+  const runner_testing::Result quiet = RunDravik({"run", "-q"});
   EXPECT_EQ(quiet.exitCode, 0);
   EXPECT_EQ(quiet.err, "");
 }
 
 TEST(RunCsv, OneRowPerWatchedChannelAndFrame) {
-  const runner_testing::Result r = Run({"run", "--format", "csv", "--frames", "3"});
+  const runner_testing::Result r = RunDravik({"run", "--format", "csv", "--frames", "3"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out.rfind("frame,channel,name,kind,value,x,y,z\n", 0), 0u);
   EXPECT_NE(r.out.find("\n1,lost,Math :: Divide,call,1,,,\n"), std::string::npos);
@@ -191,14 +191,14 @@ TEST(RunCsv, OneRowPerWatchedChannelAndFrame) {
 
 TEST(RunExamples, EveryExampleRunsCleanly) {
   for (const char* name : {"tour.json", "bounce.json", "expressions.json"}) {
-    const runner_testing::Result r = Run({"run", Example(name), "--format", "jsonl"});
+    const runner_testing::Result r = RunDravik({"run", Example(name), "--format", "jsonl"});
     EXPECT_EQ(r.exitCode, 0) << name << ": " << r.err;
     EXPECT_NE(r.out.find("\"type\":\"value\""), std::string::npos) << name;
   }
 }
 
 TEST(RunExamples, FramesOptionOverridesTheSceneCount) {
-  const runner_testing::Result r = Run({"run", Example("tour.json"), "--format", "jsonl", "--frames", "2"});
+  const runner_testing::Result r = RunDravik({"run", Example("tour.json"), "--format", "jsonl", "--frames", "2"});
   ASSERT_EQ(r.exitCode, 0);
   EXPECT_NE(r.out.find("\"frame\":2,"), std::string::npos);
   EXPECT_EQ(r.out.find("\"frame\":3,"), std::string::npos);

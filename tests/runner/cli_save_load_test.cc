@@ -13,7 +13,7 @@
 namespace {
 
 using runner_testing::Example;
-using runner_testing::Run;
+using runner_testing::RunDravik;
 
 // The value lines of a jsonl output for frames after `after`.
 std::vector<std::string> ValuesAfter(const std::string& out, uint32_t after) {
@@ -28,12 +28,12 @@ std::vector<std::string> ValuesAfter(const std::string& out, uint32_t after) {
 void ExpectContinuationMatches(const std::string& scene, uint32_t total, uint32_t k) {
   testing_support::ScratchDir dir;
   const std::string saved = dir.File("saved.zyr");
-  const runner_testing::Result straight = Run({"run", scene, "-f", "jsonl", "--frames", std::to_string(total)});
+  const runner_testing::Result straight = RunDravik({"run", scene, "-f", "jsonl", "--frames", std::to_string(total)});
   ASSERT_EQ(straight.exitCode, 0) << straight.err;
-  const runner_testing::Result first = Run({"run", scene, "-f", "jsonl", "--frames", std::to_string(k), "--save", saved});
+  const runner_testing::Result first = RunDravik({"run", scene, "-f", "jsonl", "--frames", std::to_string(k), "--save", saved});
   ASSERT_EQ(first.exitCode, 0) << first.err;
   const runner_testing::Result rest =
-      Run({"run", saved, "-f", "jsonl", "--frames", std::to_string(total - k)});
+      RunDravik({"run", saved, "-f", "jsonl", "--frames", std::to_string(total - k)});
   ASSERT_EQ(rest.exitCode, 0) << rest.err;
   const std::vector<std::string> expected = ValuesAfter(straight.out, k);
   ASSERT_FALSE(expected.empty());
@@ -56,10 +56,10 @@ TEST(SaveAndContinue, SavedRunCanBeSavedAgain) {
   testing_support::ScratchDir dir;
   const std::string a = dir.File("a.zyr");
   const std::string b = dir.File("b.zyr");
-  const runner_testing::Result straight = Run({"run", "-f", "jsonl"});
-  ASSERT_EQ(Run({"run", "--frames", "4", "--save", a}).exitCode, 0);
-  ASSERT_EQ(Run({"run", a, "--frames", "7", "--save", b, "-q"}).exitCode, 0);
-  const runner_testing::Result rest = Run({"run", b, "-f", "jsonl"});  // the frames left of 20
+  const runner_testing::Result straight = RunDravik({"run", "-f", "jsonl"});
+  ASSERT_EQ(RunDravik({"run", "--frames", "4", "--save", a}).exitCode, 0);
+  ASSERT_EQ(RunDravik({"run", a, "--frames", "7", "--save", b, "-q"}).exitCode, 0);
+  const runner_testing::Result rest = RunDravik({"run", b, "-f", "jsonl"});  // the frames left of 20
   ASSERT_EQ(rest.exitCode, 0) << rest.err;
   EXPECT_EQ(ValuesAfter(rest.out, 0), ValuesAfter(straight.out, 11));
 }
@@ -67,22 +67,22 @@ TEST(SaveAndContinue, SavedRunCanBeSavedAgain) {
 TEST(SaveAndContinue, DefaultFramesOfASavedSceneAreWhatIsLeft) {
   testing_support::ScratchDir dir;
   const std::string saved = dir.File("done.zyr");
-  ASSERT_EQ(Run({"run", "--save", saved, "-q"}).exitCode, 0);
-  const runner_testing::Result r = Run({"run", saved, "-f", "jsonl"});
+  ASSERT_EQ(RunDravik({"run", "--save", saved, "-q"}).exitCode, 0);
+  const runner_testing::Result r = RunDravik({"run", saved, "-f", "jsonl"});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.out.find("\"type\":\"value\""), std::string::npos);
 }
 
 TEST(SaveAndContinue, FailedSaveLeavesNoFile) {
   testing_support::ScratchDir dir;
   const std::string target = dir.File("missing/out.zyr");
-  const runner_testing::Result r = Run({"run", "--frames", "2", "--save", target, "-q"});
+  const runner_testing::Result r = RunDravik({"run", "--frames", "2", "--save", target, "-q"});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(runner_testing::CountLines(r.err), 1u) << r.err;
   EXPECT_FALSE(std::filesystem::exists(target));
   // A folder in the way is not replaced, and no temporary file is left.
   std::filesystem::create_directory(dir.File("taken"));
-  const runner_testing::Result taken = Run({"run", "--frames", "2", "--save", dir.File("taken"), "-q"});
+  const runner_testing::Result taken = RunDravik({"run", "--frames", "2", "--save", dir.File("taken"), "-q"});
   EXPECT_EQ(taken.exitCode, 1);
   EXPECT_TRUE(std::filesystem::is_directory(dir.File("taken")));
   size_t files = 0;
@@ -93,8 +93,8 @@ TEST(SaveAndContinue, FailedSaveLeavesNoFile) {
 TEST(SaveAndContinue, SavedFileKeepsLinksGroupsAndObjects) {
   testing_support::ScratchDir dir;
   const std::string saved = dir.File("t.zyr");
-  ASSERT_EQ(Run({"run", "--frames", "10", "--save", saved, "-q"}).exitCode, 0);
-  const runner_testing::Result dump = Run({"dump", saved});
+  ASSERT_EQ(RunDravik({"run", "--frames", "10", "--save", saved, "-q"}).exitCode, 0);
+  const runner_testing::Result dump = RunDravik({"dump", saved});
   ASSERT_EQ(dump.exitCode, 0) << dump.err;
   EXPECT_NE(dump.out.find("ZCGR     5  group          \"Calls\""), std::string::npos);
   EXPECT_NE(dump.out.find("FRAM     4  last frame     10"), std::string::npos);

@@ -41,7 +41,7 @@ inline std::string DravikPath() { return std::string(VPC_BIN_DIR) + "/dravik"; }
 inline std::string Example(const std::string& name) { return std::string(VPC_SOURCE_DIR) + "/examples/" + name; }
 
 // Runs bin/dravik with `args`; standard input is empty.
-inline Result Run(const std::vector<std::string>& args) {
+inline Result RunDravik(const std::vector<std::string>& args) {
   testing_support::ScratchDir scratch;
   const std::string outPath = scratch.File("out");
   const std::string errPath = scratch.File("err");
