@@ -50,7 +50,9 @@ void ProceduresManager::GetProceduresList(const std::string& owner,
                                           std::vector<std::string>& names) const {
   auto it = _impl->byOwner.find(owner);
   if (it == _impl->byOwner.end()) return;
-  names.reserve(names.size() + it->second.size());
+  // Only a first fill is sized exactly: reserving on every call would undo
+  // the vector's geometric growth for a caller that appends owner by owner.
+  if (names.empty()) names.reserve(it->second.size());
   for (const Procedure* procedure : it->second) names.push_back(procedure->_name);
 }
 
