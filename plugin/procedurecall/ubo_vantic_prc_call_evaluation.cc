@@ -2,6 +2,7 @@
 #include <string>
 
 #include "plugin/diagnostics/diagnostic_report.h"
+#include "plugin/procedurecall/scratch_var_list.h"
 #include "plugin/procedurecall/ubo_vantic_prc_call.h"
 
 float Ubo_VanticPrcCall::GetFloat() {
@@ -20,7 +21,8 @@ float Ubo_VanticPrcCall::GetFloat() {
   }
 
   // Each execution works on its own copy of the parameter list.
-  VarList work(_procedure->_params);
+  ScratchVarList lease(_procedure->_params);
+  VarList& work = lease.List();
   if (ProcedureForVesk::FromDataChannelToVar(this, &work, kPrcDirectionIn) != 0) {
     ReportEvaluationFailure("ProcedureForVesk::FromDataChannelToVar()");
     Ubo_FloatChannel::SetFloat(kPrcStatusInputs);

@@ -233,6 +233,36 @@ TEST_F(PrcCallEvaluationTest, NewNamesTakeEffectOnlyAtTheNextBinding) {
   EXPECT_EQ(_executions, 1);
 }
 
+// A procedure-call channel plugged into another's input is evaluated while
+// the outer one takes its inputs; each works on its own copy.
+TEST_F(PrcCallEvaluationTest, NestedEvaluationsKeepTheirOwnCopies) {
+  Register("Math", "Seven", true, Params({{"out", VarType_Float, 2}}), [](VarList& vars) {
+    FloatValue(vars, "out") = 7.0f;
+    return 0;
+  });
+  Register("Math", "Twice", true,
+           Params({{"status", VarType_Float, 1}, {"x", VarType_Float, 1}, {"y", VarType_Float, 2}}),
+           [](VarList& vars) {
+             FloatValue(vars, "y") = 2 * FloatValue(vars, "x") + FloatValue(vars, "status");
+             return 0;
+           });
+  Ubo_VanticPrcCall inner;
+  Ubo_VanticPrcCall outer;
+  ASSERT_EQ(inner.UpdatePrc("Math", "Seven"), kUpdatePrcBound);
+  ASSERT_EQ(outer.UpdatePrc("Math", "Twice"), kUpdatePrcBound);
+  auto x = NewValue();
+  auto y = NewValue();
+  ASSERT_TRUE(inner.PlugChild(0, x.get()));
+  ASSERT_TRUE(outer.PlugChild(0, &inner));  // a float channel: its status
+  ASSERT_TRUE(outer.PlugChild(1, x.get()));
+  ASSERT_TRUE(outer.PlugChild(2, y.get()));
+  for (int frame = 0; frame < 3; ++frame) {
+    NextFrame();
+    EXPECT_EQ(outer.GetFloat(), kPrcStatusOk);
+    EXPECT_FLOAT_EQ(y->GetFloat(), 14.0f);
+  }
+}
+
 // A procedure that is not static runs on the object plugged into "This".
 TEST_F(PrcCallEvaluationTest, TargetObjectComesThroughThisLink) {
   VanticObject* car = Procedures().Objects().Create("Car", "red");
