@@ -2,6 +2,8 @@
 // procedure's variables.
 #include <climits>
 #include <cstring>
+#include <type_traits>
+#include <typeinfo>
 
 #include "hostapi/float_channel.h"
 #include "hostapi/guid.h"
@@ -21,11 +23,29 @@ int FirstParameterLink(const Zyr_Channel& channel) {
   return std::strncmp(link0->LinkName, kThisLinkName, sizeof(link0->LinkName)) == 0 ? 1 : 0;
 }
 
+// The plugged channel as a channel of kind T, or null. The three plain
+// kinds are final, so their exact type decides, without the walk over the
+// class tree that a dynamic_cast makes.
+template <class T>
+T* AsFinalKind(Zyr_Channel& child) {
+  static_assert(std::is_final_v<T>);
+  return typeid(child) == typeid(T) ? static_cast<T*>(&child) : nullptr;
+}
+
+// The plugged channel as a float channel, or null. The kinds links hold
+// most are told by their exact type; any other goes through dynamic_cast.
+Ubo_FloatChannel* AsFloatChannel(Zyr_Channel& child) {
+  const std::type_info& type = typeid(child);
+  if (type == typeid(Ubo_ValueChannel)) return static_cast<Ubo_ValueChannel*>(&child);
+  if (type == typeid(Ubo_VectorChannel)) return static_cast<Ubo_VectorChannel*>(&child);
+  return dynamic_cast<Ubo_FloatChannel*>(&child);
+}
+
 // Resolves the "This" link into vars->_thisObject.
 int ReadTargetObject(const Zyr_Channel& channel, VarList& vars) {
   Zyr_Channel* child = channel.GetChild(0);
   if (child == nullptr) return ProcedureForVesk::kUnplugged;
-  auto* ref = dynamic_cast<Ubo_CoreRefChannel*>(child);
+  auto* ref = AsFinalKind<Ubo_CoreRefChannel>(*child);
   if (ref == nullptr) return ProcedureForVesk::kWrongKind;
   VanticObject* object =
       CoreFramework::Singleton<ProceduresManager>::Instance().Objects().Get(ref->GetObjectId());
@@ -62,11 +82,11 @@ int ProcedureForVesk::FromDataChannelToVar(Zyr_Channel* channel, VarList* vars,
     Zyr_Channel* child = channel->GetChild(link);
     if (child == nullptr) return kUnplugged;
     if (float* value = var->FloatValue()) {
-      auto* source = dynamic_cast<Ubo_FloatChannel*>(child);
+      auto* source = AsFloatChannel(*child);
       if (source == nullptr) return kWrongKind;
       *value = source->GetFloat();
     } else if (Vec3* vector = var->VectorValue()) {
-      auto* source = dynamic_cast<Ubo_VectorChannel*>(child);
+      auto* source = AsFinalKind<Ubo_VectorChannel>(*child);
       if (source == nullptr) return kWrongKind;
       *vector = source->GetVector();
     }
@@ -88,14 +108,14 @@ int ProcedureForVesk::FromVarToDataChannel(VarList* vars, Zyr_Channel* channel,
     Zyr_Channel* child = channel->GetChild(link);
     if (child == nullptr) continue;  // unplugged: nothing to write
     if (const float* value = var->FloatValue()) {
-      auto* target = dynamic_cast<Ubo_FloatChannel*>(child);
+      auto* target = AsFloatChannel(*child);
       if (target == nullptr) {
         result = kWrongKind;
         continue;
       }
       target->SetFloat(*value);
     } else if (const Vec3* vector = var->VectorValue()) {
-      auto* target = dynamic_cast<Ubo_VectorChannel*>(child);
+      auto* target = AsFinalKind<Ubo_VectorChannel>(*child);
       if (target == nullptr) {
         result = kWrongKind;
         continue;

@@ -124,6 +124,24 @@ TEST_F(ConvertersTest, VectorInputNeedsAVectorChannel) {
   EXPECT_EQ(In(), Result::kWrongKind);
 }
 
+// A float channel of a kind of its own, such as a module's channel.
+class DoublingChannel final : public Ubo_FloatChannel {
+ public:
+  float GetFloat() override { return 2 * _value; }
+};
+
+TEST_F(ConvertersTest, FloatLinksServeEveryKindOfFloatChannel) {
+  MakeLinks(true);
+  DoublingChannel own;
+  own.SetFloat(4.0f);
+  ASSERT_TRUE(channel.PlugChild(2, &own));  // c, in and out
+  ASSERT_EQ(In(), Result::kOk);
+  EXPECT_EQ(F(2), 8.0f);
+  *vars._vars[2]->FloatValue() = 1.5f;
+  ASSERT_EQ(Out(), Result::kOk);
+  EXPECT_EQ(own._value, 1.5f);
+}
+
 TEST_F(ConvertersTest, FloatInputRefusesAChannelWithoutAFloat) {
   Zyr_Channel plain;
   ChannelType type;
