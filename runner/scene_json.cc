@@ -196,6 +196,26 @@ class SceneReader {
     return true;
   }
 
+  // An object field of named values (property or constant -> value),
+  // each read by `read`; absent reads as empty.
+  template <class T, class Read>
+  bool NamedValues(const json& object, const std::string& path, const char* key, size_t limit,
+                   const char* expected, Read read, std::map<std::string, T>* out) {
+    const json* values = Field(object, key);
+    if (values == nullptr) return true;
+    const std::string at = Child(path, key);
+    if (!values->is_object()) return Fail(at, std::string("expected an object of ") + expected);
+    if (values->size() > limit) return Fail(at, "too many entries");
+    for (auto it = values->begin(); it != values->end(); ++it) {
+      const std::string itemPath = Child(at, it.key());
+      if (it.key().empty() || it.key().size() > kMaxNameLength) return Fail(itemPath, "bad name");
+      T value{};
+      if (!read(*it, itemPath, &value)) return false;
+      (*out)[it.key()] = value;
+    }
+    return true;
+  }
+
   bool Params(const json& object, const std::string& path, const char* key,
               std::vector<ParamSpec>* out);
   bool Outputs(const json& object, const std::string& path, const std::vector<ParamSpec>& params,
@@ -304,29 +324,10 @@ bool SceneReader::Object(const json& v, const std::string& path, ObjectSpec* out
   }
   out->name = out->id;
   if (!Name(v, path, "name", false, &out->name)) return false;
-  if (const json* floats = Field(v, "floats")) {
-    const std::string at = Child(path, "floats");
-    if (!floats->is_object()) return Fail(at, "expected an object of numbers");
-    if (floats->size() > kMaxItems) return Fail(at, "too many properties");
-    for (auto it = floats->begin(); it != floats->end(); ++it) {
-      if (it.key().empty() || it.key().size() > kMaxNameLength) return Fail(Child(at, it.key()), "bad property name");
-      float f = 0;
-      if (!Number(*it, Child(at, it.key()), &f)) return false;
-      out->floats[it.key()] = f;
-    }
-  }
-  if (const json* vectors = Field(v, "vectors")) {
-    const std::string at = Child(path, "vectors");
-    if (!vectors->is_object()) return Fail(at, "expected an object of vectors");
-    if (vectors->size() > kMaxItems) return Fail(at, "too many properties");
-    for (auto it = vectors->begin(); it != vectors->end(); ++it) {
-      if (it.key().empty() || it.key().size() > kMaxNameLength) return Fail(Child(at, it.key()), "bad property name");
-      Vec3 vec{};
-      if (!Vector(*it, Child(at, it.key()), &vec)) return false;
-      out->vectors[it.key()] = vec;
-    }
-  }
-  return true;
+  auto number = [this](const json& j, const std::string& at, float* f) { return Number(j, at, f); };
+  auto vector = [this](const json& j, const std::string& at, Vec3* vec) { return Vector(j, at, vec); };
+  return NamedValues(v, path, "floats", kMaxItems, "numbers", number, &out->floats) &&
+         NamedValues(v, path, "vectors", kMaxItems, "vectors", vector, &out->vectors);
 }
 
 bool SceneReader::Procedure(const json& v, const std::string& path, ExpressionProcedureSpec* out) {
@@ -337,18 +338,13 @@ bool SceneReader::Procedure(const json& v, const std::string& path, ExpressionPr
       !Outputs(v, path, out->params, &out->outputs)) {
     return false;
   }
-  if (const json* constants = Field(v, "constants")) {
-    const std::string at = Child(path, "constants");
-    if (!constants->is_object()) return Fail(at, "expected an object of numbers");
-    if (constants->size() > kMaxParams) return Fail(at, "too many constants");
-    for (auto it = constants->begin(); it != constants->end(); ++it) {
-      if (it.key().empty() || it.key().size() > kMaxNameLength) return Fail(Child(at, it.key()), "bad constant name");
-      float f = 0;
-      if (!Number(*it, Child(at, it.key()), &f)) return false;
-      out->constants[it.key()] = f;
-    }
-  }
-  return true;
+  auto number = [this](const json& j, const std::string& at, double* d) {
+    float f = 0;
+    if (!Number(j, at, &f)) return false;
+    *d = f;
+    return true;
+  };
+  return NamedValues(v, path, "constants", kMaxParams, "numbers", number, &out->constants);
 }
 
 bool SceneReader::Animate(const json& v, const std::string& path, bool isVector, Animation* out) {
