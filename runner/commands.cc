@@ -87,6 +87,45 @@ class Progress {
   Clock::time_point _last;
 };
 
+// Forwards to a reporter, first taking the progress line away when the
+// reporter is about to write to the terminal, so that nothing is written
+// over it: rows when stdout is a terminal, and the messages shown on stderr
+// (levels up to `stderrLevel`; -1 when messages go to stdout).
+class ProgressClearingReporter final : public Reporter {
+ public:
+  ProgressClearingReporter(Reporter& inner, Progress& progress, int stderrLevel)
+      : _inner(inner), _progress(progress), _outIsTerminal(isatty(STDOUT_FILENO) == 1), _stderrLevel(stderrLevel) {}
+  void OnBegin(const Scene& scene, uint32_t first, uint32_t last, const std::vector<ChannelValue>& watched) override {
+    _inner.OnBegin(scene, first, last, watched);
+  }
+  void OnNote(uint32_t frame, const std::string& text) override {
+    ClearFor(_outIsTerminal || _stderrLevel >= 1);
+    _inner.OnNote(frame, text);
+  }
+  void OnFrame(uint32_t frame, const std::vector<ChannelValue>& values) override {
+    ClearFor(_outIsTerminal);
+    _inner.OnFrame(frame, values);
+  }
+  void OnMessage(uint32_t frame, unsigned level, const std::string& text) override {
+    ClearFor(_stderrLevel < 0 ? _outIsTerminal : static_cast<int>(level) <= _stderrLevel);
+    _inner.OnMessage(frame, level, text);
+  }
+  void OnEnd() override {
+    _progress.Clear();
+    _inner.OnEnd();
+  }
+
+ private:
+  void ClearFor(bool writesToTerminal) {
+    if (writesToTerminal) _progress.Clear();
+  }
+
+  Reporter& _inner;
+  Progress& _progress;
+  bool _outIsTerminal;
+  int _stderrLevel;
+};
+
 // Loads the modules of `dir` (the default folder when empty); refused
 // modules are reported on stderr and skipped.
 bool LoadModules(HostEnvironment& host, const std::string& dir, std::string* error) {
@@ -135,9 +174,12 @@ int RunCommand(const RunOptions& options) {
   HostEnvironment host;
   std::string error;
   if (!LoadModules(host, options.modulesDir, &error)) return Fail(error);
-  std::unique_ptr<Reporter> reporter = MakeReporter(options.format, stdout, stderr, options.maxLevel);
+  std::unique_ptr<Reporter> output = MakeReporter(options.format, stdout, stderr, options.maxLevel);
+  Progress progress;
+  ProgressClearingReporter reporter(*output, progress,
+                                    options.format == OutputFormat::kJsonl ? -1 : options.maxLevel);
   SceneRuntime runtime(host);
-  MessageRoute route(*reporter, runtime);
+  MessageRoute route(reporter, runtime);
 
   const std::string name = options.scene.empty() ? std::string("the default scene") : options.scene;
   std::string text;
@@ -159,10 +201,7 @@ int RunCommand(const RunOptions& options) {
     if (!runtime.Build(std::move(scene), std::move(text), &error)) return Fail(name + ": " + error);
   }
   if (options.hasFrames) frames = options.frames;
-  {
-    Progress progress;
-    runtime.Run(frames, *reporter, &Progress::Update, &progress);
-  }
+  runtime.Run(frames, reporter, &Progress::Update, &progress);
   if (!options.saveTo.empty() && !SaveScene(runtime, options.saveTo, &error)) return Fail(error);
   return kExitOk;
 }

@@ -1,6 +1,8 @@
 # Installs the build into a scratch prefix, checks the layout and the
 # installed dravik, then configures, builds and runs the consumer project
-# against the prefix. Arguments: BUILD_DIR, SOURCE_DIR, WORK_DIR, GENERATOR.
+# against the prefix. Arguments: BUILD_DIR, SOURCE_DIR, WORK_DIR, GENERATOR,
+# SANITIZE (the consumer is then built with the sanitizers the installed
+# libraries need).
 file(REMOVE_RECURSE "${WORK_DIR}")
 set(prefix "${WORK_DIR}/prefix")
 
@@ -32,8 +34,13 @@ if(NOT step_output MATCHES "\n2,lost,Math :: Divide,call,1,,,\n")
   message(FATAL_ERROR "installed dravik printed:\n${step_output}")
 endif()
 
+set(sanitize_flags)
+if(SANITIZE)
+  set(sanitize_flags "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined"
+                     "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined")
+endif()
 run_step("configure consumer" "${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${WORK_DIR}/build"
-  -G "${GENERATOR}" "-DCMAKE_PREFIX_PATH=${prefix}" -DCMAKE_BUILD_TYPE=Release)
+  -G "${GENERATOR}" "-DCMAKE_PREFIX_PATH=${prefix}" -DCMAKE_BUILD_TYPE=Release ${sanitize_flags})
 run_step("build consumer" "${CMAKE_COMMAND}" --build "${WORK_DIR}/build")
 run_step("run consumer" "${WORK_DIR}/build/consumer")
 if(NOT step_output MATCHES "Demo :: Plus2: status 0 result 5")
