@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -155,6 +156,17 @@ bool ReadJsonScene(const std::string& path, Scene* scene, std::string* text, std
 }  // namespace
 
 bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    *error = "cannot open '" + Printable(path, 200) + "': it is a folder";
+    return false;
+  }
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (!ec && size > kMaxInputBytes) {
+    *error = "cannot open '" + Printable(path, 200) + "': " + std::to_string(size) + " bytes is more than the " +
+             std::to_string(kMaxInputBytes) + " a scene or saved file may have";
+    return false;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     *error = "cannot open '" + Printable(path, 200) + "': " + std::strerror(errno);

@@ -39,7 +39,12 @@ int ProceduresCommand(const std::string& owner, const std::string& sceneFile);
 // `dravik modes OWNER`: the modes a procedure-call channel offers for OWNER.
 int ModesCommand(const std::string& owner, const std::string& modulesDir, const std::string& sceneFile);
 
-// Reads a whole file. False with *error "cannot open 'path': reason".
+// Largest file `run` and `dump` read (a saved file of the largest scene is
+// far smaller).
+inline constexpr uintmax_t kMaxInputBytes = uintmax_t{1} << 30;
+
+// Reads a whole file. False with *error "cannot open 'path': reason" for a
+// missing or unreadable file, a folder, or one over kMaxInputBytes.
 bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error);
 
 }  // namespace dravik

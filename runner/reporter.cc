@@ -1,5 +1,7 @@
 #include "runner/reporter.h"
 
+#include <algorithm>
+#include <cmath>
 #include <map>
 #include <utility>
 #include <vector>
@@ -74,7 +76,13 @@ class TableReporter final : public Reporter {
     size_t width = 9;
     std::string label;  // calls: A, B, ...
     std::string name;   // last engine name seen
-    std::vector<float> history;
+    // The summary's values, kept in a bounded space however long the run:
+    // least, greatest, and per sparkline bucket the sum and count.
+    size_t seen = 0;
+    float lo = 0;
+    float hi = 0;
+    std::vector<double> bucketSum;
+    std::vector<size_t> bucketCount;
     float last = 0;
     Vec3 lastVector{0, 0, 0};
     size_t counts[3] = {0, 0, 0};  // calls: 0.0, 1.0, 3.0
@@ -84,9 +92,13 @@ class TableReporter final : public Reporter {
   std::string Rule(const char* cross) const;
   void FlushMessages();
 
+  static constexpr size_t kSparkWidth = 48;
+
   FILE* _out;
   FILE* _err;
   int _maxLevel;
+  uint32_t _first = 1;
+  uint64_t _frameCount = 0;
   std::vector<Column> _columns;
   std::vector<std::pair<uint32_t, std::string>> _pendingMessages;
   std::map<std::string, size_t> _repeats;  // message line -> times seen
@@ -124,6 +136,9 @@ std::string TableReporter::Rule(const char* cross) const {
 
 void TableReporter::OnBegin(const Scene& scene, uint32_t first, uint32_t last,
                             const std::vector<ChannelValue>& watched) {
+  _first = first;
+  _frameCount = last >= first ? uint64_t{last} - first + 1 : 0;
+  const size_t buckets = static_cast<size_t>(std::min<uint64_t>(_frameCount, kSparkWidth));
   char letter = 'A';
   for (const ChannelValue& v : watched) {
     Column c;
@@ -131,6 +146,8 @@ void TableReporter::OnBegin(const Scene& scene, uint32_t first, uint32_t last,
     c.isCall = v.spec->kind == ChannelKind::kCall;
     c.isVector = v.isVector;
     c.name = v.name;
+    c.bucketSum.assign(buckets, 0.0);
+    c.bucketCount.assign(buckets, 0);
     if (c.isCall) {
       c.label = letter <= 'Z' ? std::string(1, letter) : "?";
       c.width = 1;
@@ -192,7 +209,15 @@ void TableReporter::OnFrame(uint32_t frame, const std::vector<ChannelValue>& val
   for (size_t i = 0; i < values.size() && i < _columns.size(); ++i) {
     Column& c = _columns[i];
     const ChannelValue& v = values[i];
-    c.history.push_back(v.value);
+    c.lo = c.seen == 0 || v.value < c.lo ? v.value : c.lo;
+    c.hi = c.seen == 0 || v.value > c.hi ? v.value : c.hi;
+    ++c.seen;
+    if (!c.bucketSum.empty() && std::isfinite(v.value) && frame >= _first) {
+      const size_t bucket = static_cast<size_t>(std::min<uint64_t>(
+          (uint64_t{frame} - _first) * c.bucketSum.size() / _frameCount, c.bucketSum.size() - 1));
+      c.bucketSum[bucket] += v.value;
+      ++c.bucketCount[bucket];
+    }
     c.last = v.value;
     c.lastVector = v.vector;
     if (c.isCall) {
@@ -243,12 +268,13 @@ void TableReporter::OnEnd() {
   Put(_out, " " + Pad("summary", idWidth, false) + "  " + Pad("min", 10) + " " + Pad("max", 10) + "  " +
                 Pad("last", 24, false) + "  values");
   for (const Column& c : _columns) {
-    if (c.history.empty()) continue;
-    float lo = c.history.front();
-    float hi = c.history.front();
-    for (float v : c.history) {
-      lo = v < lo ? v : lo;
-      hi = v > hi ? v : hi;
+    if (c.seen == 0) continue;
+    const float lo = c.lo;
+    const float hi = c.hi;
+    std::vector<float> means;
+    for (size_t b = 0; b < c.bucketSum.size(); ++b) {
+      means.push_back(c.bucketCount[b] ? static_cast<float>(c.bucketSum[b] / static_cast<double>(c.bucketCount[b]))
+                                       : NAN);
     }
     const std::string label = c.isCall ? c.label + " " + Printable(c.id, 24) : Printable(c.id, 24);
     std::string line = " " + Pad(label, idWidth, false) + "  ";
@@ -260,7 +286,7 @@ void TableReporter::OnEnd() {
       line += Pad(FormatCell(lo), 10) + " " + Pad(FormatCell(hi), 10) + "  " +
               Pad(c.isVector ? FormatVectorCell(c.lastVector) : FormatCell(c.last), 24, false);
     }
-    line += "  " + Sparkline(c.history, 48);
+    line += "  " + Sparkline(means, kSparkWidth);
     if (c.isVector) line += "  (length)";
     Put(_out, line);
   }

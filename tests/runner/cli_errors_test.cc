@@ -37,6 +37,10 @@ TEST_F(RunErrors, MissingSceneFile) {
   ExpectFailure({"run", dir.File("nope.json")}, "cannot open '" + dir.File("nope.json") + "': No such file");
 }
 
+TEST_F(RunErrors, FolderGivenAsScene) {
+  ExpectFailure({"run", dir.Path().string()}, "it is a folder");
+}
+
 TEST_F(RunErrors, SyntaxErrorNamesLineAndColumn) {
   ExpectSceneError("{\n  \"frames\": 3,\n  \"channels\": [ }\n", "line 3, column 17: not valid JSON");
 }
