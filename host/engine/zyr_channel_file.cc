@@ -20,11 +20,16 @@ bool Zyr_Channel::SaveChannel(ZyrFileSaver& saver) {
     const char* name = _group->GetGroupName();
     if (name != nullptr) groupName = name;
   }
+  // Names are saved cut to what LoadChannel accepts, so that a channel with
+  // a longer name still loads back (with the name's first
+  // kMaxSavedNameBytes bytes) instead of being refused whole.
+  const std::string channelName = _name.substr(0, kMaxSavedNameBytes);
+  if (groupName.size() > kMaxSavedNameBytes) groupName.resize(kMaxSavedNameBytes);
   std::vector<uint8_t> childIds(_links.size() * 4);
   for (size_t i = 0; i < _links.size(); ++i) {
     le::PutU32(childIds.data() + 4 * i, _links[i].child ? _links[i].child->GetChannelId() : 0);
   }
-  const bool ok = tagged::SaveU32(saver, "ZCID", _id) && tagged::SaveString(saver, "ZCNM", _name) &&
+  const bool ok = tagged::SaveU32(saver, "ZCID", _id) && tagged::SaveString(saver, "ZCNM", channelName) &&
                   tagged::SaveString(saver, "ZCGR", groupName) &&
                   tagged::Save(saver, "ZCLK", childIds.data(), static_cast<uint32_t>(childIds.size()));
   return ok && !saver.HasError();
