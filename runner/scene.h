@@ -145,8 +145,16 @@ struct Scene {
   std::vector<GroupSpec> groups;
   std::vector<EventSpec> events;  // in frame order (stable)
 
+  // The channel / object of that id, or null. Uses the indexes that
+  // BuildIndexes fills (the loader calls it); call it again after changing
+  // `channels` or `objects`.
   const ChannelSpec* FindChannel(const std::string& id) const;
   const ObjectSpec* FindObject(const std::string& id) const;
+  void BuildIndexes();
+
+  // id -> position in `channels` / `objects` (first of a repeated id).
+  std::map<std::string, size_t> channelIndex;
+  std::map<std::string, size_t> objectIndex;
 };
 
 const char* ChannelKindName(ChannelKind kind);

@@ -16,17 +16,20 @@ namespace dravik {
 using nlohmann::json;
 
 const ChannelSpec* Scene::FindChannel(const std::string& id) const {
-  for (const ChannelSpec& c : channels) {
-    if (c.id == id) return &c;
-  }
-  return nullptr;
+  auto it = channelIndex.find(id);
+  return it == channelIndex.end() || it->second >= channels.size() ? nullptr : &channels[it->second];
 }
 
 const ObjectSpec* Scene::FindObject(const std::string& id) const {
-  for (const ObjectSpec& o : objects) {
-    if (o.id == id) return &o;
-  }
-  return nullptr;
+  auto it = objectIndex.find(id);
+  return it == objectIndex.end() || it->second >= objects.size() ? nullptr : &objects[it->second];
+}
+
+void Scene::BuildIndexes() {
+  channelIndex.clear();
+  objectIndex.clear();
+  for (size_t i = 0; i < channels.size(); ++i) channelIndex.emplace(channels[i].id, i);
+  for (size_t i = 0; i < objects.size(); ++i) objectIndex.emplace(objects[i].id, i);
 }
 
 const char* ChannelKindName(ChannelKind kind) {
@@ -225,7 +228,7 @@ class SceneReader {
   bool Channel(const json& v, const std::string& path, ChannelSpec* out);
   bool Animate(const json& v, const std::string& path, bool isVector, Animation* out);
   bool Event(const json& v, const std::string& path, EventSpec* out);
-  bool CrossCheck(const Scene& scene, const json& root);
+  bool CrossCheck(const Scene& scene);
 
   std::string* _error;
 };
@@ -539,8 +542,7 @@ bool SceneReader::Event(const json& v, const std::string& path, EventSpec* out) 
   return Number(*value, Child(at, "value"), &out->value);
 }
 
-bool SceneReader::CrossCheck(const Scene& scene, const json& root) {
-  (void)root;
+bool SceneReader::CrossCheck(const Scene& scene) {
   std::set<std::string> ids;
   for (size_t i = 0; i < scene.objects.size(); ++i) {
     if (!ids.insert(scene.objects[i].id).second) {
@@ -662,7 +664,8 @@ bool SceneReader::ReadScene(const json& root, Scene* scene) {
   }
   std::stable_sort(scene->events.begin(), scene->events.end(),
                    [](const EventSpec& a, const EventSpec& b) { return a.frame < b.frame; });
-  return CrossCheck(*scene, root);
+  scene->BuildIndexes();
+  return CrossCheck(*scene);
 }
 
 // "line L, column C" of a byte offset, for syntax errors.

@@ -40,10 +40,13 @@ SceneRuntime::~SceneRuntime() {
 }
 
 RuntimeChannel* SceneRuntime::Find(const std::string& id) {
-  for (RuntimeChannel& rc : _channels) {
-    if (rc.spec->id == id) return &rc;
-  }
-  return nullptr;
+  auto it = _channelIndex.find(id);
+  return it == _channelIndex.end() ? nullptr : &_channels[it->second];
+}
+
+void SceneRuntime::IndexChannels() {
+  _channelIndex.clear();
+  for (size_t i = 0; i < _channels.size(); ++i) _channelIndex.emplace(_channels[i].spec->id, i);
 }
 
 bool SceneRuntime::Prepare(Scene scene, std::string sceneText, std::string* error) {
@@ -132,11 +135,11 @@ bool SceneRuntime::CreateChannels(std::string* error) {
         break;
       case ChannelKind::kObjectRef:
         if (auto* r = dynamic_cast<Ubo_CoreRefChannel*>(rc.channel.get())) {
-          uint32_t id = 0;
-          for (const RuntimeObject& o : _objects) {
-            if (o.sceneId == spec.objectId) id = o.id;
-          }
-          r->SetObjectId(id);
+          // Objects were created in scene order: the scene's index is theirs.
+          auto object = _scene.objectIndex.find(spec.objectId);
+          const bool found = !spec.objectId.empty() && object != _scene.objectIndex.end() &&
+                             object->second < _objects.size();
+          r->SetObjectId(found ? _objects[object->second].id : 0);
         }
         break;
       case ChannelKind::kCall:
@@ -150,6 +153,7 @@ bool SceneRuntime::CreateChannels(std::string* error) {
     for (const LinkSpec& link : spec.links) rc.links[link.param] = link.source;
     _channels.push_back(std::move(rc));
   }
+  IndexChannels();
   return true;
 }
 
@@ -451,6 +455,7 @@ void SceneRuntime::AdoptLoaded(uint32_t lastFrame, std::string modesOwner, std::
   _objects = std::move(objects);
   _channels = std::move(channels);
   _groups = std::move(groups);
+  IndexChannels();
   BindCalls();
 }
 

@@ -127,6 +127,7 @@ class SceneRuntime {
   // Binds every procedure-call channel whose procedure is registered.
   void BindCalls();
   RuntimeChannel* Find(const std::string& id);
+  void IndexChannels();
   void ApplyAnimations(uint32_t frame);
   void ApplyEvent(size_t index, RunObserver& observer);
   void ApplyRegistryEvent(const EventSpec& e, size_t index, std::string* note);
@@ -139,6 +140,7 @@ class SceneRuntime {
   std::string _sceneText;
   std::vector<RuntimeObject> _objects;
   std::vector<RuntimeChannel> _channels;
+  std::map<std::string, size_t> _channelIndex;  // scene id -> position in _channels
   std::vector<std::unique_ptr<Zyr_ChannelGroup>> _groups;
   std::map<size_t, VeskProcedure::Body> _eventBodies;  // event index -> new body
   std::string _modesOwner;
