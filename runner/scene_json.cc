@@ -219,6 +219,20 @@ class SceneReader {
     return true;
   }
 
+  // A list field of at most kMaxItems entries, each read by `read`;
+  // absent reads as empty.
+  template <class T, class Read>
+  bool List(const json& object, const std::string& path, const char* key, Read read, std::vector<T>* out) {
+    const json* list = nullptr;
+    if (!Array(object, path, key, kMaxItems, &list)) return false;
+    for (size_t i = 0; list != nullptr && i < list->size(); ++i) {
+      T item;
+      if (!read((*list)[i], Child(Child(path, key), i), &item)) return false;
+      out->push_back(std::move(item));
+    }
+    return true;
+  }
+
   bool Params(const json& object, const std::string& path, const char* key,
               std::vector<ParamSpec>* out);
   bool Outputs(const json& object, const std::string& path, const std::vector<ParamSpec>& params,
@@ -228,6 +242,7 @@ class SceneReader {
   bool Channel(const json& v, const std::string& path, ChannelSpec* out);
   bool Animate(const json& v, const std::string& path, bool isVector, Animation* out);
   bool Event(const json& v, const std::string& path, EventSpec* out);
+  bool Group(const json& v, const std::string& path, GroupSpec* out);
   bool CrossCheck(const Scene& scene);
 
   std::string* _error;
@@ -610,6 +625,17 @@ bool SceneReader::CrossCheck(const Scene& scene) {
   return true;
 }
 
+bool SceneReader::Group(const json& v, const std::string& path, GroupSpec* out) {
+  if (!Keys(v, path, {"name", "channels"}) || !Name(v, path, "name", true, &out->name)) return false;
+  const json* members = nullptr;
+  if (!Array(v, path, "channels", kMaxItems, &members)) return false;
+  for (size_t m = 0; members != nullptr && m < members->size(); ++m) {
+    if (!(*members)[m].is_string()) return Fail(Child(Child(path, "channels"), m), "expected a channel id");
+    out->channels.push_back((*members)[m].get<std::string>());
+  }
+  return true;
+}
+
 bool SceneReader::ReadScene(const json& root, Scene* scene) {
   if (!Keys(root, "", {"name", "description", "frames", "objects", "procedures", "channels", "groups",
                        "events"})) {
@@ -623,44 +649,15 @@ bool SceneReader::ReadScene(const json& root, Scene* scene) {
   if (const json* frames = Field(root, "frames")) {
     if (!Count(*frames, "/frames", 0, kMaxFrames, &scene->frames)) return false;
   }
-  const json* list = nullptr;
-  if (!Array(root, "", "objects", kMaxItems, &list)) return false;
-  for (size_t i = 0; list != nullptr && i < list->size(); ++i) {
-    ObjectSpec object;
-    if (!Object((*list)[i], Child("/objects", i), &object)) return false;
-    scene->objects.push_back(std::move(object));
-  }
-  if (!Array(root, "", "procedures", kMaxItems, &list)) return false;
-  for (size_t i = 0; list != nullptr && i < list->size(); ++i) {
-    ExpressionProcedureSpec proc;
-    if (!Procedure((*list)[i], Child("/procedures", i), &proc)) return false;
-    scene->procedures.push_back(std::move(proc));
-  }
-  if (!Array(root, "", "channels", kMaxItems, &list)) return false;
-  for (size_t i = 0; list != nullptr && i < list->size(); ++i) {
-    ChannelSpec channel;
-    if (!Channel((*list)[i], Child("/channels", i), &channel)) return false;
-    scene->channels.push_back(std::move(channel));
-  }
-  if (!Array(root, "", "groups", kMaxItems, &list)) return false;
-  for (size_t i = 0; list != nullptr && i < list->size(); ++i) {
-    const json& g = (*list)[i];
-    const std::string gPath = Child("/groups", i);
-    GroupSpec group;
-    if (!Keys(g, gPath, {"name", "channels"}) || !Name(g, gPath, "name", true, &group.name)) return false;
-    const json* members = nullptr;
-    if (!Array(g, gPath, "channels", kMaxItems, &members)) return false;
-    for (size_t m = 0; members != nullptr && m < members->size(); ++m) {
-      if (!(*members)[m].is_string()) return Fail(Child(gPath + "/channels", m), "expected a channel id");
-      group.channels.push_back((*members)[m].get<std::string>());
-    }
-    scene->groups.push_back(std::move(group));
-  }
-  if (!Array(root, "", "events", kMaxItems, &list)) return false;
-  for (size_t i = 0; list != nullptr && i < list->size(); ++i) {
-    EventSpec event;
-    if (!Event((*list)[i], Child("/events", i), &event)) return false;
-    scene->events.push_back(std::move(event));
+  auto read = [this](auto member) {
+    return [this, member](const json& v, const std::string& at, auto* out) { return (this->*member)(v, at, out); };
+  };
+  if (!List(root, "", "objects", read(&SceneReader::Object), &scene->objects) ||
+      !List(root, "", "procedures", read(&SceneReader::Procedure), &scene->procedures) ||
+      !List(root, "", "channels", read(&SceneReader::Channel), &scene->channels) ||
+      !List(root, "", "groups", read(&SceneReader::Group), &scene->groups) ||
+      !List(root, "", "events", read(&SceneReader::Event), &scene->events)) {
+    return false;
   }
   std::stable_sort(scene->events.begin(), scene->events.end(),
                    [](const EventSpec& a, const EventSpec& b) { return a.frame < b.frame; });
