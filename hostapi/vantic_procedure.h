@@ -10,7 +10,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "hostapi/export.h"
@@ -46,6 +45,14 @@ class VANTIC_API Procedure {
 
 class VeskProcedureUser;
 
+// A follower's index in the follower list of the procedure it follows;
+// only that procedure reads or changes it.
+class VeskFollowerSlot {
+ private:
+  friend class VeskProcedure;
+  size_t _index = 0;
+};
+
 // A procedure whose changes are announced to the users that follow it. Its
 // body is a callable; an empty body answers 1.
 class VANTIC_API VeskProcedure : public Procedure {
@@ -66,7 +73,7 @@ class VANTIC_API VeskProcedure : public Procedure {
   // before its turn is skipped; one that starts following during the round
   // is not called in it.
   void NotifyFollowers();
-  size_t FollowerCount() const { return _followerSlots.size(); }
+  size_t FollowerCount() const { return _followerCount; }
 
  private:
   friend class VeskProcedureUser;
@@ -74,12 +81,14 @@ class VANTIC_API VeskProcedure : public Procedure {
   void DropFollower(VeskProcedureUser* user);
 
   Body _body;
-  // Followers in the order they started following; null where one stopped
-  // (packed again once most entries are null). _followerSlots gives each
-  // follower's index, so that starting and stopping cost O(1) however many
-  // users follow the procedure.
+  // Followers in the order they started following, null where one stopped.
+  // Each follower keeps its index (VeskProcedureUser::_followerSlot), so
+  // starting and stopping cost O(1) however many users follow. The entries
+  // are packed again, in order, once at most a quarter are live, but never
+  // while a round of updates walks them.
   std::vector<VeskProcedureUser*> _followers;
-  std::unordered_map<const VeskProcedureUser*, size_t> _followerSlots;
+  size_t _followerCount = 0;
+  int _roundsRunning = 0;
 };
 
 // Mixin of an object that follows a procedure. A user detaches from its
@@ -101,6 +110,9 @@ class VANTIC_API VeskProcedureUser {
   void SetCurrentProcedure(VeskProcedure* const procedure);
 
   VeskProcedure* _currentProcedure;
+  // The framework's bookkeeping of where this user stands among the
+  // followers of _currentProcedure.
+  VeskFollowerSlot _followerSlot;
 
  protected:
   // Leaves the followed procedure.

@@ -1,5 +1,7 @@
 // Procedure, VeskProcedure and VeskProcedureUser.
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "hostapi/vantic_procedure.h"
 
@@ -38,47 +40,50 @@ int VeskProcedure::Execute(VarList& vars) {
 }
 
 void VeskProcedure::NotifyFollowers() {
-  // The round works on the followers of its start: a follower may stop
-  // following, start following, or be destroyed from inside an update.
-  std::vector<VeskProcedureUser*> round;
-  round.reserve(_followerSlots.size());
-  for (VeskProcedureUser* user : _followers) {
-    if (user != nullptr) round.push_back(user);
-  }
-  for (VeskProcedureUser* user : round) {
-    if (_followerSlots.count(user) == 0) continue;
-    user->OnProcedureUpdate();
-  }
-}
-
-// REQUIRES: `user` does not follow this procedure.
-void VeskProcedure::AddFollower(VeskProcedureUser* user) {
-  _followerSlots.emplace(user, _followers.size());
-  try {
-    _followers.push_back(user);
-  } catch (...) {
-    _followerSlots.erase(user);
-    throw;
-  }
-}
-
-void VeskProcedure::DropFollower(VeskProcedureUser* user) {
-  auto found = _followerSlots.find(user);
-  if (found == _followerSlots.end()) return;
-  _followers[found->second] = nullptr;
-  _followerSlots.erase(found);
-  // Pack once at most a quarter of the entries are live, keeping the order;
-  // the entries dropped since the last packing pay for it.
-  if (_followers.size() >= 16 && _followerSlots.size() * 4 <= _followers.size()) {
-    size_t kept = 0;
-    for (VeskProcedureUser* live : _followers) {
-      if (live == nullptr) continue;
-      _followerSlots[live] = kept;
-      _followers[kept++] = live;
+  // The round walks the entries present at its start. A follower that stops
+  // following or is destroyed leaves a null entry behind, and one that
+  // starts following is appended past the end of the round; the entries do
+  // not move until the last round running ends.
+  const size_t end = _followers.size();
+  ++_roundsRunning;
+  for (size_t i = 0; i < end; ++i) {
+    VeskProcedureUser* user = _followers[i];
+    if (user == nullptr) continue;
+    try {
+      user->OnProcedureUpdate();
+    } catch (...) {
+      --_roundsRunning;
+      throw;
     }
-    _followers.resize(kept);
   }
-  if (_followerSlots.empty()) _followers.clear();
+  --_roundsRunning;
+  DropFollower(nullptr);  // packs what the round left behind
+}
+
+// REQUIRES: `user` follows no procedure.
+void VeskProcedure::AddFollower(VeskProcedureUser* user) {
+  _followers.push_back(user);
+  user->_followerSlot._index = _followers.size() - 1;
+  ++_followerCount;
+}
+
+// Drops `user` (null: nobody), then packs the entries when at most a
+// quarter are live and no round is walking them; the entries dropped since
+// the last packing pay for it.
+// REQUIRES: `user`, when not null, follows this procedure.
+void VeskProcedure::DropFollower(VeskProcedureUser* user) {
+  if (user != nullptr) {
+    _followers[user->_followerSlot._index] = nullptr;
+    --_followerCount;
+  }
+  if (_roundsRunning != 0 || _followerCount * 4 > _followers.size()) return;
+  size_t kept = 0;
+  for (VeskProcedureUser* live : _followers) {
+    if (live == nullptr) continue;
+    live->_followerSlot._index = kept;
+    _followers[kept++] = live;
+  }
+  _followers.resize(kept);
 }
 
 VeskProcedureUser::VeskProcedureUser() : _currentProcedure(nullptr) {}
@@ -92,7 +97,12 @@ void VeskProcedureUser::OnProcedureUpdate() {}
 
 void VeskProcedureUser::SetCurrentProcedure(VeskProcedure* const procedure) {
   if (procedure == _currentProcedure) return;
-  if (procedure != nullptr) procedure->AddFollower(this);  // may throw: nothing changed yet
+  if (procedure != nullptr) {
+    // Room first, growing geometrically: nothing can fail past this point.
+    std::vector<VeskProcedureUser*>& list = procedure->_followers;
+    if (list.size() == list.capacity()) list.reserve(std::max<size_t>(8, 2 * list.capacity()));
+  }
   if (_currentProcedure != nullptr) _currentProcedure->DropFollower(this);
   _currentProcedure = procedure;
+  if (procedure != nullptr) procedure->AddFollower(this);
 }

@@ -335,6 +335,27 @@ TEST_F(FollowersTest, ManyComeAndGoAndTheRestAreToldInTheOrderTheyCame) {
   EXPECT_EQ(told, (std::vector<int>{1, 11, 21, 31, 41, 51, 61, 71, 81, 91, 40, 20}));
 }
 
+TEST_F(FollowersTest, RoundSurvivesMostFollowersLeavingDuringIt) {
+  std::vector<std::unique_ptr<Follower>> users(8);
+  for (auto& user : users) {
+    user = std::make_unique<Follower>();
+    user->SetCurrentProcedure(procedure);
+  }
+  users[0]->onUpdate = [&] {
+    for (size_t i = 1; i < 7; ++i) users[i]->SetCurrentProcedure(nullptr);
+    users[3]->SetCurrentProcedure(procedure);  // back, but only for the next round
+  };
+  Change();
+  EXPECT_EQ(users[0]->updates, 1);
+  EXPECT_EQ(users[3]->updates, 0);
+  EXPECT_EQ(users[7]->updates, 1);
+  EXPECT_EQ(procedure->FollowerCount(), 3u);
+  users[0]->onUpdate = nullptr;
+  Change();
+  EXPECT_EQ(users[3]->updates, 1);
+  EXPECT_EQ(users[7]->updates, 2);
+}
+
 TEST(FollowersLifetime, DestroyedManagerLeavesUsersFollowingNothing) {
   Follower user;
   {
