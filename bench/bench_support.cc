@@ -199,6 +199,29 @@ float NativeAddChannel::GetFloat() {
   return _value;
 }
 
+NativeAddUncheckedChannel::NativeAddUncheckedChannel() {
+  DeclareFloat(*this, 0, "a", kLinkModeInput);
+  DeclareFloat(*this, 1, "b", kLinkModeInput);
+  DeclareFloat(*this, 2, "result", kLinkModeOutput);
+}
+
+float NativeAddUncheckedChannel::GetFloat() {
+  if (!CheckRenderCount()) {
+    Ubo_FloatChannel::SetFloat(kPrcStatusOk);
+    return _value;
+  }
+  auto* a = static_cast<Ubo_FloatChannel*>(GetChild(0));
+  auto* b = static_cast<Ubo_FloatChannel*>(GetChild(1));
+  if (a == nullptr || b == nullptr) {
+    Ubo_FloatChannel::SetFloat(kPrcStatusInputs);
+    return _value;
+  }
+  const float sum = a->GetFloat() + b->GetFloat();
+  if (auto* result = static_cast<Ubo_FloatChannel*>(GetChild(2))) result->SetFloat(sum);
+  Ubo_FloatChannel::SetFloat(kPrcStatusOk);
+  return _value;
+}
+
 NativePushChannel::NativePushChannel() {
   DeclareLink(*this, 0, guid::kCoreRefChannelType, "CoreRef", "This", kLinkModeInput);
   DeclareFloat(*this, 1, "dt", kLinkModeInput);

@@ -3,6 +3,8 @@
 //   Eval_Add_PrcCall     a procedure-call channel bound to Math/Add
 //   Eval_Add_Native      the hand-written channel doing the same on the same
 //                        links (baseline a)
+//   Eval_Add_NativeUnchecked  the same trusting the links' types (no
+//                        dynamic_cast): a lower bound
 //   Eval_Add_Execute     Math/Add's Execute on a list made ready once
 //                        (baseline b)
 //   Eval_Push_*          the same for Body/Push: six parameters, floats and
@@ -65,6 +67,15 @@ void Eval_Add_Native(benchmark::State& state) {
   Evaluate(state, channel, wiring, AddWorked);
 }
 BENCHMARK(Eval_Add_Native);
+
+void Eval_Add_NativeUnchecked(benchmark::State& state) {
+  QuietEngine quiet;
+  NativeAddUncheckedChannel channel;
+  AddWiring wiring;
+  wiring.PlugInto(channel);
+  Evaluate(state, channel, wiring, AddWorked);
+}
+BENCHMARK(Eval_Add_NativeUnchecked);
 
 void Eval_Add_Execute(benchmark::State& state) {
   QuietEngine quiet;

@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Runs the procedure-call channel benchmarks and prints the ratios and the
+# targets they are judged by.
+#
+#   bench/run.sh [BUILD_DIR]          default: build/dev (the dev preset)
+#
+# Environment:
+#   MIN_TIME=0.5     seconds each timed case runs at least
+#   SKIP_SCENE=1     leave out the 1,000,000-channel scene (it takes ~2 GB)
+#   KEEP=DIR         keep the raw JSON results in DIR
+#
+# The scene cases run one per process, so that each peak resident size is
+# its own. Targets are judged on CPU time (the process's own work); wall
+# time is printed beside it, and on a shared machine it is larger by
+# whatever else runs.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build/dev}
+bin=$build/bin
+for exe in prccall_bench prccall_scene_bench; do
+  if [[ ! -x $bin/$exe ]]; then
+    echo "missing $bin/$exe; build it first:" >&2
+    echo "  cmake --preset dev && cmake --build --preset dev --target prccall_bench prccall_scene_bench" >&2
+    exit 1
+  fi
+done
+
+out=${KEEP:-$(mktemp -d)}
+mkdir -p "$out"
+[[ -n ${KEEP:-} ]] || trap 'rm -rf "$out"' EXIT
+
+run() {  # run NAME EXE [ARGS...]: console to the terminal, JSON to $out/NAME.json
+  local name=$1 exe=$2
+  shift 2
+  "$bin/$exe" --benchmark_out="$out/$name.json" --benchmark_out_format=json "$@"
+}
+
+run main prccall_bench --benchmark_min_time="${MIN_TIME:-0.5}"
+if [[ -z ${SKIP_SCENE:-} ]]; then
+  run scene_prccall prccall_scene_bench --benchmark_filter='^Scene_PrcCall'
+  run scene_native prccall_scene_bench --benchmark_filter='^Scene_Native'
+fi
+
+echo
+echo "Machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo)," \
+  "load average $(cut -d' ' -f1-3 /proc/loadavg)"
+echo
+
+# The JSON holds one field a line; every value is read into v[case, field]
+# and times are turned into nanoseconds.
+cat "$out"/*.json | awk '
+  function unquote(s) { gsub(/^[ \t]*"|",?[ \t]*$/, "", s); return s }
+  function ns(t, unit) { return unit == "ms" ? t * 1e6 : unit == "us" ? t * 1e3 : unit == "s" ? t * 1e9 : t + 0 }
+  /"name":/ { name = unquote(substr($0, index($0, ":") + 1)); names[name] = 1; next }
+  /^ *"[^"]+": / && name != "" {
+    key = $0; sub(/^ *"/, "", key); sub(/".*/, "", key)
+    val = substr($0, index($0, "\": ") + 3); sub(/,$/, "", val); gsub(/"/, "", val)
+    v[name, key] = val
+    if (key == "time_unit") {
+      v[name, "cpu_ns"] = ns(v[name, "cpu_time"], val)
+      v[name, "real_ns"] = ns(v[name, "real_time"], val)
+    }
+  }
+  function has(c) { return (c in names) && v[c, "error_occurred"] != "true" }
+  function cpu(c) { return v[c, "cpu_ns"] + 0 }
+  function wall(c) { return v[c, "real_ns"] + 0 }
+  function num(c, key) { return v[c, key] + 0 }
+  function t(x) { return x >= 1e6 ? sprintf("%.1f ms", x / 1e6) : x >= 1e4 ? sprintf("%.1f us", x / 1e3) : sprintf("%.1f ns", x) }
+  function line(label, a, b) {
+    if (!has(a) || !has(b)) { printf "%-44s %s\n", label, "(not run)"; return }
+    printf "%-44s %10s / %-10s = %6.2fx  (wall %.2fx)\n", label, t(cpu(a)), t(cpu(b)), cpu(a) / cpu(b), wall(a) / wall(b)
+  }
+  function target(label, ok, detail) { printf "  [%s] %-40s %s\n", ok ? "met" : "MISSED", label, detail }
+  END {
+    print "Ratios (CPU time per operation; wall-time ratio in brackets)"
+    line("1  Add: call / hand-written (a)", "Eval_Add_PrcCall", "Eval_Add_Native")
+    line("1  Add: call / hand-written unchecked", "Eval_Add_PrcCall", "Eval_Add_NativeUnchecked")
+    line("1  Add: call / Execute on a ready list (b)", "Eval_Add_PrcCall", "Eval_Add_Execute")
+    line("2  Push: call / hand-written (a)", "Eval_Push_PrcCall", "Eval_Push_Native")
+    line("2  Push: call / Execute on a ready list (b)", "Eval_Push_PrcCall", "Eval_Push_Execute")
+    line("3  not due: call / hand-written", "NotDue_PrcCall", "NotDue_Native")
+    line("4  UpdatePrc: 100,000 / 10 procedures", "Bind_UpdatePrc/100000", "Bind_UpdatePrc/10")
+    line("4  UpdatePrc: 10,000 / 10 procedures", "Bind_UpdatePrc/10000", "Bind_UpdatePrc/10")
+    line("4  lookup alone: 100,000 / 10 procedures", "Bind_GetProcedure/100000", "Bind_GetProcedure/10")
+    line("4  UpdatePrc / lookup alone, 100,000", "Bind_UpdatePrc/100000", "Bind_GetProcedure/100000")
+    line("5  PrepareModesList / listing alone", "Modes_PrepareModesList", "Modes_GetProceduresList")
+    line("6  save: calls / Value channels", "Save_PrcCall/iterations:5", "Save_Value/iterations:5")
+    line("6  load: calls / Value channels", "Load_PrcCall/iterations:5", "Load_Value/iterations:5")
+    line("7  frame: calls / hand-written", "Scene_PrcCall/iterations:5", "Scene_Native/iterations:5")
+    print ""
+    print "Targets"
+    a = "Eval_Add_PrcCall"; n = "Eval_Add_Native"
+    if (has(a) && has(n)) target("1  Add within 2x of hand-written", cpu(a) <= 2 * cpu(n), sprintf("%.2fx", cpu(a) / cpu(n)))
+    b = "Bind_UpdatePrc/100000"; s = "Bind_UpdatePrc/10"
+    if (has(b)) target("4  UpdatePrc at 100,000 under 1 us", cpu(b) < 1000, sprintf("%.0f ns (wall %.0f ns)", cpu(b), wall(b)))
+    # O(log n): growing 10 -> 100,000 multiplies log n by 5; allow that.
+    if (has(b) && has(s)) target("4  lookup grows no worse than O(log n)", cpu(b) / cpu(s) <= 5, sprintf("x%.2f for n x10,000 (log n x5)", cpu(b) / cpu(s)))
+    sv = "Save_PrcCall/iterations:5"; ld = "Load_PrcCall/iterations:5"
+    if (has(sv) && has(ld)) target("6  save + load of 100,000 under 1 s", cpu(sv) + cpu(ld) < 1e9, sprintf("%.0f ms + %.0f ms (wall %.0f ms); %.0f + %.0f channels/s, %.0f + %.0f MB/s", cpu(sv) / 1e6, cpu(ld) / 1e6, (wall(sv) + wall(ld)) / 1e6, num(sv, "channels/s"), num(ld, "channels/s"), num(sv, "MB/s"), num(ld, "MB/s")))
+    m = "Memory_PrcCall/iterations:1"
+    if (has(m)) target("6  under 4 KB per channel (3 parameters)", num(m, "bytes/channel") < 4096, sprintf("%.0f bytes (hand-written %.0f)", num(m, "bytes/channel"), num("Memory_Native/iterations:1", "bytes/channel")))
+    f = "Scene_PrcCall/iterations:5"
+    if (has(f)) target("7  frame of 1,000,000 under 0.5 s", cpu(f) < 5e8, sprintf("%.0f ms (wall %.0f ms), peak RSS %.0f MB, channels %.0f MB", cpu(f) / 1e6, wall(f) / 1e6, num(f, "peak_RSS_MB"), num(f, "channel_MB")))
+  }'
