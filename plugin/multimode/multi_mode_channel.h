@@ -15,6 +15,10 @@
 // "MultiModeChannel<class <Base>,class <Derived>>::<Operation>", spelled from
 // ChannelClassName<Base> and ChannelClassName<Derived>.
 //
+// The template carries VPC_PLUGIN_API: an instantiation over exported
+// classes is exported whole (members, vtable, typeinfo); one over a hidden
+// class stays hidden.
+//
 // REQUIRES: ChannelClassName<Base> and ChannelClassName<Derived> are
 // specialised; Derived derives from MultiModeChannel<Base, Derived>.
 #ifndef PLUGIN_MULTIMODE_MULTI_MODE_CHANNEL_H_
@@ -30,6 +34,7 @@
 #include "hostapi/vantic_channel_extension.h"
 #include "hostapi/zyr_channel.h"
 #include "hostapi/zyr_file.h"
+#include "plugin/entry/plugin_export.h"
 #include "plugin/multimode/channel_class_name.h"
 #include "plugin/multimode/mode_description.h"
 
@@ -39,7 +44,7 @@
 const char* GetChannelGroupName(Zyr_Channel* ch);
 
 template <class Base, class Derived>
-class MultiModeChannel : public Base, public ChannelExtension<Base> {
+class VPC_PLUGIN_API MultiModeChannel : public Base, public ChannelExtension<Base> {
  public:
   using ModeMap = std::map<uint32_t, ModeDescription>;
 

@@ -40,7 +40,7 @@
 #include "plugin/entry/plugin_export.h"
 #include "plugin/multimode/multi_mode_channel.h"
 
-class Ubo_VanticPrcCall;
+class VPC_PLUGIN_API Ubo_VanticPrcCall;
 
 template <>
 struct ChannelClassName<Ubo_VanticPrcCall> {
@@ -64,7 +64,26 @@ inline constexpr unsigned short kPrcDirectionOut = 2;
 // holds 255 characters and the terminator).
 inline constexpr size_t kPrcMaxParamName = kVarNameSize - 1;
 
-extern template class VPC_PLUGIN_API MultiModeChannel<Ubo_FloatChannel, Ubo_VanticPrcCall>;
+// The registry of this channel type is defined, in the module's load order,
+// with the module's other static objects; these declare those definitions.
+// They come before the explicit instantiation: a member may not be
+// specialized after an instantiation that names it (clang refuses it). The
+// instantiation is exported because the template and both its arguments
+// are (VPC_PLUGIN_API), not through the declaration below, which would come
+// too late to give it an attribute.
+using PrcCallModeChannel = MultiModeChannel<Ubo_FloatChannel, Ubo_VanticPrcCall>;
+template <>
+PrcCallModeChannel::ModeMap PrcCallModeChannel::_modes;
+template <>
+std::vector<uint32_t> PrcCallModeChannel::_modeOrder;
+template <>
+std::vector<std::vector<ChildCreation>> PrcCallModeChannel::_tempLinks;
+template <>
+uint32_t PrcCallModeChannel::_refCount;
+template <>
+bool PrcCallModeChannel::_bModesInitialized;
+
+extern template class MultiModeChannel<Ubo_FloatChannel, Ubo_VanticPrcCall>;
 
 class VPC_PLUGIN_API Ubo_VanticPrcCall
     : public MultiModeChannel<Ubo_FloatChannel, Ubo_VanticPrcCall>,
@@ -182,19 +201,5 @@ class VPC_PLUGIN_API Ubo_VanticPrcCall
   std::unique_ptr<VarList> _paramVars;  // owned; never null
   bool _bStatic;
 };
-
-// The registry of this channel type is defined, in the module's load order,
-// with the module's other static objects; these declare those definitions.
-using PrcCallModeChannel = MultiModeChannel<Ubo_FloatChannel, Ubo_VanticPrcCall>;
-template <>
-PrcCallModeChannel::ModeMap PrcCallModeChannel::_modes;
-template <>
-std::vector<uint32_t> PrcCallModeChannel::_modeOrder;
-template <>
-std::vector<std::vector<ChildCreation>> PrcCallModeChannel::_tempLinks;
-template <>
-uint32_t PrcCallModeChannel::_refCount;
-template <>
-bool PrcCallModeChannel::_bModesInitialized;
 
 #endif  // PLUGIN_PROCEDURECALL_UBO_VANTIC_PRC_CALL_H_
