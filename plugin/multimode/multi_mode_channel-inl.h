@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -325,21 +326,37 @@ const std::string MultiModeChannel<Base, Derived>::GetPrefixedMessage(const char
   if (message == nullptr) {
     ReportFailedCheck("GetPrefixedMessage", "message");
   }
-  std::string result;
   const ModeDescription* description = GetModeDescription(_currentMode);
+  const char* group = GetChannelGroupName(this);
+  const char* channel = this->GetChannelName();
+  if (group == nullptr) group = "null";
+  if (channel == nullptr) channel = "null";
+  constexpr std::string_view kGroupOpen = "CGR[";
+  constexpr std::string_view kChannelOpen = "].Channel[";
+  constexpr std::string_view kClose = "].";
+  // Sized once, with room for the few characters callers append (such as
+  // "OK!" or "NotFound!"), so that building a report allocates once.
+  constexpr size_t kSuffixRoom = 16;
+  const std::string_view groupText(group);
+  const std::string_view channelText(channel);
+  const std::string_view messageText(message != nullptr ? message : "");
+  std::string result;
+  result.reserve((description != nullptr
+                      ? _namePrefix.size() + description->ShortName.size() + 1
+                      : 0) +
+                 kGroupOpen.size() + groupText.size() + kChannelOpen.size() + channelText.size() +
+                 kClose.size() + messageText.size() + kSuffixRoom);
   if (description != nullptr) {
     result += _namePrefix;
     result += description->ShortName;
     result += '.';
   }
-  const char* group = GetChannelGroupName(this);
-  const char* channel = this->GetChannelName();
-  result += "CGR[";
-  result += group != nullptr ? group : "null";
-  result += "].Channel[";
-  result += channel != nullptr ? channel : "null";
-  result += "].";
-  if (message != nullptr) result += message;
+  result += kGroupOpen;
+  result += groupText;
+  result += kChannelOpen;
+  result += channelText;
+  result += kClose;
+  result += messageText;
   return result;
 }
 
