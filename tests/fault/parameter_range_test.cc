@@ -1,0 +1,154 @@
+// Parameter types and modes out of range, and variables whose kind and
+// declared type disagree, coming from the framework (a procedure's list)
+// and from saved records.
+#include <cstdint>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/fault/fault_support.h"
+
+namespace fault {
+namespace {
+
+using ParameterRangeTest = FaultTest;
+
+constexpr const char kModeReport[] = "Ubo_VanticPrcCall::CreateChildLinks().var->Mode()";
+constexpr const char kTypeReport[] = "Ubo_VanticPrcCall::LoadChannel().var->Type()";
+
+TEST_F(ParameterRangeTest, ModesOutsideOneToThreeGetALinkAndAReportEach) {
+  VarList params;
+  for (uint32_t mode : {0u, 4u, 0xFFFFu, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
+    params.AddVar(FloatVar("m" + std::to_string(mode), mode));
+  }
+  params.AddVar(FloatVar("wraps", 0x10001u));  // low 16 bits: 1, an input
+  Register("Odd", "Modes", true, params);
+  Ubo_VanticPrcCall ch;
+  ASSERT_EQ(ch.UpdatePrc("Odd", "Modes"), kUpdatePrcBound);
+  ASSERT_EQ(ch.GetChildCreationCount(), 6);
+  // 0, 4, 0xFFFF and the two that keep 0xFFFF in their low bits.
+  EXPECT_EQ(_messages.CountContaining(kModeReport), 5u);
+  EXPECT_EQ(ch.GetChildCreation(5)->LinkMode, kLinkModeInput);
+
+  // Evaluating: a mode is a mask of directions, so 0xFFFF is read and
+  // written like an input and output, and 0 and 4 are neither.
+  EXPECT_EQ(Evaluate(ch), kPrcStatusInputs);
+  std::vector<std::unique_ptr<Ubo_ValueChannel>> children;
+  for (int i = 0; i < 6; ++i) {
+    children.push_back(NewValue(static_cast<float>(i)));
+    ASSERT_TRUE(ch.PlugChild(i, children.back().get()));
+  }
+  EXPECT_EQ(Evaluate(ch), kPrcStatusOk);
+
+  // Saved with their 16-bit modes, loaded with the same links and reports.
+  const std::vector<uint8_t> file = SaveFile(ch);
+  _messages.Clear();
+  Ubo_VanticPrcCall loaded;
+  ASSERT_TRUE(LoadFile(file, loaded));
+  EXPECT_EQ(LinkNames(loaded), LinkNames(ch));
+  EXPECT_EQ(_messages.CountContaining(kModeReport), 5u);
+  EXPECT_TRUE(SurvivesRoundTrip(loaded));
+}
+
+TEST_F(ParameterRangeTest, TypesOutsideTheKnownOnesAreLinkedButSkippedOnLoad) {
+  VarList params;
+  params.AddVar(FloatVar("first", VarMode_In, VarType_MAX));      // reported by VarBase
+  params.AddVar(FloatVar("second", VarMode_In, -1));              // negative: not reported, unknown
+  params.AddVar(FloatVar("third", VarMode_Out));
+  Register("Odd", "Types", false, params);
+  Ubo_VanticPrcCall ch;
+  ASSERT_EQ(ch.UpdatePrc("Odd", "Types"), kUpdatePrcBound);
+  // "This", then one link per variable, whatever its type.
+  EXPECT_EQ(LinkNames(ch), (std::vector<std::string>{"This", "first", "second", "third"}));
+  // An unknown type keeps the kind of the link before: "This" accepts
+  // "CoreRef" only, so nothing of the wrong kind can be plugged there.
+  EXPECT_EQ(ch.GetChildCreation(1)->Type._typeGuid, ch.GetChildCreation(0)->Type._typeGuid);
+  auto value = NewValue(1.0f);
+  EXPECT_FALSE(ch.PlugChild(1, value.get()));
+  EXPECT_EQ(Evaluate(ch), kPrcStatusInputs);
+
+  // Loading skips what it does not know, with one report per entry.
+  const std::vector<uint8_t> file = SaveFile(ch);
+  _messages.Clear();
+  Ubo_VanticPrcCall loaded;
+  ASSERT_TRUE(LoadFile(file, loaded));
+  EXPECT_EQ(_messages.CountContaining(kTypeReport), 2u);
+  EXPECT_EQ(LinkNames(loaded), (std::vector<std::string>{"This", "third"}));
+  EXPECT_TRUE(SurvivesRoundTrip(loaded));
+  // At its first due evaluation the procedure's own list makes the links.
+  EXPECT_EQ(Evaluate(loaded), kPrcStatusInputs);
+  EXPECT_EQ(LinkNames(loaded), LinkNames(ch));
+}
+
+TEST_F(ParameterRangeTest, KindAndDeclaredTypeDisagreeing) {
+  // A float variable declared a vector and a vector declared a float: the
+  // links follow the declared type, the converters the real kind, and
+  // neither writes the other's field.
+  VarList params;
+  params.AddVar(FloatVar("f", VarMode_InOut, VarType_Vec3));
+  params.AddVar(VectorVar("v", VarMode_InOut, VarType_Float));
+  Register("Odd", "Kinds", true, params, [](VarList& vars) {
+    *vars._vars[0]->FloatValue() += 1.0f;
+    vars._vars[1]->VectorValue()->x += 1.0f;
+    return 0;
+  });
+  Ubo_VanticPrcCall ch;
+  ASSERT_EQ(ch.UpdatePrc("Odd", "Kinds"), kUpdatePrcBound);
+  ASSERT_EQ(ch.GetChildCreation(0)->Type._typeGuid, VectorGuid());
+  ASSERT_EQ(ch.GetChildCreation(1)->Type._typeGuid, FloatGuid());
+  auto vector = NewVector(Vec3{3, 4, 0});
+  auto value = NewValue(2.0f);
+  ASSERT_TRUE(ch.PlugChild(0, vector.get()));
+  ASSERT_TRUE(ch.PlugChild(1, value.get()));
+  // A float channel cannot give a vector: the inputs are not taken.
+  EXPECT_EQ(Evaluate(ch), kPrcStatusInputs);
+  EXPECT_FLOAT_EQ(value->GetFloat(), 2.0f);
+  EXPECT_FLOAT_EQ(vector->GetVector().x, 3.0f);
+}
+
+TEST_F(ParameterRangeTest, SavedTypesAndModesAtTheirLimits) {
+  // Records written by hand: every type and mode a 32-bit number can say.
+  std::vector<uint8_t> body = RecordBody(SaveFile(*std::make_unique<Ubo_VanticPrcCall>()));
+  // Drop the channel's own part (behind "UACN"), keep the engine's and the modes'.
+  const std::vector<Entry> entries = Entries(FileOf(PrcCallGuid(), body));
+  body.clear();
+  for (const Entry& e : entries) {
+    const std::vector<uint8_t> bytes = EntryBytes(e.tag, e.data);
+    body.insert(body.end(), bytes.begin(), bytes.end());
+    if (e.tag == "UACN") break;
+  }
+  const uint32_t kValues[] = {0, 1, 2, 3, 4, 0xFFFF, 0x10000, 0x10001, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF};
+  auto add = [&](const std::string& tag, const std::vector<uint8_t>& data) {
+    const std::vector<uint8_t> bytes = EntryBytes(tag, data);
+    body.insert(body.end(), bytes.begin(), bytes.end());
+  };
+  add("OWNC", TextBytes("Odd"));
+  add("PRCN", TextBytes("Saved"));
+  add("STTC", U32Bytes(0xFFFFFFFF));  // any non-zero value: static
+  add("PRMS", U32Bytes(static_cast<uint32_t>(std::size(kValues) * std::size(kValues))));
+  size_t known = 0;
+  for (uint32_t type : kValues) {
+    for (uint32_t mode : kValues) {
+      add("TYPE", U32Bytes(type));
+      add("MODE", U32Bytes(mode));
+      add("NAME", TextBytes("t" + std::to_string(type) + "m" + std::to_string(mode)));
+      known += (type <= 1);
+    }
+  }
+  Ubo_VanticPrcCall ch;
+  ASSERT_TRUE(LoadFile(FileOf(PrcCallGuid(), body), ch));
+  EXPECT_TRUE(ch.IsStatic());
+  EXPECT_EQ(ch.GetParamVars().Count(), known);
+  EXPECT_EQ(ch.GetChildCreationCount(), static_cast<int>(known));
+  for (const VarBase* var : ch.GetParamVars()._vars) {
+    EXPECT_TRUE(var->Type() == VarType_Float || var->Type() == VarType_Vec3) << var->Name();
+  }
+  EXPECT_TRUE(SurvivesRoundTrip(ch));
+  for (int round = 0; round < 2; ++round) EXPECT_EQ(Evaluate(ch), kPrcStatusFailed);  // not registered
+}
+
+}  // namespace
+}  // namespace fault

@@ -1,0 +1,244 @@
+// Procedures removed, renamed and changed while channels are bound to
+// them, between evaluations and during one; exceptions thrown by a
+// procedure. A channel never uses a procedure's old parameter list, never
+// lets an exception through to the engine, and finds its procedure again
+// by name when it comes back.
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/fault/fault_support.h"
+
+namespace fault {
+namespace {
+
+// Float inputs, then float outputs.
+VarList Layout(const std::vector<std::string>& ins, const std::vector<std::string>& outs) {
+  VarList params;
+  for (const std::string& n : ins) params.AddVar(FloatVar(n, VarMode_In));
+  for (const std::string& n : outs) params.AddVar(FloatVar(n, VarMode_Out));
+  return params;
+}
+
+// Writes twice the first input into every output.
+VeskProcedure::Body Doubler() {
+  return [](VarList& vars) {
+    float in = 0.0f;
+    for (VarBase* v : vars._vars) {
+      if (v->Mode() == VarMode_In) {
+        in = *v->FloatValue();
+        break;
+      }
+    }
+    for (VarBase* v : vars._vars) {
+      if (v->Mode() == VarMode_Out) *v->FloatValue() = 2.0f * in;
+    }
+    return 0;
+  };
+}
+
+// "Car/Drive": out = in * 2 (static). Two channels bound to it, each with
+// its own input and output plugged.
+class ProcedureChangeTest : public FaultTest {
+ protected:
+  void SetUp() override {
+    FaultTest::SetUp();
+    Register("Car", "Drive", true, Layout({"in"}, {"out"}), Doubler());
+    for (Wired& w : _wired) {
+      w.in = NewValue(1.5f);
+      w.out = NewValue();
+      w.ch.SetPrcOwnerClass("Car");
+      w.ch.SetPrcName("Drive");
+      ASSERT_EQ(Evaluate(w.ch), kPrcStatusInputs);  // bound, links made
+      PlugByName(w);
+      ASSERT_EQ(Evaluate(w.ch), kPrcStatusOk);
+      ASSERT_FLOAT_EQ(w.out->GetFloat(), 3.0f);
+    }
+    _messages.Clear();
+  }
+
+  struct Wired {
+    std::unique_ptr<Ubo_ValueChannel> in;
+    std::unique_ptr<Ubo_ValueChannel> out;
+    Ubo_VanticPrcCall ch;
+  };
+
+  // Plugs w.in into the link "in" and w.out into "out", where they are.
+  static void PlugByName(Wired& w) {
+    const int in = w.ch.FindChildLink("in");
+    const int out = w.ch.FindChildLink("out");
+    EXPECT_TRUE(in < 0 || w.ch.PlugChild(in, w.in.get()));
+    EXPECT_TRUE(out < 0 || w.ch.PlugChild(out, w.out.get()));
+  }
+
+  Wired _wired[2];
+};
+
+TEST_F(ProcedureChangeTest, RemovedThenRegisteredAgainWithOtherParameters) {
+  ASSERT_TRUE(Procedures().Remove("Car", "Drive"));
+  for (Wired& w : _wired) {
+    EXPECT_EQ(Evaluate(w.ch), kPrcStatusFailed);
+    EXPECT_EQ(w.ch.GetBoundProcedure(), nullptr);
+    EXPECT_EQ(w.ch.GetPrcName(), "Drive");  // kept, to be found again
+  }
+  // Back, with an input before the old ones: new links, and the children
+  // are plugged back by link name.
+  Register("Car", "Drive", true, Layout({"gain", "in"}, {"out"}), Doubler());
+  for (Wired& w : _wired) {
+    auto gain = NewValue(7.0f);
+    EXPECT_EQ(Evaluate(w.ch), kPrcStatusInputs);  // "gain" is empty
+    EXPECT_EQ(LinkNames(w.ch), (std::vector<std::string>{"gain", "in", "out"}));
+    EXPECT_EQ(w.ch.GetChild(1), w.in.get());
+    EXPECT_EQ(w.ch.GetChild(2), w.out.get());
+    ASSERT_TRUE(w.ch.PlugChild(0, gain.get()));
+    EXPECT_EQ(Evaluate(w.ch), kPrcStatusOk);
+    EXPECT_FLOAT_EQ(w.out->GetFloat(), 14.0f);
+  }
+}
+
+TEST_F(ProcedureChangeTest, RenamedWhileBoundIsFollowedAndFoundUnderTheNewNames) {
+  ASSERT_TRUE(Procedures().Rename("Car", "Drive", "Truck", "Haul"));
+  for (Wired& w : _wired) {
+    EXPECT_STREQ(w.ch.GetChannelName(), "Truck :: Haul");
+    EXPECT_EQ(Evaluate(w.ch), kPrcStatusOk);  // stale, looked up by the new names
+    EXPECT_EQ(w.ch.GetPrcOwnerClass(), "Truck");
+  }
+  // Renamed again by another owner taking the old names.
+  Register("Car", "Drive", true, Layout({"x"}, {}), Doubler());
+  for (Wired& w : _wired) EXPECT_EQ(Evaluate(w.ch), kPrcStatusOk);
+}
+
+TEST_F(ProcedureChangeTest, ChangedBetweenEvaluationsRebuildsOnlyWhatDiffers) {
+  ASSERT_TRUE(Procedures().ChangeParameters("Car", "Drive", Layout({"in"}, {"out", "extra"}), true));
+  auto extra = NewValue();
+  Wired& w = _wired[0];
+  EXPECT_EQ(Evaluate(w.ch), kPrcStatusOk);  // the new output link is empty: skipped
+  EXPECT_EQ(LinkNames(w.ch), (std::vector<std::string>{"in", "out", "extra"}));
+  ASSERT_TRUE(w.ch.PlugChild(2, extra.get()));
+  EXPECT_EQ(Evaluate(w.ch), kPrcStatusOk);
+  EXPECT_FLOAT_EQ(extra->GetFloat(), 3.0f);
+  // Static flag dropped: a "This" link in front, which nothing fills.
+  ASSERT_TRUE(Procedures().ChangeParameters("Car", "Drive", Layout({"in"}, {"out"}), false));
+  EXPECT_EQ(Evaluate(w.ch), kPrcStatusInputs);
+  EXPECT_EQ(LinkNames(w.ch), (std::vector<std::string>{"This", "in", "out"}));
+  EXPECT_EQ(w.ch.GetChild(1), w.in.get());
+}
+
+TEST_F(ProcedureChangeTest, ChangedRemovedAndRenamedDuringItsOwnExecution) {
+  // Each execution changes the procedure that runs it; the channel works
+  // on its own copy of the list and binds afresh at its next evaluation.
+  int step = 0;
+  Procedures().Remove("Car", "Drive");
+  Register("Car", "Drive", true, Layout({"in"}, {"out"}), [&step](VarList& vars) {
+    switch (step++) {
+      case 0:
+        Procedures().ChangeParameters("Car", "Drive", Layout({"in"}, {"out", "more"}), true);
+        break;
+      case 1:
+        Procedures().Rename("Car", "Drive", "Car", "Steer");
+        break;
+      case 2:
+        Procedures().Remove("Car", "Steer");
+        break;
+      default:
+        break;
+    }
+    *vars._vars[1]->FloatValue() = static_cast<float>(step);
+    return 0;
+  });
+  Wired& w = _wired[0];
+  EXPECT_EQ(Evaluate(w.ch), kPrcStatusOk);
+  EXPECT_FLOAT_EQ(w.out->GetFloat(), 1.0f);
+  EXPECT_EQ(Evaluate(w.ch), kPrcStatusOk);  // rebinds to the changed list
+  EXPECT_EQ(LinkNames(w.ch), (std::vector<std::string>{"in", "out", "more"}));
+  EXPECT_EQ(Evaluate(w.ch), kPrcStatusOk);  // rebinds under the new name
+  EXPECT_STREQ(w.ch.GetChannelName(), "Car :: Steer");
+  EXPECT_EQ(Evaluate(w.ch), kPrcStatusFailed);  // removed during the last run
+  EXPECT_EQ(step, 3);
+}
+
+TEST_F(ProcedureChangeTest, ChildDestroyedDuringExecution) {
+  Wired& w = _wired[0];
+  Procedures().Remove("Car", "Drive");
+  Register("Car", "Drive", true, Layout({"in"}, {"out"}), [&w](VarList& vars) {
+    w.out.reset();  // the output channel goes while the procedure runs
+    *vars._vars[1]->FloatValue() = 1.0f;
+    return 0;
+  });
+  EXPECT_EQ(Evaluate(w.ch), kPrcStatusOk);
+  EXPECT_EQ(w.ch.GetChild(1), nullptr);
+}
+
+TEST_F(ProcedureChangeTest, EverythingRemovedAndTheRegistryPreparedMeanwhile) {
+  Procedures().RemoveAll();
+  _wired[0].ch.PrepareModesList("Car");
+  EXPECT_EQ(_wired[0].ch.GetModeCount(), 1u);  // the placeholder
+  for (Wired& w : _wired) EXPECT_EQ(Evaluate(w.ch), kPrcStatusFailed);
+  Register("Car", "Drive", true, Layout({"in"}, {"out"}), Doubler());
+  _wired[1].ch.PrepareModesList("Car");
+  EXPECT_EQ(_wired[1].ch.GetCurrentMode(), 0u);
+  for (Wired& w : _wired) EXPECT_EQ(Evaluate(w.ch), kPrcStatusOk);
+}
+
+// ---- exceptions ----
+
+// A plain procedure (not one the framework runs for us) whose execution
+// throws what it is told to.
+class ThrowingProcedure final : public Procedure {
+ public:
+  explicit ThrowingProcedure(int* what)
+      : Procedure("Risky", "Run", true, Layout({}, {"out"})), _what(what) {}
+  int Execute(VarList& vars) override {
+    switch (*_what) {
+      case 1:
+        throw std::runtime_error("runtime error");
+      case 2:
+        throw std::bad_alloc();
+      case 3:
+        throw 42;
+      case 4:
+        throw std::string("a string");
+      default:
+        *vars._vars[0]->FloatValue() = 5.0f;
+        return 0;
+    }
+  }
+
+ private:
+  int* _what;
+};
+
+TEST_F(ProcedureChangeTest, ExceptionsFromAProcedureNeverReachTheEngine) {
+  int what = 0;
+  ASSERT_NE(Procedures().Register(std::make_unique<ThrowingProcedure>(&what)), nullptr);
+  Ubo_VanticPrcCall ch;
+  auto out = NewValue(-1.0f);
+  ASSERT_EQ(ch.UpdatePrc("Risky", "Run"), kUpdatePrcBound);
+  ASSERT_TRUE(ch.PlugChild(0, out.get()));
+  for (what = 1; what <= 4; ++what) {
+    SCOPED_TRACE("exception kind " + std::to_string(what));
+    _messages.Clear();
+    float status = -1.0f;
+    EXPECT_NO_THROW(status = Evaluate(ch));
+    EXPECT_EQ(status, kPrcStatusFailed);
+    // Reported through the engine's level-1 functor, globally and through
+    // the channel's own engine (the same one here).
+    EXPECT_EQ(_messages.CountContaining("]._procedure->Execute()"), 2u);
+    EXPECT_FLOAT_EQ(out->GetFloat(), -1.0f);  // nothing written back
+    EXPECT_NE(ch.GetBoundProcedure(), nullptr);
+    // Through the engine's own entry point as well.
+    NextFrame();
+    EXPECT_NO_THROW(ch.CallChannel());
+    EXPECT_EQ(ch._value, kPrcStatusFailed);
+  }
+  what = 0;
+  EXPECT_EQ(Evaluate(ch), kPrcStatusOk);
+  EXPECT_FLOAT_EQ(out->GetFloat(), 5.0f);
+}
+
+}  // namespace
+}  // namespace fault

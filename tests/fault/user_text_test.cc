@@ -1,0 +1,169 @@
+// User text at every length that meets a bound, with "%n", "%s" and "\" in
+// it, in every text a user gives: channel, group, owner class, procedure
+// and parameter names. Texts are never formats, fields are never overrun,
+// the channel's own copies are whole, and a saved channel loads back with
+// the same texts.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/fault/fault_support.h"
+
+namespace fault {
+namespace {
+
+// Lengths around the fields a text meets: 80-byte type names, 100-byte
+// link names, 256-byte variable names; and one far beyond them all.
+const size_t kLengths[] = {1, 2, 79, 80, 99, 100, 255, 256, 100000};
+
+// A text of exactly `length` characters that starts with `lead` and holds
+// "%n", "%s" and "\" as often as it can.
+std::string UserText(char lead, size_t length) {
+  std::string text(1, lead);
+  while (text.size() < length) text += "%n%s\\";
+  text.resize(length);
+  return text;
+}
+
+// What a variable keeps of a name, and what a link shows of it.
+std::string VarName(const std::string& name) { return name.substr(0, kVarNameSize - 1); }
+std::string LinkName(const std::string& name) { return VarName(name).substr(0, 99); }
+
+class UserTextTest : public FaultTest {
+ protected:
+  // Every message shown so far is plain text: none holds the output of a
+  // conversion ("%n" would have written through a pointer; "%s" printed
+  // some other string), so each "%" seen came from a user text.
+  void ExpectTextsShownLiterally(const std::string& text) {
+    for (const testing_support::Message& m : _messages.Messages()) {
+      if (text.size() <= 256) {
+        // Short enough to stand whole in every message that carries it.
+        if (m.text.find("UpdatingProcedure[") != std::string::npos) {
+          EXPECT_NE(m.text.find(text), std::string::npos) << m.text.substr(0, 400);
+        }
+      }
+      EXPECT_EQ(m.text.find("(null)"), std::string::npos) << m.text.substr(0, 400);
+    }
+  }
+};
+
+TEST_F(UserTextTest, EveryTextBindsNamesLinksAndEvaluates) {
+  for (size_t length : kLengths) {
+    SCOPED_TRACE("length " + std::to_string(length));
+    const std::string owner = UserText('O', length);
+    const std::string name = UserText('P', length);
+    const std::string in = UserText('i', length);
+    const std::string out = UserText('o', length);
+    const std::string group = UserText('G', length);
+    const std::string channelName = UserText('C', length);
+
+    VarList params;
+    params.AddVar(FloatVar(in, VarMode_In));
+    params.AddVar(FloatVar(out, VarMode_Out));
+    const std::string inKept = VarName(in);
+    const std::string outKept = VarName(out);
+    Register(owner, name, true, params, [inKept, outKept](VarList& vars) {
+      VarBase* from = vars.Find(inKept.c_str());
+      VarBase* to = vars.Find(outKept.c_str());
+      if (from == nullptr || to == nullptr) return 1;
+      *to->FloatValue() = *from->FloatValue() * 2.0f;
+      return 0;
+    });
+
+    Zyr_ChannelGroup channelGroup(group);
+    Ubo_VanticPrcCall ch;
+    ch.SetChannelGroup(&channelGroup);
+    ch.SetChannelName(channelName.c_str());
+    ASSERT_EQ(ch.UpdatePrc(owner, name), kUpdatePrcBound);
+    EXPECT_EQ(ch.GetChannelName(), owner + " :: " + name);
+    EXPECT_EQ(LinkNames(ch), (std::vector<std::string>{LinkName(in), LinkName(out)}));
+    // The report is cut to the message buffer, but always ends in its
+    // outcome.
+    ASSERT_FALSE(_messages.Messages().empty());
+    EXPECT_TRUE(_messages.Last().text.ends_with("OK!")) << _messages.Last().text.substr(0, 200);
+    // The prefix of the report is built from the channel's own copies.
+    EXPECT_EQ(_messages.CountContaining("CGR[" + group + "].Channel[" + channelName + "]."), 1u);
+    ExpectTextsShownLiterally(owner + "/" + name);
+
+    auto value = NewValue(1.25f);
+    auto result = NewValue();
+    ASSERT_TRUE(ch.PlugChild(0, value.get()));
+    ASSERT_TRUE(ch.PlugChild(1, result.get()));
+    EXPECT_EQ(Evaluate(ch), kPrcStatusOk);
+    EXPECT_FLOAT_EQ(result->GetFloat(), 2.5f);
+
+    // Not found: the report names the texts, the channel keeps its names.
+    _messages.Clear();
+    EXPECT_EQ(ch.UpdatePrc(name, owner), kUpdatePrcNotFound);
+    ASSERT_EQ(_messages.Count(), 1u);
+    EXPECT_TRUE(_messages.Last().text.ends_with("NotFound!"));
+    EXPECT_EQ(ch.GetPrcOwnerClass(), owner);
+    ExpectTextsShownLiterally(name + "/" + owner);
+
+    // Offered as a mode under its own name.
+    ch.PrepareModesList(owner);
+    EXPECT_EQ(ch.GetModeCount(), 1u);
+    ASSERT_NE(ch.GetModeDescription(0), nullptr);
+    EXPECT_EQ(ch.GetModeDescription(0)->ShortName, name);
+    EXPECT_EQ(ch.GetCurrentMode(), 0u);
+    Procedures().RemoveAll();
+    _messages.Clear();
+  }
+}
+
+TEST_F(UserTextTest, EveryTextSurvivesSavingAndLoading) {
+  for (size_t length : kLengths) {
+    SCOPED_TRACE("length " + std::to_string(length));
+    const std::string owner = UserText('O', length);
+    const std::string name = UserText('P', length);
+    const std::string param = UserText('p', length);
+    VarList params;
+    params.AddVar(FloatVar(param, VarMode_InOut));
+    params.AddVar(VectorVar(param + "v", VarMode_Out));
+    Register(owner, name, false, params);
+
+    Zyr_ChannelGroup group(UserText('G', length));
+    Ubo_VanticPrcCall ch;
+    ch.SetChannelGroup(&group);
+    ASSERT_EQ(ch.UpdatePrc(owner, name), kUpdatePrcBound);
+    const std::vector<uint8_t> file = SaveFile(ch);
+
+    Ubo_VanticPrcCall loaded;
+    ASSERT_TRUE(LoadFile(file, loaded)) << "a saved channel does not load back";
+    EXPECT_EQ(loaded.GetPrcOwnerClass(), owner);
+    EXPECT_EQ(loaded.GetPrcName(), name);
+    EXPECT_EQ(loaded.GetChannelName(), owner + " :: " + name);
+    ASSERT_EQ(loaded.GetParamVars().Count(), 2u);
+    EXPECT_EQ(loaded.GetParamVars()._vars[0]->Name(), VarName(param));
+    EXPECT_EQ(LinkNames(loaded), LinkNames(ch));
+    EXPECT_TRUE(SurvivesRoundTrip(loaded));
+
+    // Found again by the loaded names at the first due evaluation.
+    EXPECT_EQ(Evaluate(loaded), kPrcStatusInputs);  // bound; nothing plugged
+    EXPECT_NE(loaded.GetBoundProcedure(), nullptr);
+    Procedures().RemoveAll();
+    _messages.Clear();
+  }
+}
+
+TEST_F(UserTextTest, SavedEngineNamesAtEveryLengthLoadOrAreRefusedWhole) {
+  // A plain channel's own name and its group's name, written by the engine
+  // and read back by a plain value channel.
+  for (size_t length : kLengths) {
+    SCOPED_TRACE("length " + std::to_string(length));
+    Zyr_ChannelGroup group(UserText('G', length));
+    auto value = NewValue(3.0f);
+    value->SetChannelName(UserText('V', length).c_str());
+    value->SetChannelGroup(&group);
+    const std::vector<uint8_t> file = SaveFile(*value, FloatGuid());
+    Ubo_ValueChannel loaded;
+    ASSERT_TRUE(LoadFile(file, loaded)) << "a saved value channel does not load back";
+    EXPECT_FLOAT_EQ(loaded.GetFloat(), 3.0f);
+    EXPECT_TRUE(SurvivesRoundTrip(loaded, FloatGuid()));
+  }
+}
+
+}  // namespace
+}  // namespace fault
