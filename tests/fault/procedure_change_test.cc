@@ -184,6 +184,39 @@ TEST_F(ProcedureChangeTest, EverythingRemovedAndTheRegistryPreparedMeanwhile) {
   for (Wired& w : _wired) EXPECT_EQ(Evaluate(w.ch), kPrcStatusOk);
 }
 
+TEST_F(ProcedureChangeTest, ListReshapedDuringExecution) {
+  // What Execute hands back need not have the shape it was given: the
+  // outputs are written by position, as far as links exist, and nothing
+  // else is touched.
+  int shape = 0;
+  Procedures().Remove("Car", "Drive");
+  Register("Car", "Drive", true, Layout({"in"}, {"out"}), [&shape](VarList& vars) {
+    switch (shape) {
+      case 0:
+        vars.ClearVars();
+        break;
+      case 1:
+        for (int i = 0; i < 100; ++i) vars.AddVar(FloatVar("more", VarMode_Out));
+        break;
+      case 2:
+        vars = VarList();
+        break;
+      default:
+        vars.AddVars(vars);
+        break;
+    }
+    return 0;
+  });
+  Wired& w = _wired[0];
+  for (shape = 0; shape < 4; ++shape) {
+    SCOPED_TRACE("shape " + std::to_string(shape));
+    w.out->SetFloat(-1.0f);
+    EXPECT_EQ(Evaluate(w.ch), kPrcStatusOk);
+    EXPECT_EQ(w.ch.GetChildCreationCount(), 2);
+  }
+  EXPECT_FLOAT_EQ(w.in->GetFloat(), 1.5f);
+}
+
 // ---- exceptions ----
 
 // A plain procedure (not one the framework runs for us) whose execution
