@@ -6,6 +6,7 @@
 #
 # Environment:
 #   MIN_TIME=0.5     seconds each timed case runs at least
+#   REPETITIONS=3    runs of each case of the main binary; the median counts
 #   SKIP_SCENE=1     leave out the 1,000,000-channel scene (it takes ~2 GB)
 #   KEEP=DIR         keep the raw JSON results in DIR
 #
@@ -36,7 +37,8 @@ run() {  # run NAME EXE [ARGS...]: console to the terminal, JSON to $out/NAME.js
   "$bin/$exe" --benchmark_out="$out/$name.json" --benchmark_out_format=json "$@"
 }
 
-run main prccall_bench --benchmark_min_time="${MIN_TIME:-0.5}"
+run main prccall_bench --benchmark_min_time="${MIN_TIME:-0.5}" \
+  --benchmark_repetitions="${REPETITIONS:-3}" --benchmark_report_aggregates_only=true
 if [[ -z ${SKIP_SCENE:-} ]]; then
   run scene_prccall prccall_scene_bench --benchmark_filter='^Scene_PrcCall'
   run scene_native prccall_scene_bench --benchmark_filter='^Scene_Native'
@@ -48,11 +50,18 @@ echo "Machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2 / 104857
 echo
 
 # The JSON holds one field a line; every value is read into v[case, field]
-# and times are turned into nanoseconds.
+# and times are turned into nanoseconds. Of repeated cases the median
+# stands for the case; the other aggregates are passed over.
 cat "$out"/*.json | awk '
   function unquote(s) { gsub(/^[ \t]*"|",?[ \t]*$/, "", s); return s }
   function ns(t, unit) { return unit == "ms" ? t * 1e6 : unit == "us" ? t * 1e3 : unit == "s" ? t * 1e9 : t + 0 }
-  /"name":/ { name = unquote(substr($0, index($0, ":") + 1)); names[name] = 1; next }
+  /"name":/ {
+    name = unquote(substr($0, index($0, ":") + 1))
+    if (name ~ /_(mean|stddev|cv)$/) { name = ""; next }
+    sub(/_median$/, "", name)
+    names[name] = 1
+    next
+  }
   /^ *"[^"]+": / && name != "" {
     key = $0; sub(/^ *"/, "", key); sub(/".*/, "", key)
     val = substr($0, index($0, "\": ") + 3); sub(/,$/, "", val); gsub(/"/, "", val)
