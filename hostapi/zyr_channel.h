@@ -216,7 +216,7 @@ class DRAVIK_API Zyr_Channel : public DllInterface {
   void ForgetDetachedChildren();
   // Number of links, over all channels, that hold this channel, counting
   // the places where it is remembered by link name.
-  size_t ParentLinkCount() const { return _parents.size(); }
+  size_t ParentLinkCount() const;
   // Whether a link of this description accepts `child`: the link's type
   // GUID equals the child's type GUID or base type GUID. The all-zero GUID
   // stands for "none" and matches nothing.
@@ -274,7 +274,10 @@ class DRAVIK_API Zyr_Channel : public DllInterface {
   uint32_t _groupSlot;             // index in _group->_members
   uint32_t _loadedId;
   std::vector<Link> _links;
-  std::vector<Zyr_Channel*> _parents;  // one entry per link holding us
+  // One entry per link holding us while there are few; a channel held in
+  // many places keeps a count per parent in its Extras instead, so that
+  // leaving one costs O(1) however many hold it.
+  std::vector<Zyr_Channel*> _parents;
   std::unique_ptr<Extras> _extras;
 };
 

@@ -1,15 +1,17 @@
 // Zyr_Channel: identity, names, groups, render counts and child links.
 //
 // Every link that holds a channel has one entry in that channel's _parents,
-// and so does every place where a parent remembers it by link name; the
-// destructor walks both directions, so no parent or child is left with a
-// pointer to a destroyed channel.
+// and so does every place where a parent remembers it by link name (past
+// kFewParentPlaces entries they become counts per parent, in the channel's
+// Extras); the destructor walks both directions, so no parent or child is
+// left with a pointer to a destroyed channel.
 #include "hostapi/zyr_channel.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 
 #include "host/engine/record_pool.h"
 #include "host/engine/zyr_channel_extras.h"
@@ -32,6 +34,10 @@ bool HasLinkName(const ChildCreation& creation, const std::string& name) {
 }
 
 bool IsZero(const GUID& guid) { return guid == GUID{}; }
+
+// Places a channel lists one by one in _parents before it counts them per
+// parent: a list is smaller while short, a table fast when long.
+constexpr size_t kFewParentPlaces = 32;
 
 }  // namespace
 
@@ -76,6 +82,11 @@ Zyr_Channel& Zyr_Channel::operator=(const Zyr_Channel& other) {
 Zyr_Channel::~Zyr_Channel() {
   for (Zyr_Channel* parent : _parents) parent->Unplug(this);
   _parents.clear();
+  if (_extras) {
+    for (const auto& entry : _extras->parentPlaces) entry.first->Unplug(this);
+    _extras->parentPlaces.clear();
+    _extras->placeCount = 0;
+  }
   for (Link& link : _links) {
     if (link.child) link.child->RemoveParent(this);
   }
@@ -287,9 +298,39 @@ size_t Zyr_Channel::Unplug(Zyr_Channel* child) {
   return places;
 }
 
-void Zyr_Channel::AddParent(Zyr_Channel* parent) { _parents.push_back(parent); }
+size_t Zyr_Channel::ParentLinkCount() const {
+  return _parents.size() + (_extras ? _extras->placeCount : 0);
+}
+
+void Zyr_Channel::AddParent(Zyr_Channel* parent) {
+  if (_parents.size() < kFewParentPlaces && (!_extras || _extras->parentPlaces.empty())) {
+    _parents.push_back(parent);
+    return;
+  }
+  Extras& extras = GetExtras();
+  if (!_parents.empty()) {
+    // Outgrown: every entry becomes a count, all at once or not at all.
+    std::unordered_map<Zyr_Channel*, uint32_t> counts;
+    for (Zyr_Channel* listed : _parents) ++counts[listed];
+    ++counts[parent];
+    extras.parentPlaces.swap(counts);
+    extras.placeCount = _parents.size() + 1;
+    _parents.clear();
+    _parents.shrink_to_fit();
+    return;
+  }
+  ++extras.parentPlaces[parent];
+  ++extras.placeCount;
+}
 
 void Zyr_Channel::RemoveParent(Zyr_Channel* parent) {
+  if (_extras && !_extras->parentPlaces.empty()) {
+    auto found = _extras->parentPlaces.find(parent);
+    if (found == _extras->parentPlaces.end()) return;
+    if (--found->second == 0) _extras->parentPlaces.erase(found);
+    --_extras->placeCount;
+    return;
+  }
   auto it = std::find(_parents.begin(), _parents.end(), parent);
   if (it == _parents.end()) return;
   *it = _parents.back();

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "hostapi/zyr_channel.h"
@@ -18,6 +19,10 @@ struct Zyr_Channel::Extras {
     Zyr_Channel* child;
   };
   std::vector<Detached> detached;
+  // The places holding this channel, per parent, once they outgrew
+  // Zyr_Channel::_parents (which is then empty); placeCount is their sum.
+  std::unordered_map<Zyr_Channel*, uint32_t> parentPlaces;
+  size_t placeCount = 0;
   std::unique_ptr<ContextRenderCount> context;
   // The last loaded engine part.
   std::vector<uint32_t> loadedChildIds;

@@ -397,4 +397,56 @@ TEST(ChildLinkLifetime, AnyDestructionOrderLeavesNoDanglingPointer) {
   } while (std::next_permutation(order.begin(), order.end()));
 }
 
+// One child held by many parents, some of them in two links and one only
+// by name: it counts its places right whichever way they go.
+TEST(ChildLinkLifetime, ChildOfManyParentsCountsEveryPlace) {
+  constexpr size_t kParents = 100;
+  Ubo_ValueChannel shared;
+  std::vector<std::unique_ptr<Zyr_Channel>> parents;
+  size_t places = 0;
+  for (size_t i = 0; i < kParents; ++i) {
+    parents.push_back(std::make_unique<Zyr_Channel>());
+    DeclareLinks(*parents.back(), {Link("A", kValueType), Link("B", kValueType)});
+    ASSERT_TRUE(parents.back()->PlugChild(0, &shared));
+    ++places;
+    if (i % 3 == 0) {
+      ASSERT_TRUE(parents.back()->PlugChild(1, &shared));
+      ++places;
+    }
+  }
+  EXPECT_EQ(shared.ParentLinkCount(), places);
+
+  parents[9]->SetChildCreationCount(0);  // its two places remembered by name
+  EXPECT_EQ(shared.ParentLinkCount(), places);
+  ASSERT_TRUE(parents[11]->PlugChild(0, nullptr));
+  ASSERT_TRUE(parents[13]->PlugChild(1, &shared));  // a second place
+  parents[14]->CheckPublicChannelInstanceRemoval(&shared, 0);
+  parents[16]->ForgetDetachedChildren();  // nothing remembered: no change
+  parents[15].reset();                    // held in two places
+  places = places - 1 + 1 - 1 - 2;
+  EXPECT_EQ(shared.ParentLinkCount(), places);
+  parents[9]->ForgetDetachedChildren();
+  EXPECT_EQ(shared.ParentLinkCount(), places - 2);
+
+  // Half the parents go in an order of their own, then a child of all the
+  // others.
+  for (size_t i = 0; i < kParents; i += 2) parents[(i * 37) % kParents].reset();
+  auto child = std::make_unique<Ubo_ValueChannel>();
+  size_t left = 0;
+  for (const auto& parent : parents) {
+    if (!parent || parent->GetChildCreationCount() < 2) continue;  // [9] has none
+    ASSERT_TRUE(parent->PlugChild(1, child.get()));
+    ++left;
+  }
+  EXPECT_EQ(child->ParentLinkCount(), left);
+  child.reset();
+  for (const auto& parent : parents) {
+    if (parent) {
+      EXPECT_EQ(parent->GetChild(1), nullptr);
+    }
+  }
+  parents.clear();
+  EXPECT_EQ(shared.ParentLinkCount(), 0u);
+}
+
 }  // namespace
