@@ -176,51 +176,40 @@ std::unique_ptr<Ubo_VanticPrcCall> NewBoundCall(const std::string& owner,
   return channel;
 }
 
-NativeAddChannel::NativeAddChannel() {
+template <bool kChecked>
+NativeAdd<kChecked>::NativeAdd() {
   DeclareFloat(*this, 0, "a", kLinkModeInput);
   DeclareFloat(*this, 1, "b", kLinkModeInput);
   DeclareFloat(*this, 2, "result", kLinkModeOutput);
 }
 
-float NativeAddChannel::GetFloat() {
+template <bool kChecked>
+float NativeAdd<kChecked>::GetFloat() {
   if (!CheckRenderCount()) {
     Ubo_FloatChannel::SetFloat(kPrcStatusOk);
     return _value;
   }
-  auto* a = dynamic_cast<Ubo_FloatChannel*>(GetChild(0));
-  auto* b = dynamic_cast<Ubo_FloatChannel*>(GetChild(1));
+  auto child = [this](int link) {
+    if constexpr (kChecked) {
+      return dynamic_cast<Ubo_FloatChannel*>(GetChild(link));
+    } else {
+      return static_cast<Ubo_FloatChannel*>(GetChild(link));
+    }
+  };
+  Ubo_FloatChannel* a = child(0);
+  Ubo_FloatChannel* b = child(1);
   if (a == nullptr || b == nullptr) {
     Ubo_FloatChannel::SetFloat(kPrcStatusInputs);
     return _value;
   }
   const float sum = a->GetFloat() + b->GetFloat();
-  if (auto* result = dynamic_cast<Ubo_FloatChannel*>(GetChild(2))) result->SetFloat(sum);
+  if (Ubo_FloatChannel* result = child(2)) result->SetFloat(sum);
   Ubo_FloatChannel::SetFloat(kPrcStatusOk);
   return _value;
 }
 
-NativeAddUncheckedChannel::NativeAddUncheckedChannel() {
-  DeclareFloat(*this, 0, "a", kLinkModeInput);
-  DeclareFloat(*this, 1, "b", kLinkModeInput);
-  DeclareFloat(*this, 2, "result", kLinkModeOutput);
-}
-
-float NativeAddUncheckedChannel::GetFloat() {
-  if (!CheckRenderCount()) {
-    Ubo_FloatChannel::SetFloat(kPrcStatusOk);
-    return _value;
-  }
-  auto* a = static_cast<Ubo_FloatChannel*>(GetChild(0));
-  auto* b = static_cast<Ubo_FloatChannel*>(GetChild(1));
-  if (a == nullptr || b == nullptr) {
-    Ubo_FloatChannel::SetFloat(kPrcStatusInputs);
-    return _value;
-  }
-  const float sum = a->GetFloat() + b->GetFloat();
-  if (auto* result = static_cast<Ubo_FloatChannel*>(GetChild(2))) result->SetFloat(sum);
-  Ubo_FloatChannel::SetFloat(kPrcStatusOk);
-  return _value;
-}
+template class NativeAdd<true>;
+template class NativeAdd<false>;
 
 NativePushChannel::NativePushChannel() {
   DeclareLink(*this, 0, guid::kCoreRefChannelType, "CoreRef", "This", kLinkModeInput);
@@ -309,9 +298,8 @@ AddScene::AddScene(size_t count, MakeChannel make) {
 }
 
 AddScene::~AddScene() {
-  // The channels first, in the order made: each pool channel then finds the
-  // parent going at the front of its list.
-  for (auto& channel : _channels) channel.reset();
+  // The channels before the children they hold.
+  _channels.clear();
 }
 
 void AddScene::Frame() {

@@ -79,22 +79,21 @@ std::unique_ptr<Ubo_VanticPrcCall> NewBoundCall(const std::string& owner,
                                                 const std::string& name);
 
 // A channel computing "Math"/"Add" by hand: links a, b (float in) and
-// result (float out), like a procedure-call channel bound to it.
-class NativeAddChannel final : public Ubo_FloatChannel {
+// result (float out), like a procedure-call channel bound to it. Checked,
+// it casts each child with dynamic_cast; unchecked, it trusts the links (a
+// link accepts only channels whose type record names a float channel) and
+// casts without a check: faster, unsafe for a channel whose record lies
+// about its class, a lower bound for the hand-written cost.
+template <bool kChecked>
+class NativeAdd final : public Ubo_FloatChannel {
  public:
-  NativeAddChannel();
+  NativeAdd();
   float GetFloat() override;
 };
-
-// The same trusting the links: a link accepts only channels whose type
-// record names a float channel, so the children are cast without a check.
-// Faster, and unsafe for a channel whose record lies about its class: a
-// lower bound for the hand-written cost.
-class NativeAddUncheckedChannel final : public Ubo_FloatChannel {
- public:
-  NativeAddUncheckedChannel();
-  float GetFloat() override;
-};
+extern template class NativeAdd<true>;
+extern template class NativeAdd<false>;
+using NativeAddChannel = NativeAdd<true>;
+using NativeAddUncheckedChannel = NativeAdd<false>;
 
 // A channel computing "Body"/"Push" by hand: link "This" (CoreRef) and the
 // six parameter links, like a procedure-call channel bound to it.
@@ -129,7 +128,7 @@ struct PushWiring {
 
 // A scene of Add channels: each reads two of a pool of kScenePool input
 // channels (a = input i mod pool, b = the next) and writes its own output
-// channel. The channels go before their children, in the order made.
+// channel. The channels go before their children.
 class AddScene {
  public:
   static constexpr size_t kScenePool = 1024;

@@ -23,22 +23,51 @@
 namespace bench {
 namespace {
 
-// Checks that an Add channel computed 1 + 2 into its result.
-bool AddWorked(float status, const AddWiring& wiring) {
-  return status == kPrcStatusOk && wiring.result->GetFloat() == 3.0f;
-}
+// What each procedure needs: its children, the check that a channel
+// computed it, and a list made ready for a bare Execute.
+struct AddCase {
+  using Wiring = AddWiring;
+  static constexpr const char* kOwner = "Math";
+  static constexpr const char* kName = "Add";
+  static Procedure* Register() { return RegisterAdd(); }
+  // 1 + 2 in the result.
+  static bool Worked(float status, const Wiring& wiring) {
+    return status == kPrcStatusOk && wiring.result->GetFloat() == 3.0f;
+  }
+  static void Ready(VarList& list, const Wiring& /*wiring*/) {
+    *list._vars[0]->FloatValue() = 1.0f;
+    *list._vars[1]->FloatValue() = 2.0f;
+  }
+};
 
-// Checks that a Push channel moved its position and wrote a speed.
-bool PushWorked(float status, const PushWiring& wiring) {
-  return status == kPrcStatusOk && wiring.speed->GetFloat() > 0.0f &&
-         std::isfinite(wiring.position->GetVector().x) && wiring.position->GetVector().x != 0.0f;
-}
+struct PushCase {
+  using Wiring = PushWiring;
+  static constexpr const char* kOwner = "Body";
+  static constexpr const char* kName = "Push";
+  static Procedure* Register() { return RegisterPush(); }
+  // The position moved and a speed was written.
+  static bool Worked(float status, const Wiring& wiring) {
+    const Vec3& position = wiring.position->GetVector();
+    return status == kPrcStatusOk && wiring.speed->GetFloat() > 0.0f &&
+           std::isfinite(position.x) && position.x != 0.0f;
+  }
+  static void Ready(VarList& list, const Wiring& wiring) {
+    list._thisObject = Procedures().Objects().Get(wiring.self->GetObjectId());
+    *list._vars[0]->FloatValue() = 0.01f;
+    *list._vars[1]->VectorValue() = Vec3{1.0f, 2.0f, 3.0f};
+    *list._vars[2]->VectorValue() = Vec3{0.0f, -9.81f, 0.0f};
+    *list._vars[3]->FloatValue() = 2.0f;
+  }
+};
 
-template <class Check, class Wiring>
-void Evaluate(benchmark::State& state, Ubo_FloatChannel& channel, const Wiring& wiring,
-              Check worked) {
+// Times GetFloat of `channel`, wired with fresh children, each iteration a
+// new frame.
+template <class Case>
+void Evaluate(benchmark::State& state, Ubo_FloatChannel& channel) {
+  typename Case::Wiring wiring;
+  wiring.PlugInto(channel);
   NextFrame();
-  if (!worked(channel.GetFloat(), wiring)) {
+  if (!Case::Worked(channel.GetFloat(), wiring)) {
     state.SkipWithError("the channel does not compute its procedure");
     return;
   }
@@ -49,95 +78,71 @@ void Evaluate(benchmark::State& state, Ubo_FloatChannel& channel, const Wiring& 
   state.SetItemsProcessed(state.iterations());
 }
 
-void Eval_Add_PrcCall(benchmark::State& state) {
+template <class Case>
+void EvaluateCall(benchmark::State& state) {
   QuietEngine quiet;
-  RegisterAdd();
-  auto channel = NewBoundCall("Math", "Add");
-  AddWiring wiring;
-  wiring.PlugInto(*channel);
-  Evaluate(state, *channel, wiring, AddWorked);
+  Case::Register();
+  auto channel = NewBoundCall(Case::kOwner, Case::kName);
+  Evaluate<Case>(state, *channel);
 }
+
+template <class Case, class Channel>
+void EvaluateByHand(benchmark::State& state) {
+  QuietEngine quiet;
+  Channel channel;
+  Evaluate<Case>(state, channel);
+}
+
+// The procedure's Execute on a list made ready once.
+template <class Case>
+void ExecuteReady(benchmark::State& state) {
+  QuietEngine quiet;
+  Procedure* procedure = Case::Register();
+  const typename Case::Wiring wiring;
+  VarList ready(procedure->_params);
+  Case::Ready(ready, wiring);
+  if (procedure->Execute(ready) != 0) {
+    state.SkipWithError("the procedure does not compute");
+    return;
+  }
+  for (auto _ : state) {
+    NextFrame();
+    benchmark::DoNotOptimize(procedure->Execute(ready));
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+void Eval_Add_PrcCall(benchmark::State& state) { EvaluateCall<AddCase>(state); }
 BENCHMARK(Eval_Add_PrcCall);
 
 void Eval_Add_Native(benchmark::State& state) {
-  QuietEngine quiet;
-  NativeAddChannel channel;
-  AddWiring wiring;
-  wiring.PlugInto(channel);
-  Evaluate(state, channel, wiring, AddWorked);
+  EvaluateByHand<AddCase, NativeAddChannel>(state);
 }
 BENCHMARK(Eval_Add_Native);
 
 void Eval_Add_NativeUnchecked(benchmark::State& state) {
-  QuietEngine quiet;
-  NativeAddUncheckedChannel channel;
-  AddWiring wiring;
-  wiring.PlugInto(channel);
-  Evaluate(state, channel, wiring, AddWorked);
+  EvaluateByHand<AddCase, NativeAddUncheckedChannel>(state);
 }
 BENCHMARK(Eval_Add_NativeUnchecked);
 
-void Eval_Add_Execute(benchmark::State& state) {
-  QuietEngine quiet;
-  Procedure* add = RegisterAdd();
-  VarList ready(add->_params);
-  *ready._vars[0]->FloatValue() = 1.0f;
-  *ready._vars[1]->FloatValue() = 2.0f;
-  if (add->Execute(ready) != 0 || *ready._vars[2]->FloatValue() != 3.0f) {
-    state.SkipWithError("Math/Add does not compute");
-    return;
-  }
-  for (auto _ : state) {
-    NextFrame();
-    benchmark::DoNotOptimize(add->Execute(ready));
-  }
-  state.SetItemsProcessed(state.iterations());
-}
+void Eval_Add_Execute(benchmark::State& state) { ExecuteReady<AddCase>(state); }
 BENCHMARK(Eval_Add_Execute);
 
-void Eval_Push_PrcCall(benchmark::State& state) {
-  QuietEngine quiet;
-  RegisterPush();
-  auto channel = NewBoundCall("Body", "Push");
-  PushWiring wiring;
-  wiring.PlugInto(*channel);
-  Evaluate(state, *channel, wiring, PushWorked);
-}
+void Eval_Push_PrcCall(benchmark::State& state) { EvaluateCall<PushCase>(state); }
 BENCHMARK(Eval_Push_PrcCall);
 
 void Eval_Push_Native(benchmark::State& state) {
-  QuietEngine quiet;
-  NativePushChannel channel;
-  PushWiring wiring;
-  wiring.PlugInto(channel);
-  Evaluate(state, channel, wiring, PushWorked);
+  EvaluateByHand<PushCase, NativePushChannel>(state);
 }
 BENCHMARK(Eval_Push_Native);
 
-void Eval_Push_Execute(benchmark::State& state) {
-  QuietEngine quiet;
-  Procedure* push = RegisterPush();
-  PushWiring wiring;
-  VarList ready(push->_params);
-  ready._thisObject = Procedures().Objects().Get(wiring.self->GetObjectId());
-  *ready._vars[0]->FloatValue() = 0.01f;
-  *ready._vars[1]->VectorValue() = Vec3{1.0f, 2.0f, 3.0f};
-  *ready._vars[2]->VectorValue() = Vec3{0.0f, -9.81f, 0.0f};
-  *ready._vars[3]->FloatValue() = 2.0f;
-  if (push->Execute(ready) != 0) {
-    state.SkipWithError("Body/Push does not compute");
-    return;
-  }
-  for (auto _ : state) {
-    NextFrame();
-    benchmark::DoNotOptimize(push->Execute(ready));
-  }
-  state.SetItemsProcessed(state.iterations());
-}
+void Eval_Push_Execute(benchmark::State& state) { ExecuteReady<PushCase>(state); }
 BENCHMARK(Eval_Push_Execute);
 
 // Not due: the channel computed for this render count already.
 void NotDue(benchmark::State& state, Ubo_FloatChannel& channel) {
+  AddWiring wiring;
+  wiring.PlugInto(channel);
   NextFrame();
   channel.GetFloat();
   for (auto _ : state) benchmark::DoNotOptimize(channel.GetFloat());
@@ -148,18 +153,13 @@ void NotDue(benchmark::State& state, Ubo_FloatChannel& channel) {
 void NotDue_PrcCall(benchmark::State& state) {
   QuietEngine quiet;
   RegisterAdd();
-  auto channel = NewBoundCall("Math", "Add");
-  AddWiring wiring;
-  wiring.PlugInto(*channel);
-  NotDue(state, *channel);
+  NotDue(state, *NewBoundCall("Math", "Add"));
 }
 BENCHMARK(NotDue_PrcCall);
 
 void NotDue_Native(benchmark::State& state) {
   QuietEngine quiet;
   NativeAddChannel channel;
-  AddWiring wiring;
-  wiring.PlugInto(channel);
   NotDue(state, channel);
 }
 BENCHMARK(NotDue_Native);

@@ -87,6 +87,24 @@ void Save_Value(benchmark::State& state) {
 }
 BENCHMARK(Save_Value)->Iterations(kRounds)->Unit(benchmark::kMillisecond);
 
+// Times loading `file` into new channels of kind Channel; `loaded` checks
+// what came back.
+template <class Channel, class Check>
+void LoadInto(benchmark::State& state, const std::vector<uint8_t>& file, Check loadedWell) {
+  bool loadedAll = !file.empty();
+  for (auto _ : state) {
+    std::vector<std::unique_ptr<Channel>> loaded;
+    loaded.reserve(kChannels);
+    loadedAll &= LoadAll(file, [] { return std::make_unique<Channel>(); }, loaded);
+    state.PauseTiming();
+    loadedAll &= loaded.size() == kChannels && loadedWell(*loaded.back());
+    loaded.clear();
+    state.ResumeTiming();
+  }
+  if (!loadedAll) state.SkipWithError("loading failed");
+  Report(state, file.size());
+}
+
 void Load_PrcCall(benchmark::State& state) {
   QuietEngine quiet;
   std::vector<uint8_t> file;
@@ -94,35 +112,16 @@ void Load_PrcCall(benchmark::State& state) {
     AddScene scene(kChannels, &MakeBoundAddCall);
     file = SaveAll(scene.Channels(), PrcCallType());
   }
-  bool loadedAll = true;
-  for (auto _ : state) {
-    std::vector<std::unique_ptr<Ubo_VanticPrcCall>> loaded;
-    loaded.reserve(kChannels);
-    loadedAll &= LoadAll(file, [] { return std::make_unique<Ubo_VanticPrcCall>(); }, loaded);
-    state.PauseTiming();
-    loadedAll &= loaded.size() == kChannels && loaded.back()->GetChildCreationCount() == 3;
-    loaded.clear();
-    state.ResumeTiming();
-  }
-  if (!loadedAll) state.SkipWithError("loading failed");
-  Report(state, file.size());
+  LoadInto<Ubo_VanticPrcCall>(state, file, [](Ubo_VanticPrcCall& channel) {
+    return channel.GetChildCreationCount() == 3;
+  });
 }
 BENCHMARK(Load_PrcCall)->Iterations(kRounds)->Unit(benchmark::kMillisecond);
 
 void Load_Value(benchmark::State& state) {
-  const std::vector<uint8_t> file = SaveAll(Values(), ValueType());
-  bool loadedAll = true;
-  for (auto _ : state) {
-    std::vector<std::unique_ptr<Ubo_ValueChannel>> loaded;
-    loaded.reserve(kChannels);
-    loadedAll &= LoadAll(file, [] { return std::make_unique<Ubo_ValueChannel>(); }, loaded);
-    state.PauseTiming();
-    loadedAll &= loaded.size() == kChannels;
-    loaded.clear();
-    state.ResumeTiming();
-  }
-  if (!loadedAll) state.SkipWithError("loading failed");
-  Report(state, file.size());
+  LoadInto<Ubo_ValueChannel>(state, SaveAll(Values(), ValueType()), [](Ubo_ValueChannel& channel) {
+    return channel._value == static_cast<float>(kChannels - 1);
+  });
 }
 BENCHMARK(Load_Value)->Iterations(kRounds)->Unit(benchmark::kMillisecond);
 

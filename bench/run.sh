@@ -37,8 +37,14 @@ run() {  # run NAME EXE [ARGS...]: console to the terminal, JSON to $out/NAME.js
   "$bin/$exe" --benchmark_out="$out/$name.json" --benchmark_out_format=json "$@"
 }
 
-run main prccall_bench --benchmark_min_time="${MIN_TIME:-0.5}" \
-  --benchmark_repetitions="${REPETITIONS:-3}" --benchmark_report_aggregates_only=true
+repeat=(--benchmark_min_time="${MIN_TIME:-0.5}" --benchmark_repetitions="${REPETITIONS:-3}"
+  --benchmark_report_aggregates_only=true)
+# Evaluations interleaved at random, so that a case and its baselines meet
+# the same load; the registry cases in order, as each keeps its procedures
+# registered for the runs after it.
+run evaluation prccall_bench --benchmark_filter='^(Eval|NotDue)_' "${repeat[@]}" \
+  --benchmark_enable_random_interleaving=true
+run registry prccall_bench --benchmark_filter='^(Bind|Modes|Save|Load|Memory)_' "${repeat[@]}"
 if [[ -z ${SKIP_SCENE:-} ]]; then
   run scene_prccall prccall_scene_bench --benchmark_filter='^Scene_PrcCall'
   run scene_native prccall_scene_bench --benchmark_filter='^Scene_Native'
