@@ -15,8 +15,8 @@
 // Each has a hand-written float channel doing the same work on the same
 // links (NativeAddChannel, NativePushChannel): what a host developer would
 // write instead of a procedure-call channel. They take the same care as the
-// framework's converters (every link checked, every child cast with
-// dynamic_cast) and answer the same status values.
+// framework's converters, every link and every child's class checked (here
+// with dynamic_cast, the usual way), and answer the same status values.
 #ifndef BENCH_BENCH_SUPPORT_H_
 #define BENCH_BENCH_SUPPORT_H_
 
