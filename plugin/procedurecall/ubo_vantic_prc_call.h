@@ -190,6 +190,8 @@ class VPC_PLUGIN_API Ubo_VanticPrcCall
   // Names the channel "<_prcOwnerClass> :: <_prcName>".
   void SetChannelNameFromOwnSetup();
   // Shows the prefixed `text` at level 1, globally and through _engine.
+  // The body of a due evaluation; may throw, GetFloat catches.
+  float EvaluateDue();
   void ReportEvaluationFailure(const char* text);
   // Forgets the bound procedure and stops following it.
   void Unbind();

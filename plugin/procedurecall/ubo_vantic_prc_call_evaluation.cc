@@ -10,6 +10,24 @@ float Ubo_VanticPrcCall::GetFloat() {
     Ubo_FloatChannel::SetFloat(kPrcStatusOk);
     return _value;
   }
+  // GetFloat is called by the engine, which knows nothing of exceptions:
+  // whatever is thrown while the channel evaluates (a child channel that
+  // throws while its value is read, memory running out) ends here. Inputs
+  // that could not be read count as inputs not taken; anything else as a
+  // failed evaluation.
+  try {
+    return EvaluateDue();
+  } catch (...) {
+    Ubo_FloatChannel::SetFloat(kPrcStatusFailed);
+    try {
+      ReportEvaluationFailure("UnexpectedFailure.Skipping...");
+    } catch (...) {  // nothing more can be said
+    }
+    return _value;
+  }
+}
+
+float Ubo_VanticPrcCall::EvaluateDue() {
   // A bound channel costs one comparison here; only an unbound or stale
   // one looks its procedure up by name.
   if (_procedure == nullptr || _procedure->_revision != _prcRevision) {
@@ -23,7 +41,13 @@ float Ubo_VanticPrcCall::GetFloat() {
   // Each execution works on its own copy of the parameter list.
   ScratchVarList lease(_procedure->_params);
   VarList& work = lease.List();
-  if (ProcedureForVesk::FromDataChannelToVar(this, &work, kPrcDirectionIn) != 0) {
+  int converted;
+  try {
+    converted = ProcedureForVesk::FromDataChannelToVar(this, &work, kPrcDirectionIn);
+  } catch (...) {
+    converted = -1;  // a child that throws while it is read gives no input
+  }
+  if (converted != 0) {
     ReportEvaluationFailure("ProcedureForVesk::FromDataChannelToVar()");
     Ubo_FloatChannel::SetFloat(kPrcStatusInputs);
     return _value;

@@ -150,6 +150,44 @@ TEST_F(PrcCallEvaluationTest, ThrowingProcedureCountsAsFailed) {
   EXPECT_EQ(Evaluate(), kPrcStatusOk);
 }
 
+// A float channel that throws when read or written, as a faulty host
+// channel might.
+class ThrowingChannel final : public Ubo_FloatChannel {
+ public:
+  float GetFloat() override {
+    if (_throwOnRead) throw std::runtime_error("read failed");
+    return _value;
+  }
+  void SetFloat(float value) override {
+    if (_throwOnWrite) throw std::runtime_error("write failed");
+    Ubo_FloatChannel::SetFloat(value);
+  }
+  bool _throwOnRead = false;
+  bool _throwOnWrite = false;
+};
+
+TEST_F(PrcCallEvaluationTest, ExceptionsFromChildChannelsNeverReachTheHost) {
+  Wire();
+  ThrowingChannel faulty;
+  ASSERT_TRUE(_ch.PlugChild(1, &faulty));  // total: read and written
+
+  faulty._throwOnRead = true;
+  EXPECT_EQ(Evaluate(), kPrcStatusInputs);
+  EXPECT_EQ(_executions, 0);
+  EXPECT_EQ(_messages.CountContaining("].ProcedureForVesk::FromDataChannelToVar()"), 2u);
+
+  faulty._throwOnRead = false;
+  faulty._throwOnWrite = true;
+  _messages.Clear();
+  EXPECT_EQ(Evaluate(), kPrcStatusFailed);
+  EXPECT_EQ(_executions, 1);
+  EXPECT_EQ(_messages.CountContaining("].UnexpectedFailure.Skipping..."), 2u);
+
+  faulty._throwOnWrite = false;
+  EXPECT_EQ(Evaluate(), kPrcStatusOk);  // the binding survived both
+  EXPECT_EQ(_ch.GetBoundProcedure(), _procedure);
+}
+
 TEST_F(PrcCallEvaluationTest, UnboundChannelBindsAtItsFirstDueEvaluation) {
   _ch.SetPrcOwnerClass("Sum");
   _ch.SetPrcName("Add");
