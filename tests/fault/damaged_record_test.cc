@@ -12,10 +12,12 @@
 #include <gtest/gtest.h>
 
 #include "tests/fault/allocation_probe.h"
-#include "tests/fault/fault_support.h"
+#include "tests/support/prc_call_support.h"
 
-namespace fault {
+namespace prccall_test {
 namespace {
+
+using fault::AllocationProbe;
 
 // Far above any record these tests write (a few hundred bytes), far below
 // the sizes and counts the damage claims.
@@ -23,10 +25,10 @@ constexpr size_t kAllocationCeiling = 64 * 1024;
 
 // A channel bound to "Car/Drive" (not static: "This", speed, pos, out),
 // saved; the tests damage copies of its record.
-class DamagedRecordTest : public FaultTest {
+class DamagedRecordTest : public PrcCallTest {
  protected:
   void SetUp() override {
-    FaultTest::SetUp();
+    PrcCallTest::SetUp();
     VarList params;
     params.AddVar(FloatVar("speed", VarMode_In));
     params.AddVar(VectorVar("pos", VarMode_InOut));
@@ -156,7 +158,10 @@ TEST_F(DamagedRecordTest, CountOfFFFFFFFFReadsWhatIsThereAndAllocatesNoMore) {
   }
   EXPECT_EQ(ch.GetParamVars().Count(), 3u);
   EXPECT_EQ(LinkNames(ch), (std::vector<std::string>{"This", "speed", "pos", "out"}));
-  EXPECT_EQ(_messages.CountContaining("ParametersMissing"), 1u);
+  ASSERT_EQ(_messages.Count(), 1u);
+  EXPECT_EQ(_messages.Last().level, 1u);
+  EXPECT_EQ(_messages.Last().text,
+            "Ubo_VanticPrcCall::LoadChannel().ParametersMissing.Read[3].Saved[4294967295]");
   EXPECT_TRUE(SurvivesRoundTrip(ch));
 
   // With no parameter behind it at all.
@@ -256,4 +261,4 @@ TEST_F(DamagedRecordTest, RepeatedMissingAndUnknownTags) {
 }
 
 }  // namespace
-}  // namespace fault
+}  // namespace prccall_test

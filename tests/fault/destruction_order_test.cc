@@ -12,17 +12,17 @@
 #include <gtest/gtest.h>
 
 #include "plugin/entry/entry.h"
-#include "tests/fault/fault_support.h"
+#include "tests/support/prc_call_support.h"
 
-namespace fault {
+namespace prccall_test {
 namespace {
 
 using Extension = ChannelExtension<Ubo_FloatChannel>;
 
-class DestructionOrderTest : public FaultTest {
+class DestructionOrderTest : public PrcCallTest {
  protected:
   void SetUp() override {
-    FaultTest::SetUp();
+    PrcCallTest::SetUp();
     VarList params;
     params.AddVar(FloatVar("x", VarMode_In));
     params.AddVar(FloatVar("y", VarMode_Out));
@@ -82,21 +82,21 @@ TEST_F(DestructionOrderTest, EveryOrderEmptiesTheRegistryWithTheLastChannel) {
   do {
     SCOPED_TRACE("order " + std::to_string(order[0]) + std::to_string(order[1]) +
                  std::to_string(order[2]) + std::to_string(order[3]));
-    ASSERT_EQ(RegistryProbe::LiveChannels(), 0u);
-    ASSERT_EQ(RegistryProbe::ModeCount(), 0u);
+    ASSERT_EQ(PrcCallTestPeer::RefCount(), 0u);
+    ASSERT_EQ(PrcCallTestPeer::Modes().size(), 0u);
     Ring ring;
-    EXPECT_EQ(RegistryProbe::LiveChannels(), kChannels);
-    EXPECT_EQ(RegistryProbe::ModeCount(), 1u);  // "Step"
+    EXPECT_EQ(PrcCallTestPeer::RefCount(), kChannels);
+    EXPECT_EQ(PrcCallTestPeer::Modes().size(), 1u);  // "Step"
     NextFrame();
     for (Ubo_VanticPrcCall* ch : ring.channels) EXPECT_EQ(ch->GetFloat(), kPrcStatusOk);
 
     for (size_t n = 0; n < kChannels; ++n) {
       ring.Destroy(order[n]);
       const size_t left = kChannels - n - 1;
-      EXPECT_EQ(RegistryProbe::LiveChannels(), left);
+      EXPECT_EQ(PrcCallTestPeer::RefCount(), left);
       // The registry stays while a channel lives, and goes with the last.
-      EXPECT_EQ(RegistryProbe::ModeCount(), left > 0 ? 1u : 0u);
-      EXPECT_EQ(RegistryProbe::OrderCount(), left > 0 ? 1u : 0u);
+      EXPECT_EQ(PrcCallTestPeer::Modes().size(), left > 0 ? 1u : 0u);
+      EXPECT_EQ(PrcCallTestPeer::ModeOrder().size(), left > 0 ? 1u : 0u);
       // The ones left run with a link emptied: inputs not taken, or done.
       NextFrame();
       for (Ubo_VanticPrcCall* ch : ring.channels) {
@@ -115,7 +115,7 @@ TEST_F(DestructionOrderTest, NextChannelAfterTheLastRebuildsTheInitialModes) {
     Ring ring;
     for (size_t i = 0; i < kChannels; ++i) ring.Destroy(i);
   }
-  ASSERT_EQ(RegistryProbe::ModeCount(), 0u);
+  ASSERT_EQ(PrcCallTestPeer::Modes().size(), 0u);
   std::unique_ptr<DllInterface> fresh(InitDLL());
   auto* ch = dynamic_cast<Ubo_VanticPrcCall*>(fresh.get());
   ASSERT_NE(ch, nullptr);
@@ -136,4 +136,4 @@ TEST_F(DestructionOrderTest, FollowedProcedureChangingAfterItsChannelsWentReache
 }
 
 }  // namespace
-}  // namespace fault
+}  // namespace prccall_test

@@ -4,49 +4,23 @@
 // classes' virtual tables and type information. Anything else that leaves
 // the module (a helper, a standard-library instantiation, another class of
 // ours, data) fails the test.
-#include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "tests/support/module_symbols.h"
+
 namespace {
 
-const std::string kModule = std::string(VPC_MODULES_DIR) + "/C7653FCA-6B0C-44FA-936F-EA1952B129F0.so";
+using testing_support::Symbol;
 
 constexpr const char kMulti[] = "MultiModeChannel<Ubo_FloatChannel, Ubo_VanticPrcCall>";
 constexpr const char kPrc[] = "Ubo_VanticPrcCall";
 
 const std::set<std::string> kStatics = {"_modes", "_modeOrder", "_tempLinks", "_refCount",
                                         "_bModesInitialized"};
-
-struct Symbol {
-  char kind;
-  std::string name;
-};
-
-// `nm -DC --defined-only` of the module: one symbol per line.
-std::vector<Symbol> DefinedDynamicSymbols(const std::string& path) {
-  std::vector<Symbol> symbols;
-  FILE* pipe = popen(("nm -DC --defined-only '" + path + "' 2>/dev/null").c_str(), "r");
-  if (pipe == nullptr) return symbols;
-  std::string line;
-  for (int c; (c = std::fgetc(pipe)) != EOF;) {
-    if (c != '\n') {
-      line.push_back(static_cast<char>(c));
-      continue;
-    }
-    // "<address> <kind> <name>"
-    const size_t first = line.find(' ');
-    if (first != std::string::npos && first + 3 <= line.size()) {
-      symbols.push_back({line[first + 1], line.substr(first + 3)});
-    }
-    line.clear();
-  }
-  pclose(pipe);
-  return symbols;
-}
 
 // Why `s` may not be exported, or "" when it may.
 std::string Refusal(const Symbol& s) {
@@ -86,8 +60,9 @@ std::string Refusal(const Symbol& s) {
 }
 
 TEST(ModuleBoundary, ExportsOnlyWhatTheBoundaryLists) {
-  const std::vector<Symbol> symbols = DefinedDynamicSymbols(kModule);
-  ASSERT_FALSE(symbols.empty()) << "nm read nothing from " << kModule;
+  const std::string module = testing_support::PrcCallModulePath();
+  const std::vector<Symbol> symbols = testing_support::DynamicSymbols(module);
+  ASSERT_FALSE(symbols.empty()) << "nm read nothing from " << module;
   std::set<std::string> entryPoints;
   for (const Symbol& s : symbols) {
     const std::string why = Refusal(s);

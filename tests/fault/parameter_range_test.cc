@@ -9,12 +9,12 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/fault/fault_support.h"
+#include "tests/support/prc_call_support.h"
 
-namespace fault {
+namespace prccall_test {
 namespace {
 
-using ParameterRangeTest = FaultTest;
+using ParameterRangeTest = PrcCallTest;
 
 constexpr const char kModeReport[] = "Ubo_VanticPrcCall::CreateChildLinks().var->Mode()";
 constexpr const char kTypeReport[] = "Ubo_VanticPrcCall::LoadChannel().var->Type()";
@@ -151,4 +151,4 @@ TEST_F(ParameterRangeTest, SavedTypesAndModesAtTheirLimits) {
 }
 
 }  // namespace
-}  // namespace fault
+}  // namespace prccall_test

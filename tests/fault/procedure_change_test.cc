@@ -11,9 +11,9 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/fault/fault_support.h"
+#include "tests/support/prc_call_support.h"
 
-namespace fault {
+namespace prccall_test {
 namespace {
 
 // Float inputs, then float outputs.
@@ -43,10 +43,10 @@ VeskProcedure::Body Doubler() {
 
 // "Car/Drive": out = in * 2 (static). Two channels bound to it, each with
 // its own input and output plugged.
-class ProcedureChangeTest : public FaultTest {
+class ProcedureChangeTest : public PrcCallTest {
  protected:
   void SetUp() override {
-    FaultTest::SetUp();
+    PrcCallTest::SetUp();
     Register("Car", "Drive", true, Layout({"in"}, {"out"}), Doubler());
     for (Wired& w : _wired) {
       w.in = NewValue(1.5f);
@@ -274,4 +274,4 @@ TEST_F(ProcedureChangeTest, ExceptionsFromAProcedureNeverReachTheEngine) {
 }
 
 }  // namespace
-}  // namespace fault
+}  // namespace prccall_test

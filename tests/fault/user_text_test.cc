@@ -9,9 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/fault/fault_support.h"
+#include "tests/support/prc_call_support.h"
 
-namespace fault {
+namespace prccall_test {
 namespace {
 
 // Lengths around the fields a text meets: 80-byte type names, 100-byte
@@ -31,7 +31,7 @@ std::string UserText(char lead, size_t length) {
 std::string VarName(const std::string& name) { return name.substr(0, kVarNameSize - 1); }
 std::string LinkName(const std::string& name) { return VarName(name).substr(0, 99); }
 
-class UserTextTest : public FaultTest {
+class UserTextTest : public PrcCallTest {
  protected:
   // Every message shown so far is plain text: none holds the output of a
   // conversion ("%n" would have written through a pointer; "%s" printed
@@ -166,4 +166,4 @@ TEST_F(UserTextTest, SavedEngineNamesAtEveryLengthLoadOrAreRefusedWhole) {
 }
 
 }  // namespace
-}  // namespace fault
+}  // namespace prccall_test

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/plugin/procedurecall/prc_call_test_util.h"
+#include "tests/support/prc_call_support.h"
 
 namespace prccall_test {
 namespace {
@@ -141,19 +141,6 @@ TEST_F(PrcCallBindingTest, PlainProcedureIsBoundButNotFollowed) {
   EXPECT_EQ(ch.UpdatePrc("Tool", "Measure"), kUpdatePrcBound);
   EXPECT_EQ(ch.GetBoundProcedure(), p);
   EXPECT_EQ(ch._currentProcedure, nullptr);
-}
-
-TEST_F(PrcCallBindingTest, PercentInNamesIsPrintedLiterally) {
-  Ubo_VanticPrcCall ch;
-  EXPECT_EQ(ch.UpdatePrc("%s%n%x", "100%"), kUpdatePrcNotFound);
-  ASSERT_EQ(_messages.Count(), 1u);
-  EXPECT_NE(_messages.Last().text.find("UpdatingProcedure[%s%n%x/100%].NotFound!"),
-            std::string::npos);
-
-  Register("%d%%", "%n", true, VarList());
-  EXPECT_EQ(ch.UpdatePrc("%d%%", "%n"), kUpdatePrcBound);
-  EXPECT_STREQ(ch.GetChannelName(), "%d%% :: %n");
-  EXPECT_NE(_messages.Last().text.find("UpdatingProcedure[%d%%/%n].OK!"), std::string::npos);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/plugin/procedurecall/prc_call_test_util.h"
+#include "tests/support/prc_call_support.h"
 
 namespace prccall_test {
 namespace {
@@ -24,57 +24,37 @@ class PrcCallLinksTest : public PrcCallTest {
   Ubo_VanticPrcCall _ch;
 };
 
-TEST_F(PrcCallLinksTest, StaticWithoutParametersHasNoLink) {
-  MakeLinks(false, VarList());
-  MakeLinks(true, VarList());
-  EXPECT_EQ(_ch.GetChildCreationCount(), 0);
-}
-
-TEST_F(PrcCallLinksTest, NotStaticWithoutParametersHasTheTargetLinkOnly) {
-  MakeLinks(false, VarList());
-  const std::vector<LinkView> links = Links(_ch);
-  ASSERT_EQ(links.size(), 1u);
-  EXPECT_EQ(links[0].name, "This");
-  EXPECT_EQ(links[0].typeName, "CoreRef");
-  EXPECT_EQ(links[0].typeGuid, CoreRefGuid());
-  EXPECT_EQ(links[0].linkIndex, 0);
-  EXPECT_EQ(links[0].linkMode, kLinkModeInput);
-}
-
-TEST_F(PrcCallLinksTest, NotStaticParametersFollowTheTargetLink) {
-  MakeLinks(false,
-            Params({{"a", VarType_Float, 1}, {"b", VarType_Vec3, 2}, {"c", VarType_Float, 3}}));
-  const std::vector<LinkView> links = Links(_ch);
-  ASSERT_EQ(links.size(), 4u);
-  EXPECT_EQ(links[0].name, "This");
+// Static or not, with and without parameters (each set replacing the last): a non-static procedure's
+// target comes first ("This", a CoreRef input), then one link per
+// parameter in order, its kind by type and its direction by mode.
+TEST_F(PrcCallLinksTest, OneLinkPerParameterBehindTheTargetLinkOfNonStatic) {
+  const VarList abc =
+      Params({{"a", VarType_Float, 1}, {"b", VarType_Vec3, 2}, {"c", VarType_Float, 3}});
+  const LinkView kThis{"CoreRef", CoreRefGuid(), 0, "This", kLinkModeInput};
+  const LinkView kA{"Value", FloatGuid(), 0, "a", kLinkModeInput};
+  const LinkView kB{"Value Vector", VectorGuid(), 0, "b", kLinkModeOutput};
+  const LinkView kC{"Value", FloatGuid(), 0, "c", kLinkModeInputOutput};
   const struct {
-    const char* name;
-    const char* typeName;
-    GUID guid;
-    int32_t mode;
-  } expected[] = {{"a", "Value", FloatGuid(), kLinkModeInput},
-                  {"b", "Value Vector", VectorGuid(), kLinkModeOutput},
-                  {"c", "Value", FloatGuid(), kLinkModeInputOutput}};
-  for (int k = 0; k < 3; ++k) {
-    SCOPED_TRACE(k);
-    const LinkView& l = links[static_cast<size_t>(k) + 1];
-    EXPECT_EQ(l.name, expected[k].name);
-    EXPECT_EQ(l.typeName, expected[k].typeName);
-    EXPECT_EQ(l.typeGuid, expected[k].guid);
-    EXPECT_EQ(l.linkIndex, k + 1);
-    EXPECT_EQ(l.linkMode, expected[k].mode);
+    bool isStatic;
+    const VarList* params;
+    std::vector<LinkView> expected;
+  } kCases[] = {{true, nullptr, {}},
+                {false, nullptr, {kThis}},
+                {true, &abc, {kA, kB, kC}},
+                {false, &abc, {kThis, kA, kB, kC}}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(std::string(c.isStatic ? "static" : "not static") + (c.params ? ", a b c" : ""));
+    MakeLinks(c.isStatic, c.params != nullptr ? *c.params : VarList());
+    const std::vector<LinkView> links = Links(_ch);
+    ASSERT_EQ(links.size(), c.expected.size());
+    for (size_t k = 0; k < links.size(); ++k) {
+      EXPECT_EQ(links[k].name, c.expected[k].name);
+      EXPECT_EQ(links[k].typeName, c.expected[k].typeName);
+      EXPECT_EQ(links[k].typeGuid, c.expected[k].typeGuid);
+      EXPECT_EQ(links[k].linkIndex, static_cast<int32_t>(k));
+      EXPECT_EQ(links[k].linkMode, c.expected[k].linkMode);
+    }
   }
-}
-
-TEST_F(PrcCallLinksTest, StaticParametersStartAtLinkZero) {
-  MakeLinks(true,
-            Params({{"a", VarType_Float, 1}, {"b", VarType_Vec3, 2}, {"c", VarType_Float, 3}}));
-  const std::vector<LinkView> links = Links(_ch);
-  ASSERT_EQ(links.size(), 3u);
-  EXPECT_EQ(LinkNames(_ch), (std::vector<std::string>{"a", "b", "c"}));
-  for (int k = 0; k < 3; ++k) EXPECT_EQ(links[static_cast<size_t>(k)].linkIndex, k);
-  EXPECT_EQ(links[1].typeName, "Value Vector");
-  EXPECT_EQ(links[1].linkMode, kLinkModeOutput);
 }
 
 TEST_F(PrcCallLinksTest, ModeOutsideOneToThreeIsReportedAndTheLinkStillMade) {
@@ -92,27 +72,6 @@ TEST_F(PrcCallLinksTest, ModeOutsideOneToThreeIsReportedAndTheLinkStillMade) {
   MakeLinks(true, Params({{"first", VarType_Float, 0}}));
   EXPECT_EQ(Links(_ch)[0].linkMode, kLinkModeInput);  // the record's default
   EXPECT_EQ(_messages.Count(), 1u);
-}
-
-TEST_F(PrcCallLinksTest, LinkNamesAreCutTo99AndKeepPercentSigns) {
-  const std::string fits(99, 'n');
-  const std::string tooLong = std::string(98, 'x') + "%s%n";
-  VarList params;
-  params.AddVar(FloatVar(fits.c_str(), 1));
-  params.AddVar(FloatVar(tooLong.c_str(), 1));
-  params.AddVar(FloatVar("50%d", 1));
-  MakeLinks(true, params);
-  const std::vector<std::string> names = LinkNames(_ch);
-  ASSERT_EQ(names.size(), 3u);
-  EXPECT_EQ(names[0], fits);
-  EXPECT_EQ(names[1], tooLong.substr(0, 99));
-  EXPECT_EQ(names[2], "50%d");
-}
-
-TEST_F(PrcCallLinksTest, RebuildDropsTheLinksBefore) {
-  MakeLinks(false, Params({{"a", VarType_Float, 1}, {"b", VarType_Float, 1}}));
-  MakeLinks(true, Params({{"c", VarType_Vec3, 1}}));
-  EXPECT_EQ(LinkNames(_ch), (std::vector<std::string>{"c"}));
 }
 
 // ---- when to rebuild ----
@@ -141,7 +100,7 @@ TEST_F(PrcCallRebuildRuleTest, EqualListsAndFlagsKeepTheLinks) {
 
 TEST_F(PrcCallRebuildRuleTest, ValuesAndBoundsDoNotCount) {
   VarList ours;
-  ours.AddVar(FloatVar("a", 1, 5.0f));
+  ours.AddVar(VarFloat(VarType_Float, 1, "a", 5.0f, FLT_MIN, FLT_MAX));
   VarList theirs;
   theirs.AddVar(VarFloat(VarType_Float, 1, "a", -3.0f, -10.0f, 10.0f));
   EXPECT_FALSE(Rebuild(true, ours, true, theirs));

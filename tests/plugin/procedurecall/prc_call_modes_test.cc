@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/plugin/procedurecall/prc_call_test_util.h"
+#include "tests/support/prc_call_support.h"
 
 namespace prccall_test {
 namespace {
@@ -20,6 +20,7 @@ class PrcCallModesTest : public PrcCallTest {
   static uint32_t PreparedMode(uint32_t start, const std::string& prcName,
                                const std::string& owner) {
     Ubo_VanticPrcCall ch;
+    ch.SetPrcOwnerClass("Hero");
     PrcCallTestPeer::SetCurrentMode(ch, start);
     ch.SetPrcName(prcName);
     ch.PrepareModesList(owner);
@@ -59,34 +60,24 @@ TEST_F(PrcCallModesTest, ProceduresBecomeModesInTheFrameworksOrder) {
 
 TEST_F(PrcCallModesTest, CurrentModeMovesToTheChannelsProcedureOnly) {
   RegisterAll("Hero", {"Walk", "Jump", "Run"});
-  Ubo_VanticPrcCall ch;
+  RegisterAll("Villain", {"Hide", "Walk", "walk", "Run "});
   Ubo_VanticPrcCall other;
   PrcCallTestPeer::SetCurrentMode(other, 1);
-  ch.SetPrcName("Run");
-  ch.PrepareModesList("Hero");
-  EXPECT_EQ(ch.GetCurrentMode(), 2u);
+  // By procedure name only (whatever the channel's owner class), exact and
+  // case-sensitive; an unlisted name keeps a set mode, or gives 999.
+  const struct {
+    uint32_t start;
+    const char* prcName;
+    const char* owner;
+    uint32_t expected;
+  } kCases[] = {{0, "Run", "Hero", 2},          {kNoMode, "Walk", "Villain", 1},
+                {2, "Fly", "Hero", 2},          {kNoMode, "Fly", "Hero", 999},
+                {kNoMode, "Run", "Villain", 999}, {kNoMode, "WALK", "Villain", 999}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(std::string(c.owner) + "/" + c.prcName);
+    EXPECT_EQ(PreparedMode(c.start, c.prcName, c.owner), c.expected);
+  }
   EXPECT_EQ(other.GetCurrentMode(), 1u);
-}
-
-TEST_F(PrcCallModesTest, UnlistedNameKeepsASetModeAndGivesNone999) {
-  RegisterAll("Hero", {"Walk", "Jump", "Run"});
-  EXPECT_EQ(PreparedMode(2, "Fly", "Hero"), 2u);
-  EXPECT_EQ(PreparedMode(kNoMode, "Fly", "Hero"), 999u);
-}
-
-TEST_F(PrcCallModesTest, MatchIsByProcedureNameOnly) {
-  RegisterAll("Hero", {"Walk", "Jump"});
-  RegisterAll("Villain", {"Hide", "Walk"});
-  Ubo_VanticPrcCall ch;
-  ch.SetPrcOwnerClass("Hero");
-  ch.SetPrcName("Walk");
-  ch.PrepareModesList("Villain");
-  EXPECT_EQ(ch.GetCurrentMode(), 1u);
-}
-
-TEST_F(PrcCallModesTest, MatchIsExactAndCaseSensitive) {
-  RegisterAll("Hero", {"walk", "Walk "});
-  EXPECT_EQ(PreparedMode(kNoMode, "Walk", "Hero"), 999u);
 }
 
 TEST_F(PrcCallModesTest, TwoEqualPreparationsGiveTheSameRegistry) {

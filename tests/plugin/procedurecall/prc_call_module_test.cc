@@ -25,12 +25,12 @@
 #include "hostapi/guid.h"
 #include "hostapi/vantic_procedure.h"
 #include "hostapi/zyr_file.h"
+#include "tests/support/module_symbols.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-const std::string kModulePath =
-    std::string(VPC_MODULES_DIR) + "/" + std::string(guid::kPrcCallChannelType) + ".so";
+const std::string kModulePath = testing_support::PrcCallModulePath();
 
 // Decorated names of the members a host calls to choose a procedure.
 constexpr const char kSetPrcOwnerClass[] =
@@ -315,28 +315,7 @@ TEST_F(PrcCallModuleHostTest, ChannelWithoutProcedureAnswersOne) {
 
 // ---- what the module exports ----
 
-struct Symbol {
-  char kind;         // nm's letter
-  std::string name;  // demangled
-};
-
-std::vector<Symbol> ExportedSymbols(const std::string& path) {
-  std::vector<Symbol> symbols;
-  const std::string command = "nm -DC --defined-only '" + path + "' 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return symbols;
-  char line[8192];
-  while (std::fgets(line, sizeof(line), pipe) != nullptr) {
-    std::string text(line);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    // "<address> <kind> <name>", the address possibly blank for absolutes.
-    const size_t first = text.find(' ');
-    if (first == std::string::npos || first + 3 > text.size()) continue;
-    symbols.push_back({text[first + 1], text.substr(first + 3)});
-  }
-  pclose(pipe);
-  return symbols;
-}
+using testing_support::Symbol;
 
 constexpr const char kMulti[] = "MultiModeChannel<Ubo_FloatChannel, Ubo_VanticPrcCall>";
 constexpr const char kPrc[] = "Ubo_VanticPrcCall";
@@ -360,27 +339,8 @@ bool Has(const std::vector<Symbol>& symbols, const std::string& name) {
   return false;
 }
 
-// Whether `name` belongs to one of the two classes: a member, a static, a
-// vtable, typeinfo or thunk.
-bool OfTheClasses(const std::string& name) {
-  static const char* const kLead[] = {"",
-                                      "vtable for ",
-                                      "typeinfo for ",
-                                      "typeinfo name for ",
-                                      "non-virtual thunk to ",
-                                      "virtual thunk to "};
-  for (const char* lead : kLead) {
-    for (const std::string& cls : {std::string(kMulti), std::string(kPrc)}) {
-      const std::string start = std::string(lead) + cls;
-      if (name == start && *lead != '\0') return true;
-      if (name.rfind(start + "::", 0) == 0) return true;
-    }
-  }
-  return false;
-}
-
 TEST(PrcCallModuleExports, EntryPointsAndBothClassesWithEveryMember) {
-  const std::vector<Symbol> symbols = ExportedSymbols(kModulePath);
+  const std::vector<Symbol> symbols = testing_support::DynamicSymbols(kModulePath);
   ASSERT_FALSE(symbols.empty()) << "nm found nothing in " << kModulePath;
 
   // The entry points under their plain names, as functions.
@@ -391,43 +351,15 @@ TEST(PrcCallModuleExports, EntryPointsAndBothClassesWithEveryMember) {
   }
 
   const std::multiset<std::string> multi = Members(symbols, kMulti);
-  for (const char* member : {"MultiModeChannel",
-                             "~MultiModeChannel",
-                             "operator=",
-                             "AddMode",
-                             "BuildModesList",
-                             "ClearModes",
-                             "CreateLink",
-                             "GetApplySameMode",
-                             "GetChildLinkName",
-                             "GetCurrentMode",
-                             "GetIndexFromMode",
-                             "GetModeCount",
-                             "GetModeDescription",
-                             "GetModeFromIndex",
-                             "GetModeNames",
-                             "GetNamePrefix",
-                             "GetPrefixedMessage",
-                             "GetUseAutoChannelName",
-                             "InitMode",
-                             "IsModeValid",
-                             "LoadChannel",
-                             "ModeIsSet",
-                             "OnClickedOK",
-                             "SaveChannel",
-                             "SetApplySameMode",
-                             "SetAutoChannelName",
-                             "SetAutoSetModeOnLoad",
-                             "SetCurrentMode",
-                             "SetCurrentModeFromIndex",
-                             "SetModeDescription",
-                             "SetNamePrefix",
-                             "SetUseAutoChannelName",
-                             "_modes",
-                             "_modeOrder",
-                             "_tempLinks",
-                             "_refCount",
-                             "_bModesInitialized"}) {
+  for (const char* member : {
+      "MultiModeChannel", "~MultiModeChannel", "operator=", "AddMode", "BuildModesList",
+      "ClearModes", "CreateLink", "GetApplySameMode", "GetChildLinkName", "GetCurrentMode",
+      "GetIndexFromMode", "GetModeCount", "GetModeDescription", "GetModeFromIndex", "GetModeNames",
+      "GetNamePrefix", "GetPrefixedMessage", "GetUseAutoChannelName", "InitMode", "IsModeValid",
+      "LoadChannel", "ModeIsSet", "OnClickedOK", "SaveChannel", "SetApplySameMode",
+      "SetAutoChannelName", "SetAutoSetModeOnLoad", "SetCurrentMode", "SetCurrentModeFromIndex",
+      "SetModeDescription", "SetNamePrefix", "SetUseAutoChannelName", "_modes", "_modeOrder",
+      "_tempLinks", "_refCount", "_bModesInitialized"}) {
     EXPECT_EQ(multi.count(member) > 0, true) << kMulti << "::" << member;
   }
   const std::string m = kMulti;
@@ -450,26 +382,6 @@ TEST(PrcCallModuleExports, EntryPointsAndBothClassesWithEveryMember) {
   for (const std::string& cls : {std::string(kMulti), std::string(kPrc)}) {
     EXPECT_TRUE(Has(symbols, "vtable for " + cls)) << cls;
     EXPECT_TRUE(Has(symbols, "typeinfo for " + cls)) << cls;
-  }
-}
-
-// Nothing else leaves the module. Two allowances: weak or unique
-// instantiations of the standard library's templates, which the compiler
-// may emit with default visibility when a template of ours uses them (they
-// are interchangeable with the host's own copies); and, in sanitizer
-// builds, AddressSanitizer's "__odr_asan.<symbol>" indicators beside our
-// classes' exported statics.
-TEST(PrcCallModuleExports, NothingBeyondEntryPointsAndTheClasses) {
-  const std::vector<Symbol> symbols = ExportedSymbols(kModulePath);
-  ASSERT_FALSE(symbols.empty());
-  for (const Symbol& s : symbols) {
-    if (s.name == "GetType" || s.name == "InitDLL" || OfTheClasses(s.name)) continue;
-    if (s.name.rfind("__odr_asan.", 0) == 0 && s.name.find(kPrc) != std::string::npos) continue;
-    const bool weak = s.kind == 'W' || s.kind == 'V' || s.kind == 'u';
-    const bool standard = s.name.find("std::") != std::string::npos ||
-                          s.name.find("__gnu_cxx::") != std::string::npos;
-    const bool ours = s.name.find(kPrc) != std::string::npos;
-    EXPECT_TRUE(weak && standard && !ours) << "unexpected export: " << s.kind << ' ' << s.name;
   }
 }
 

@@ -6,15 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "plugin/entry/entry.h"
-#include "tests/plugin/procedurecall/prc_call_test_util.h"
+#include "tests/support/prc_call_support.h"
 
 namespace prccall_test {
 namespace {
 
 using PrcCallObjectTest = PrcCallTest;
 
-TEST_F(PrcCallObjectTest, NewChannelIsUnboundWithEmptyNames) {
+TEST_F(PrcCallObjectTest, NewChannelIsUnboundInTheInitialMode) {
   Ubo_VanticPrcCall ch;
   EXPECT_EQ(ch.GetPrcOwnerClass(), "");
   EXPECT_EQ(ch.GetPrcName(), "");
@@ -24,11 +23,6 @@ TEST_F(PrcCallObjectTest, NewChannelIsUnboundWithEmptyNames) {
   EXPECT_TRUE(ch.IsStatic());
   EXPECT_EQ(ch.GetParamVars().Count(), 0u);
   EXPECT_EQ(ch.GetChildCreationCount(), 0);
-  EXPECT_EQ(_messages.Count(), 0u);
-}
-
-TEST_F(PrcCallObjectTest, NewChannelHasTheInitialModeAndItsName) {
-  Ubo_VanticPrcCall ch;
   EXPECT_EQ(ch.GetCurrentMode(), 0u);
   ASSERT_EQ(ch.GetModeCount(), 1u);
   const ModeDescription* mode = ch.GetModeDescription(0);
@@ -39,20 +33,7 @@ TEST_F(PrcCallObjectTest, NewChannelHasTheInitialModeAndItsName) {
   EXPECT_STREQ(ch.GetChannelName(), "VanticPrcCall_Call");
   EXPECT_EQ(ch.GetNamePrefix(), "VanticPrcCall_");
   EXPECT_EQ(ch.GetModeDescription(), "Name:");
-}
-
-TEST_F(PrcCallObjectTest, LastChannelEmptiesTheRegistryAndTheNextRebuildsIt) {
-  {
-    Ubo_VanticPrcCall a;
-    Register("Hero", "Jump", true, VarList());
-    a.PrepareModesList("Hero");
-    EXPECT_EQ(PrcCallTestPeer::Modes().at(0).ShortName, "Jump");
-  }
-  EXPECT_EQ(PrcCallTestPeer::RefCount(), 0u);
-  EXPECT_TRUE(PrcCallTestPeer::Modes().empty());
-  Ubo_VanticPrcCall b;
-  EXPECT_EQ(b.GetModeDescription(0)->ShortName, "Call");
-  EXPECT_STREQ(b.GetChannelName(), "VanticPrcCall_Call");
+  EXPECT_EQ(_messages.Count(), 0u);
 }
 
 TEST_F(PrcCallObjectTest, DependsOnTheFloatChannelTypeOnly) {
@@ -64,17 +45,6 @@ TEST_F(PrcCallObjectTest, DependsOnTheFloatChannelTypeOnly) {
   ch.DoDependencyInit(nullptr);  // no list, nothing to record
 }
 
-TEST_F(PrcCallObjectTest, SettersChangeTheNamesOnly) {
-  Ubo_VanticPrcCall ch;
-  ch.SetPrcOwnerClass("Hero");
-  ch.SetPrcName("Jump");
-  EXPECT_EQ(ch.GetPrcOwnerClass(), "Hero");
-  EXPECT_EQ(ch.GetPrcName(), "Jump");
-  EXPECT_STREQ(ch.GetChannelName(), "VanticPrcCall_Call");
-  EXPECT_EQ(ch.GetBoundProcedure(), nullptr);
-  EXPECT_EQ(_messages.Count(), 0u);
-}
-
 TEST_F(PrcCallObjectTest, ChannelsHaveIndependentParameterLists) {
   Ubo_VanticPrcCall a;
   Ubo_VanticPrcCall b;
@@ -82,21 +52,6 @@ TEST_F(PrcCallObjectTest, ChannelsHaveIndependentParameterLists) {
   PrcCallTestPeer::ParamVars(a).AddVar(FloatVar("speed", 1));
   EXPECT_EQ(a.GetParamVars().Count(), 1u);
   EXPECT_EQ(b.GetParamVars().Count(), 0u);
-}
-
-TEST_F(PrcCallObjectTest, InitDllMakesChannelsTheEngineOwns) {
-  DllInterface* made = InitDLL();
-  ASSERT_NE(made, nullptr);
-  auto* ch = dynamic_cast<Ubo_VanticPrcCall*>(made);
-  ASSERT_NE(ch, nullptr);
-  EXPECT_STREQ(ch->GetChannelName(), "VanticPrcCall_Call");
-  DllInterface* other = InitDLL();
-  ASSERT_NE(other, nullptr);
-  EXPECT_NE(&dynamic_cast<Ubo_VanticPrcCall*>(other)->GetParamVars(), &ch->GetParamVars());
-  const uint32_t live = PrcCallTestPeer::RefCount();
-  delete made;  // through the engine's root class
-  delete other;
-  EXPECT_EQ(PrcCallTestPeer::RefCount(), live - 2);
 }
 
 // A list that counts its destructions.
@@ -121,13 +76,6 @@ TEST_F(PrcCallObjectTest, DestructionDeletesTheParameterListOnceAndNeverTheProce
   EXPECT_EQ(destroyed, 1);
   EXPECT_EQ(Procedures().GetProcedure("Hero", "Jump"), p);
   EXPECT_EQ(p->FollowerCount(), 0u);
-}
-
-TEST_F(PrcCallObjectTest, DestructionThroughTheExtensionInterface) {
-  ChannelExtension<Ubo_FloatChannel>* ext = new Ubo_VanticPrcCall();
-  const uint32_t live = PrcCallTestPeer::RefCount();
-  delete ext;
-  EXPECT_EQ(PrcCallTestPeer::RefCount(), live - 1);
 }
 
 TEST_F(PrcCallObjectTest, CopyHasItsOwnCopiesOfTheVariablesAndIsUnbound) {

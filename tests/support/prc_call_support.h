@@ -1,8 +1,9 @@
-// Helpers of the procedure-call channel's tests: a peer into the channel's
-// private parts, parameter lists, procedure registration, link views,
-// record building and reading, and the fixture every test uses.
-#ifndef TESTS_PLUGIN_PROCEDURECALL_PRC_CALL_TEST_UTIL_H_
-#define TESTS_PLUGIN_PROCEDURECALL_PRC_CALL_TEST_UTIL_H_
+// Helpers of the procedure-call channel's behaviour tests and of the fault
+// catalogue: a peer into the channel's private parts and the type's
+// registry, parameter lists, child channels, link views, records written,
+// read and damaged byte by byte, and the fixture every such test uses.
+#ifndef TESTS_SUPPORT_PRC_CALL_SUPPORT_H_
+#define TESTS_SUPPORT_PRC_CALL_SUPPORT_H_
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "fuzz/channel_file_target.h"
 #include "hostapi/channel_type.h"
 #include "hostapi/float_channel.h"
 #include "hostapi/guid.h"
@@ -25,7 +27,7 @@
 #include "plugin/procedurecall/ubo_vantic_prc_call.h"
 #include "tests/support/test_support.h"
 
-// Reaches what the channel keeps private.
+// Reaches what the channel and the type's registry keep private.
 class PrcCallTestPeer {
  public:
   static bool ShouldCreateChildLinks(const Ubo_VanticPrcCall& c) {
@@ -48,11 +50,17 @@ inline ProceduresManager& Procedures() {
   return CoreFramework::Singleton<ProceduresManager>::Instance();
 }
 
-inline VarFloat FloatVar(const char* name, uint32_t mode, float value = 0.0f) {
-  return VarFloat(VarType_Float, mode, name, value, FLT_MIN, FLT_MAX);
+inline GUID FloatGuid() { return guid::FromString(guid::kFloatChannelType); }
+inline GUID VectorGuid() { return guid::FromString(guid::kVectorChannelType); }
+inline GUID CoreRefGuid() { return guid::FromString(guid::kCoreRefChannelType); }
+inline GUID PrcCallGuid() { return guid::FromString(guid::kPrcCallChannelType); }
+
+// Variables with any type and mode, in range or not.
+inline VarFloat FloatVar(const std::string& name, uint32_t mode, int32_t type = VarType_Float) {
+  return VarFloat(type, mode, name.c_str(), 0.0f, FLT_MIN, FLT_MAX);
 }
-inline VarVec3 VectorVar(const char* name, uint32_t mode, Vec3 value = Vec3{0, 0, 0}) {
-  return VarVec3(VarType_Vec3, mode, name, value, Vec3{FLT_MIN, FLT_MIN, FLT_MIN},
+inline VarVec3 VectorVar(const std::string& name, uint32_t mode, int32_t type = VarType_Vec3) {
+  return VarVec3(type, mode, name.c_str(), Vec3{0, 0, 0}, Vec3{-FLT_MAX, -FLT_MAX, -FLT_MAX},
                  Vec3{FLT_MAX, FLT_MAX, FLT_MAX});
 }
 
@@ -109,11 +117,6 @@ inline std::vector<std::string> LinkNames(const Zyr_Channel& ch) {
   return names;
 }
 
-inline GUID FloatGuid() { return guid::FromString(guid::kFloatChannelType); }
-inline GUID VectorGuid() { return guid::FromString(guid::kVectorChannelType); }
-inline GUID CoreRefGuid() { return guid::FromString(guid::kCoreRefChannelType); }
-inline GUID PrcCallGuid() { return guid::FromString(guid::kPrcCallChannelType); }
-
 // Child channels with the records their links accept.
 inline std::unique_ptr<Ubo_ValueChannel> NewValue(float v = 0.0f) {
   auto ch = std::make_unique<Ubo_ValueChannel>();
@@ -134,53 +137,46 @@ inline std::unique_ptr<Ubo_CoreRefChannel> NewCoreRef(uint32_t objectId) {
   return ch;
 }
 
-// ---- records ----
+// ---- records, byte by byte ----
 
-// One entry of a saved record.
+inline void PutU32(uint8_t* out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+inline uint32_t GetU32(const uint8_t* in) {
+  return uint32_t{in[0]} | uint32_t{in[1]} << 8 | uint32_t{in[2]} << 16 | uint32_t{in[3]} << 24;
+}
+inline std::vector<uint8_t> U32Bytes(uint32_t v) {
+  std::vector<uint8_t> b(4);
+  PutU32(b.data(), v);
+  return b;
+}
+inline std::vector<uint8_t> TextBytes(const std::string& s) {
+  return std::vector<uint8_t>(s.begin(), s.end());
+}
+
+// One entry of a record: its tag, the block size it declares and its data.
 struct Entry {
   std::string tag;
+  uint32_t size;
   std::vector<uint8_t> data;
+  size_t offset;  // of the entry's header in the file
 
-  uint32_t U32() const {
-    uint32_t v = 0;
-    if (data.size() == 4) v = data[0] | data[1] << 8 | data[2] << 16 | uint32_t{data[3]} << 24;
-    return v;
-  }
+  uint32_t U32() const { return data.size() == 4 ? GetU32(data.data()) : 0; }
   std::string Text() const { return std::string(data.begin(), data.end()); }
 };
 
-// A file holding one record of `channel`, as the engine saves it.
-inline std::vector<uint8_t> SaveFile(Zyr_Channel& channel) {
-  ZyrFileSaver saver;
-  saver.BeginChannel(PrcCallGuid());
-  EXPECT_TRUE(channel.SaveChannel(saver));
-  EXPECT_TRUE(saver.EndChannel());
-  return saver.Bytes();
-}
-
-// Loads the first record of `file` into `channel`.
-inline bool LoadFile(const std::vector<uint8_t>& file, Zyr_Channel& channel) {
-  ZyrFileLoader loader;
-  EXPECT_TRUE(loader.Open(file));
-  GUID type;
-  EXPECT_TRUE(loader.NextChannel(&type));
-  return channel.LoadChannel(loader, nullptr);
-}
-
-// The entries of the first record of `file`, in order.
-inline std::vector<Entry> RecordEntries(const std::vector<uint8_t>& file) {
+// The entries of the first record of a well-formed `file`, in order.
+inline std::vector<Entry> Entries(const std::vector<uint8_t>& file) {
   std::vector<Entry> entries;
   size_t pos = kZyrFileHeaderSize + kZyrRecordHeaderSize;
   while (pos + kZyrEntryHeaderSize <= file.size()) {
-    Entry e;
-    e.tag.assign(reinterpret_cast<const char*>(&file[pos]), 4);
-    const uint32_t size =
-        file[pos + 4] | file[pos + 5] << 8 | file[pos + 6] << 16 | uint32_t{file[pos + 7]} << 24;
-    pos += kZyrEntryHeaderSize;
-    if (pos + size > file.size()) break;
-    e.data.assign(file.begin() + static_cast<std::ptrdiff_t>(pos),
-                  file.begin() + static_cast<std::ptrdiff_t>(pos + size));
-    pos += size;
+    Entry e{std::string(reinterpret_cast<const char*>(&file[pos]), 4), GetU32(&file[pos + 4]), {},
+            pos};
+    const size_t data = pos + kZyrEntryHeaderSize;
+    if (e.size > file.size() - data) break;
+    e.data.assign(file.begin() + static_cast<std::ptrdiff_t>(data),
+                  file.begin() + static_cast<std::ptrdiff_t>(data + e.size));
+    pos = data + e.size;
     entries.push_back(std::move(e));
   }
   return entries;
@@ -188,12 +184,68 @@ inline std::vector<Entry> RecordEntries(const std::vector<uint8_t>& file) {
 
 // The channel's own part: the entries behind the modes' "UACN".
 inline std::vector<Entry> ChannelPart(const std::vector<uint8_t>& file) {
-  std::vector<Entry> all = RecordEntries(file);
+  std::vector<Entry> all = Entries(file);
   for (size_t i = 0; i < all.size(); ++i) {
-    if (all[i].tag == "UACN")
-      return std::vector<Entry>(all.begin() + static_cast<long>(i) + 1, all.end());
+    if (all[i].tag == "UACN") return std::vector<Entry>(all.begin() + static_cast<long>(i) + 1, all.end());
   }
   return {};
+}
+
+// The body of the first record (its entries' bytes).
+inline std::vector<uint8_t> RecordBody(const std::vector<uint8_t>& file) {
+  const size_t begin = kZyrFileHeaderSize + kZyrRecordHeaderSize;
+  const size_t size = GetU32(&file[begin - 4]);
+  return std::vector<uint8_t>(file.begin() + static_cast<std::ptrdiff_t>(begin),
+                              file.begin() + static_cast<std::ptrdiff_t>(begin + size));
+}
+
+// A file of one record of `type` whose body is `body`.
+inline std::vector<uint8_t> FileOf(const GUID& type, const std::vector<uint8_t>& body) {
+  std::vector<uint8_t> file(kZyrFileHeaderSize + kZyrRecordHeaderSize);
+  std::memcpy(file.data(), kZyrFileMagic, 4);
+  PutU32(&file[4], kZyrFileVersion);
+  std::memcpy(&file[8], &type, sizeof(GUID));  // the platform layout is the in-memory one
+  PutU32(&file[24], static_cast<uint32_t>(body.size()));
+  file.insert(file.end(), body.begin(), body.end());
+  return file;
+}
+
+// Entry bytes: tag, size, data.
+inline std::vector<uint8_t> EntryBytes(const std::string& tag, const std::vector<uint8_t>& data) {
+  std::vector<uint8_t> bytes(tag.begin(), tag.end());
+  bytes.resize(kZyrEntryHeaderSize);
+  PutU32(&bytes[4], static_cast<uint32_t>(data.size()));
+  bytes.insert(bytes.end(), data.begin(), data.end());
+  return bytes;
+}
+
+// A file of one record of `channel`, saved as a channel of `type`.
+inline std::vector<uint8_t> SaveFile(Zyr_Channel& channel, const GUID& type = PrcCallGuid()) {
+  ZyrFileSaver saver;
+  saver.BeginChannel(type);
+  EXPECT_TRUE(channel.SaveChannel(saver));
+  EXPECT_TRUE(saver.EndChannel());
+  return saver.Bytes();
+}
+
+// Loads the first record of `file` into `channel`. False when the file or
+// its first record does not open, or the channel refuses the record.
+inline bool LoadFile(const std::vector<uint8_t>& file, Zyr_Channel& channel,
+                     Zyr_ChannelGroup* group = nullptr) {
+  ZyrFileLoader loader;
+  GUID type;
+  if (!loader.Open(file) || !loader.NextChannel(&type)) return false;
+  return channel.LoadChannel(loader, group);
+}
+
+// What `channel` (of `type`) saves loads into a fresh channel of its kind,
+// which saves the same record again. REQUIRES: the test links the fuzz
+// target's code (fuzz/channel_file_target.cc).
+inline ::testing::AssertionResult SurvivesRoundTrip(Zyr_Channel& channel,
+                                                    const GUID& type = PrcCallGuid()) {
+  const std::string failure = fuzz_target::RoundTripFailure(channel, type);
+  if (failure.empty()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << failure;
 }
 
 // Writes a record by hand: the engine's part of a bare channel, the modes'
@@ -208,11 +260,7 @@ class RecordBuilder {
     const uint8_t on = 1;
     Raw("UACN", &on, 1);
   }
-  RecordBuilder& U32(const char* tag, uint32_t v) {
-    const uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
-                          static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
-    return Raw(tag, b, 4);
-  }
+  RecordBuilder& U32(const char* tag, uint32_t v) { return Raw(tag, U32Bytes(v).data(), 4); }
   RecordBuilder& Text(const char* tag, const std::string& s) {
     return Raw(tag, s.data(), static_cast<uint32_t>(s.size()));
   }
@@ -249,14 +297,18 @@ class PrcCallTest : public ::testing::Test {
 
   // Advances the engine's render count, so that every channel is due.
   static void NextFrame() { globalEngine->AdvanceRenderCount(); }
+  // The status of `channel` at the next render count.
+  static float Evaluate(Ubo_FloatChannel& channel) {
+    NextFrame();
+    return channel.GetFloat();
+  }
 
   // Registers a followable procedure running `body`.
   static VeskProcedure* Register(
       const std::string& owner, const std::string& name, bool isStatic, const VarList& params,
       VeskProcedure::Body body = [](VarList&) { return 0; }) {
-    VeskProcedure* p =
-        Procedures().RegisterFunction(owner, name, isStatic, params, std::move(body));
-    EXPECT_NE(p, nullptr);
+    VeskProcedure* p = Procedures().RegisterFunction(owner, name, isStatic, params, std::move(body));
+    EXPECT_NE(p, nullptr) << owner << "/" << name;
     return p;
   }
 
@@ -265,4 +317,4 @@ class PrcCallTest : public ::testing::Test {
 
 }  // namespace prccall_test
 
-#endif  // TESTS_PLUGIN_PROCEDURECALL_PRC_CALL_TEST_UTIL_H_
+#endif  // TESTS_SUPPORT_PRC_CALL_SUPPORT_H_
