@@ -57,17 +57,6 @@ TEST(ChannelIdentity, NameIsTheChannelsOwnCopy) {
   EXPECT_STREQ(channel.GetChannelName(), "");
 }
 
-TEST(ChannelIdentity, TypeRecordComesBackWhole) {
-  Zyr_Channel channel;
-  const ChannelType empty;
-  ChannelType got = channel.GetChannelType();
-  EXPECT_EQ(0, std::memcmp(&got, &empty, sizeof(ChannelType)));
-  const ChannelType value = Ubo_ValueChannel::TypeRecord();
-  channel.SetChannelTypeRecord(value);
-  got = channel.GetChannelType();
-  EXPECT_EQ(0, std::memcmp(&got, &value, sizeof(ChannelType)));
-}
-
 TEST(ChannelDependencies, RecordedOnceInTheList) {
   Zyr_Channel channel;
   Zyr_List list;
@@ -101,17 +90,14 @@ TEST(ChannelGroups, MembershipFollowsBothLifetimes) {
   group.reset();  // members are left without a group, not with a dangling one
   EXPECT_EQ(b.GetChannelGroup(), nullptr);
   EXPECT_EQ(copy.GetChannelGroup(), nullptr);
-}
-
-TEST(ChannelGroups, MovingBetweenGroups) {
+  // Moving between groups leaves the old one.
   Zyr_ChannelGroup first("first");
   Zyr_ChannelGroup second("second");
-  Zyr_Channel channel;
-  channel.SetChannelGroup(&first);
-  channel.SetChannelGroup(&second);
+  b.SetChannelGroup(&first);
+  b.SetChannelGroup(&second);
   EXPECT_EQ(first.MemberCount(), 0u);
   EXPECT_EQ(second.MemberCount(), 1u);
-  channel.SetChannelGroup(nullptr);
+  b.SetChannelGroup(nullptr);
   EXPECT_EQ(second.MemberCount(), 0u);
 }
 
@@ -263,27 +249,25 @@ TEST(ChildLinkRebuild, RedescribingOneIndex) {
   EXPECT_EQ(parent.GetChild(1), &speed);
 }
 
+// A shrinking count remembers the dropped links' children by name until
+// they are forgotten, which releases them.
 TEST(ChildLinkRebuild, ShrinkingCountRemembersTheDroppedLinks) {
   Zyr_Channel parent;
   DeclareLinks(parent, {Link("A", kValueType), Link("B", kValueType)});
+  Ubo_ValueChannel a;
   Ubo_ValueChannel b;
+  ASSERT_TRUE(parent.PlugChild(0, &a));
   ASSERT_TRUE(parent.PlugChild(1, &b));
   parent.SetChildCreationCount(1);
   EXPECT_EQ(parent.GetChildCreationCount(), 1);
   EXPECT_EQ(parent.DetachedChildCount(), 1u);
   parent.SetChildCreateType(Link("B", kValueType), 1);
   EXPECT_EQ(parent.GetChild(1), &b);
-}
-
-TEST(ChildLinkRebuild, ForgottenChildrenAreReleased) {
-  Zyr_Channel parent;
-  DeclareLinks(parent, {Link("A", kValueType)});
-  Ubo_ValueChannel a;
-  ASSERT_TRUE(parent.PlugChild(0, &a));
   parent.SetChildCreationCount(0);
   EXPECT_EQ(a.ParentLinkCount(), 1u);
   parent.ForgetDetachedChildren();
   EXPECT_EQ(a.ParentLinkCount(), 0u);
+  EXPECT_EQ(b.ParentLinkCount(), 0u);
   DeclareLinks(parent, {Link("A", kValueType)});
   EXPECT_EQ(parent.GetChild(0), nullptr);
 }

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -71,38 +72,23 @@ TEST(ModuleLoading, SameTypeTwiceIsRefused) {
   EXPECT_EQ(loader.Modules().size(), 1u);
 }
 
-TEST(ModuleLoading, RecordGuidMustMatchTheFileName) {
-  ExpectRefused(ModulePath("1F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0"), "differs from the file name");
-}
+// Each defective test module, and files that are no module, refused with
+// their reason.
+TEST(ModuleLoading, DefectiveModulesAreRefused) {
+  const std::pair<const char*, const char*> defects[] = {
+      {"1F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0", "differs from the file name"},
+      {"2F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0", "not the float channel type"},
+      {"3F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0", "InitDLL"},
+      {"4F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0", "interface version 6"},
+      {"5F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0", "NUL-terminated"},
+  };
+  for (const auto& [file, reason] : defects) ExpectRefused(ModulePath(file), reason);
 
-TEST(ModuleLoading, BaseMustBeTheFloatChannelType) {
-  ExpectRefused(ModulePath("2F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0"), "not the float channel type");
-}
-
-TEST(ModuleLoading, InitDllMustBeExported) {
-  ExpectRefused(ModulePath("3F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0"), "InitDLL");
-}
-
-TEST(ModuleLoading, InterfaceVersionMustMatch) {
-  ExpectRefused(ModulePath("4F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0"), "interface version 6");
-}
-
-TEST(ModuleLoading, NameMustBeTerminated) {
-  ExpectRefused(ModulePath("5F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0"), "NUL-terminated");
-}
-
-TEST(ModuleLoading, FileNameMustBeAGuid) {
   testing_support::ScratchDir dir;
-  const std::string path = dir.File("module.so");
-  std::filesystem::copy_file(ModulePath(kGood), path);
-  ExpectRefused(path, "not <type GUID>.so");
-}
-
-TEST(ModuleLoading, UnloadableFileIsRefused) {
-  testing_support::ScratchDir dir;
-  const std::string path = dir.File(kGood + ".so");
-  std::ofstream(path) << "not a shared object";
-  ExpectRefused(path, "cannot load");
+  std::filesystem::copy_file(ModulePath(kGood), dir.File("module.so"));
+  ExpectRefused(dir.File("module.so"), "not <type GUID>.so");
+  std::ofstream(dir.File(kGood + ".so")) << "not a shared object";
+  ExpectRefused(dir.File(kGood + ".so"), "cannot load");
   ExpectRefused(dir.File("7F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0.so"), "cannot load");
 }
 

@@ -2,6 +2,7 @@
 // to variables and back.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,15 @@ ChildCreation ThisLink() { return Link(guid::kCoreRefChannelType, "CoreRef", "Th
 ChildCreation ValueLink(const char* name) { return Link(guid::kFloatChannelType, "Value", name); }
 ChildCreation VectorLink(const char* name) {
   return Link(guid::kVectorChannelType, "Value Vector", name);
+}
+
+// A channel with the type record `type` but no float or object of its own.
+std::unique_ptr<Zyr_Channel> PlainOfType(std::string_view type) {
+  auto plain = std::make_unique<Zyr_Channel>();
+  ChannelType record;
+  record._typeGuid = guid::FromString(type);
+  plain->SetChannelTypeRecord(record);
+  return plain;
 }
 
 ObjectsManager& Objects() { return CoreFramework::Singleton<ProceduresManager>::Instance().Objects(); }
@@ -72,22 +82,22 @@ class ConvertersTest : public ::testing::Test {
   VarList vars;
 };
 
-TEST_F(ConvertersTest, NonStaticLayoutReadsTargetAndInputs) {
-  MakeLinks(false);
-  b.SetVector(Vec3{9, 9, 9});
-  ASSERT_EQ(In(), Result::kOk);
-  EXPECT_EQ(vars._thisObject, object);
-  EXPECT_EQ(F(0), 2.5f);
-  EXPECT_EQ(F(2), -1.0f);
-  EXPECT_EQ(V(1).x, 0.0f);  // an output is not read
-}
-
-TEST_F(ConvertersTest, StaticLayoutStartsAtLinkZero) {
-  MakeLinks(true);
-  ASSERT_EQ(In(), Result::kOk);
-  EXPECT_EQ(vars._thisObject, nullptr);
-  EXPECT_EQ(F(0), 2.5f);
-  EXPECT_EQ(F(2), -1.0f);
+// Non-static: "This" at link 0, the parameters behind it; static: the
+// parameters from link 0. Outputs are not read.
+TEST_F(ConvertersTest, LayoutsReadTargetAndInputs) {
+  for (const bool isStatic : {false, true}) {
+    SCOPED_TRACE(isStatic);
+    channel.SetChildCreationCount(0);
+    vars._thisObject = nullptr;
+    *vars._vars[0]->FloatValue() = 0;
+    MakeLinks(isStatic);
+    b.SetVector(Vec3{9, 9, 9});
+    ASSERT_EQ(In(), Result::kOk);
+    EXPECT_EQ(vars._thisObject, isStatic ? nullptr : object);
+    EXPECT_EQ(F(0), 2.5f);
+    EXPECT_EQ(F(2), -1.0f);
+    EXPECT_EQ(V(1).x, 0.0f);
+  }
 }
 
 TEST_F(ConvertersTest, ThisNeedsItsNameAndTheCoreRefType) {
@@ -143,12 +153,9 @@ TEST_F(ConvertersTest, FloatLinksServeEveryKindOfFloatChannel) {
 }
 
 TEST_F(ConvertersTest, FloatInputRefusesAChannelWithoutAFloat) {
-  Zyr_Channel plain;
-  ChannelType type;
-  type._typeGuid = guid::FromString(guid::kFloatChannelType);
-  plain.SetChannelTypeRecord(type);
+  const auto plain = PlainOfType(guid::kFloatChannelType);
   MakeLinks(true);
-  ASSERT_TRUE(channel.PlugChild(0, &plain));
+  ASSERT_TRUE(channel.PlugChild(0, plain.get()));
   EXPECT_EQ(In(), Result::kWrongKind);
 }
 
@@ -173,11 +180,8 @@ TEST_F(ConvertersTest, TargetLinkMustResolveToAnObject) {
   ASSERT_TRUE(channel.PlugChild(0, nullptr));
   EXPECT_EQ(In(), Result::kUnplugged);
 
-  Zyr_Channel plain;
-  ChannelType type;
-  type._typeGuid = guid::FromString(guid::kCoreRefChannelType);
-  plain.SetChannelTypeRecord(type);
-  ASSERT_TRUE(channel.PlugChild(0, &plain));
+  const auto plain = PlainOfType(guid::kCoreRefChannelType);
+  ASSERT_TRUE(channel.PlugChild(0, plain.get()));
   EXPECT_EQ(In(), Result::kWrongKind);
 }
 
