@@ -56,17 +56,6 @@ TEST_F(DumpFile, TruncatedFileIsFlaggedAndTheRestShown) {
   EXPECT_EQ(runner_testing::CountLines(r.err), 1u);
 }
 
-TEST_F(DumpFile, EntryOverrunningItsRecordIsFlagged) {
-  std::string damaged = bytes;
-  // The first entry of the first record ("DRVK") claims a huge block.
-  damaged[28 + 4] = '\xff';
-  damaged[28 + 5] = '\xff';
-  const runner_testing::Result r = DumpOf(damaged);
-  EXPECT_EQ(r.exitCode, 3);
-  EXPECT_NE(r.out.find(" left in the record (truncated)"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("record 2 "), std::string::npos);  // goes on with the next record
-}
-
 TEST_F(DumpFile, WrongSizeForAKnownTagIsFlagged) {
   std::string damaged = bytes;
   const size_t at = damaged.find("FRAM");
@@ -102,9 +91,6 @@ TEST_F(DumpFile, BadHeaderAndShortFiles) {
   r = DumpOf("ZYR");
   EXPECT_EQ(r.exitCode, 3);
   EXPECT_NE(r.out.find("shorter than its 8-byte header"), std::string::npos);
-  r = DumpOf(bytes.substr(0, 8) + std::string(7, '\0'));
-  EXPECT_EQ(r.exitCode, 3);
-  EXPECT_NE(r.out.find("7 stray bytes, too few for a record header"), std::string::npos);
   r = DumpOf(std::string(5000, '\xff'));
   EXPECT_EQ(r.exitCode, 3);
 }

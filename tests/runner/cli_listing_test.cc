@@ -54,6 +54,8 @@ TEST(Procedures, OwnerFilterAndSceneProcedures) {
   EXPECT_NE(none.err.find("no procedures of owner class 'Nobody' (owner classes: Body, Math, Vec3)"), std::string::npos);
 }
 
+// The table of a library owner, the placeholder of an owner without
+// procedures, a scene's procedures, and a missing modules folder.
 TEST(Modes, ShowsOrderCodeShortNameAndName) {
   const runner_testing::Result r = RunDravik({"modes", "Math"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -61,20 +63,13 @@ TEST(Modes, ShowsOrderCodeShortNameAndName) {
   EXPECT_NE(r.out.find("      0     0  Add         Add\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("      4     4  Clamp       Clamp\n"), std::string::npos) << r.out;
   EXPECT_EQ(runner_testing::LinesWith(r.out, "     ").size(), 5u);
-}
-
-TEST(Modes, OwnerWithoutProceduresGetsThePlaceholder) {
-  const runner_testing::Result r = RunDravik({"modes", "Nobody"});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_NE(r.out.find("      0     0  dummy       no procedures found..."), std::string::npos) << r.out;
-}
-
-TEST(Modes, SceneProceduresAndMissingModule) {
-  const runner_testing::Result r = RunDravik({"modes", "Kinematics", "--scene", Example("tour.json")});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_NE(r.out.find("  Spin  "), std::string::npos) << r.out;
-  const runner_testing::Result none = RunDravik({"modes", "Math", "--modules", "/nonexistent"});
-  EXPECT_EQ(none.exitCode, 1);
+  const runner_testing::Result nobody = RunDravik({"modes", "Nobody"});
+  ASSERT_EQ(nobody.exitCode, 0) << nobody.err;
+  EXPECT_NE(nobody.out.find("      0     0  dummy       no procedures found..."), std::string::npos);
+  const runner_testing::Result scene = RunDravik({"modes", "Kinematics", "--scene", Example("tour.json")});
+  ASSERT_EQ(scene.exitCode, 0) << scene.err;
+  EXPECT_NE(scene.out.find("  Spin  "), std::string::npos) << scene.out;
+  EXPECT_EQ(RunDravik({"modes", "Math", "--modules", "/nonexistent"}).exitCode, 1);
 }
 
 }  // namespace

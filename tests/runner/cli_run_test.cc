@@ -189,19 +189,4 @@ TEST(RunCsv, OneRowPerWatchedChannelAndFrame) {
   EXPECT_NE(r.err.find("[error]"), std::string::npos);
 }
 
-TEST(RunExamples, EveryExampleRunsCleanly) {
-  for (const char* name : {"tour.json", "bounce.json", "expressions.json"}) {
-    const runner_testing::Result r = RunDravik({"run", Example(name), "--format", "jsonl"});
-    EXPECT_EQ(r.exitCode, 0) << name << ": " << r.err;
-    EXPECT_NE(r.out.find("\"type\":\"value\""), std::string::npos) << name;
-  }
-}
-
-TEST(RunExamples, FramesOptionOverridesTheSceneCount) {
-  const runner_testing::Result r = RunDravik({"run", Example("tour.json"), "--format", "jsonl", "--frames", "2"});
-  ASSERT_EQ(r.exitCode, 0);
-  EXPECT_NE(r.out.find("\"frame\":2,"), std::string::npos);
-  EXPECT_EQ(r.out.find("\"frame\":3,"), std::string::npos);
-}
-
 }  // namespace

@@ -14,12 +14,8 @@ using ChannelLifecycle = TestModesFixture;
 TEST_F(ChannelLifecycle, NewInstanceStartsWithoutModeOrLinks) {
   Ubo_TestModes ch;
   EXPECT_EQ(ch.GetCurrentMode(), kNoMode);
-  EXPECT_EQ(ch.GetInitMode(), 0u);
-  EXPECT_EQ(ch.GetModeDescription(), "Mode:");
-  EXPECT_EQ(ch.GetNamePrefix(), "");
-  EXPECT_TRUE(ch.GetUseAutoChannelName());
-  EXPECT_TRUE(ch.GetApplySameMode());
   EXPECT_EQ(ch.GetLoadedMode(), kNoMode);
+  EXPECT_EQ(ch.GetModeDescription(), "Mode:");
   EXPECT_EQ(ch.GetChildCreationCount(), 0);
   EXPECT_EQ(ch.CE_GetSelf(), &ch);
   EXPECT_EQ(Ubo_TestModes::_refCount, 1u);

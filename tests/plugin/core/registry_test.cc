@@ -97,7 +97,7 @@ TEST_F(ModeRegistry, EmptyNamesAreReportedAndStillRegistered) {
   EXPECT_EQ(ch.GetModeCount(), 2u);
 }
 
-TEST_F(ModeRegistry, UnregisteredCodeQueries) {
+TEST_F(ModeRegistry, UnregisteredCodeOutOfRangeIndexAndMissingDescription) {
   Ubo_TestModes ch;
   ch.BuildModesList(false);
   MessageCapture capture;
@@ -109,12 +109,8 @@ TEST_F(ModeRegistry, UnregisteredCodeQueries) {
   EXPECT_EQ(capture.Last().level, 1u);
   EXPECT_EQ(capture.Last().text, Head("GetModeDescription") + "().ModeNotRecognized.Mode[42]");
   EXPECT_TRUE(ch.IsModeValid(3));
-}
 
-TEST_F(ModeRegistry, OutOfRangeIndexAndMissingDescriptionAreReported) {
-  Ubo_TestModes ch;
-  ch.BuildModesList(false);
-  MessageCapture capture;
+  capture.Clear();
   EXPECT_EQ(ch.GetModeFromIndex(3), kNoMode);
   ASSERT_EQ(capture.Count(), 1u);
   EXPECT_EQ(capture.Last().text, Head("GetModeFromIndex") + "().index<_modeOrder.size()");

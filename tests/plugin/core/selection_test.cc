@@ -86,15 +86,6 @@ TEST_F(ModeSelection, UnregisteredModeChangesNothingAndReportsOnce) {
   EXPECT_STREQ(ch.GetChannelName(), "Sine");
 }
 
-TEST_F(ModeSelection, RegistryIsBuiltOnFirstNeedOnly) {
-  Ubo_TestModes a;
-  Ubo_TestModes b;
-  EXPECT_EQ(Ubo_TestModes::initializeCount, 0) << "construction does not build";
-  a.SetCurrentMode(1);
-  b.SetCurrentMode(3);
-  EXPECT_EQ(Ubo_TestModes::initializeCount, 1);
-}
-
 TEST_F(ModeSelection, FromIndexSelectsByDisplayPositionAndRefusesBadOnes) {
   Ubo_TestModes ch;
   MessageCapture capture;
