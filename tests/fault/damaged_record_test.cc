@@ -94,24 +94,6 @@ TEST_F(DamagedRecordTest, RecordCutAtEveryByte) {
   }
 }
 
-TEST_F(DamagedRecordTest, FileCutAtEveryByte) {
-  for (size_t cut = 0; cut < _file.size(); ++cut) {
-    SCOPED_TRACE("file cut at " + std::to_string(cut));
-    ZyrFileLoader loader;
-    GUID type;
-    if (!loader.Open(std::vector<uint8_t>(_file.begin(), _file.begin() + static_cast<long>(cut)))) {
-      EXPECT_LT(cut, kZyrFileHeaderSize);
-      continue;
-    }
-    // The record claims more than the cut file holds: refused whole.
-    EXPECT_FALSE(loader.NextChannel(&type));
-    EXPECT_EQ(loader.HasError(), cut > kZyrFileHeaderSize);
-  }
-  Ubo_VanticPrcCall whole;
-  EXPECT_TRUE(LoadFile(_file, whole));
-  EXPECT_EQ(whole.GetParamVars().Count(), 3u);
-}
-
 TEST_F(DamagedRecordTest, BlockSizesBeyondTheRecordAreRefusedNotAllocated) {
   const uint32_t kSizes[] = {0, 1, 0x7FFFFFFFu, 0xFFFFFFFFu};  // 0, 1: relative to the rest
   for (size_t i = 0; i < _entries.size(); ++i) {

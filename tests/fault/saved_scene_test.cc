@@ -19,7 +19,7 @@
 #include "runner/scene_runtime.h"
 #include "tests/support/test_support.h"
 
-namespace prccall_test {
+namespace fault {
 namespace {
 
 class QuietObserver final : public dravik::RunObserver {
@@ -124,4 +124,4 @@ TEST_F(SavedSceneTest, EveryByteDamagedLoadsOrIsRefused) {
 }
 
 }  // namespace
-}  // namespace prccall_test
+}  // namespace fault

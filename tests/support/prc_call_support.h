@@ -130,12 +130,6 @@ inline std::unique_ptr<Ubo_VectorChannel> NewVector(Vec3 v = Vec3{0, 0, 0}) {
   ch->SetVector(v);
   return ch;
 }
-inline std::unique_ptr<Ubo_CoreRefChannel> NewCoreRef(uint32_t objectId) {
-  auto ch = std::make_unique<Ubo_CoreRefChannel>();
-  ch->SetChannelTypeRecord(Ubo_CoreRefChannel::TypeRecord());
-  ch->SetObjectId(objectId);
-  return ch;
-}
 
 // ---- records, byte by byte ----
 

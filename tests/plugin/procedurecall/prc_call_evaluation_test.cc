@@ -178,15 +178,6 @@ TEST_F(PrcCallEvaluationTest, ExceptionsFromChildChannelsNeverReachTheHost) {
   EXPECT_EQ(_ch.GetBoundProcedure(), _procedure);
 }
 
-TEST_F(PrcCallEvaluationTest, UnboundChannelBindsAtItsFirstDueEvaluation) {
-  _ch.SetPrcOwnerClass("Sum");
-  _ch.SetPrcName("Add");
-  EXPECT_EQ(Evaluate(), kPrcStatusInputs);  // bound, links made, nothing plugged
-  EXPECT_EQ(_ch.GetBoundProcedure(), _procedure);
-  EXPECT_STREQ(_ch.GetChannelName(), "Sum :: Add");
-  EXPECT_EQ(LinkNames(_ch), (std::vector<std::string>{"step", "total", "pos"}));
-}
-
 TEST_F(PrcCallEvaluationTest, RevisionChangeIsLookedUpAgainWithTheLinksKept) {
   Wire();
   ASSERT_EQ(Evaluate(), kPrcStatusOk);
@@ -289,30 +280,6 @@ TEST_F(PrcCallEvaluationTest, NestedEvaluationsKeepTheirOwnCopies) {
     EXPECT_EQ(outer.GetFloat(), kPrcStatusOk);
     EXPECT_FLOAT_EQ(y->GetFloat(), 14.0f);
   }
-}
-
-// A procedure that is not static runs on the object plugged into "This".
-TEST_F(PrcCallEvaluationTest, TargetObjectComesThroughThisLink) {
-  VanticObject* car = Procedures().Objects().Create("Car", "red");
-  car->SetFloat("mass", 2.0f);
-  Register("Car", "Weigh", false, Params({{"g", VarType_Float, 1}, {"w", VarType_Float, 2}}),
-           [](VarList& vars) {
-             if (vars._thisObject == nullptr) return 9;
-             FloatValue(vars, "w") = vars._thisObject->GetFloat("mass") * FloatValue(vars, "g");
-             return 0;
-           });
-  Ubo_VanticPrcCall ch;
-  ASSERT_EQ(ch.UpdatePrc("Car", "Weigh"), kUpdatePrcBound);
-  auto self = NewCoreRef(car->Id());
-  auto g = NewValue(9.5f);
-  auto w = NewValue();
-  ASSERT_TRUE(ch.PlugChild(0, self.get()));
-  ASSERT_TRUE(ch.PlugChild(1, g.get()));
-  ASSERT_TRUE(ch.PlugChild(2, w.get()));
-  NextFrame();
-  EXPECT_EQ(ch.GetFloat(), kPrcStatusOk);
-  EXPECT_FLOAT_EQ(w->GetFloat(), 19.0f);
-  Procedures().Objects().Remove(car->Id());
 }
 
 }  // namespace

@@ -45,15 +45,6 @@ TEST_F(PrcCallObjectTest, DependsOnTheFloatChannelTypeOnly) {
   ch.DoDependencyInit(nullptr);  // no list, nothing to record
 }
 
-TEST_F(PrcCallObjectTest, ChannelsHaveIndependentParameterLists) {
-  Ubo_VanticPrcCall a;
-  Ubo_VanticPrcCall b;
-  EXPECT_NE(&a.GetParamVars(), &b.GetParamVars());
-  PrcCallTestPeer::ParamVars(a).AddVar(FloatVar("speed", 1));
-  EXPECT_EQ(a.GetParamVars().Count(), 1u);
-  EXPECT_EQ(b.GetParamVars().Count(), 0u);
-}
-
 // A list that counts its destructions.
 class CountingVarList : public VarList {
  public:
