@@ -234,6 +234,9 @@ TEST_F(FollowersTest, FollowOneProcedureAtATime) {
   user.SetCurrentProcedure(procedure);
   user.SetCurrentProcedure(procedure);  // no second entry
   EXPECT_EQ(procedure->FollowerCount(), 1u);
+  const Follower copy(user);  // a copy follows nothing
+  EXPECT_EQ(copy._currentProcedure, nullptr);
+  EXPECT_EQ(procedure->FollowerCount(), 1u);
   user.SetCurrentProcedure(other);
   EXPECT_EQ(procedure->FollowerCount(), 0u);
   Change();
@@ -248,14 +251,6 @@ TEST_F(FollowersTest, DestroyedFollowerIsNeverTold) {
   user.reset();
   EXPECT_EQ(procedure->FollowerCount(), 0u);
   Change();  // would touch freed memory if the follower were still listed
-}
-
-TEST_F(FollowersTest, CopyFollowsNothing) {
-  Follower user;
-  user.SetCurrentProcedure(procedure);
-  Follower copy(user);
-  EXPECT_EQ(copy._currentProcedure, nullptr);
-  EXPECT_EQ(procedure->FollowerCount(), 1u);
 }
 
 TEST_F(FollowersTest, FollowerMayUnfollowOthersDuringTheRound) {
