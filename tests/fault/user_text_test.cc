@@ -49,7 +49,7 @@ class UserTextTest : public PrcCallTest {
   }
 };
 
-TEST_F(UserTextTest, EveryTextBindsNamesLinksAndEvaluates) {
+TEST_F(UserTextTest, EveryTextBindsNamesLinksEvaluatesAndSurvivesSaving) {
   for (size_t length : kLengths) {
     SCOPED_TRACE("length " + std::to_string(length));
     const std::string owner = UserText('O', length);
@@ -94,6 +94,20 @@ TEST_F(UserTextTest, EveryTextBindsNamesLinksAndEvaluates) {
     EXPECT_EQ(Evaluate(ch), kPrcStatusOk);
     EXPECT_FLOAT_EQ(result->GetFloat(), 2.5f);
 
+    // Saved and loaded with the same texts, and found again by them at the
+    // first due evaluation.
+    Ubo_VanticPrcCall loaded;
+    ASSERT_TRUE(LoadFile(SaveFile(ch), loaded)) << "a saved channel does not load back";
+    EXPECT_EQ(loaded.GetPrcOwnerClass(), owner);
+    EXPECT_EQ(loaded.GetPrcName(), name);
+    EXPECT_EQ(loaded.GetChannelName(), owner + " :: " + name);
+    ASSERT_EQ(loaded.GetParamVars().Count(), 2u);
+    EXPECT_EQ(loaded.GetParamVars()._vars[0]->Name(), inKept);
+    EXPECT_EQ(LinkNames(loaded), LinkNames(ch));
+    EXPECT_TRUE(SurvivesRoundTrip(loaded));
+    EXPECT_EQ(Evaluate(loaded), kPrcStatusInputs);  // bound; nothing plugged
+    EXPECT_EQ(loaded.GetBoundProcedure(), ch.GetBoundProcedure());
+
     // Not found: the report names the texts, the channel keeps its names.
     _messages.Clear();
     EXPECT_EQ(ch.UpdatePrc(name, owner), kUpdatePrcNotFound);
@@ -108,41 +122,6 @@ TEST_F(UserTextTest, EveryTextBindsNamesLinksAndEvaluates) {
     ASSERT_NE(ch.GetModeDescription(0), nullptr);
     EXPECT_EQ(ch.GetModeDescription(0)->ShortName, name);
     EXPECT_EQ(ch.GetCurrentMode(), 0u);
-    Procedures().RemoveAll();
-    _messages.Clear();
-  }
-}
-
-TEST_F(UserTextTest, EveryTextSurvivesSavingAndLoading) {
-  for (size_t length : kLengths) {
-    SCOPED_TRACE("length " + std::to_string(length));
-    const std::string owner = UserText('O', length);
-    const std::string name = UserText('P', length);
-    const std::string param = UserText('p', length);
-    VarList params;
-    params.AddVar(FloatVar(param, VarMode_InOut));
-    params.AddVar(VectorVar(param + "v", VarMode_Out));
-    Register(owner, name, false, params);
-
-    Zyr_ChannelGroup group(UserText('G', length));
-    Ubo_VanticPrcCall ch;
-    ch.SetChannelGroup(&group);
-    ASSERT_EQ(ch.UpdatePrc(owner, name), kUpdatePrcBound);
-    const std::vector<uint8_t> file = SaveFile(ch);
-
-    Ubo_VanticPrcCall loaded;
-    ASSERT_TRUE(LoadFile(file, loaded)) << "a saved channel does not load back";
-    EXPECT_EQ(loaded.GetPrcOwnerClass(), owner);
-    EXPECT_EQ(loaded.GetPrcName(), name);
-    EXPECT_EQ(loaded.GetChannelName(), owner + " :: " + name);
-    ASSERT_EQ(loaded.GetParamVars().Count(), 2u);
-    EXPECT_EQ(loaded.GetParamVars()._vars[0]->Name(), VarName(param));
-    EXPECT_EQ(LinkNames(loaded), LinkNames(ch));
-    EXPECT_TRUE(SurvivesRoundTrip(loaded));
-
-    // Found again by the loaded names at the first due evaluation.
-    EXPECT_EQ(Evaluate(loaded), kPrcStatusInputs);  // bound; nothing plugged
-    EXPECT_NE(loaded.GetBoundProcedure(), nullptr);
     Procedures().RemoveAll();
     _messages.Clear();
   }

@@ -221,20 +221,6 @@ TEST_F(PrcCallEvaluationTest, UpdateWhileFollowingNothingIsIgnored) {
   EXPECT_STREQ(_ch.GetChannelName(), "VanticPrcCall_Call");
 }
 
-TEST_F(PrcCallEvaluationTest, RemovedProcedureGives1) {
-  Wire();
-  ASSERT_EQ(Evaluate(), kPrcStatusOk);
-  ASSERT_TRUE(Procedures().Remove("Sum", "Add"));
-  _messages.Clear();
-  EXPECT_EQ(Evaluate(), kPrcStatusFailed);
-  EXPECT_EQ(_ch.GetBoundProcedure(), nullptr);
-  EXPECT_EQ(_ch._currentProcedure, nullptr);
-  EXPECT_EQ(_messages.CountContaining("UpdatingProcedure[Sum/Add].NotFound!"), 1u);
-  EXPECT_EQ(_messages.CountContaining("CannotFindProcedure.Skipping..."), 2u);
-  EXPECT_EQ(_executions, 1);
-  EXPECT_EQ(LinkNames(_ch), (std::vector<std::string>{"step", "total", "pos"}));
-}
-
 TEST_F(PrcCallEvaluationTest, NewNamesTakeEffectOnlyAtTheNextBinding) {
   int other = 0;
   Register("Sum", "Other", true, _params, [&other](VarList&) {
