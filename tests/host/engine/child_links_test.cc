@@ -408,23 +408,8 @@ TEST(ChildLinkLifetime, ChildOfManyParentsCountsEveryPlace) {
   parents[9]->ForgetDetachedChildren();
   EXPECT_EQ(shared.ParentLinkCount(), places - 2);
 
-  // Half the parents go in an order of their own, then a child of all the
-  // others.
+  // Half the parents go in an order of their own, then the rest at once.
   for (size_t i = 0; i < kParents; i += 2) parents[(i * 37) % kParents].reset();
-  auto child = std::make_unique<Ubo_ValueChannel>();
-  size_t left = 0;
-  for (const auto& parent : parents) {
-    if (!parent || parent->GetChildCreationCount() < 2) continue;  // [9] has none
-    ASSERT_TRUE(parent->PlugChild(1, child.get()));
-    ++left;
-  }
-  EXPECT_EQ(child->ParentLinkCount(), left);
-  child.reset();
-  for (const auto& parent : parents) {
-    if (parent) {
-      EXPECT_EQ(parent->GetChild(1), nullptr);
-    }
-  }
   parents.clear();
   EXPECT_EQ(shared.ParentLinkCount(), 0u);
 }
