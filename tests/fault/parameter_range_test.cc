@@ -111,35 +111,18 @@ TEST_F(ParameterRangeTest, KindAndDeclaredTypeDisagreeing) {
 
 TEST_F(ParameterRangeTest, SavedTypesAndModesAtTheirLimits) {
   // Records written by hand: every type and mode a 32-bit number can say.
-  std::vector<uint8_t> body = RecordBody(SaveFile(*std::make_unique<Ubo_VanticPrcCall>()));
-  // Drop the channel's own part (behind "UACN"), keep the engine's and the modes'.
-  const std::vector<Entry> entries = Entries(FileOf(PrcCallGuid(), body));
-  body.clear();
-  for (const Entry& e : entries) {
-    const std::vector<uint8_t> bytes = EntryBytes(e.tag, e.data);
-    body.insert(body.end(), bytes.begin(), bytes.end());
-    if (e.tag == "UACN") break;
-  }
   const uint32_t kValues[] = {0, 1, 2, 3, 4, 0xFFFF, 0x10000, 0x10001, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF};
-  auto add = [&](const std::string& tag, const std::vector<uint8_t>& data) {
-    const std::vector<uint8_t> bytes = EntryBytes(tag, data);
-    body.insert(body.end(), bytes.begin(), bytes.end());
-  };
-  add("OWNC", TextBytes("Odd"));
-  add("PRCN", TextBytes("Saved"));
-  add("STTC", U32Bytes(0xFFFFFFFF));  // any non-zero value: static
-  add("PRMS", U32Bytes(static_cast<uint32_t>(std::size(kValues) * std::size(kValues))));
+  RecordBuilder record;  // any non-zero static flag: static
+  record.Head("Odd", "Saved", 0xFFFFFFFF, static_cast<uint32_t>(std::size(kValues) * std::size(kValues)));
   size_t known = 0;
   for (uint32_t type : kValues) {
     for (uint32_t mode : kValues) {
-      add("TYPE", U32Bytes(type));
-      add("MODE", U32Bytes(mode));
-      add("NAME", TextBytes("t" + std::to_string(type) + "m" + std::to_string(mode)));
+      record.Param(type, mode, "t" + std::to_string(type) + "m" + std::to_string(mode));
       known += (type <= 1);
     }
   }
   Ubo_VanticPrcCall ch;
-  ASSERT_TRUE(LoadFile(FileOf(PrcCallGuid(), body), ch));
+  ASSERT_TRUE(LoadFile(record.File(), ch));
   EXPECT_TRUE(ch.IsStatic());
   EXPECT_EQ(ch.GetParamVars().Count(), known);
   EXPECT_EQ(ch.GetChildCreationCount(), static_cast<int>(known));

@@ -144,9 +144,6 @@ inline std::vector<uint8_t> U32Bytes(uint32_t v) {
   PutU32(b.data(), v);
   return b;
 }
-inline std::vector<uint8_t> TextBytes(const std::string& s) {
-  return std::vector<uint8_t>(s.begin(), s.end());
-}
 
 // One entry of a record: its tag, the block size it declares and its data.
 struct Entry {
