@@ -73,17 +73,7 @@ TEST_F(PrcCallEvaluationTest, OutputsAreWrittenBackAndFedToTheNextFrame) {
   EXPECT_EQ(FloatValue(_procedure->_params, "total"), 0.0f);
 }
 
-TEST_F(PrcCallEvaluationTest, NotDueGivesZeroWhateverCameBefore) {
-  Ubo_VanticPrcCall unbound;
-  NextFrame();
-  EXPECT_EQ(unbound.GetFloat(), kPrcStatusFailed);
-  _messages.Clear();
-  EXPECT_EQ(unbound.GetFloat(), kPrcStatusOk);  // same render count
-  EXPECT_EQ(unbound._value, kPrcStatusOk);
-  EXPECT_EQ(_messages.Count(), 0u);
-}
-
-TEST_F(PrcCallEvaluationTest, UnknownProcedureGives1WithThreeReports) {
+TEST_F(PrcCallEvaluationTest, UnknownProcedureGives1WithThreeReportsAndNotDueGives0) {
   Ubo_VanticPrcCall ch;
   NextFrame();
   EXPECT_EQ(ch.GetFloat(), kPrcStatusFailed);
@@ -93,6 +83,12 @@ TEST_F(PrcCallEvaluationTest, UnknownProcedureGives1WithThreeReports) {
   EXPECT_EQ(_messages.Messages()[0].text, prefix + "UpdatingProcedure[/].NotFound!");
   EXPECT_EQ(_messages.Messages()[1].text, prefix + "CannotFindProcedure.Skipping...");
   EXPECT_EQ(_messages.Messages()[2].text, prefix + "CannotFindProcedure.Skipping...");
+
+  // Not due (the same render count): 0.0 whatever came before, silently.
+  _messages.Clear();
+  EXPECT_EQ(ch.GetFloat(), kPrcStatusOk);
+  EXPECT_EQ(ch._value, kPrcStatusOk);
+  EXPECT_EQ(_messages.Count(), 0u);
 
   // Every due evaluation tries again.
   _messages.Clear();
