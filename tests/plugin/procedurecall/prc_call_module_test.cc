@@ -300,7 +300,7 @@ TEST_F(PrcCallModuleHostTest, ChannelsEvaluateSaveLoadAndEvaluateAlike) {
   Procedures().Objects().Remove(ball->Id());
 }
 
-TEST_F(PrcCallModuleHostTest, ChannelWithoutProcedureAnswersOne) {
+TEST_F(PrcCallModuleHostTest, ChannelWithoutProcedureAnswersOneAndDependsOnFloatsOnly) {
   std::unique_ptr<Zyr_Channel> ch = Make(guid::kPrcCallChannelType);
   ASSERT_NE(ch, nullptr);
   EXPECT_STREQ(ch->GetChannelName(), "VanticPrcCall_Call");
@@ -311,6 +311,7 @@ TEST_F(PrcCallModuleHostTest, ChannelWithoutProcedureAnswersOne) {
   ch->DoDependencyInit(&dependencies);
   ASSERT_EQ(dependencies.Count(), 1u);
   EXPECT_EQ(dependencies.At(0), guid::FromString(guid::kFloatChannelType));
+  ch->DoDependencyInit(nullptr);  // no list, nothing to record
 }
 
 // ---- what the module exports ----

@@ -1,5 +1,5 @@
 // A procedure-call channel as an object: construction, the initial mode
-// set, names, dependency, copying and destruction.
+// set and names, copying and destruction.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -34,15 +34,6 @@ TEST_F(PrcCallObjectTest, NewChannelIsUnboundInTheInitialMode) {
   EXPECT_EQ(ch.GetNamePrefix(), "VanticPrcCall_");
   EXPECT_EQ(ch.GetModeDescription(), "Name:");
   EXPECT_EQ(_messages.Count(), 0u);
-}
-
-TEST_F(PrcCallObjectTest, DependsOnTheFloatChannelTypeOnly) {
-  Ubo_VanticPrcCall ch;
-  Zyr_List list;
-  ch.DoDependencyInit(&list);
-  ASSERT_EQ(list.Count(), 1u);
-  EXPECT_EQ(list.At(0), FloatGuid());
-  ch.DoDependencyInit(nullptr);  // no list, nothing to record
 }
 
 // A list that counts its destructions.
