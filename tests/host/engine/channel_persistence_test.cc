@@ -1,14 +1,12 @@
 // Saving and loading channels: the engine's part and the float kinds'
 // values, sound and damaged.
 #include <cstring>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "host/engine/channel_factory.h"
 #include "hostapi/float_channel.h"
 #include "tests/host/engine/link_helpers.h"
 #include "hostapi/zyr_channel.h"
@@ -250,47 +248,6 @@ TEST(FloatValues, WrongSizesAreRefusedAndMissingValuesKept) {
   OpenFirst(loader, RecordBuilder().U32("ZCID", 1).Bytes());
   EXPECT_TRUE(value.LoadChannel(loader, nullptr));
   EXPECT_EQ(value._value, 7.0f);
-}
-
-// What a host does: save a small scene, make the channels again by type,
-// load them, then plug the children back by their saved ids.
-TEST(ScenePersistence, HostRewiresLinksAfterLoading) {
-  ChannelFactory factory;
-  RegisterFloatChannelTypes(factory);
-  auto parent = factory.Create(kValueType);
-  auto speed = factory.Create(kValueType);
-  auto direction = factory.Create(kVectorType);
-  ASSERT_TRUE(parent && speed && direction);
-  parent->SetChildCreateType(Link("Speed", kValueType), 0);
-  parent->SetChildCreateType(Link("Direction", kVectorType), 1);
-  ASSERT_TRUE(parent->PlugChild(0, speed.get()));
-  ASSERT_TRUE(parent->PlugChild(1, direction.get()));
-  static_cast<Ubo_ValueChannel&>(*speed).SetFloat(12.0f);
-
-  ZyrFileLoader loader;
-  ASSERT_TRUE(loader.Open(SaveAll({parent.get(), speed.get(), direction.get()})));
-  std::vector<std::unique_ptr<Zyr_Channel>> loaded;
-  std::map<uint32_t, Zyr_Channel*> byId;
-  GUID type;
-  while (loader.NextChannel(&type)) {
-    auto channel = factory.Create(type);
-    ASSERT_TRUE(channel);
-    ASSERT_TRUE(channel->LoadChannel(loader, nullptr)) << loader.GetError();
-    byId[channel->GetLoadedChannelId()] = channel.get();
-    loaded.push_back(std::move(channel));
-  }
-  ASSERT_EQ(loaded.size(), 3u);
-  Zyr_Channel& newParent = *loaded[0];
-  newParent.SetChildCreateType(Link("Speed", kValueType), 0);
-  newParent.SetChildCreateType(Link("Direction", kVectorType), 1);
-  const std::vector<uint32_t>& ids = newParent.GetLoadedChildIds();
-  ASSERT_EQ(ids.size(), 2u);
-  for (size_t i = 0; i < ids.size(); ++i) {
-    ASSERT_TRUE(newParent.PlugChild(static_cast<int>(i), byId.at(ids[i])));
-  }
-  EXPECT_EQ(newParent.GetChild(0), loaded[1].get());
-  EXPECT_EQ(newParent.GetChild(1), loaded[2].get());
-  EXPECT_EQ(static_cast<Ubo_FloatChannel*>(newParent.GetChild(0))->GetFloat(), 12.0f);
 }
 
 }  // namespace
