@@ -16,11 +16,11 @@ namespace dravik {
 VarFloat* FloatParam(VarList& vars, const char* name);
 VarVec3* VectorParam(VarList& vars, const char* name);
 
-// A parameter list holding one variable per spec, in order: value 0 and the
-// widest bounds. The caller owns the list.
+// A parameter list holding one variable per ParamSpec, in order: value 0 and
+// the widest bounds. The caller owns the list.
 VarList MakeParams(const std::vector<ParamSpec>& specs);
 
-// The specs of a framework list (type, mode, name), for listing and saving.
+// The ParamSpecs of a framework list (type, mode, name), for listing and saving.
 std::vector<ParamSpec> DescribeParams(const VarList& vars);
 
 // "a: float in, result: float out" style text of a parameter list.
