@@ -16,89 +16,66 @@ class DueChannel : public Zyr_Channel {
   using Zyr_Channel::CheckRenderCount;
 };
 
-TEST(RenderCount, StartsAtOneAndNeverBecomesZero) {
+// The count never becomes zero; a channel is due once per count, a new
+// channel or a copy at once, and again after the count is set backwards.
+TEST(RenderCount, ChannelDueOncePerCount) {
   EngineInterface engine;
   EXPECT_EQ(engine.GetRenderCount(), 1u);
-  engine.AdvanceRenderCount();
-  EXPECT_EQ(engine.GetRenderCount(), 2u);
   engine.SetRenderCount(0);
   EXPECT_EQ(engine.GetRenderCount(), 1u);
   engine.SetRenderCount(0xFFFFFFFFu);
   engine.AdvanceRenderCount();
   EXPECT_EQ(engine.GetRenderCount(), 1u);
-}
-
-// Due once per count; a new channel or a copy is due at once; a count set
-// backwards makes it due again; channels made without an engine use the
-// global one.
-TEST(RenderCount, ChannelDueOncePerCount) {
-  EngineInterface engine;
   engine.SetRenderCount(41);
   DueChannel a;
   DueChannel b;
   a._engine = b._engine = &engine;
-  EXPECT_TRUE(a.CheckRenderCount());
-  EXPECT_FALSE(a.CheckRenderCount());
-  EXPECT_TRUE(b.CheckRenderCount());
+  const auto due = [](DueChannel& c) {
+    const bool first = c.CheckRenderCount();
+    return std::to_string(first) + std::to_string(c.CheckRenderCount());
+  };
+  EXPECT_EQ(due(a), "10");
+  EXPECT_EQ(due(b), "10");
   DueChannel copy(a);
-  EXPECT_TRUE(copy.CheckRenderCount());
+  EXPECT_EQ(due(copy), "10");
   engine.AdvanceRenderCount();
-  EXPECT_TRUE(a.CheckRenderCount());
-  EXPECT_FALSE(a.CheckRenderCount());
+  EXPECT_EQ(due(a), "10");
   engine.SetRenderCount(3);
-  EXPECT_TRUE(a.CheckRenderCount());
-  EXPECT_FALSE(a.CheckRenderCount());
-
-  DueChannel global;
+  EXPECT_EQ(due(a), "10");
+  DueChannel global;  // made without an engine: the global one
   EXPECT_EQ(global._engine, globalEngine);
-  EXPECT_TRUE(global.CheckRenderCount());
-  EXPECT_FALSE(global.CheckRenderCount());
+  EXPECT_EQ(due(global), "10");
   globalEngine->AdvanceRenderCount();
-  EXPECT_TRUE(global.CheckRenderCount());
+  EXPECT_EQ(due(global), "10");
 }
 
-// Each level's functor delivers its text literally ('%' is never a format);
-// null text is dropped; a functor owned by no engine reaches the global one.
+// Each level's text arrives literally ('%' is never a format); null text is
+// dropped; a functor owned by no engine reaches the global one at level 0;
+// a capture restores the sink before it.
 TEST(EngineMessages, CapturedWithTheirLevels) {
-  MessageCapture capture;
-  for (unsigned level = 0; level < 4; ++level) {
-    globalEngine->_showDebugMessage[level](("100%s%n" + std::to_string(level)).c_str());
-  }
-  globalEngine->_showDebugMessage[2](nullptr);
-  globalEngine->Deliver(2, nullptr);
-  ASSERT_EQ(capture.Count(), 4u);
-  for (unsigned level = 0; level < 4; ++level) {
-    EXPECT_EQ(capture.Messages()[level].level, level);
-    EXPECT_EQ(capture.Messages()[level].text, "100%s%n" + std::to_string(level));
-  }
-  ShowDebugMessage loose;
-  loose("loose");
-  ASSERT_EQ(capture.Count(), 5u);
-  EXPECT_EQ(capture.Last().level, 0u);
-}
-
-TEST(EngineMessages, CaptureRestoresThePreviousSink) {
   MessageCapture outer;
   {
-    MessageCapture inner;
-    globalEngine->_showDebugMessage[1]("inner");
-    EXPECT_EQ(inner.Count(), 1u);
+    MessageCapture capture;
+    for (unsigned level = 0; level < 4; ++level) {
+      globalEngine->_showDebugMessage[level](("100%s%n" + std::to_string(level)).c_str());
+    }
+    globalEngine->_showDebugMessage[2](nullptr);
+    globalEngine->Deliver(2, nullptr);
+    ASSERT_EQ(capture.Count(), 4u);
+    for (unsigned level = 0; level < 4; ++level) {
+      EXPECT_EQ(capture.Messages()[level].level, level);
+      EXPECT_EQ(capture.Messages()[level].text, "100%s%n" + std::to_string(level));
+    }
+    ShowDebugMessage loose;
+    loose("loose");
+    EXPECT_EQ(capture.Last().level, 0u);
   }
   globalEngine->_showDebugMessage[1]("outer");
   ASSERT_EQ(outer.Count(), 1u);
   EXPECT_EQ(outer.Last().text, "outer");
 }
 
-TEST(EngineMessages, UnownedFunctorReachesTheGlobalEngine) {
-  MessageCapture capture;
-  ShowDebugMessage loose;
-  loose("loose");
-  ASSERT_EQ(capture.Count(), 1u);
-  EXPECT_EQ(capture.Last().level, 0u);
-}
-
-// Without a sink, or after the sink is set back to null, messages go to
-// stderr as "[level] text".
+// Without a sink, or after it is set back to null: "[level] text" on stderr.
 TEST(EngineMessages, DefaultSinkWritesLevelAndTextToStderr) {
   EngineInterface engine;
   testing::internal::CaptureStderr();
