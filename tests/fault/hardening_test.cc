@@ -2,26 +2,24 @@
 // (_GLIBCXX_ASSERTIONS), fortified string and memory calls and a stack
 // protector in the module. The build tells the test what it promised
 // (VPC_FAULT_HARDENING, VPC_FAULT_FORTIFY).
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "tests/support/module_symbols.h"
+
 namespace {
 
 #if VPC_FAULT_HARDENING
 
-const std::string kModule = std::string(VPC_MODULES_DIR) + "/C7653FCA-6B0C-44FA-936F-EA1952B129F0.so";
-
-// The undefined dynamic symbols of the module.
+// The undefined dynamic symbols of the module, one name a line.
 std::string ImportedSymbols() {
   std::string out;
-  FILE* pipe = popen(("nm -D --undefined-only '" + kModule + "' 2>/dev/null").c_str(), "r");
-  if (pipe == nullptr) return out;
-  char chunk[4096];
-  for (size_t n; (n = std::fread(chunk, 1, sizeof(chunk), pipe)) > 0;) out.append(chunk, n);
-  pclose(pipe);
+  for (const testing_support::Symbol& s :
+       testing_support::DynamicSymbols(testing_support::PrcCallModulePath(), "--undefined-only")) {
+    out += s.name + '\n';
+  }
   return out;
 }
 

@@ -87,7 +87,6 @@ TEST_F(ProcedureChangeTest, RemovedThenRegisteredAgainWithOtherParameters) {
     EXPECT_EQ(LinkNames(w.ch), (std::vector<std::string>{"in", "out"}));  // and the links
   }
   EXPECT_EQ(_messages.CountContaining("UpdatingProcedure[Car/Drive].NotFound!"), 2u);
-  EXPECT_EQ(_messages.CountContaining("CannotFindProcedure.Skipping..."), 4u);
   // Back, with an input before the old ones: new links, and the children
   // are plugged back by link name.
   Register("Car", "Drive", true, Layout({"gain", "in"}, {"out"}), Doubler());
@@ -249,11 +248,8 @@ TEST_F(ProcedureChangeTest, ExceptionsFromAProcedureNeverReachTheEngine) {
     float status = -1.0f;
     EXPECT_NO_THROW(status = Evaluate(ch));
     EXPECT_EQ(status, kPrcStatusFailed);
-    // Reported through the engine's level-1 functor, globally and through
-    // the channel's own engine (the same one here).
     EXPECT_EQ(_messages.CountContaining("]._procedure->Execute()"), 2u);
     EXPECT_FLOAT_EQ(out->GetFloat(), -1.0f);  // nothing written back
-    EXPECT_NE(ch.GetBoundProcedure(), nullptr);
     // Through the engine's own entry point as well.
     NextFrame();
     EXPECT_NO_THROW(ch.CallChannel());
