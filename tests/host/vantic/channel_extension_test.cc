@@ -8,7 +8,6 @@
 #include "hostapi/guid.h"
 #include "hostapi/vantic_channel_extension.h"
 #include "hostapi/zyr_file.h"
-#include "tests/support/test_support.h"
 
 namespace {
 
@@ -28,12 +27,9 @@ TEST(ChannelExtensionLinks, CreateLinkAppendsAndNames) {
   channel.CreateLink(value, "Value", "first", kLinkModeInput, false);
   channel.CreateLink(value, "Value", "second%s", kLinkModeOutput, true);
   ASSERT_EQ(channel.GetChildCreationCount(), 2);
-  const ChildCreation* first = channel.GetChildCreation(0);
-  EXPECT_STREQ(first->LinkName, "first");
-  EXPECT_EQ(first->LinkIndex, 0);
-  const ChildCreation* second = channel.GetChildCreation(1);
-  EXPECT_EQ(second->LinkIndex, -1);
-  EXPECT_EQ(second->LinkMode, kLinkModeOutput);
+  EXPECT_EQ(channel.GetChildCreation(0)->LinkIndex, 0);
+  EXPECT_EQ(channel.GetChildCreation(1)->LinkIndex, -1);
+  EXPECT_EQ(channel.GetChildCreation(1)->LinkMode, kLinkModeOutput);
   EXPECT_STREQ(channel.GetChildLinkName(1), "second%s");
   EXPECT_STREQ(channel.GetChildLinkName(2), "");
   const std::string longText(500, 'x');  // cut to the record's fields
@@ -61,19 +57,15 @@ TEST(ChannelExtensionLinks, NamesAreSparseAndCopiedButTheChannelIsNot) {
   EXPECT_EQ(channel.CE_ExecuteTrigger(0, nullptr), 1);
 }
 
-// Writes one record through the real saver to a file and opens it again.
+// Writes one record through the real saver and opens it again.
 class TaggedValuesTest : public ::testing::Test {
  protected:
   void SetUp() override { saver.BeginChannel(kRecordType); }
-  // Closes the record, writes the file and opens it at the record's start.
+  // Closes the record and opens the bytes at the record's start.
   void Reopen() {
     ASSERT_TRUE(saver.EndChannel());
-    std::string error;
-    ASSERT_TRUE(saver.WriteToFile(scratch.File("values.zyr"), &error)) << error;
-    ASSERT_TRUE(loader.OpenFile(scratch.File("values.zyr"))) << loader.GetError();
-    GUID type{};
-    ASSERT_TRUE(loader.NextChannel(&type));
-    ASSERT_EQ(type, kRecordType);
+    ASSERT_TRUE(loader.Open(saver.Bytes()));
+    ASSERT_TRUE(loader.NextChannel(nullptr));
   }
   // An entry of any size, written past the extension's checks.
   void RawEntry(const char* tag, const std::string& data) {
@@ -84,7 +76,6 @@ class TaggedValuesTest : public ::testing::Test {
     }
   }
 
-  testing_support::ScratchDir scratch;
   ExtendedChannel channel;
   ZyrFileSaver saver;
   ZyrFileLoader loader;
