@@ -75,17 +75,6 @@ TEST_F(PrcCallModesTest, CurrentModeMovesToTheChannelsProcedureOnly) {
   EXPECT_EQ(other.GetCurrentMode(), 1u);
 }
 
-TEST_F(PrcCallModesTest, TwoEqualPreparationsGiveTheSameRegistry) {
-  RegisterAll("Hero", {"Walk", "Jump", "Run"});
-  Ubo_VanticPrcCall ch;
-  ch.PrepareModesList("Hero");
-  const std::vector<std::string> first = ModeNames(ch);
-  const std::vector<uint32_t> firstOrder = PrcCallTestPeer::ModeOrder();
-  ch.PrepareModesList("Hero");
-  EXPECT_EQ(ModeNames(ch), first);
-  EXPECT_EQ(PrcCallTestPeer::ModeOrder(), firstOrder);
-}
-
 TEST_F(PrcCallModesTest, PreparationLeavesNameLinksAndBindingAlone) {
   Register("Hero", "Jump", false, Params({{"h", VarType_Float, 1}}));
   Ubo_VanticPrcCall ch;

@@ -251,18 +251,15 @@ TEST_F(PrcCallModuleHostTest, ChannelsEvaluateSaveLoadAndEvaluateAlike) {
     ASSERT_EQ(fall->GetChildCreationCount(), 5);
 
     auto* self = dynamic_cast<Ubo_CoreRefChannel*>(scene.Add(Make(guid::kCoreRefChannelType)));
-    ASSERT_NE(self, nullptr);
-    self->SetObjectId(ball->Id());
     auto* dt = dynamic_cast<Ubo_ValueChannel*>(scene.Add(Make(guid::kFloatChannelType)));
-    ASSERT_NE(dt, nullptr);
-    dt->SetFloat(0.1f);
     auto* velocity = dynamic_cast<Ubo_VectorChannel*>(scene.Add(Make(guid::kVectorChannelType)));
-    ASSERT_NE(velocity, nullptr);
-    velocity->SetVector(Vec3{2.0f, 5.0f, -1.0f});
     Zyr_Channel* position = scene.Add(Make(guid::kVectorChannelType));
     Zyr_Channel* speed = scene.Add(Make(guid::kFloatChannelType));
     auto* k = dynamic_cast<Ubo_ValueChannel*>(scene.Add(Make(guid::kFloatChannelType)));
-    ASSERT_NE(k, nullptr);
+    ASSERT_TRUE(self != nullptr && dt != nullptr && velocity != nullptr && k != nullptr);
+    self->SetObjectId(ball->Id());
+    dt->SetFloat(0.1f);
+    velocity->SetVector(Vec3{2.0f, 5.0f, -1.0f});
     k->SetFloat(3.0f);
     Zyr_Channel* y = scene.Add(Make(guid::kFloatChannelType));
     Plug(fall, "This", self);
