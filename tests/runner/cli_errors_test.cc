@@ -33,45 +33,38 @@ class RunErrors : public ::testing::Test {
   testing_support::ScratchDir dir;
 };
 
-TEST_F(RunErrors, MissingSceneFileOrFolder) {
+TEST_F(RunErrors, MissingInputsAndMalformedScenesGiveOneLine) {
   ExpectFailure({"run", dir.File("nope.json")}, "cannot open '" + dir.File("nope.json") + "': No such file");
   ExpectFailure({"run", dir.Path().string()}, "it is a folder");
-}
-
-TEST_F(RunErrors, MalformedSceneNamesTheLineOrJsonPath) {
-  ExpectSceneError("{\n  \"frames\": 3,\n  \"channels\": [ }\n", "line 3, column 17: not valid JSON");
-  ExpectSceneError(R"({"channels": [{"id": "a", "type": "value"}, {"id": "b", "type": "value", "value": "x"}]})",
-                   "/channels/1/value: expected a number");
-  ExpectSceneError(R"({"frames": -2})", "/frames: must be from 0 to 10000000");
-  ExpectSceneError(R"({"chanels": []})", "/chanels: unknown field 'chanels'");
-  ExpectSceneError(R"({"channels": [{"id": "c", "type": "call", "owner": "Math", "procedure": "Add",
-                       "links": {"a": "zzz"}}]})",
-                   "/channels/0/links/a: no channel 'zzz'");
-  ExpectSceneError(R"({"channels": [{"id": "v", "type": "vector"},
-      {"id": "c", "type": "call", "owner": "Math", "procedure": "Sin", "links": {"x": "v"}}]})",
-                   "/channels/1/links/x: link 'x' takes a \"Value\" channel, not the vector channel 'v'");
-  ExpectSceneError(R"({"procedures": [{"owner": "S", "name": "P",
-      "params": [{"name": "y", "mode": "out"}], "outputs": {"y": "1 +* nosuch"}}]})",
-                   "/procedures/0/outputs/y: ");
-}
-
-TEST_F(RunErrors, LinkToAParameterTheProcedureLacks) {
-  ExpectSceneError(R"({"channels": [{"id": "x", "type": "value"},
-      {"id": "c", "type": "call", "owner": "Math", "procedure": "Add", "links": {"a": "x", "c": "x"}}]})",
-                   "/channels/1/links/c: procedure Math::Add has no parameter 'c'");
-  ExpectSceneError(R"({"objects": [{"id": "o", "class": "Body"}], "channels": [{"id": "r", "type": "object", "object": "o"},
-      {"id": "c", "type": "call", "owner": "Math", "procedure": "Sin", "links": {"This": "r"}}]})",
-                   "/channels/1/links/This: procedure Math::Sin is static, so it has no \"This\" link");
-  ExpectSceneError(R"({"channels": [{"id": "x", "type": "value"},
-      {"id": "c", "type": "call", "owner": "Nope", "procedure": "Gone", "links": {"a": "x"}}]})",
-                   "procedure Nope::Gone is not registered, so its parameters are unknown");
-}
-
-TEST_F(RunErrors, ModulesFolderMissingOrWithoutTheProcedureCallType) {
   ExpectFailure({"run", "--modules", dir.File("none")}, "modules folder '" + dir.File("none") + "' does not exist");
   std::filesystem::create_directory(dir.File("empty"));
   ExpectFailure({"run", "--modules", dir.File("empty")},
                 "no module provides the procedure-call channel type C7653FCA-6B0C-44FA-936F-EA1952B129F0");
+  const std::string x = R"({"id": "x", "type": "value"}, )";
+  const struct {
+    std::string scene, part;
+  } cases[] = {
+      {"{\n  \"frames\": 3,\n  \"channels\": [ }\n", "line 3, column 17: not valid JSON"},
+      {R"({"channels": [)" + x + R"({"id": "b", "type": "value", "value": "y"}]})", "/channels/1/value: expected a number"},
+      {R"({"frames": -2})", "/frames: must be from 0 to 10000000"},
+      {R"({"chanels": []})", "/chanels: unknown field 'chanels'"},
+      {R"({"channels": [{"id": "c", "type": "call", "owner": "Math", "procedure": "Add", "links": {"a": "zzz"}}]})",
+       "/channels/0/links/a: no channel 'zzz'"},
+      {R"({"channels": [{"id": "v", "type": "vector"},
+        {"id": "c", "type": "call", "owner": "Math", "procedure": "Sin", "links": {"x": "v"}}]})",
+       "/channels/1/links/x: link 'x' takes a \"Value\" channel, not the vector channel 'v'"},
+      {R"({"procedures": [{"owner": "S", "name": "P",
+        "params": [{"name": "y", "mode": "out"}], "outputs": {"y": "1 +* nosuch"}}]})",
+       "/procedures/0/outputs/y: "},
+      {R"({"channels": [)" + x + R"({"id": "c", "type": "call", "owner": "Math", "procedure": "Add", "links": {"a": "x", "c": "x"}}]})",
+       "/channels/1/links/c: procedure Math::Add has no parameter 'c'"},
+      {R"({"objects": [{"id": "o", "class": "Body"}], "channels": [{"id": "r", "type": "object", "object": "o"},
+        {"id": "c", "type": "call", "owner": "Math", "procedure": "Sin", "links": {"This": "r"}}]})",
+       "/channels/1/links/This: procedure Math::Sin is static, so it has no \"This\" link"},
+      {R"({"channels": [)" + x + R"({"id": "c", "type": "call", "owner": "Nope", "procedure": "Gone", "links": {"a": "x"}}]})",
+       "procedure Nope::Gone is not registered, so its parameters are unknown"},
+  };
+  for (const auto& c : cases) ExpectSceneError(c.scene, c.part);
 }
 
 TEST_F(RunErrors, ModuleWhoseGuidDisagreesWithItsFileNameIsRefused) {
@@ -123,33 +116,26 @@ TEST_F(DamagedSavedFile, Truncated) {
   }
 }
 
-TEST_F(DamagedSavedFile, EntrySizesAndCounts) {
-  std::string damaged = bytes;
-  const size_t objs = damaged.find("OBJS");
-  ASSERT_NE(objs, std::string::npos);
-  damaged[objs + 8] = '\x7f';  // a huge object count
-  ExpectDamaged(damaged, "\"OBJS\" entry counts");
-  damaged = bytes;
-  const size_t fval = damaged.find("FVAL");
-  ASSERT_NE(fval, std::string::npos);
-  damaged[fval + 4] = 3;  // a 3-byte value block
-  ExpectDamaged(damaged, "damaged file");
-}
-
-TEST_F(DamagedSavedFile, SceneTextAndChannelTable) {
-  std::string damaged = bytes;
-  const size_t scen = damaged.find("\"frames\"");
-  ASSERT_NE(scen, std::string::npos);
-  damaged[scen] = '#';
-  ExpectDamaged(damaged, "the saved scene is damaged: line");
-  damaged = bytes;
-  const size_t chsc = damaged.find("CHSC");
-  ASSERT_NE(chsc, std::string::npos);
-  damaged[chsc + 8] = 'Q';  // scene id "t" -> "Q"
-  ExpectDamaged(damaged, "channel 'Q' is not in the scene");
-  damaged = bytes;
-  damaged[8] ^= 0x55;  // the scene record's type GUID
-  ExpectDamaged(damaged, "not a dravik scene file");
+TEST_F(DamagedSavedFile, EntrySizesCountsSceneTextAndChannelTable) {
+  const struct {
+    std::string anchor;
+    size_t offset;
+    char value;
+    std::string part;
+  } cases[] = {
+      {"OBJS", 8, '\x7f', "\"OBJS\" entry counts"},            // a huge object count
+      {"FVAL", 4, 3, "damaged file"},                             // a 3-byte value block
+      {"\"frames\"", 0, '#', "the saved scene is damaged: line"},
+      {"CHSC", 8, 'Q', "channel 'Q' is not in the scene"},        // scene id "t" -> "Q"
+      {"", 8, 0, "not a dravik scene file"},                      // the record's type GUID
+  };
+  for (const auto& c : cases) {
+    std::string damaged = bytes;
+    const size_t at = c.anchor.empty() ? 0 : damaged.find(c.anchor);
+    ASSERT_NE(at, std::string::npos) << c.anchor;
+    damaged[at + c.offset] = c.anchor.empty() ? static_cast<char>(damaged[8] ^ 0x55) : c.value;
+    ExpectDamaged(damaged, c.part);
+  }
 }
 
 }  // namespace

@@ -52,27 +52,6 @@ TEST(SaveAndContinue, OtherExamplesMatchToo) {
   ExpectContinuationMatches(Example("expressions.json"), 12, 4);
 }
 
-TEST(SaveAndContinue, SavedRunCanBeSavedAgain) {
-  testing_support::ScratchDir dir;
-  const std::string a = dir.File("a.zyr");
-  const std::string b = dir.File("b.zyr");
-  const runner_testing::Result straight = RunDravik({"run", "-f", "jsonl"});
-  ASSERT_EQ(RunDravik({"run", "--frames", "4", "--save", a}).exitCode, 0);
-  ASSERT_EQ(RunDravik({"run", a, "--frames", "7", "--save", b, "-q"}).exitCode, 0);
-  const runner_testing::Result rest = RunDravik({"run", b, "-f", "jsonl"});  // the frames left of 20
-  ASSERT_EQ(rest.exitCode, 0) << rest.err;
-  EXPECT_EQ(ValuesAfter(rest.out, 0), ValuesAfter(straight.out, 11));
-}
-
-TEST(SaveAndContinue, DefaultFramesOfASavedSceneAreWhatIsLeft) {
-  testing_support::ScratchDir dir;
-  const std::string saved = dir.File("done.zyr");
-  ASSERT_EQ(RunDravik({"run", "--save", saved, "-q"}).exitCode, 0);
-  const runner_testing::Result r = RunDravik({"run", saved, "-f", "jsonl"});
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out.find("\"type\":\"value\""), std::string::npos);
-}
-
 TEST(SaveAndContinue, FailedSaveLeavesNoFile) {
   testing_support::ScratchDir dir;
   const std::string target = dir.File("missing/out.zyr");
@@ -88,19 +67,6 @@ TEST(SaveAndContinue, FailedSaveLeavesNoFile) {
   size_t files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) files += entry.is_regular_file();
   EXPECT_EQ(files, 0u);
-}
-
-TEST(SaveAndContinue, SavedFileKeepsLinksGroupsAndObjects) {
-  testing_support::ScratchDir dir;
-  const std::string saved = dir.File("t.zyr");
-  ASSERT_EQ(RunDravik({"run", "--frames", "10", "--save", saved, "-q"}).exitCode, 0);
-  const runner_testing::Result dump = RunDravik({"dump", saved});
-  ASSERT_EQ(dump.exitCode, 0) << dump.err;
-  EXPECT_NE(dump.out.find("ZCGR     5  group          \"Calls\""), std::string::npos);
-  EXPECT_NE(dump.out.find("FRAM     4  last frame     10"), std::string::npos);
-  EXPECT_NE(dump.out.find("OBSC     4  scene id       \"ball\""), std::string::npos);
-  EXPECT_NE(dump.out.find("PRCN     4  procedure      \"Plus\""), std::string::npos);
-  EXPECT_NE(dump.out.find("param 2 name   \"doubled\""), std::string::npos);
 }
 
 }  // namespace

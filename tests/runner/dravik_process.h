@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -78,9 +79,7 @@ inline std::vector<std::string> LinesWith(const std::string& text, const std::st
 }
 
 inline size_t CountLines(const std::string& text) {
-  size_t n = 0;
-  for (char c : text) n += c == '\n';
-  return n;
+  return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
 }  // namespace runner_testing

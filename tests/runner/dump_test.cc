@@ -26,43 +26,29 @@ std::vector<uint8_t> ValueFile(float value) {
   return saver.Bytes();
 }
 
-TEST(DumpBytes, DecodesAGoodRecord) {
-  const DumpResult r = DumpBytes(ValueFile(2.5f), "v.zyr");
-  EXPECT_EQ(r.problems, 0u);
-  EXPECT_EQ(r.records, 1u);
-  EXPECT_NE(r.text.find("record 1 @8  Value BE69CCC4-CFC1-4362-AC81-767D199BBFC3  body 37 bytes"), std::string::npos) << r.text;
-  EXPECT_NE(r.text.find("ZCID     4  channel id     7"), std::string::npos) << r.text;
-  EXPECT_NE(r.text.find("ZCNM     5  name           \"speed\""), std::string::npos);
-  EXPECT_NE(r.text.find("FVAL     4  value          2.5"), std::string::npos);
-}
-
 TEST(DumpBytes, FlagsEachKindOfDamage) {
-  std::vector<uint8_t> bytes = ValueFile(1.0f);
-  // Record body larger than the file.
-  std::vector<uint8_t> longBody = bytes;
-  longBody[8 + 16] = 200;
-  DumpResult r = DumpBytes(longBody, "x");
-  EXPECT_EQ(r.problems, 1u);
-  EXPECT_NE(r.text.find("past the end of the file (truncated)"), std::string::npos);
-  EXPECT_NE(r.text.find("FVAL"), std::string::npos);  // still decoded
-  // An entry larger than its record.
-  std::vector<uint8_t> longEntry = bytes;
-  longEntry[28 + 4] = 100;
-  r = DumpBytes(longEntry, "x");
-  EXPECT_EQ(r.problems, 1u);
-  EXPECT_NE(r.text.find("block of 100 bytes, only 29 left in the record (truncated)"), std::string::npos) << r.text;
-  // Stray bytes after the last record.
-  std::vector<uint8_t> stray = bytes;
-  stray.insert(stray.end(), {1, 2, 3});
-  r = DumpBytes(stray, "x");
-  EXPECT_EQ(r.problems, 1u);
-  EXPECT_NE(r.text.find("3 stray bytes, too few for a record header"), std::string::npos);
-  // Unknown version.
-  std::vector<uint8_t> version = bytes;
-  version[4] = 9;
-  r = DumpBytes(version, "x");
-  EXPECT_EQ(r.problems, 1u);
-  EXPECT_NE(r.text.find("unknown format version"), std::string::npos);
+  const std::vector<uint8_t> bytes = ValueFile(1.0f);
+  const struct {
+    size_t at;  // patched byte; past the end appends three stray bytes
+    uint8_t value;
+    std::string flag;
+  } cases[] = {
+      {8 + 16, 200, "past the end of the file (truncated)"},  // record body larger than the file
+      {28 + 4, 100, "block of 100 bytes, only 29 left in the record (truncated)"},
+      {bytes.size(), 0, "3 stray bytes, too few for a record header"},
+      {4, 9, "unknown format version"},
+  };
+  for (const auto& c : cases) {
+    std::vector<uint8_t> damaged = bytes;
+    if (c.at < damaged.size()) {
+      damaged[c.at] = c.value;
+    } else {
+      damaged.insert(damaged.end(), {1, 2, 3});
+    }
+    const DumpResult r = DumpBytes(damaged, "x");
+    EXPECT_EQ(r.problems, 1u) << c.flag;
+    EXPECT_NE(r.text.find(c.flag), std::string::npos) << r.text;
+  }
 }
 
 TEST(DumpBytes, UnknownTagsAreGuessedNotCountedAsDamage) {

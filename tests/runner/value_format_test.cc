@@ -23,13 +23,6 @@ TEST(FormatNumber, ShortestTextThatReadsBackTheSameFloat) {
   EXPECT_EQ(FormatNumber(-INFINITY), "-inf");
 }
 
-TEST(FormatCell, FixedDecimalsWithoutNegativeZero) {
-  EXPECT_EQ(FormatCell(1.5f), "1.500");
-  EXPECT_EQ(FormatCell(-0.0001f), "0.000");
-  EXPECT_EQ(FormatCell(2.5e7f), "2.5e+07");
-  EXPECT_EQ(FormatVectorCell(Vec3{-0.001f, 1, 2}), "(0.00, 1.00, 2.00)");
-}
-
 TEST(JsonString, EscapesAndReplacesBadUtf8) {
   EXPECT_EQ(JsonString("a\"b\\c\n"), R"("a\"b\\c\u000a")");
   EXPECT_EQ(JsonString("Math :: Add"), "\"Math :: Add\"");
@@ -51,12 +44,6 @@ TEST(Sparkline, ScalesBetweenLeastAndGreatest) {
   EXPECT_EQ(DisplayWidth(Sparkline(std::vector<float>(1000, 2.0f), 48)), 48u);
   EXPECT_EQ(Sparkline({}, 10), "");
   EXPECT_EQ(Sparkline({NAN, 1, 2}, 10), " ▁█");
-}
-
-TEST(Pad, CountsCharactersNotBytes) {
-  EXPECT_EQ(Pad("✓", 3), "  ✓");
-  EXPECT_EQ(Pad("abc", 2), "abc");
-  EXPECT_EQ(Pad("ab", 4, false), "ab  ");
 }
 
 }  // namespace

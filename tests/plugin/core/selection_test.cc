@@ -27,9 +27,6 @@ TEST_F(ModeSelection, LinksReachTheHostRenumberedAndStoredUnchanged) {
   EXPECT_EQ(ch.HostLinkIndex(0), 0);
   EXPECT_EQ(ch.HostLinkIndex(1), -1);
   EXPECT_EQ(ch.HostLinkIndex(2), 2);
-  EXPECT_STREQ(ch.GetChildCreation(2)->LinkName, "C");
-  EXPECT_EQ(ch.GetChildCreation(1)->LinkMode, kLinkModeOutput);
-  EXPECT_EQ(ch.GetChildCreation(0)->Type._typeGuid, kValueType);
   const ModeDescription* zero = ch.GetModeDescription(0u);
   ASSERT_NE(zero, nullptr);
   EXPECT_EQ(zero->Children[0].LinkIndex, 0);
@@ -56,19 +53,6 @@ TEST_F(ModeSelection, EachSelectionDeclaresSetsSelfNotifiesAndRenames) {
   EXPECT_EQ(ch.modeIsSetCount, 3);
   EXPECT_STREQ(ch.GetChannelName(), "Saw");
   EXPECT_EQ(ch.CE_GetSelf(), &ch);
-}
-
-TEST_F(ModeSelection, AutoNamingOffKeepsTheName) {
-  Ubo_TestModes ch;
-  ch.SetChannelName("Mine");
-  ch.SetUseAutoChannelName(false);
-  ch.SetNamePrefix("P_");
-  ch.SetCurrentMode(3);
-  EXPECT_STREQ(ch.GetChannelName(), "Mine");
-  ch.SetUseAutoChannelName(true);
-  EXPECT_STREQ(ch.GetChannelName(), "Mine") << "the setters never rename";
-  ch.SetCurrentMode(3);
-  EXPECT_STREQ(ch.GetChannelName(), "P_Step");
 }
 
 TEST_F(ModeSelection, UnregisteredModeChangesNothingAndReportsOnce) {
@@ -120,8 +104,6 @@ TEST_F(ModeSelection, CreateLinkAppendsToTheCollectedModeAndNamesIt) {
   EXPECT_STREQ(links[0].LinkName, "In%u");
   EXPECT_EQ(links[0].LinkIndex, 0);
   EXPECT_EQ(links[1].LinkIndex, -1);
-  EXPECT_EQ(links[1].LinkMode, kLinkModeOutput);
-  EXPECT_STREQ(links[1].Type._name, "Value");
   EXPECT_STREQ(ch.ExtensionLinkName(0), "In%u");
   EXPECT_STREQ(ch.ExtensionLinkName(1), "Out");
 }
@@ -158,27 +140,6 @@ TEST_F(ModeSelection, CreateLinkRefusesNullTextsAndMissingWorkEntries) {
   EXPECT_THROW(ch.CreateLink(kValueType, "Value", "X", kLinkModeInput, false), std::out_of_range);
   EXPECT_EQ(Ubo_TestModes::_tempLinks.size(), 2u);
   EXPECT_STREQ(ch.ExtensionLinkName(0), "") << "nothing named";
-}
-
-TEST_F(ModeSelection, ChildLinkNamesOfTheCurrentMode) {
-  Ubo_TestModes ch;
-  // The first call builds the registry, whose first registration made this
-  // channel's current mode 0.
-  EXPECT_STREQ(ch.GetChildLinkName(1), "Phase");
-  EXPECT_EQ(Ubo_TestModes::initializeCount, 1);
-  EXPECT_STREQ(ch.GetChildLinkName(0), "Frequency");
-
-  MessageCapture capture;
-  EXPECT_STREQ(ch.GetChildLinkName(2), "");
-  EXPECT_STREQ(ch.GetChildLinkName(0xFFFFFFFFu), "");
-  ASSERT_EQ(capture.Count(), 2u);
-  EXPECT_EQ(capture.Last().text, Head("GetChildLinkName") + "().link < desc.Children.size()");
-
-  ch._currentMode = 8;
-  capture.Clear();
-  EXPECT_STREQ(ch.GetChildLinkName(0), "");
-  ASSERT_EQ(capture.Count(), 1u);
-  EXPECT_EQ(capture.Last().text, Head("GetChildLinkName") + "().found != _modes.end()");
 }
 
 }  // namespace
