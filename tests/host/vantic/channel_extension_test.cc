@@ -103,45 +103,34 @@ TEST_F(TaggedValuesTest, RoundTripInTheOrderWritten) {
   EXPECT_EQ(second, 3u);
 }
 
-TEST_F(TaggedValuesTest, WrongSizedNumberIsRefusedAndPassedOver) {
+// Bad tags and oversized strings are not written; wrong-sized entries are
+// refused on reading and passed over, leaving the value as it was.
+TEST_F(TaggedValuesTest, DamagedEntriesAreRefusedAndPassedOver) {
+  const std::string huge(kMaxChannelValueString + 1, 'h');
+  EXPECT_FALSE(channel.SaveChannelValue(saver, "AB", 1u));
+  EXPECT_FALSE(channel.SaveChannelValue(saver, "ABCDE", std::string("x")));
+  EXPECT_FALSE(channel.SaveChannelValue(saver, nullptr, 1u));
+  EXPECT_FALSE(channel.SaveChannelValue(saver, "NAME", huge));
   RawEntry("STTC", std::string("\x01\x00", 2));
   RawEntry("MODE", std::string(8, '\x01'));
+  RawEntry("NAME", huge);
   ASSERT_TRUE(channel.SaveChannelValue(saver, "PRMS", 5u));
+  ASSERT_TRUE(channel.SaveChannelValue(saver, "NAME", std::string(kMaxChannelValueString, 'm')));
   Reopen();
   uint32_t value = 77;
   std::string text = "kept";
   EXPECT_FALSE(channel.ReadChannelValue(loader, "NAME", text));  // missing: position kept
-  EXPECT_EQ(text, "kept");
   EXPECT_FALSE(channel.ReadChannelValue(loader, "STTC", value));
   EXPECT_FALSE(channel.ReadChannelValue(loader, "MODE", value));
+  EXPECT_FALSE(channel.ReadChannelValue(loader, "NAME", text));
   EXPECT_EQ(value, 77u);
+  EXPECT_EQ(text, "kept");
+  EXPECT_FALSE(channel.ReadChannelValue(loader, "PRM", value));
+  EXPECT_FALSE(channel.ReadChannelValue(loader, nullptr, value));
   EXPECT_TRUE(channel.ReadChannelValue(loader, "PRMS", value));
   EXPECT_EQ(value, 5u);
-}
-
-TEST_F(TaggedValuesTest, OversizedStringIsRefusedBothWays) {
-  const std::string huge(kMaxChannelValueString + 1, 'h');
-  EXPECT_FALSE(channel.SaveChannelValue(saver, "NAME", huge));  // writes nothing
-  RawEntry("NAME", huge);
-  ASSERT_TRUE(channel.SaveChannelValue(saver, "NAME", std::string(kMaxChannelValueString, 'm')));
-  Reopen();
-  std::string text = "kept";
-  EXPECT_FALSE(channel.ReadChannelValue(loader, "NAME", text));
-  EXPECT_EQ(text, "kept");
   EXPECT_TRUE(channel.ReadChannelValue(loader, "NAME", text));
   EXPECT_EQ(text.size(), kMaxChannelValueString);
-}
-
-TEST_F(TaggedValuesTest, TagsMustBeFourCharacters) {
-  EXPECT_FALSE(channel.SaveChannelValue(saver, "AB", 1u));
-  EXPECT_FALSE(channel.SaveChannelValue(saver, "ABCDE", std::string("x")));
-  EXPECT_FALSE(channel.SaveChannelValue(saver, nullptr, 1u));
-  ASSERT_TRUE(channel.SaveChannelValue(saver, "ABCD", 1u));
-  Reopen();
-  uint32_t value = 0;
-  EXPECT_FALSE(channel.ReadChannelValue(loader, "ABC", value));
-  EXPECT_FALSE(channel.ReadChannelValue(loader, nullptr, value));
-  EXPECT_TRUE(channel.ReadChannelValue(loader, "ABCD", value));
 }
 
 }  // namespace
