@@ -3,6 +3,7 @@
 // procedure. A channel never uses a procedure's old parameter list, never
 // lets an exception through to the engine, and finds its procedure again
 // by name when it comes back.
+#include <functional>
 #include <memory>
 #include <new>
 #include <stdexcept>
@@ -178,27 +179,20 @@ TEST_F(ProcedureChangeTest, ListReshapedDuringExecution) {
   // What Execute hands back need not have the shape it was given: the
   // outputs are written by position, as far as links exist, and nothing
   // else is touched.
-  int shape = 0;
-  Procedures().Remove("Car", "Drive");
-  Register("Car", "Drive", true, Layout({"in"}, {"out"}), [&shape](VarList& vars) {
-    switch (shape) {
-      case 0:
-        vars.ClearVars();
-        break;
-      case 1:
+  const std::function<void(VarList&)> kReshapes[] = {
+      [](VarList& vars) { vars.ClearVars(); },
+      [](VarList& vars) {
         for (int i = 0; i < 100; ++i) vars.AddVar(FloatVar("more", VarMode_Out));
-        break;
-      case 2:
-        vars = VarList();
-        break;
-      default:
-        vars.AddVars(vars);
-        break;
-    }
+      },
+      [](VarList& vars) { vars = VarList(); }, [](VarList& vars) { vars.AddVars(vars); }};
+  size_t shape = 0;
+  Procedures().Remove("Car", "Drive");
+  Register("Car", "Drive", true, Layout({"in"}, {"out"}), [&](VarList& vars) {
+    kReshapes[shape](vars);
     return 0;
   });
   Wired& w = _wired[0];
-  for (shape = 0; shape < 4; ++shape) {
+  for (shape = 0; shape < std::size(kReshapes); ++shape) {
     SCOPED_TRACE("shape " + std::to_string(shape));
     w.out->SetFloat(-1.0f);
     EXPECT_EQ(Evaluate(w.ch), kPrcStatusOk);
@@ -209,41 +203,35 @@ TEST_F(ProcedureChangeTest, ListReshapedDuringExecution) {
 
 // ---- exceptions ----
 
-// A plain procedure (not one the framework runs for us) whose execution
-// throws what it is told to.
+// A plain procedure (not one the framework runs for us) that runs
+// `*thrower` first when one is set.
 class ThrowingProcedure final : public Procedure {
  public:
-  explicit ThrowingProcedure(int* what)
-      : Procedure("Risky", "Run", true, Layout({}, {"out"})), _what(what) {}
+  explicit ThrowingProcedure(std::function<void()>* thrower)
+      : Procedure("Risky", "Run", true, Layout({}, {"out"})), _thrower(thrower) {}
   int Execute(VarList& vars) override {
-    switch (*_what) {
-      case 1:
-        throw std::runtime_error("runtime error");
-      case 2:
-        throw std::bad_alloc();
-      case 3:
-        throw 42;
-      case 4:
-        throw std::string("a string");
-      default:
-        *vars._vars[0]->FloatValue() = 5.0f;
-        return 0;
-    }
+    if (*_thrower) (*_thrower)();
+    *vars._vars[0]->FloatValue() = 5.0f;
+    return 0;
   }
 
  private:
-  int* _what;
+  std::function<void()>* _thrower;
 };
 
 TEST_F(ProcedureChangeTest, ExceptionsFromAProcedureNeverReachTheEngine) {
-  int what = 0;
-  ASSERT_NE(Procedures().Register(std::make_unique<ThrowingProcedure>(&what)), nullptr);
+  std::function<void()> thrower;
+  ASSERT_NE(Procedures().Register(std::make_unique<ThrowingProcedure>(&thrower)), nullptr);
   Ubo_VanticPrcCall ch;
   auto out = NewValue(-1.0f);
   ASSERT_EQ(ch.UpdatePrc("Risky", "Run"), kUpdatePrcBound);
   ASSERT_TRUE(ch.PlugChild(0, out.get()));
-  for (what = 1; what <= 4; ++what) {
-    SCOPED_TRACE("exception kind " + std::to_string(what));
+  const std::function<void()> kThrowers[] = {[] { throw std::runtime_error("runtime error"); },
+                                             [] { throw std::bad_alloc(); }, [] { throw 42; },
+                                             [] { throw std::string("a string"); }};
+  for (size_t k = 0; k < std::size(kThrowers); ++k) {
+    SCOPED_TRACE("exception kind " + std::to_string(k));
+    thrower = kThrowers[k];
     _messages.Clear();
     float status = -1.0f;
     EXPECT_NO_THROW(status = Evaluate(ch));
@@ -255,7 +243,7 @@ TEST_F(ProcedureChangeTest, ExceptionsFromAProcedureNeverReachTheEngine) {
     EXPECT_NO_THROW(ch.CallChannel());
     EXPECT_EQ(ch._value, kPrcStatusFailed);
   }
-  what = 0;
+  thrower = nullptr;
   EXPECT_EQ(Evaluate(ch), kPrcStatusOk);
   EXPECT_FLOAT_EQ(out->GetFloat(), 5.0f);
 }
