@@ -1,4 +1,4 @@
-// Channels: ids, names, groups, dependencies and child links.
+// Channels: ids, names, groups and child links.
 #include <algorithm>
 #include <array>
 #include <cstring>
