@@ -3,6 +3,7 @@
 // procedure. A channel never uses a procedure's old parameter list, never
 // lets an exception through to the engine, and finds its procedure again
 // by name when it comes back.
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <new>
@@ -28,15 +29,11 @@ VarList Layout(const std::vector<std::string>& ins, const std::vector<std::strin
 // Writes twice the first input into every output.
 VeskProcedure::Body Doubler() {
   return [](VarList& vars) {
-    float in = 0.0f;
+    const auto in = std::find_if(vars._vars.begin(), vars._vars.end(),
+                                 [](VarBase* v) { return v->Mode() == VarMode_In; });
+    const float value = in != vars._vars.end() ? *(*in)->FloatValue() : 0.0f;
     for (VarBase* v : vars._vars) {
-      if (v->Mode() == VarMode_In) {
-        in = *v->FloatValue();
-        break;
-      }
-    }
-    for (VarBase* v : vars._vars) {
-      if (v->Mode() == VarMode_Out) *v->FloatValue() = 2.0f * in;
+      if (v->Mode() == VarMode_Out) *v->FloatValue() = 2.0f * value;
     }
     return 0;
   };

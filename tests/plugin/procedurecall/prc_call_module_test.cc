@@ -74,12 +74,6 @@ struct Scene {
     channels.push_back(std::move(ch));
     return channels.back().get();
   }
-  Zyr_Channel* ById(uint32_t id) const {
-    for (const auto& ch : channels) {
-      if (ch->GetChannelId() == id) return ch.get();
-    }
-    return nullptr;
-  }
 };
 
 class PrcCallModuleHostTest : public ::testing::Test {
@@ -93,9 +87,7 @@ class PrcCallModuleHostTest : public ::testing::Test {
     _setOwner = reinterpret_cast<SetTextMember>(dlsym(_module->handle, kSetPrcOwnerClass));
     _setName = reinterpret_cast<SetTextMember>(dlsym(_module->handle, kSetPrcName));
     _getName = reinterpret_cast<GetTextMember>(dlsym(_module->handle, kGetPrcName));
-    ASSERT_NE(_setOwner, nullptr);
-    ASSERT_NE(_setName, nullptr);
-    ASSERT_NE(_getName, nullptr);
+    ASSERT_TRUE(_setOwner != nullptr && _setName != nullptr && _getName != nullptr);
     RegisterProcedures();
   }
   void TearDown() override { Procedures().RemoveAll(); }
