@@ -102,6 +102,7 @@ struct LinkView {
   int32_t linkIndex;
   std::string name;
   int32_t linkMode;
+  bool operator==(const LinkView&) const = default;
 };
 inline std::vector<LinkView> Links(const Zyr_Channel& ch) {
   std::vector<LinkView> links;
