@@ -33,7 +33,7 @@ TEST_F(ModeRegistry, OrderIndexFollowsRegistrationNotCode) {
   EXPECT_EQ(capture.Count(), 0u);
 }
 
-TEST_F(ModeRegistry, SecondRegistrationOfACodeKeepsTheFirst) {
+TEST_F(ModeRegistry, SecondRegistrationKeepsTheFirstAndLinksAfterAddModeAreDropped) {
   Ubo_TestModes::initializer = [](Ubo_TestModes& ch) {
     ch.InitMode(4);
     ch.CreateLink(kValueType, "Value", "First", kLinkModeInput, false);
@@ -53,6 +53,9 @@ TEST_F(ModeRegistry, SecondRegistrationOfACodeKeepsTheFirst) {
   EXPECT_EQ(first->Name, "Alpha");
   ASSERT_EQ(first->Children.size(), 1u);
   EXPECT_STREQ(first->Children[0].LinkName, "First");
+  const ModeDescription* six = ch.GetModeDescription(6u);
+  ASSERT_NE(six, nullptr);
+  EXPECT_TRUE(six->Children.empty()) << "links collected after AddMode reach no mode";
 }
 
 TEST_F(ModeRegistry, FirstRegistrationMakesCurrentModeZero) {
@@ -125,21 +128,6 @@ TEST_F(ModeRegistry, InitModeGrowsTheWorkTableOnly) {
   ch.InitMode(1);
   EXPECT_EQ(Ubo_TestModes::_tempLinks.size(), 4u);
   EXPECT_EQ(ch.GetInitMode(), 1u);
-}
-
-TEST_F(ModeRegistry, OnlyLinksCollectedBeforeAddModeReachTheMode) {
-  Ubo_TestModes::initializer = [](Ubo_TestModes& ch) {
-    ch.InitMode(2);
-    ch.CreateLink(kValueType, "Value", "Before", kLinkModeInput, false);
-    ch.AddMode(2, "T", "Two");
-    ch.CreateLink(kValueType, "Value", "After", kLinkModeInput, false);
-  };
-  Ubo_TestModes ch;
-  ch.BuildModesList(false);
-  const ModeDescription* two = ch.GetModeDescription(2u);
-  ASSERT_NE(two, nullptr);
-  ASSERT_EQ(two->Children.size(), 1u);
-  EXPECT_STREQ(two->Children[0].LinkName, "Before");
 }
 
 TEST_F(ModeRegistry, HugeModeCodesAreRefused) {
