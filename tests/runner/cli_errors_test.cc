@@ -1,7 +1,8 @@
 // Every failure of `dravik run`: one clear line on stderr, a non-zero exit
-// code, never a crash and never a half-written file.
+// code, never a crash and never a half-written file; and usage errors.
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -135,6 +136,16 @@ TEST_F(DamagedSavedFile, EntrySizesCountsSceneTextAndChannelTable) {
     ASSERT_NE(at, std::string::npos) << c.anchor;
     damaged[at + c.offset] = c.anchor.empty() ? static_cast<char>(damaged[8] ^ 0x55) : c.value;
     ExpectDamaged(damaged, c.part);
+  }
+}
+
+TEST(Usage, VersionAndUsageErrors) {
+  const runner_testing::Result v = RunDravik({"--version"});
+  EXPECT_EQ(v.exitCode, 0);
+  EXPECT_EQ(v.out, "dravik 1.0.0\n");
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {}, {"fly"}, {"run", "--format", "xml"}, {"dump"}}) {
+    EXPECT_EQ(RunDravik(args).exitCode, 2) << args.size();
   }
 }
 
