@@ -1,6 +1,7 @@
 // `dravik run` on the scenes in examples/: values, statuses, names and
 // messages as the procedure-call channel produces them.
 #include <cmath>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,26 +15,15 @@ namespace {
 using nlohmann::json;
 using runner_testing::RunDravik;
 
-// The JSON objects of a jsonl output.
-std::vector<json> Lines(const std::string& out) {
-  std::vector<json> lines;
-  std::istringstream in(out);
-  for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line));
-  return lines;
-}
-
 class TourJsonl : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    result = new runner_testing::Result(RunDravik({"run", "--format", "jsonl"}));
-    lines = new std::vector<json>(Lines(result->out));
-  }
-  static void TearDownTestSuite() {
-    delete result;
-    delete lines;
+    result = RunDravik({"run", "--format", "jsonl"});
+    std::istringstream in(result.out);
+    for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line));
   }
   static const json& Value(uint32_t frame, const std::string& channel) {
-    for (const json& j : *lines) {
+    for (const json& j : lines) {
       if (j["type"] == "value" && j["frame"] == frame && j["channel"] == channel) return j;
     }
     ADD_FAILURE() << "no value of " << channel << " at frame " << frame;
@@ -43,7 +33,7 @@ class TourJsonl : public ::testing::Test {
   static float F(uint32_t frame, const std::string& channel) { return Value(frame, channel)["value"].get<float>(); }
   static size_t MessagesWith(uint32_t frame, int level, const std::string& part) {
     size_t n = 0;
-    for (const json& j : *lines) {
+    for (const json& j : lines) {
       if (j["type"] == "message" && j["frame"] == frame && j["level"] == level &&
           j["text"].get<std::string>().find(part) != std::string::npos) {
         ++n;
@@ -52,14 +42,12 @@ class TourJsonl : public ::testing::Test {
     return n;
   }
 
-  static runner_testing::Result* result;
-  static std::vector<json>* lines;
+  inline static runner_testing::Result result;
+  inline static std::vector<json> lines;
 };
-runner_testing::Result* TourJsonl::result = nullptr;
-std::vector<json>* TourJsonl::lines = nullptr;
 
 TEST_F(TourJsonl, FoundProceduresFeedTheirOutputsEveryFrame) {
-  EXPECT_EQ(result->exitCode, 0) << result->err;
+  EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(Value(20, "t")["value"], 4.75);
   for (uint32_t f = 1; f <= 20; ++f) {
     EXPECT_EQ(F(f, "add"), 0.0f) << f;
