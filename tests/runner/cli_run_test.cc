@@ -1,5 +1,6 @@
 // `dravik run` on the scenes in examples/: values, statuses, names and
 // messages as the procedure-call channel produces them.
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 #include <string>
@@ -32,14 +33,10 @@ class TourJsonl : public ::testing::Test {
   }
   static float F(uint32_t frame, const std::string& channel) { return Value(frame, channel)["value"].get<float>(); }
   static size_t MessagesWith(uint32_t frame, int level, const std::string& part) {
-    size_t n = 0;
-    for (const json& j : lines) {
-      if (j["type"] == "message" && j["frame"] == frame && j["level"] == level &&
-          j["text"].get<std::string>().find(part) != std::string::npos) {
-        ++n;
-      }
-    }
-    return n;
+    return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const json& j) {
+      return j["type"] == "message" && j["frame"] == frame && j["level"] == level &&
+             j["text"].get<std::string>().find(part) != std::string::npos;
+    }));
   }
 
   inline static runner_testing::Result result;
