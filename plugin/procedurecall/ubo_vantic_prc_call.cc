@@ -16,7 +16,9 @@ constexpr const char kModeLabel[] = "Name:";
 }  // namespace
 
 Ubo_VanticPrcCall::Ubo_VanticPrcCall()
-    : _prcRevision(0), _procedure(nullptr), _paramVars(new VarList()), _bStatic(true) {
+    : _prcRevision(0), _procedure(nullptr), _paramVars(new VarList()),
+      _bStatic(true),
+      _dueStatus(kPrcStatusOk) {
   SetChannelName(kChannelName);
   _namePrefix = kNamePrefix;
   _modeDescription = kModeLabel;
@@ -31,7 +33,8 @@ Ubo_VanticPrcCall::Ubo_VanticPrcCall(const Ubo_VanticPrcCall& other)
       _prcRevision(0),
       _procedure(nullptr),
       _paramVars(new VarList(*other._paramVars)),
-      _bStatic(other._bStatic) {}
+      _bStatic(other._bStatic),
+      _dueStatus(kPrcStatusOk) {}
 
 Ubo_VanticPrcCall::~Ubo_VanticPrcCall() = default;
 

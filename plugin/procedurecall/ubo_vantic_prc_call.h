@@ -3,8 +3,16 @@
 // Calls one procedure of the object framework, named by owner class and
 // procedure name. At each due evaluation it binds (when unbound or stale),
 // fills the procedure's inputs from its child links, executes it, writes
-// the outputs back and answers a status as its float value: 0.0 success (or
-// not due), 1.0 no procedure or execution failed, 3.0 inputs not taken.
+// the outputs back and answers a status as its float value: 0.0 success,
+// 1.0 no procedure or execution failed, 3.0 inputs not taken.
+//
+// Reads within one render count: the first read is the due evaluation;
+// every later read of the same count answers the status that evaluation
+// set, without evaluating, reporting or touching the float value (a
+// procedure may have written an output into it since). In a loop of call
+// channels, the channel read again while its own evaluation is still
+// running answers the status of its previous due evaluation (0.0 before
+// the first one).
 //
 // Binding states:
 //   unbound  _procedure null
@@ -125,8 +133,9 @@ class VPC_PLUGIN_API Ubo_VanticPrcCall
   // null). The engine's own dependencies are not added.
   void DoDependencyInit(Zyr_List* list) override;
   // Evaluates when due (see the class comment) and returns the status,
-  // which is also the channel's float value. Not due: 0.0. Never throws out
-  // of a procedure's Execute: a throwing procedure counts as failed (1.0).
+  // which is also the channel's float value. Not due: the status of the
+  // last due evaluation, the float value unchanged. Never throws out of a
+  // procedure's Execute: a throwing procedure counts as failed (1.0).
   float GetFloat() override;
   // Registers the type's initial mode set: code 0, "Call", "call".
   void InitializeModes() override;
@@ -202,6 +211,7 @@ class VPC_PLUGIN_API Ubo_VanticPrcCall
   Procedure* _procedure;                // not owned; null when unbound
   std::unique_ptr<VarList> _paramVars;  // owned; never null
   bool _bStatic;
+  float _dueStatus;  // the status the last due evaluation set
 };
 
 #endif  // PLUGIN_PROCEDURECALL_UBO_VANTIC_PRC_CALL_H_

@@ -6,25 +6,25 @@
 #include "plugin/procedurecall/ubo_vantic_prc_call.h"
 
 float Ubo_VanticPrcCall::GetFloat() {
-  if (!CheckRenderCount()) {
-    Ubo_FloatChannel::SetFloat(kPrcStatusOk);
-    return _value;
-  }
+  // Read again within this render count (or re-entered through a loop of
+  // call channels): the status of the last due evaluation.
+  if (!CheckRenderCount()) return _dueStatus;
   // GetFloat is called by the engine, which knows nothing of exceptions:
   // whatever is thrown while the channel evaluates (a child channel that
   // throws while its value is read, memory running out) ends here. Inputs
   // that could not be read count as inputs not taken; anything else as a
   // failed evaluation.
   try {
-    return EvaluateDue();
+    _dueStatus = EvaluateDue();
   } catch (...) {
     Ubo_FloatChannel::SetFloat(kPrcStatusFailed);
+    _dueStatus = kPrcStatusFailed;
     try {
       ReportEvaluationFailure("UnexpectedFailure.Skipping...");
     } catch (...) {  // nothing more can be said
     }
-    return _value;
   }
+  return _dueStatus;
 }
 
 float Ubo_VanticPrcCall::EvaluateDue() {

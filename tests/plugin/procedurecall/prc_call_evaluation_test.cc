@@ -2,6 +2,7 @@
 // execution, outputs, status; following updates of the procedure.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -68,7 +69,7 @@ TEST_F(PrcCallEvaluationTest, OutputsAreWrittenBackAndFedToTheNextFrame) {
   EXPECT_EQ(FloatValue(_procedure->_params, "total"), 0.0f);
 }
 
-TEST_F(PrcCallEvaluationTest, UnknownProcedureGives1WithThreeReportsAndNotDueGives0) {
+TEST_F(PrcCallEvaluationTest, UnknownProcedureGives1WithThreeReports) {
   Ubo_VanticPrcCall ch;
   NextFrame();
   EXPECT_EQ(ch.GetFloat(), kPrcStatusFailed);
@@ -77,11 +78,78 @@ TEST_F(PrcCallEvaluationTest, UnknownProcedureGives1WithThreeReportsAndNotDueGiv
   EXPECT_EQ(_messages.Messages()[0].text, prefix + "UpdatingProcedure[/].NotFound!");
   EXPECT_EQ(_messages.Messages()[1].text, prefix + "CannotFindProcedure.Skipping...");
   EXPECT_EQ(_messages.Messages()[2].text, prefix + "CannotFindProcedure.Skipping...");
+}
 
-  // Not due (the same render count): 0.0 whatever came before, silently.
-  _messages.Clear();
-  EXPECT_EQ(ch.GetFloat(), kPrcStatusOk);
-  EXPECT_EQ(_messages.Count(), 0u);
+// Reads after the first of a render count repeat its status silently,
+// whatever the outcome, and evaluate nothing.
+TEST_F(PrcCallEvaluationTest, LaterReadsOfARenderCountRepeatItsStatus) {
+  struct Case {
+    const char* what;
+    float status;
+    std::function<void()> spoil;
+  };
+  const Case cases[] = {
+      {"executed", kPrcStatusOk, [] {}},
+      {"execution failed", kPrcStatusFailed, [this] { _result = 5; }},
+      {"no procedure", kPrcStatusFailed,
+       [this] {
+         _ch.SetPrcName("Gone");
+         _ch.UpdatePrc("Sum", "Gone");
+       }},
+      {"inputs not taken", kPrcStatusInputs, [this] { ASSERT_TRUE(_ch.PlugChild(0, nullptr)); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Wire();
+    c.spoil();
+    EXPECT_EQ(Evaluate(), c.status);  // binds again when the name changed
+    const size_t messages = _messages.Count();
+    const int executions = _executions;
+    for (int read = 0; read < 3; ++read) EXPECT_EQ(_ch.GetFloat(), c.status);
+    EXPECT_EQ(_messages.Count(), messages);
+    EXPECT_EQ(_executions, executions);
+    _result = 0;
+  }
+}
+
+// x = 1; c1 = Add(a = x, b unplugged); c2 = Add(a = c1, b = x) -> r2. c1's
+// inputs are not taken (3.0), whichever channel the host reads first, and
+// c2 reads that status.
+TEST_F(PrcCallEvaluationTest, AChainedCallReadsTheStatusOfItsRenderCount) {
+  Register("Math", "Add", true,
+           Params({{"a", VarType_Float, 1}, {"b", VarType_Float, 1}, {"result", VarType_Float, 2}}),
+           [](VarList& vars) {
+             FloatValue(vars, "result") = FloatValue(vars, "a") + FloatValue(vars, "b");
+             return 0;
+           });
+  for (const bool c1First : {true, false}) {
+    SCOPED_TRACE(c1First ? "c1 first" : "c2 first");
+    auto x = NewValue(1.0f);
+    auto r2 = NewValue();
+    Ubo_VanticPrcCall c1;
+    Ubo_VanticPrcCall c2;
+    ASSERT_EQ(c1.UpdatePrc("Math", "Add"), kUpdatePrcBound);
+    ASSERT_EQ(c2.UpdatePrc("Math", "Add"), kUpdatePrcBound);
+    ASSERT_TRUE(c1.PlugChild(0, x.get()));
+    ASSERT_TRUE(c2.PlugChild(0, &c1));
+    ASSERT_TRUE(c2.PlugChild(1, x.get()));
+    ASSERT_TRUE(c2.PlugChild(2, r2.get()));
+    _messages.Clear();
+    NextFrame();
+    const float first = c1First ? c1.GetFloat() : c2.GetFloat();
+    EXPECT_EQ(first, c1First ? kPrcStatusInputs : kPrcStatusOk);
+    EXPECT_EQ(c1.GetFloat(), kPrcStatusInputs);
+    EXPECT_EQ(c2.GetFloat(), kPrcStatusOk);
+    EXPECT_FLOAT_EQ(r2->GetFloat(), 4.0f);
+    EXPECT_EQ(_messages.CountContaining("].ProcedureForVesk::FromDataChannelToVar()"), 2u);
+
+    // A loop: c1's b is c2. Read first, c1 is read again by c2 while it is
+    // evaluated, and answers its previous status (3.0).
+    ASSERT_TRUE(c1.PlugChild(1, &c2));
+    NextFrame();
+    EXPECT_EQ(c1.GetFloat(), kPrcStatusOk);
+    EXPECT_FLOAT_EQ(r2->GetFloat(), 4.0f);
+  }
 }
 
 TEST_F(PrcCallEvaluationTest, ReportsGoThroughTheGlobalAndTheChannelsEngine) {
