@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "runner/scene.h"
-#include "runner/scene_json.h"
+#include "runner/scene/scene.h"
+#include "runner/scene/scene_json.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "runner/commands.h"
+#include "runner/commands/commands.h"
 
 namespace {
 

@@ -12,11 +12,11 @@
 
 #include "hostapi/vantic_procedure.h"
 #include "hostapi/zyr_file.h"
-#include "runner/default_scene.h"
-#include "runner/host_environment.h"
-#include "runner/scene_file.h"
-#include "runner/scene_json.h"
-#include "runner/scene_runtime.h"
+#include "runner/scene/default_scene.h"
+#include "runner/environment/host_environment.h"
+#include "runner/scene/scene_file.h"
+#include "runner/scene/scene_json.h"
+#include "runner/scene/scene_runtime.h"
 #include "tests/support/test_support.h"
 
 namespace fault {

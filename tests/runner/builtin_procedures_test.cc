@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "hostapi/vantic_procedure.h"
-#include "runner/procedure_library.h"
-#include "runner/var_access.h"
+#include "runner/procedures/procedure_library.h"
+#include "runner/procedures/var_access.h"
 #include "tests/support/test_support.h"
 
 namespace {

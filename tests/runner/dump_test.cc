@@ -8,8 +8,8 @@
 
 #include "hostapi/guid.h"
 #include "hostapi/zyr_file.h"
-#include "runner/dump.h"
-#include "runner/record_entries.h"
+#include "runner/output/dump_tree.h"
+#include "runner/scene/record_entries.h"
 
 namespace {
 

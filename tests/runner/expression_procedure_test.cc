@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "hostapi/vantic_objects.h"
-#include "runner/expression_procedure.h"
-#include "runner/var_access.h"
+#include "runner/procedures/expression_procedure.h"
+#include "runner/procedures/var_access.h"
 #include "tests/support/test_support.h"
 
 namespace {

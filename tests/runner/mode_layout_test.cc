@@ -4,7 +4,7 @@
 #include <type_traits>
 
 #include "plugin/multimode/mode_description.h"
-#include "runner/prc_call_module.h"
+#include "runner/environment/prc_call_module.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "runner/scene_json.h"
+#include "runner/scene/scene_json.h"
 
 namespace {
 

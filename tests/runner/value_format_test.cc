@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "runner/value_format.h"
+#include "runner/output/value_format.h"
 
 namespace {
 

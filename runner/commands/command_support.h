@@ -1,0 +1,28 @@
+// What the dravik commands share: the one-line failure, reading files and
+// JSON scenes, and loading the channel modules of a folder.
+#ifndef RUNNER_COMMANDS_COMMAND_SUPPORT_H_
+#define RUNNER_COMMANDS_COMMAND_SUPPORT_H_
+
+#include <string>
+
+namespace dravik {
+
+class HostEnvironment;
+struct Scene;
+
+// Writes "dravik: <what>" on stderr (after flushing stdout) and returns
+// kExitFailure.
+int Fail(const std::string& what);
+
+// Loads the modules of `dir` (the default folder when empty); refused
+// modules are reported on stderr and skipped. False with *error when the
+// folder cannot be read.
+bool LoadModules(HostEnvironment& host, const std::string& dir, std::string* error);
+
+// The JSON scene of `path` (empty: none, and true). False with *error for an
+// unreadable file, a saved file, or a malformed scene.
+bool ReadJsonScene(const std::string& path, Scene* scene, std::string* text, std::string* error);
+
+}  // namespace dravik
+
+#endif  // RUNNER_COMMANDS_COMMAND_SUPPORT_H_

@@ -1,0 +1,52 @@
+// The dravik commands, each returning the program's exit code:
+//   0 success; 1 failure (a missing or unreadable file, a malformed scene,
+//   a bad link, a missing or refused module, a damaged saved file); 2 usage
+//   errors (from the command line parser); 3 `dump` found damage.
+// Every failure is one line "dravik: <what>" on stderr.
+#ifndef RUNNER_COMMANDS_COMMANDS_H_
+#define RUNNER_COMMANDS_COMMANDS_H_
+
+#include <cstdint>
+#include <string>
+
+#include "runner/output/reporter.h"
+
+namespace dravik {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitDamaged = 3;
+
+struct RunOptions {
+  std::string scene;        // JSON scene or saved file; empty: the default scene
+  std::string modulesDir;   // empty: DefaultModulesDirectory()
+  bool hasFrames = false;
+  uint32_t frames = 0;
+  std::string saveTo;       // empty: no save
+  OutputFormat format = OutputFormat::kTable;
+  int maxLevel = 1;         // highest message level shown (table, csv)
+};
+
+// `dravik run`: loads the modules, builds or loads the scene, runs it,
+// reports, and saves when asked.
+int RunCommand(const RunOptions& options);
+// `dravik dump FILE`.
+int DumpCommand(const std::string& path);
+// `dravik procedures [OWNER]`: the built-in procedures and those of
+// `sceneFile` (a JSON scene; may be empty).
+int ProceduresCommand(const std::string& owner, const std::string& sceneFile);
+// `dravik modes OWNER`: the modes a procedure-call channel offers for OWNER.
+int ModesCommand(const std::string& owner, const std::string& modulesDir, const std::string& sceneFile);
+
+// Largest file `run` and `dump` read (a saved file of the largest scene is
+// far smaller).
+inline constexpr uintmax_t kMaxInputBytes = uintmax_t{1} << 30;
+
+// Reads a whole file. False with *error "cannot open 'path': reason" for a
+// missing or unreadable file, a folder, or one over kMaxInputBytes.
+bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error);
+
+}  // namespace dravik
+
+#endif  // RUNNER_COMMANDS_COMMANDS_H_

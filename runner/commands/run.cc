@@ -1,0 +1,153 @@
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "hostapi/engine_interface.h"
+#include "runner/commands/command_support.h"
+#include "runner/commands/commands.h"
+#include "runner/environment/host_environment.h"
+#include "runner/output/reporter.h"
+#include "runner/scene/default_scene.h"
+#include "runner/scene/scene_file.h"
+#include "runner/scene/scene_json.h"
+#include "runner/scene/scene_runtime.h"
+
+namespace dravik {
+namespace {
+
+// Routes the engine's messages to a reporter while it lives.
+class MessageRoute {
+ public:
+  MessageRoute(Reporter& reporter, const SceneRuntime& runtime) : _reporter(reporter), _runtime(runtime) {
+    globalEngine->SetMessageSink(&MessageRoute::Sink, this, &_oldSink, &_oldContext);
+  }
+  ~MessageRoute() { globalEngine->SetMessageSink(_oldSink, _oldContext); }
+  MessageRoute(const MessageRoute&) = delete;
+  MessageRoute& operator=(const MessageRoute&) = delete;
+
+ private:
+  static void Sink(void* context, unsigned level, const char* text) {
+    auto* self = static_cast<MessageRoute*>(context);
+    self->_reporter.OnMessage(self->_runtime.CurrentFrame(), level, text ? text : "");
+  }
+
+  Reporter& _reporter;
+  const SceneRuntime& _runtime;
+  MessageSink _oldSink = nullptr;
+  void* _oldContext = nullptr;
+};
+
+// A progress line on stderr for runs that take more than a second, when
+// stderr is a terminal.
+class Progress {
+ public:
+  Progress() : _enabled(isatty(STDERR_FILENO) == 1), _start(Clock::now()), _last(_start) {}
+  ~Progress() { Clear(); }
+  Progress(const Progress&) = delete;
+  Progress& operator=(const Progress&) = delete;
+
+  static void Update(void* context, uint32_t done, uint32_t total) {
+    auto* self = static_cast<Progress*>(context);
+    if (!self->_enabled) return;
+    const Clock::time_point now = Clock::now();
+    if (now - self->_start < std::chrono::seconds(1) || now - self->_last < std::chrono::milliseconds(100)) return;
+    self->_last = now;
+    std::fprintf(stderr, "\r\033[Kdravik: frame %u of %u (%u%%)", done, total,
+                 static_cast<unsigned>(uint64_t{done} * 100 / (total ? total : 1)));
+    std::fflush(stderr);
+    self->_shown = true;
+  }
+  void Clear() {
+    if (_shown) std::fputs("\r\033[K", stderr);
+    _shown = false;
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  bool _enabled;
+  bool _shown = false;
+  Clock::time_point _start;
+  Clock::time_point _last;
+};
+
+// Forwards to a reporter, first taking the progress line away when the
+// reporter is about to write to the terminal, so that nothing is written
+// over it: rows when stdout is a terminal, and the messages shown on stderr
+// (levels up to `stderrLevel`; -1 when messages go to stdout).
+class ProgressClearingReporter final : public Reporter {
+ public:
+  ProgressClearingReporter(Reporter& inner, Progress& progress, int stderrLevel)
+      : _inner(inner), _progress(progress), _outIsTerminal(isatty(STDOUT_FILENO) == 1), _stderrLevel(stderrLevel) {}
+  void OnBegin(const Scene& scene, uint32_t first, uint32_t last, const std::vector<ChannelValue>& watched) override {
+    _inner.OnBegin(scene, first, last, watched);
+  }
+  void OnNote(uint32_t frame, const std::string& text) override {
+    ClearFor(_outIsTerminal || _stderrLevel >= 1);
+    _inner.OnNote(frame, text);
+  }
+  void OnFrame(uint32_t frame, const std::vector<ChannelValue>& values) override {
+    ClearFor(_outIsTerminal);
+    _inner.OnFrame(frame, values);
+  }
+  void OnMessage(uint32_t frame, unsigned level, const std::string& text) override {
+    ClearFor(_stderrLevel < 0 ? _outIsTerminal : static_cast<int>(level) <= _stderrLevel);
+    _inner.OnMessage(frame, level, text);
+  }
+  void OnEnd() override {
+    _progress.Clear();
+    _inner.OnEnd();
+  }
+
+ private:
+  void ClearFor(bool writesToTerminal) {
+    if (writesToTerminal) _progress.Clear();
+  }
+
+  Reporter& _inner;
+  Progress& _progress;
+  bool _outIsTerminal;
+  int _stderrLevel;
+};
+
+}  // namespace
+
+int RunCommand(const RunOptions& options) {
+  HostEnvironment host;
+  std::string error;
+  if (!LoadModules(host, options.modulesDir, &error)) return Fail(error);
+  std::unique_ptr<Reporter> output = MakeReporter(options.format, stdout, stderr, options.maxLevel);
+  Progress progress;
+  ProgressClearingReporter reporter(*output, progress,
+                                    options.format == OutputFormat::kJsonl ? -1 : options.maxLevel);
+  SceneRuntime runtime(host);
+  MessageRoute route(reporter, runtime);
+
+  const std::string name = options.scene.empty() ? std::string("the default scene") : options.scene;
+  std::string text;
+  if (options.scene.empty()) {
+    text = std::string(DefaultSceneText());
+  } else if (!ReadWholeFile(options.scene, &text, &error)) {
+    return Fail(error);
+  }
+  uint32_t frames = 0;
+  if (LooksLikeSavedFile(text)) {
+    std::vector<uint8_t> bytes(text.begin(), text.end());
+    if (!LoadScene(std::move(bytes), options.scene, runtime, &error)) return Fail(error);
+    const uint32_t planned = runtime.GetScene().frames;
+    frames = planned > runtime.LastFrame() ? planned - runtime.LastFrame() : 0;
+  } else {
+    Scene scene;
+    if (!LoadSceneJson(text, &scene, &error)) return Fail(name + ": " + error);
+    frames = scene.frames;
+    if (!runtime.Build(std::move(scene), std::move(text), &error)) return Fail(name + ": " + error);
+  }
+  if (options.hasFrames) frames = options.frames;
+  runtime.Run(frames, reporter, &Progress::Update, &progress);
+  if (!options.saveTo.empty() && !SaveScene(runtime, options.saveTo, &error)) return Fail(error);
+  return kExitOk;
+}
+
+}  // namespace dravik

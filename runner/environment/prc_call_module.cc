@@ -1,0 +1,72 @@
+#include "runner/environment/prc_call_module.h"
+
+#include <dlfcn.h>
+
+#include "hostapi/guid.h"
+
+namespace dravik {
+namespace {
+
+template <class Fn>
+bool Resolve(void* handle, const char* symbol, Fn* out, std::string* error) {
+  void* address = dlsym(handle, symbol);
+  if (address == nullptr) {
+    *error = std::string("the procedure-call module does not export ") + symbol;
+    return false;
+  }
+  *out = reinterpret_cast<Fn>(address);
+  return true;
+}
+
+}  // namespace
+
+bool PrcCallModule::Bind(const LoadedModule& module, std::string* error) {
+  PrcCallModule bound;
+  bound._type = module.type._typeGuid;
+  if (module.handle == nullptr || !Resolve(module.handle, kPrepareModesListSymbol, &bound._prepare, error) ||
+      !Resolve(module.handle, kUpdatePrcSymbol, &bound._update, error) ||
+      !Resolve(module.handle, kGetModeCountSymbol, &bound._count, error) ||
+      !Resolve(module.handle, kGetModeFromIndexSymbol, &bound._fromIndex, error) ||
+      !Resolve(module.handle, kGetModeDescriptionSymbol, &bound._description, error)) {
+    if (module.handle == nullptr) *error = "the procedure-call module is not loaded";
+    return false;
+  }
+  *this = bound;
+  return true;
+}
+
+bool PrcCallModule::Owns(Zyr_Channel& channel) const {
+  return IsBound() && channel.GetChannelType()._typeGuid == _type;
+}
+
+bool PrcCallModule::PrepareModesList(Zyr_Channel& channel, const std::string& owner) const {
+  if (!Owns(channel)) return false;
+  _prepare(dynamic_cast<void*>(&channel), owner);
+  return true;
+}
+
+int PrcCallModule::UpdatePrc(Zyr_Channel& channel, const std::string& owner, const std::string& name) const {
+  if (!Owns(channel)) return -1;
+  return _update(dynamic_cast<void*>(&channel), owner, name);
+}
+
+std::vector<ModeEntry> PrcCallModule::Modes(Zyr_Channel& channel) const {
+  std::vector<ModeEntry> modes;
+  if (!Owns(channel)) return modes;
+  void* self = dynamic_cast<void*>(&channel);
+  const uint32_t count = _count(self);
+  for (uint32_t i = 0; i < count; ++i) {
+    ModeEntry entry;
+    entry.code = _fromIndex(self, i);
+    entry.orderIndex = i;
+    if (const ExportedModeDescription* d = _description(self, entry.code)) {
+      entry.orderIndex = d->OrderIndex;
+      entry.shortName = d->ShortName;
+      entry.name = d->Name;
+    }
+    modes.push_back(std::move(entry));
+  }
+  return modes;
+}
+
+}  // namespace dravik

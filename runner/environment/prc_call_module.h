@@ -1,0 +1,99 @@
+// PrcCallModule: the exported members of the procedure-call module that a
+// host calls by name, without linking the module.
+//
+// The module exports its channel classes whole under their decorated
+// names. The runner resolves, from the handle the module loader holds:
+//   Ubo_VanticPrcCall::PrepareModesList(const std::string&)
+//   Ubo_VanticPrcCall::UpdatePrc(const std::string&, const std::string&)
+//   MultiModeChannel<Ubo_FloatChannel,Ubo_VanticPrcCall>::GetModeCount()
+//   MultiModeChannel<...>::GetModeFromIndex(unsigned)
+//   MultiModeChannel<...>::GetModeDescription(unsigned) const
+// and calls them as the platform's C++ ABI lays member functions out: a
+// plain function whose first argument is the object. The object is the
+// channel's most derived object (dynamic_cast<void*>), which is both the
+// Ubo_VanticPrcCall and, as its first base at offset 0, the MultiModeChannel.
+#ifndef RUNNER_ENVIRONMENT_PRC_CALL_MODULE_H_
+#define RUNNER_ENVIRONMENT_PRC_CALL_MODULE_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/engine/module_loader.h"
+#include "hostapi/channel_type.h"
+#include "hostapi/zyr_channel.h"
+
+namespace dravik {
+
+// The record GetModeDescription answers, as the module exports it: a mode's
+// name, short name, child links and display position.
+struct ExportedModeDescription {
+  std::string Name;
+  std::string ShortName;
+  std::vector<ChildCreation> Children;
+  uint32_t OrderIndex;
+};
+
+struct ModeEntry {
+  uint32_t orderIndex = 0;
+  uint32_t code = 0;
+  std::string shortName;
+  std::string name;
+};
+
+// Decorated names of the members above (Itanium C++ ABI).
+inline constexpr const char kPrepareModesListSymbol[] =
+    "_ZN17Ubo_VanticPrcCall16PrepareModesListERKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE";
+inline constexpr const char kUpdatePrcSymbol[] =
+    "_ZN17Ubo_VanticPrcCall9UpdatePrcERKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEES7_";
+inline constexpr const char kGetModeCountSymbol[] =
+    "_ZN16MultiModeChannelI16Ubo_FloatChannel17Ubo_VanticPrcCallE12GetModeCountEv";
+inline constexpr const char kGetModeFromIndexSymbol[] =
+    "_ZN16MultiModeChannelI16Ubo_FloatChannel17Ubo_VanticPrcCallE16GetModeFromIndexEj";
+inline constexpr const char kGetModeDescriptionSymbol[] =
+    "_ZNK16MultiModeChannelI16Ubo_FloatChannel17Ubo_VanticPrcCallE18GetModeDescriptionEj";
+
+class PrcCallModule {
+ public:
+  PrcCallModule() = default;
+
+  // Resolves the members from `module`. True on success; false with *error
+  // naming the first missing symbol. REQUIRES: `module` stays loaded while
+  // this object is used.
+  bool Bind(const LoadedModule& module, std::string* error);
+  bool IsBound() const { return _prepare != nullptr; }
+  const GUID& TypeGuid() const { return _type; }
+
+  // Whether `channel` is of the module's channel type.
+  bool Owns(Zyr_Channel& channel) const;
+
+  // Replaces the type's modes by `owner`'s procedures (through `channel`,
+  // whose current mode follows its procedure name). False, doing nothing,
+  // when `channel` is not the module's or the members are not bound.
+  bool PrepareModesList(Zyr_Channel& channel, const std::string& owner) const;
+
+  // Binds `channel` to owner::name now, as its next due evaluation would:
+  // 0 bound, 3 no such procedure, -1 when `channel` is not the module's.
+  int UpdatePrc(Zyr_Channel& channel, const std::string& owner, const std::string& name) const;
+
+  // The type's modes in display order. Empty when not bound.
+  std::vector<ModeEntry> Modes(Zyr_Channel& channel) const;
+
+ private:
+  using PrepareFn = void (*)(void* self, const std::string& owner);
+  using UpdateFn = int (*)(void* self, const std::string& owner, const std::string& name);
+  using CountFn = uint32_t (*)(void* self);
+  using FromIndexFn = uint32_t (*)(void* self, uint32_t index);
+  using DescriptionFn = const ExportedModeDescription* (*)(const void* self, uint32_t mode);
+
+  GUID _type{};
+  PrepareFn _prepare = nullptr;
+  UpdateFn _update = nullptr;
+  CountFn _count = nullptr;
+  FromIndexFn _fromIndex = nullptr;
+  DescriptionFn _description = nullptr;
+};
+
+}  // namespace dravik
+
+#endif  // RUNNER_ENVIRONMENT_PRC_CALL_MODULE_H_

@@ -1,0 +1,33 @@
+// Dump: a saved file as a readable tree, for people checking what a run or
+// a host wrote.
+//
+// Every record is listed with its offset, channel type and body size, and
+// every entry with its offset, tag, block size and decoded value (texts,
+// 32-bit numbers, floats, vectors, id lists), named after what the tag
+// means in that kind of record. Unknown tags are shown with a guess at
+// their content; entries or records that run past their end, sizes that
+// do not fit their tag, a bad header and stray bytes are flagged with "!!"
+// and the dump goes on with what can still be read.
+#ifndef RUNNER_OUTPUT_DUMP_TREE_H_
+#define RUNNER_OUTPUT_DUMP_TREE_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace dravik {
+
+struct DumpResult {
+  std::string text;        // the tree, one line per item, each ending in '\n'
+  size_t records = 0;
+  size_t problems = 0;     // damaged or truncated items ("!!" lines)
+  size_t unknownTags = 0;  // entries of tags the dump does not know
+};
+
+// Dumps `bytes` (a whole file). `name` heads the tree. Never fails: damage
+// is counted in `problems`.
+DumpResult DumpBytes(const std::vector<uint8_t>& bytes, const std::string& name);
+
+}  // namespace dravik
+
+#endif  // RUNNER_OUTPUT_DUMP_TREE_H_

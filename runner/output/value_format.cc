@@ -1,0 +1,171 @@
+#include "runner/output/value_format.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace dravik {
+
+std::string FormatNumber(float value) {
+  if (std::isnan(value)) return "nan";
+  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+  char text[32];
+  for (int digits = 6; digits <= 9; ++digits) {
+    std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
+    if (std::strtof(text, nullptr) == value) break;
+  }
+  return text;
+}
+
+std::string FormatVector(const Vec3& v) {
+  return "(" + FormatNumber(v.x) + ", " + FormatNumber(v.y) + ", " + FormatNumber(v.z) + ")";
+}
+
+namespace {
+
+// "-0.00" and the like read as "0.00".
+std::string NoNegativeZero(const char* text) {
+  std::string s = text;
+  if (s[0] == '-' && s.find_first_not_of("-0.") == std::string::npos) s.erase(0, 1);
+  return s;
+}
+
+}  // namespace
+
+std::string FormatCell(float value) {
+  char text[32];
+  const double d = value;
+  if (std::isfinite(d) && std::fabs(d) < 1e6) {
+    std::snprintf(text, sizeof text, "%.3f", d);
+  } else {
+    std::snprintf(text, sizeof text, "%.4g", d);
+  }
+  return NoNegativeZero(text);
+}
+
+std::string FormatVectorCell(const Vec3& v) {
+  char text[96];
+  auto part = [](float f) {
+    char p[32];
+    if (std::isfinite(f) && std::fabs(f) < 1e4) {
+      std::snprintf(p, sizeof p, "%.2f", static_cast<double>(f));
+    } else {
+      std::snprintf(p, sizeof p, "%.2g", static_cast<double>(f));
+    }
+    return NoNegativeZero(p);
+  };
+  std::snprintf(text, sizeof text, "(%s, %s, %s)", part(v.x).c_str(), part(v.y).c_str(), part(v.z).c_str());
+  return text;
+}
+
+std::string Sparkline(const std::vector<float>& values, size_t width) {
+  static const char* const kBars[] = {"▁", "▂", "▃", "▄", "▅", "▆", "▇", "█"};
+  if (values.empty() || width == 0) return std::string();
+  std::vector<double> points;
+  const size_t n = values.size();
+  const size_t count = n < width ? n : width;
+  for (size_t i = 0; i < count; ++i) {
+    const size_t begin = i * n / count;
+    const size_t end = (i + 1) * n / count;
+    double sum = 0;
+    size_t used = 0;
+    for (size_t j = begin; j < end; ++j) {
+      if (std::isfinite(values[j])) {
+        sum += values[j];
+        ++used;
+      }
+    }
+    points.push_back(used ? sum / static_cast<double>(used) : NAN);
+  }
+  double lo = INFINITY;
+  double hi = -INFINITY;
+  for (double p : points) {
+    if (std::isfinite(p)) {
+      lo = p < lo ? p : lo;
+      hi = p > hi ? p : hi;
+    }
+  }
+  // Differences below float precision are noise, not a shape.
+  if (std::isfinite(lo) && hi - lo <= 1e-6 * std::max(std::fabs(hi), std::fabs(lo))) hi = lo;
+  std::string line;
+  for (double p : points) {
+    if (!std::isfinite(p)) {
+      line += " ";
+      continue;
+    }
+    int level = hi > lo ? static_cast<int>((p - lo) / (hi - lo) * 7.0 + 0.5) : 0;
+    level = level < 0 ? 0 : (level > 7 ? 7 : level);
+    line += kBars[level];
+  }
+  return line;
+}
+
+namespace {
+
+// Length of the UTF-8 sequence starting at text[i], or 0 when it is not a
+// well-formed one.
+size_t Utf8Length(std::string_view text, size_t i) {
+  const unsigned char c = static_cast<unsigned char>(text[i]);
+  size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+  if (len == 0 || i + len > text.size()) return 0;
+  for (size_t k = 1; k < len; ++k) {
+    if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
+  }
+  return len;
+}
+
+}  // namespace
+
+std::string JsonString(std::string_view text) {
+  std::string out = "\"";
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '"' || c == '\\') {
+      out.push_back('\\');
+      out.push_back(static_cast<char>(c));
+      ++i;
+    } else if (c < 0x20) {
+      char esc[8];
+      std::snprintf(esc, sizeof esc, "\\u%04x", c);
+      out += esc;
+      ++i;
+    } else if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+      ++i;
+    } else if (const size_t len = Utf8Length(text, i)) {
+      out.append(text.substr(i, len));
+      i += len;
+    } else {
+      out += "\\ufffd";
+      ++i;
+    }
+  }
+  out.push_back('"');
+  return out;
+}
+
+std::string CsvField(std::string_view text) {
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+  out.push_back('"');
+  return out;
+}
+
+size_t DisplayWidth(std::string_view text) {
+  size_t width = 0;
+  for (char c : text) width += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return width;
+}
+
+std::string Pad(std::string_view text, size_t width, bool right) {
+  const size_t w = DisplayWidth(text);
+  const std::string fill(w < width ? width - w : 0, ' ');
+  return right ? fill + std::string(text) : std::string(text) + fill;
+}
+
+}  // namespace dravik

@@ -1,0 +1,42 @@
+// Text forms of values for the runner's outputs.
+#ifndef RUNNER_OUTPUT_VALUE_FORMAT_H_
+#define RUNNER_OUTPUT_VALUE_FORMAT_H_
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "hostapi/float_channel.h"
+
+namespace dravik {
+
+// The shortest decimal text that reads back as the same float ("0.1",
+// "3", "1e+30"); "nan", "inf" and "-inf" for the values JSON cannot hold.
+std::string FormatNumber(float value);
+// "(x, y, z)" with FormatNumber parts.
+std::string FormatVector(const Vec3& v);
+// A number for a table column: fixed 3 decimals while that stays short,
+// otherwise 4 significant digits.
+std::string FormatCell(float value);
+// "(x, y, z)" with 2 decimals each, for a table column.
+std::string FormatVectorCell(const Vec3& v);
+
+// A line of block characters, one per value (at most `width`, values
+// averaged in buckets beyond), scaled between the least and greatest.
+std::string Sparkline(const std::vector<float>& values, size_t width);
+
+// `text` as a JSON string literal; bytes that are not UTF-8 become U+FFFD.
+std::string JsonString(std::string_view text);
+// `text` as one CSV field (quoted when it holds a comma, quote or line end).
+std::string CsvField(std::string_view text);
+
+// The number of characters a terminal shows for `text` (UTF-8 sequences
+// count once).
+size_t DisplayWidth(std::string_view text);
+// `text` padded with spaces on the left (right = false: on the right) to
+// `width` display characters; never cut.
+std::string Pad(std::string_view text, size_t width, bool right = true);
+
+}  // namespace dravik
+
+#endif  // RUNNER_OUTPUT_VALUE_FORMAT_H_

@@ -1,0 +1,81 @@
+#include "runner/scene/call_channel_setup.h"
+
+#include "hostapi/zyr_file.h"
+#include "runner/scene/record_entries.h"
+
+namespace dravik {
+
+bool ConfigureCallChannel(Zyr_Channel& channel, const CallSetup& setup, std::string* error) {
+  std::vector<RecordEntry> own;
+  if (!SaveChannelEntries(channel, &own, error)) return false;
+  ZyrFileSaver saver;
+  saver.BeginChannel(channel.GetChannelType()._typeGuid);
+  bool ok = true;
+  bool modePart = false;
+  for (const RecordEntry& e : own) {
+    ok = ok && PutBytes(saver, e.tag.c_str(), e.data.data(), static_cast<uint32_t>(e.data.size()));
+    if (e.tag == "UACN") {
+      modePart = true;
+      break;
+    }
+  }
+  if (!modePart) {
+    *error = "channel '" + std::string(channel.GetChannelName()) + "' is not a procedure-call channel";
+    return false;
+  }
+  ok = ok && PutText(saver, "OWNC", setup.owner) && PutText(saver, "PRCN", setup.name) &&
+       PutU32(saver, "STTC", setup.isStatic ? 1 : 0) &&
+       PutU32(saver, "PRMS", static_cast<uint32_t>(setup.params.size()));
+  for (const ParamSpec& p : setup.params) {
+    ok = ok && PutU32(saver, "TYPE", static_cast<uint32_t>(p.type)) && PutU32(saver, "MODE", p.mode) &&
+         PutText(saver, "NAME", p.name);
+  }
+  if (!ok || !saver.EndChannel()) {
+    *error = "could not write the channel's setup record: " + saver.GetError();
+    return false;
+  }
+  ZyrFileLoader loader;
+  GUID type{};
+  if (!loader.Open(saver.Bytes()) || !loader.NextChannel(&type) || !channel.LoadChannel(loader, nullptr)) {
+    *error = "channel refused its setup record" + (loader.HasError() ? ": " + loader.GetError() : std::string());
+    return false;
+  }
+  return true;
+}
+
+bool ReadCurrentMode(Zyr_Channel& channel, uint32_t* mode) {
+  std::vector<RecordEntry> entries;
+  std::string error;
+  if (!SaveChannelEntries(channel, &entries, &error)) return false;
+  for (const RecordEntry& e : entries) {
+    if (e.tag == "MODE" && e.data.size() == 4) {
+      *mode = ReadU32(e.data.data());
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace dravik
+
+namespace dravik {
+
+bool ReadCallNames(Zyr_Channel& channel, std::string* owner, std::string* name) {
+  std::vector<RecordEntry> entries;
+  std::string error;
+  if (!SaveChannelEntries(channel, &entries, &error)) return false;
+  bool haveOwner = false;
+  bool haveName = false;
+  for (const RecordEntry& e : entries) {
+    if (e.tag == "OWNC" && !haveOwner) {
+      owner->assign(e.data.begin(), e.data.end());
+      haveOwner = true;
+    } else if (e.tag == "PRCN" && !haveName) {
+      name->assign(e.data.begin(), e.data.end());
+      haveName = true;
+    }
+  }
+  return haveOwner && haveName;
+}
+
+}  // namespace dravik

@@ -1,0 +1,47 @@
+// Setting up a procedure-call channel from a host.
+//
+// A host knows the procedure-call channel only through the engine's channel
+// interface. It gives a new channel its owner class, procedure name, static
+// flag and parameter layout the way a file load does: it loads a record of
+// the channel's saved form into it. The record is the channel's own
+// (SaveChannel) up to the end of the mode part ("MODE", "UACN"), followed
+// by the procedure-call part:
+//   "OWNC" text, "PRCN" text, "STTC" u32 (1 static), "PRMS" u32 n,
+//   then n times "TYPE" u32 (0 float, 1 vector), "MODE" u32 (1, 2, 3),
+//   "NAME" text.
+// Loading makes the channel's child links from the layout and names it
+// "<owner> :: <name>"; the procedure is bound at the first due evaluation.
+#ifndef RUNNER_SCENE_CALL_CHANNEL_SETUP_H_
+#define RUNNER_SCENE_CALL_CHANNEL_SETUP_H_
+
+#include <string>
+#include <vector>
+
+#include "hostapi/zyr_channel.h"
+#include "runner/scene/scene.h"
+
+namespace dravik {
+
+struct CallSetup {
+  std::string owner;
+  std::string name;
+  bool isStatic = true;
+  std::vector<ParamSpec> params;
+};
+
+// Loads `setup` into `channel`. True on success; false with *error when the
+// channel's record could not be made or the channel refused it.
+// REQUIRES: `channel` is a procedure-call channel.
+bool ConfigureCallChannel(Zyr_Channel& channel, const CallSetup& setup, std::string* error);
+
+// The owner class and procedure name a procedure-call channel's saved
+// record holds ("OWNC", "PRCN"); false when it holds none.
+bool ReadCallNames(Zyr_Channel& channel, std::string* owner, std::string* name);
+
+// The channel's current mode code as its saved record holds it (the first
+// "MODE" entry after the engine's part); false when there is none.
+bool ReadCurrentMode(Zyr_Channel& channel, uint32_t* mode);
+
+}  // namespace dravik
+
+#endif  // RUNNER_SCENE_CALL_CHANNEL_SETUP_H_

@@ -1,0 +1,56 @@
+#include "runner/scene/record_entries.h"
+
+#include <cstring>
+
+namespace dravik {
+
+bool SaveChannelEntries(Zyr_Channel& channel, std::vector<RecordEntry>* entries, std::string* error) {
+  ZyrFileSaver saver;
+  saver.BeginChannel(channel.GetChannelType()._typeGuid);
+  if (!channel.SaveChannel(saver) || !saver.EndChannel()) {
+    *error = "channel '" + std::string(channel.GetChannelName()) + "' could not save itself" +
+             (saver.HasError() ? ": " + saver.GetError() : std::string());
+    return false;
+  }
+  ZyrFileLoader loader;
+  GUID type{};
+  if (!loader.Open(saver.Bytes()) || !loader.NextChannel(&type)) {
+    *error = "channel record unreadable: " + loader.GetError();
+    return false;
+  }
+  entries->clear();
+  char tag[4];
+  while (loader.PeekTag(tag)) {
+    const std::string name(tag, 4);
+    if (!loader.GetInfoIfTag(name.c_str())) break;
+    const uint8_t* data = loader.GetCurrentTagData();
+    RecordEntry entry{name, std::vector<uint8_t>(data, data + loader.GetCurrentTagSize())};
+    entries->push_back(std::move(entry));
+  }
+  if (loader.HasError() || !loader.AtEndOfRecord()) {
+    *error = "channel record unreadable: " + (loader.HasError() ? loader.GetError() : std::string("stray bytes"));
+    return false;
+  }
+  return true;
+}
+
+bool PutBytes(ZyrFileSaver& saver, const char* tag, const void* data, uint32_t size) {
+  if (saver.SaveTag(tag) != 0 || saver.SaveBlockSize(size) != 0) return false;
+  return size == 0 || saver.SaveDataToFile(data, size) == 0;
+}
+
+bool PutText(ZyrFileSaver& saver, const char* tag, const std::string& text) {
+  return PutBytes(saver, tag, text.data(), static_cast<uint32_t>(text.size()));
+}
+
+bool PutU32(ZyrFileSaver& saver, const char* tag, uint32_t value) {
+  const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+                            static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+  return PutBytes(saver, tag, bytes, 4);
+}
+
+uint32_t ReadU32(const uint8_t* data) {
+  return uint32_t{data[0]} | (uint32_t{data[1]} << 8) | (uint32_t{data[2]} << 16) | (uint32_t{data[3]} << 24);
+}
+
+}  // namespace dravik

@@ -1,0 +1,35 @@
+// A channel's saved record as a list of entries, for a host that reads or
+// rewrites parts of it (see call_channel_setup.h).
+#ifndef RUNNER_SCENE_RECORD_ENTRIES_H_
+#define RUNNER_SCENE_RECORD_ENTRIES_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "hostapi/zyr_channel.h"
+#include "hostapi/zyr_file.h"
+
+namespace dravik {
+
+struct RecordEntry {
+  std::string tag;            // 4 characters
+  std::vector<uint8_t> data;
+};
+
+// Saves `channel` through its own SaveChannel and splits the record into
+// its entries. False with *error when the channel or the reader fails.
+bool SaveChannelEntries(Zyr_Channel& channel, std::vector<RecordEntry>* entries, std::string* error);
+
+// Writers of one entry: a text (its bytes, no NUL), a 32-bit number
+// (little-endian), or raw bytes. They return false when the saver refused.
+bool PutText(ZyrFileSaver& saver, const char* tag, const std::string& text);
+bool PutU32(ZyrFileSaver& saver, const char* tag, uint32_t value);
+bool PutBytes(ZyrFileSaver& saver, const char* tag, const void* data, uint32_t size);
+
+// The 32-bit little-endian number in `data` (which holds at least 4 bytes).
+uint32_t ReadU32(const uint8_t* data);
+
+}  // namespace dravik
+
+#endif  // RUNNER_SCENE_RECORD_ENTRIES_H_

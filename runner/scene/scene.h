@@ -1,0 +1,165 @@
+// Scene: what the dravik runner builds and evaluates, as read from a scene
+// file (see scene_json.h and examples/README.md for the JSON form).
+//
+// A scene is a plain value: framework objects, channels (values, vectors,
+// object references and procedure calls), channel groups, procedures
+// defined by expressions, the frame count and events at given frames. It
+// holds names only; the runtime (scene_runtime.h) turns them into channels.
+#ifndef RUNNER_SCENE_SCENE_H_
+#define RUNNER_SCENE_SCENE_H_
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "hostapi/float_channel.h"
+
+namespace dravik {
+
+// Bounds every scene respects; the loader refuses anything larger so that
+// no input can make the runner allocate or loop without limit.
+inline constexpr uint32_t kMaxFrames = 10'000'000;
+inline constexpr size_t kMaxItems = 10'000;         // objects, channels, events, ...
+inline constexpr size_t kMaxParams = 64;            // parameters of one procedure
+inline constexpr size_t kMaxAnimationValues = 100'000;
+inline constexpr size_t kMaxNameLength = 255;       // fits a framework variable name
+inline constexpr size_t kMaxLinkNameLength = 99;    // fits an engine link name
+inline constexpr size_t kMaxExpressionLength = 4096;
+inline constexpr size_t kMaxSceneBytes = 16u << 20;
+
+enum class ParamType : int32_t { kFloat = 0, kVec3 = 1 };
+
+// One typed parameter of a procedure; `mode` is 1 in, 2 out, 3 in and out.
+struct ParamSpec {
+  std::string name;
+  ParamType type = ParamType::kFloat;
+  uint16_t mode = 1;
+};
+
+// A procedure written in the scene: muparser expressions, one per output
+// parameter (three, x y z, for a vector output). Inputs are named after
+// their parameters; a vector parameter `p` is read as p.x, p.y and p.z. A
+// procedure that is not static also reads its target object's properties
+// as self.<key> (floats) and self.<key>.x/.y/.z (vectors).
+struct ExpressionProcedureSpec {
+  std::string owner;
+  std::string name;
+  bool isStatic = true;
+  std::vector<ParamSpec> params;
+  // Output parameter name -> expressions (1 for a float, 3 for a vector).
+  std::map<std::string, std::vector<std::string>> outputs;
+  std::map<std::string, double> constants;
+  std::string path;  // JSON path of the definition, for messages
+};
+
+struct ObjectSpec {
+  std::string id;         // the scene's name for the object
+  std::string className;
+  std::string name;
+  std::map<std::string, float> floats;
+  std::map<std::string, Vec3> vectors;
+};
+
+enum class ChannelKind { kValue, kVector, kObjectRef, kCall };
+
+// How an input channel changes from one frame to the next. A step is added
+// before every frame after the first; a list gives the value of frame 1,
+// 2, ... and then holds its last entry (or starts over with `cycle`).
+struct Animation {
+  enum class Kind { kNone, kStep, kValues };
+  Kind kind = Kind::kNone;
+  Vec3 step{0, 0, 0};         // floats use x
+  std::vector<Vec3> values;   // floats use x
+  bool cycle = false;
+};
+
+struct LinkSpec {
+  std::string param;   // link name: a parameter name or "This"
+  std::string source;  // id of the channel plugged into it
+};
+
+struct ChannelSpec {
+  std::string id;
+  std::string name;  // engine name; the id when not given (calls name themselves)
+  ChannelKind kind = ChannelKind::kValue;
+  float value = 0;
+  Vec3 vector{0, 0, 0};
+  std::string objectId;  // kObjectRef: scene id of the object, "" for none
+  Animation animation;
+  bool watch = true;
+  // kCall:
+  std::string owner;
+  std::string procedure;
+  std::vector<LinkSpec> links;
+  // Parameter layout to give the channel when the procedure is not
+  // registered when the scene is built (so that its links exist).
+  bool hasParams = false;
+  bool isStatic = true;
+  std::vector<ParamSpec> params;
+  std::string path;
+};
+
+struct GroupSpec {
+  std::string name;
+  std::vector<std::string> channels;
+};
+
+enum class EventKind {
+  kRename,         // owner/procedure -> newOwner/newName
+  kChangeParams,   // owner/procedure get params, isStatic (and outputs)
+  kRemove,         // owner/procedure leave the registry
+  kRegister,       // the scene's definition of owner/procedure is registered again
+  kPrepareModes,   // PrepareModesList(owner) on channel
+  kLink,           // plug source into channel's link `param` ("" source: unplug)
+  kSet,            // set channel's value or vector
+};
+
+struct EventSpec {
+  uint32_t frame = 1;
+  EventKind kind = EventKind::kRename;
+  std::string owner;
+  std::string procedure;
+  std::string newOwner;
+  std::string newName;
+  bool isStatic = true;
+  std::vector<ParamSpec> params;
+  bool hasOutputs = false;  // kChangeParams of an expression procedure
+  std::map<std::string, std::vector<std::string>> outputs;
+  std::string channel;
+  std::string param;
+  std::string source;
+  float value = 0;
+  Vec3 vector{0, 0, 0};
+  bool isVector = false;
+  std::string path;
+};
+
+struct Scene {
+  std::string name;
+  std::string description;
+  uint32_t frames = 10;
+  std::vector<ObjectSpec> objects;
+  std::vector<ExpressionProcedureSpec> procedures;
+  std::vector<ChannelSpec> channels;
+  std::vector<GroupSpec> groups;
+  std::vector<EventSpec> events;  // in frame order (stable)
+
+  // The channel / object of that id, or null. Uses the indexes that
+  // BuildIndexes fills (the loader calls it); call it again after changing
+  // `channels` or `objects`.
+  const ChannelSpec* FindChannel(const std::string& id) const;
+  const ObjectSpec* FindObject(const std::string& id) const;
+  void BuildIndexes();
+
+  // id -> position in `channels` / `objects` (first of a repeated id).
+  std::map<std::string, size_t> channelIndex;
+  std::map<std::string, size_t> objectIndex;
+};
+
+const char* ChannelKindName(ChannelKind kind);
+const char* ParamModeName(uint16_t mode);  // "in", "out", "inout" or "?"
+
+}  // namespace dravik
+
+#endif  // RUNNER_SCENE_SCENE_H_

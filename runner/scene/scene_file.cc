@@ -1,0 +1,281 @@
+#include "runner/scene/scene_file.h"
+
+#include <cstring>
+#include <map>
+#include <utility>
+
+#include "hostapi/guid.h"
+#include "hostapi/zyr_file.h"
+#include "runner/scene/record_entries.h"
+#include "runner/scene/scene_json.h"
+
+namespace dravik {
+namespace {
+
+GUID SceneRecordGuid() { return guid::FromString(kSceneRecordType); }
+
+bool PutFloats(ZyrFileSaver& saver, const char* tag, const float* values, uint32_t count) {
+  uint8_t bytes[12];
+  for (uint32_t i = 0; i < count && i < 3; ++i) {
+    uint32_t bits = 0;
+    std::memcpy(&bits, &values[i], 4);
+    for (int b = 0; b < 4; ++b) bytes[i * 4 + b] = static_cast<uint8_t>(bits >> (8 * b));
+  }
+  return PutBytes(saver, tag, bytes, count * 4);
+}
+
+float FloatAt(const uint8_t* data) {
+  const uint32_t bits = ReadU32(data);
+  float f = 0;
+  std::memcpy(&f, &bits, 4);
+  return f;
+}
+
+// Reads the scene record entry by entry; the first failure names itself.
+class RecordReader {
+ public:
+  RecordReader(ZyrFileLoader& loader, std::string* error) : _loader(loader), _error(error) {}
+
+  bool U32(const char* tag, uint32_t* out) {
+    if (!Entry(tag)) return false;
+    if (_loader.GetCurrentTagSize() != 4) return Damaged(tag, "holds " + std::to_string(_loader.GetCurrentTagSize()) + " bytes, not 4");
+    *out = ReadU32(_loader.GetCurrentTagData());
+    return true;
+  }
+  bool Text(const char* tag, std::string* out) {
+    if (!Entry(tag)) return false;
+    const uint8_t* data = _loader.GetCurrentTagData();
+    out->assign(reinterpret_cast<const char*>(data), _loader.GetCurrentTagSize());
+    return true;
+  }
+  // A count no larger than the entries the rest of the record can hold.
+  bool Count(const char* tag, uint32_t limit, uint32_t* out) {
+    if (!U32(tag, out)) return false;
+    const size_t room = (_loader.RecordEnd() - _loader.Position()) / kZyrEntryHeaderSize;
+    if (*out > limit || *out > room) return Damaged(tag, "counts " + std::to_string(*out) + ", more than the record holds");
+    return true;
+  }
+  bool Peek(const char* tag) {
+    char found[4];
+    return _loader.PeekTag(found) && std::memcmp(found, tag, 4) == 0;
+  }
+  bool Floats(const char* tag, float* out, uint32_t count) {
+    if (!Entry(tag)) return false;
+    if (_loader.GetCurrentTagSize() != count * 4) return Damaged(tag, "has the wrong size");
+    for (uint32_t i = 0; i < count; ++i) out[i] = FloatAt(_loader.GetCurrentTagData() + 4 * i);
+    return true;
+  }
+
+ private:
+  bool Entry(const char* tag) {
+    if (_loader.GetInfoIfTag(tag)) return true;
+    return Damaged(tag, "is missing");
+  }
+  bool Damaged(const char* tag, const std::string& what) {
+    *_error = std::string("the scene record's \"") + tag + "\" entry " + what;
+    return false;
+  }
+
+  ZyrFileLoader& _loader;
+  std::string* _error;
+};
+
+std::string TypeName(HostEnvironment& host, const GUID& type) {
+  if (const ChannelType* t = host.Factory().Type(type)) {
+    return std::string(t->_name, strnlen(t->_name, sizeof t->_name)) + " " + guid::ToString(type);
+  }
+  return guid::ToString(type);
+}
+
+}  // namespace
+
+bool LooksLikeSavedFile(std::string_view bytes) {
+  return bytes.size() >= 4 && std::memcmp(bytes.data(), kZyrFileMagic, 4) == 0;
+}
+
+bool SaveScene(SceneRuntime& runtime, const std::string& path, std::string* error) {
+  ZyrFileSaver saver;
+  saver.BeginChannel(SceneRecordGuid());
+  bool ok = PutU32(saver, "DRVK", kSceneRecordVersion) && PutU32(saver, "FRAM", runtime.LastFrame()) &&
+            PutText(saver, "SCEN", runtime.SceneText()) && PutText(saver, "MOWN", runtime.ModesOwner()) &&
+            PutU32(saver, "OBJS", static_cast<uint32_t>(runtime.Objects().size()));
+  ObjectsManager& objects = runtime.Host().Procedures().Objects();
+  for (const RuntimeObject& o : runtime.Objects()) {
+    const VanticObject* object = objects.Get(o.id);
+    if (object == nullptr) {
+      *error = "object '" + Printable(o.sceneId) + "' is gone from the framework";
+      return false;
+    }
+    ok = ok && PutU32(saver, "OBID", o.id) && PutText(saver, "OBSC", o.sceneId) &&
+         PutText(saver, "OBCL", object->ClassName()) && PutText(saver, "OBNM", object->Name()) &&
+         PutU32(saver, "OBPN", static_cast<uint32_t>(object->Floats().size() + object->Vectors().size()));
+    for (const auto& [key, value] : object->Floats()) {
+      ok = ok && PutText(saver, "PKEY", key) && PutFloats(saver, "PFLT", &value, 1);
+    }
+    for (const auto& [key, value] : object->Vectors()) {
+      const float parts[3] = {value.x, value.y, value.z};
+      ok = ok && PutText(saver, "PKEY", key) && PutFloats(saver, "PVEC", parts, 3);
+    }
+  }
+  ok = ok && PutU32(saver, "CHNS", static_cast<uint32_t>(runtime.Channels().size()));
+  for (const RuntimeChannel& rc : runtime.Channels()) {
+    ok = ok && PutText(saver, "CHSC", rc.spec->id) && PutU32(saver, "CHID", rc.channel->GetChannelId());
+  }
+  if (!ok || !saver.EndChannel()) {
+    *error = "could not write the scene record: " + saver.GetError();
+    return false;
+  }
+  for (const RuntimeChannel& rc : runtime.Channels()) {
+    saver.BeginChannel(rc.channel->GetChannelType()._typeGuid);
+    if (!rc.channel->SaveChannel(saver) || !saver.EndChannel()) {
+      *error = "channel '" + Printable(rc.spec->id) + "' could not save itself" +
+               (saver.HasError() ? ": " + saver.GetError() : std::string());
+      return false;
+    }
+  }
+  std::string why;
+  if (!saver.WriteToFile(path, &why)) {
+    *error = "cannot write '" + path + "': " + why;
+    return false;
+  }
+  return true;
+}
+
+bool LoadScene(std::vector<uint8_t> bytes, const std::string& path, SceneRuntime& runtime, std::string* error) {
+  HostEnvironment& host = runtime.Host();
+  ZyrFileLoader loader;
+  auto fail = [&](const std::string& what) {
+    *error = path + ": " + what;
+    return false;
+  };
+  if (!loader.Open(std::move(bytes))) return fail("damaged file: " + loader.GetError());
+  GUID type{};
+  if (!loader.NextChannel(&type)) {
+    return fail(loader.HasError() ? "damaged file: " + loader.GetError() : "the file holds no records");
+  }
+  if (type != SceneRecordGuid()) {
+    return fail("not a dravik scene file (its first record is of type " + guid::ToString(type) + ")");
+  }
+
+  // ---- the scene record ----
+  std::string why;
+  RecordReader record(loader, &why);
+  uint32_t version = 0;
+  uint32_t lastFrame = 0;
+  std::string sceneText;
+  std::string modesOwner;
+  uint32_t objectCount = 0;
+  if (!record.U32("DRVK", &version)) return fail("damaged file: " + why);
+  if (version != kSceneRecordVersion) return fail("scene record version " + std::to_string(version) + " is not supported");
+  if (!record.U32("FRAM", &lastFrame) || !record.Text("SCEN", &sceneText) || !record.Text("MOWN", &modesOwner) ||
+      !record.Count("OBJS", kMaxItems, &objectCount)) {
+    return fail("damaged file: " + why);
+  }
+  if (lastFrame > kMaxFrames * 2u) return fail("damaged file: frame " + std::to_string(lastFrame) + " is out of range");
+  Scene scene;
+  if (!LoadSceneJson(sceneText, &scene, &why)) return fail("the saved scene is damaged: " + why);
+  if (!runtime.Prepare(std::move(scene), std::move(sceneText), &why)) return fail("the saved scene: " + why);
+  runtime.ReplayRegistryEvents(lastFrame);
+  const Scene& saved = runtime.GetScene();
+
+  std::vector<RuntimeObject> objects;
+  ObjectsManager& manager = host.Procedures().Objects();
+  for (uint32_t i = 0; i < objectCount; ++i) {
+    uint32_t id = 0;
+    uint32_t properties = 0;
+    std::string sceneId, className, name;
+    if (!record.U32("OBID", &id) || !record.Text("OBSC", &sceneId) || !record.Text("OBCL", &className) ||
+        !record.Text("OBNM", &name) || !record.Count("OBPN", kMaxItems, &properties)) {
+      return fail("damaged file: " + why);
+    }
+    VanticObject* object = manager.CreateWithId(id, className, name);
+    if (object == nullptr) return fail("damaged file: object id " + std::to_string(id) + " is 0 or given twice");
+    for (uint32_t p = 0; p < properties; ++p) {
+      std::string key;
+      float parts[3] = {0, 0, 0};
+      if (!record.Text("PKEY", &key)) return fail("damaged file: " + why);
+      if (record.Peek("PVEC")) {
+        if (!record.Floats("PVEC", parts, 3)) return fail("damaged file: " + why);
+        object->SetVector(key, Vec3{parts[0], parts[1], parts[2]});
+      } else {
+        if (!record.Floats("PFLT", parts, 1)) return fail("damaged file: " + why);
+        object->SetFloat(key, parts[0]);
+      }
+    }
+    objects.push_back({sceneId, id});
+  }
+  uint32_t channelCount = 0;
+  if (!record.Count("CHNS", kMaxItems, &channelCount)) return fail("damaged file: " + why);
+  std::map<uint32_t, std::string> sceneIdOf;  // saved channel id -> scene id
+  for (uint32_t i = 0; i < channelCount; ++i) {
+    std::string sceneId;
+    uint32_t id = 0;
+    if (!record.Text("CHSC", &sceneId) || !record.U32("CHID", &id)) return fail("damaged file: " + why);
+    if (saved.FindChannel(sceneId) == nullptr) return fail("damaged file: channel '" + Printable(sceneId) + "' is not in the scene");
+    if (!sceneIdOf.emplace(id, sceneId).second) return fail("damaged file: channel id " + std::to_string(id) + " given twice");
+  }
+
+  // ---- the channel records ----
+  std::map<std::string, std::unique_ptr<Zyr_Channel>> byScene;
+  std::map<uint32_t, Zyr_Channel*> bySavedId;
+  const GUID prcType = guid::FromString(guid::kPrcCallChannelType);
+  bool modesPrepared = modesOwner.empty();
+  for (size_t n = 1; loader.NextChannel(&type); ++n) {
+    const std::string where = "record " + std::to_string(n + 1) + " (" + TypeName(host, type) + ")";
+    if (type == prcType && !host.HasPrcCallType()) return fail(where + ": " + host.MissingPrcCallReason());
+    std::unique_ptr<Zyr_Channel> channel = host.Factory().Create(type);
+    if (channel == nullptr) return fail(where + ": no channel type of that GUID is known (is its module loaded?)");
+    if (!modesPrepared && type == prcType) {
+      host.PrcCall().PrepareModesList(*channel, modesOwner);
+      modesPrepared = true;
+    }
+    if (!channel->LoadChannel(loader, nullptr)) {
+      return fail("damaged file: " + where + ": " + (loader.HasError() ? loader.GetError() : "the channel refused it"));
+    }
+    auto id = sceneIdOf.find(channel->GetLoadedChannelId());
+    if (id == sceneIdOf.end()) {
+      return fail("damaged file: " + where + ": channel id " + std::to_string(channel->GetLoadedChannelId()) +
+                  " is not in the scene record");
+    }
+    const ChannelSpec* spec = saved.FindChannel(id->second);
+    if (spec == nullptr || byScene.count(spec->id) != 0) return fail("damaged file: " + where + ": channel given twice");
+    bySavedId[id->first] = channel.get();
+    byScene[spec->id] = std::move(channel);
+  }
+  if (loader.HasError()) return fail("damaged file: " + loader.GetError());
+
+  std::vector<RuntimeChannel> channels;
+  std::map<std::string, Zyr_ChannelGroup*> groupsByName;
+  std::vector<std::unique_ptr<Zyr_ChannelGroup>> groups;
+  for (const ChannelSpec& spec : saved.channels) {
+    auto it = byScene.find(spec.id);
+    if (it == byScene.end()) return fail("damaged file: channel '" + Printable(spec.id) + "' has no record");
+    RuntimeChannel rc;
+    rc.spec = &spec;
+    rc.channel = std::move(it->second);
+    const std::vector<uint32_t>& children = rc.channel->GetLoadedChildIds();
+    for (size_t link = 0; link < children.size(); ++link) {
+      if (children[link] == 0) continue;
+      auto child = bySavedId.find(children[link]);
+      if (child == bySavedId.end() || !rc.channel->PlugChild(static_cast<int>(link), child->second)) {
+        return fail("damaged file: link " + std::to_string(link) + " of channel '" + Printable(spec.id) +
+                    "' refers to channel id " + std::to_string(children[link]) + ", which cannot be plugged there");
+      }
+    }
+    const std::string& groupName = rc.channel->GetLoadedGroupName();
+    if (!groupName.empty()) {
+      Zyr_ChannelGroup*& group = groupsByName[groupName];
+      if (group == nullptr) {
+        groups.push_back(std::make_unique<Zyr_ChannelGroup>(groupName));
+        group = groups.back().get();
+      }
+      rc.channel->SetChannelGroup(group);
+    }
+    rc.links = runtime.DesiredLinks(spec, lastFrame);
+    channels.push_back(std::move(rc));
+  }
+  runtime.AdoptLoaded(lastFrame, std::move(modesOwner), std::move(objects), std::move(channels), std::move(groups));
+  return true;
+}
+
+}  // namespace dravik

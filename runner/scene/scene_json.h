@@ -1,0 +1,33 @@
+// Reading a scene from its JSON text.
+//
+// The loader checks the form of the scene (field names, types, bounds,
+// references between ids) and names the JSON path at fault in its error,
+// e.g. "/channels/3/links/b: no channel 'foo'". What needs the procedure
+// registry (whether a procedure has a parameter, whether an expression
+// compiles) is checked when the scene is built (scene_runtime.h).
+#ifndef RUNNER_SCENE_SCENE_JSON_H_
+#define RUNNER_SCENE_SCENE_JSON_H_
+
+#include <string>
+#include <string_view>
+
+#include "runner/scene/scene.h"
+
+namespace dravik {
+
+// Parses `text` into *out. On success returns true and replaces *out. On
+// failure returns false, leaves *out in an unspecified but valid state and
+// sets *error to one line: "<json path>: <what is wrong>" (or "line L,
+// column C: ..." for a syntax error). Never throws and never aborts, for
+// any input; texts longer than kMaxSceneBytes are refused.
+// REQUIRES: out and error are not null.
+bool LoadSceneJson(std::string_view text, Scene* out, std::string* error);
+
+// A short, printable rendering of user text for messages: control and
+// non-ASCII bytes are written as \xNN, and texts longer than `limit` are
+// cut with "...".
+std::string Printable(std::string_view text, size_t limit = 80);
+
+}  // namespace dravik
+
+#endif  // RUNNER_SCENE_SCENE_JSON_H_

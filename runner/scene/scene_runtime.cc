@@ -1,0 +1,476 @@
+#include "runner/scene/scene_runtime.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "hostapi/guid.h"
+#include "runner/scene/call_channel_setup.h"
+#include "runner/procedures/expression_procedure.h"
+#include "runner/scene/scene_json.h"
+#include "runner/output/value_format.h"
+#include "runner/procedures/var_access.h"
+
+namespace dravik {
+
+std::string FullName(const std::string& owner, const std::string& name) { return owner + "::" + name; }
+
+namespace {
+
+GUID TypeOf(ChannelKind kind) {
+  switch (kind) {
+    case ChannelKind::kValue: return guid::FromString(guid::kFloatChannelType);
+    case ChannelKind::kVector: return guid::FromString(guid::kVectorChannelType);
+    case ChannelKind::kObjectRef: return guid::FromString(guid::kCoreRefChannelType);
+    case ChannelKind::kCall: return guid::FromString(guid::kPrcCallChannelType);
+  }
+  return GUID{};
+}
+
+std::string Quoted(const std::string& text) { return "'" + Printable(text, 60) + "'"; }
+
+}  // namespace
+
+SceneRuntime::SceneRuntime(HostEnvironment& host) : _host(host) {}
+
+SceneRuntime::~SceneRuntime() {
+  // Channels unplug themselves as they go; groups after their members.
+  _channels.clear();
+  _groups.clear();
+}
+
+RuntimeChannel* SceneRuntime::Find(const std::string& id) {
+  auto it = _channelIndex.find(id);
+  return it == _channelIndex.end() ? nullptr : &_channels[it->second];
+}
+
+void SceneRuntime::IndexChannels() {
+  _channelIndex.clear();
+  for (size_t i = 0; i < _channels.size(); ++i) _channelIndex.emplace(_channels[i].spec->id, i);
+}
+
+bool SceneRuntime::Prepare(Scene scene, std::string sceneText, std::string* error) {
+  _scene = std::move(scene);
+  _sceneText = std::move(sceneText);
+  if (!_host.Library().AddSceneProcedures(_scene, error) || !CompileEventBodies(error)) return false;
+  _host.Library().RegisterAll(_host.Procedures());
+  return true;
+}
+
+bool SceneRuntime::CompileEventBodies(std::string* error) {
+  for (size_t i = 0; i < _scene.events.size(); ++i) {
+    const EventSpec& e = _scene.events[i];
+    if (e.kind != EventKind::kChangeParams || !e.hasOutputs) continue;
+    std::map<std::string, double> constants;
+    for (const ExpressionProcedureSpec& p : _scene.procedures) {
+      if (p.owner == e.owner && p.name == e.procedure) constants = p.constants;
+    }
+    VeskProcedure::Body body;
+    if (!CompileExpressionBody(FullName(e.owner, e.procedure), e.isStatic, e.params, e.outputs, constants,
+                               e.path + "/change_params", &body, error)) {
+      return false;
+    }
+    _eventBodies[i] = std::move(body);
+  }
+  return true;
+}
+
+bool SceneRuntime::Build(Scene scene, std::string sceneText, std::string* error) {
+  if (!Prepare(std::move(scene), std::move(sceneText), error) || !CreateObjects(error) ||
+      !CreateChannels(error) || !PlugSceneLinks(error)) {
+    return false;
+  }
+  MakeGroups();
+  BindCalls();
+  return true;
+}
+
+void SceneRuntime::BindCalls() {
+  for (RuntimeChannel& rc : _channels) {
+    if (rc.spec->kind != ChannelKind::kCall) continue;
+    std::string owner;
+    std::string name;
+    if (ReadCallNames(*rc.channel, &owner, &name) && _host.Procedures().GetProcedure(owner, name) != nullptr) {
+      _host.PrcCall().UpdatePrc(*rc.channel, owner, name);
+    }
+  }
+}
+
+bool SceneRuntime::CreateObjects(std::string* error) {
+  ObjectsManager& objects = _host.Procedures().Objects();
+  for (size_t i = 0; i < _scene.objects.size(); ++i) {
+    const ObjectSpec& spec = _scene.objects[i];
+    VanticObject* object = objects.Create(spec.className, spec.name);
+    if (object == nullptr) {
+      *error = "/objects/" + std::to_string(i) + ": the framework could not create the object";
+      return false;
+    }
+    for (const auto& [key, value] : spec.floats) object->SetFloat(key, value);
+    for (const auto& [key, value] : spec.vectors) object->SetVector(key, value);
+    _objects.push_back({spec.id, object->Id()});
+  }
+  return true;
+}
+
+bool SceneRuntime::CreateChannels(std::string* error) {
+  _channels.reserve(_scene.channels.size());
+  for (const ChannelSpec& spec : _scene.channels) {
+    if (spec.kind == ChannelKind::kCall && !_host.HasPrcCallType()) {
+      *error = spec.path + ": " + _host.MissingPrcCallReason();
+      return false;
+    }
+    RuntimeChannel rc;
+    rc.spec = &spec;
+    rc.channel = _host.Factory().Create(TypeOf(spec.kind));
+    if (rc.channel == nullptr) {
+      *error = spec.path + ": the channel factory could not make a " + ChannelKindName(spec.kind) + " channel";
+      return false;
+    }
+    switch (spec.kind) {
+      case ChannelKind::kValue:
+        if (auto* f = dynamic_cast<Ubo_FloatChannel*>(rc.channel.get())) f->SetFloat(spec.value);
+        break;
+      case ChannelKind::kVector:
+        if (auto* v = dynamic_cast<Ubo_VectorChannel*>(rc.channel.get())) v->SetVector(spec.vector);
+        break;
+      case ChannelKind::kObjectRef:
+        if (auto* r = dynamic_cast<Ubo_CoreRefChannel*>(rc.channel.get())) {
+          // Objects were created in scene order: the scene's index is theirs.
+          auto object = _scene.objectIndex.find(spec.objectId);
+          const bool found = !spec.objectId.empty() && object != _scene.objectIndex.end() &&
+                             object->second < _objects.size();
+          r->SetObjectId(found ? _objects[object->second].id : 0);
+        }
+        break;
+      case ChannelKind::kCall:
+        break;
+    }
+    if (spec.kind == ChannelKind::kCall) {
+      if (!SetUpCall(rc, error)) return false;
+    } else {
+      rc.channel->SetChannelName(spec.name.c_str());
+    }
+    for (const LinkSpec& link : spec.links) rc.links[link.param] = link.source;
+    _channels.push_back(std::move(rc));
+  }
+  IndexChannels();
+  return true;
+}
+
+bool SceneRuntime::SetUpCall(RuntimeChannel& rc, std::string* error) {
+  const ChannelSpec& spec = *rc.spec;
+  CallSetup setup;
+  setup.owner = spec.owner;
+  setup.name = spec.procedure;
+  if (const Procedure* p = _host.Procedures().GetProcedure(spec.owner, spec.procedure)) {
+    setup.isStatic = p->_isStatic;
+    setup.params = DescribeParams(p->_params);
+  } else if (spec.hasParams) {
+    setup.isStatic = spec.isStatic;
+    setup.params = spec.params;
+  }
+  std::string why;
+  if (!ConfigureCallChannel(*rc.channel, setup, &why)) {
+    *error = spec.path + ": " + why;
+    return false;
+  }
+  return true;
+}
+
+bool SceneRuntime::PlugSceneLinks(std::string* error) {
+  for (RuntimeChannel& rc : _channels) {
+    const ChannelSpec& spec = *rc.spec;
+    for (const LinkSpec& link : spec.links) {
+      const std::string at = spec.path + "/links/" + link.param;
+      const int index = rc.channel->FindChildLink(link.param.c_str());
+      if (index < 0) {
+        const std::string proc = FullName(spec.owner, spec.procedure);
+        const bool registered = _host.Procedures().GetProcedure(spec.owner, spec.procedure) != nullptr;
+        if (link.param == "This") {
+          *error = at + ": procedure " + proc + " is static, so it has no \"This\" link";
+        } else if (registered) {
+          *error = at + ": procedure " + proc + " has no parameter " + Quoted(link.param);
+        } else if (spec.hasParams) {
+          *error = at + ": the \"params\" given for " + proc + " have no parameter " + Quoted(link.param);
+        } else {
+          *error = at + ": procedure " + proc +
+                   " is not registered, so its parameters are unknown (give the channel \"params\")";
+        }
+        return false;
+      }
+      RuntimeChannel* source = Find(link.source);
+      if (source == nullptr || !rc.channel->PlugChild(index, source->channel.get())) {
+        const ChildCreation* c = rc.channel->GetChildCreation(index);
+        *error = at + ": link " + Quoted(link.param) + " takes a \"" + (c ? c->Type._name : "?") +
+                 "\" channel, not the " + (source ? ChannelKindName(source->spec->kind) : "?") +
+                 " channel " + Quoted(link.source);
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+void SceneRuntime::MakeGroups() {
+  for (const GroupSpec& g : _scene.groups) {
+    auto group = std::make_unique<Zyr_ChannelGroup>(g.name);
+    for (const std::string& id : g.channels) {
+      if (RuntimeChannel* rc = Find(id)) rc->channel->SetChannelGroup(group.get());
+    }
+    _groups.push_back(std::move(group));
+  }
+}
+
+void SceneRuntime::ApplyAnimations(uint32_t frame) {
+  for (RuntimeChannel& rc : _channels) {
+    const Animation& a = rc.spec->animation;
+    if (a.kind == Animation::Kind::kNone) continue;
+    auto* f = dynamic_cast<Ubo_FloatChannel*>(rc.channel.get());
+    auto* v = dynamic_cast<Ubo_VectorChannel*>(rc.channel.get());
+    if (a.kind == Animation::Kind::kStep) {
+      if (frame <= 1) continue;
+      if (v != nullptr) {
+        const Vec3 now = v->GetVector();
+        v->SetVector(Vec3{now.x + a.step.x, now.y + a.step.y, now.z + a.step.z});
+      } else if (f != nullptr) {
+        f->SetFloat(f->_value + a.step.x);
+      }
+      continue;
+    }
+    size_t index = frame - 1;
+    if (index >= a.values.size()) index = a.cycle ? index % a.values.size() : a.values.size() - 1;
+    if (v != nullptr) {
+      v->SetVector(a.values[index]);
+    } else if (f != nullptr) {
+      f->SetFloat(a.values[index].x);
+    }
+  }
+}
+
+void SceneRuntime::ApplyRegistryEvent(const EventSpec& e, size_t index, std::string* note) {
+  ProceduresManager& procs = _host.Procedures();
+  ProcedureLibrary& library = _host.Library();
+  const std::string proc = FullName(e.owner, e.procedure);
+  switch (e.kind) {
+    case EventKind::kRename: {
+      const std::string to = FullName(e.newOwner, e.newName);
+      if (procs.Rename(e.owner, e.procedure, e.newOwner, e.newName)) {
+        if (const ProcedureDefinition* d = library.Find(e.owner, e.procedure)) {
+          ProcedureDefinition copy = *d;
+          copy.owner = e.newOwner;
+          copy.name = e.newName;
+          library.Add(std::move(copy));
+        }
+        *note = "renamed procedure " + proc + " to " + to;
+      } else {
+        *note = "could not rename " + proc + " to " + to + ": no such procedure, or the new name is taken";
+      }
+      return;
+    }
+    case EventKind::kChangeParams: {
+      auto body = _eventBodies.find(index);
+      if (body != _eventBodies.end()) {
+        if (auto* vesk = dynamic_cast<VeskProcedure*>(procs.GetProcedure(e.owner, e.procedure))) {
+          vesk->SetBody(body->second);
+        }
+      }
+      if (procs.ChangeParameters(e.owner, e.procedure, MakeParams(e.params), e.isStatic)) {
+        if (const ProcedureDefinition* d = library.Find(e.owner, e.procedure)) {
+          ProcedureDefinition copy = *d;
+          copy.params = e.params;
+          copy.isStatic = e.isStatic;
+          if (body != _eventBodies.end()) copy.body = body->second;
+          library.Add(std::move(copy));
+        }
+        *note = "changed the parameters of " + proc + " to (" + ParamsText(e.params) + ")" +
+                (e.isStatic ? "" : ", not static");
+      } else {
+        *note = "could not change the parameters of " + proc + ": no such procedure";
+      }
+      return;
+    }
+    case EventKind::kRemove:
+      *note = procs.Remove(e.owner, e.procedure) ? "removed procedure " + proc
+                                                 : "could not remove " + proc + ": no such procedure";
+      return;
+    case EventKind::kRegister:
+      *note = library.Register(procs, e.owner, e.procedure)
+                  ? "registered procedure " + proc + " again"
+                  : "could not register " + proc + ": no definition of it, or the name is taken";
+      return;
+    default:
+      return;
+  }
+}
+
+void SceneRuntime::ReplayRegistryEvents(uint32_t lastFrame) {
+  for (size_t i = 0; i < _scene.events.size() && _scene.events[i].frame <= lastFrame; ++i) {
+    std::string ignored;
+    ApplyRegistryEvent(_scene.events[i], i, &ignored);
+  }
+}
+
+void SceneRuntime::ApplyEvent(size_t index, RunObserver& observer) {
+  const EventSpec& e = _scene.events[index];
+  const uint32_t frame = e.frame;
+  std::string note;
+  RuntimeChannel* rc = e.channel.empty() ? nullptr : Find(e.channel);
+  switch (e.kind) {
+    case EventKind::kRename:
+    case EventKind::kChangeParams:
+    case EventKind::kRemove:
+    case EventKind::kRegister:
+      ApplyRegistryEvent(e, index, &note);
+      break;
+    case EventKind::kPrepareModes: {
+      if (rc == nullptr || !_host.PrcCall().PrepareModesList(*rc->channel, e.owner)) {
+        note = "could not call PrepareModesList on " + Quoted(e.channel);
+        break;
+      }
+      _modesOwner = e.owner;
+      note = "PrepareModesList(\"" + Printable(e.owner, 60) + "\") on " + Quoted(e.channel) + ": modes";
+      const std::vector<ModeEntry> modes = _host.PrcCall().Modes(*rc->channel);
+      std::string current;
+      uint32_t mode = 0;
+      for (const ModeEntry& m : modes) {
+        note += " " + std::to_string(m.code) + "=" + Printable(m.shortName, 40);
+      }
+      if (ReadCurrentMode(*rc->channel, &mode)) {
+        note += "; current mode " + std::to_string(mode);
+        for (const ModeEntry& m : modes) {
+          if (m.code == mode) note += " (" + Printable(m.shortName, 40) + ")";
+        }
+      }
+      break;
+    }
+    case EventKind::kLink: {
+      if (rc == nullptr) break;
+      if (e.source.empty()) {
+        rc->links.erase(e.param);
+        const int link = rc->channel->FindChildLink(e.param.c_str());
+        if (link >= 0) rc->channel->PlugChild(link, nullptr);
+        note = "unplugged link " + Quoted(e.param) + " of " + Quoted(e.channel);
+        break;
+      }
+      rc->links[e.param] = e.source;
+      if (rc->channel->FindChildLink(e.param.c_str()) < 0) {
+        note = Quoted(e.channel) + " has no link " + Quoted(e.param) + " yet; " + Quoted(e.source) +
+               " goes in when it appears";
+        break;
+      }
+      Wire(*rc, frame, &observer);
+      return;
+    }
+    case EventKind::kSet:
+      if (rc == nullptr) break;
+      if (auto* v = dynamic_cast<Ubo_VectorChannel*>(rc->channel.get())) {
+        v->SetVector(e.vector);
+        note = "set " + Quoted(e.channel) + " to " + FormatVector(e.vector);
+      } else if (auto* f = dynamic_cast<Ubo_FloatChannel*>(rc->channel.get())) {
+        f->SetFloat(e.value);
+        note = "set " + Quoted(e.channel) + " to " + FormatNumber(e.value);
+      }
+      break;
+  }
+  if (!note.empty()) observer.OnNote(frame, note);
+}
+
+void SceneRuntime::Wire(RuntimeChannel& rc, uint32_t frame, RunObserver* observer) {
+  for (const auto& [param, source] : rc.links) {
+    const int index = rc.channel->FindChildLink(param.c_str());
+    RuntimeChannel* src = Find(source);
+    if (index < 0 || src == nullptr || rc.channel->GetChild(index) == src->channel.get()) continue;
+    const bool plugged = rc.channel->PlugChild(index, src->channel.get());
+    if (observer != nullptr) {
+      observer->OnNote(frame, plugged ? "plugged " + Quoted(source) + " into link " + Quoted(param) + " of " +
+                                            Quoted(rc.spec->id)
+                                      : "link " + Quoted(param) + " of " + Quoted(rc.spec->id) +
+                                            " does not take " + Quoted(source));
+    }
+  }
+}
+
+ChannelValue SceneRuntime::Read(RuntimeChannel& rc, float callStatus) {
+  ChannelValue v;
+  v.spec = rc.spec;
+  v.name = rc.channel->GetChannelName();
+  if (rc.spec->kind == ChannelKind::kCall) {
+    v.value = callStatus;
+  } else if (auto* vec = dynamic_cast<Ubo_VectorChannel*>(rc.channel.get())) {
+    v.isVector = true;
+    v.vector = vec->GetVector();
+    v.value = vec->GetFloat();
+  } else if (auto* ref = dynamic_cast<Ubo_CoreRefChannel*>(rc.channel.get())) {
+    v.value = static_cast<float>(ref->GetObjectId());
+  } else if (auto* f = dynamic_cast<Ubo_FloatChannel*>(rc.channel.get())) {
+    v.value = f->GetFloat();
+  }
+  return v;
+}
+
+void SceneRuntime::Run(uint32_t count, RunObserver& observer, void (*progress)(void*, uint32_t, uint32_t),
+                       void* progressContext) {
+  const uint32_t first = _lastFrame + 1;
+  const uint64_t lastWide = uint64_t{first} + count - 1;
+  const uint32_t last = lastWide > UINT32_MAX - 1 ? UINT32_MAX - 1 : static_cast<uint32_t>(lastWide);
+  std::vector<float> statuses(_channels.size(), 0.0f);
+  std::vector<ChannelValue> values;
+  for (size_t i = 0; i < _channels.size(); ++i) {
+    if (_channels[i].spec->watch) values.push_back(Read(_channels[i], 0.0f));
+  }
+  observer.OnBegin(_scene, first, count == 0 ? first - 1 : last, values);
+  size_t nextEvent = 0;
+  while (nextEvent < _scene.events.size() && _scene.events[nextEvent].frame < first) ++nextEvent;
+  for (uint64_t f = first; count > 0 && f <= last; ++f) {
+    const uint32_t frame = static_cast<uint32_t>(f);
+    _currentFrame = frame;
+    if (globalEngine->GetRenderCount() < frame) globalEngine->SetRenderCount(frame);
+    ApplyAnimations(frame);
+    while (nextEvent < _scene.events.size() && _scene.events[nextEvent].frame == frame) {
+      ApplyEvent(nextEvent++, observer);
+    }
+    for (size_t i = 0; i < _channels.size(); ++i) {
+      RuntimeChannel& rc = _channels[i];
+      if (rc.spec->kind != ChannelKind::kCall) continue;
+      if (auto* f32 = dynamic_cast<Ubo_FloatChannel*>(rc.channel.get())) statuses[i] = f32->GetFloat();
+      Wire(rc, frame, &observer);
+    }
+    values.clear();
+    for (size_t i = 0; i < _channels.size(); ++i) {
+      if (_channels[i].spec->watch) values.push_back(Read(_channels[i], statuses[i]));
+    }
+    observer.OnFrame(frame, values);
+    _lastFrame = frame;
+    if (progress != nullptr) progress(progressContext, frame - first + 1, count);
+  }
+  _currentFrame = 0;
+  observer.OnEnd();
+}
+
+void SceneRuntime::AdoptLoaded(uint32_t lastFrame, std::string modesOwner, std::vector<RuntimeObject> objects,
+                               std::vector<RuntimeChannel> channels,
+                               std::vector<std::unique_ptr<Zyr_ChannelGroup>> groups) {
+  _lastFrame = lastFrame;
+  _modesOwner = std::move(modesOwner);
+  _objects = std::move(objects);
+  _channels = std::move(channels);
+  _groups = std::move(groups);
+  IndexChannels();
+  BindCalls();
+}
+
+std::map<std::string, std::string> SceneRuntime::DesiredLinks(const ChannelSpec& spec, uint32_t lastFrame) const {
+  std::map<std::string, std::string> links;
+  for (const LinkSpec& link : spec.links) links[link.param] = link.source;
+  for (const EventSpec& e : _scene.events) {
+    if (e.frame > lastFrame || e.kind != EventKind::kLink || e.channel != spec.id) continue;
+    if (e.source.empty()) {
+      links.erase(e.param);
+    } else {
+      links[e.param] = e.source;
+    }
+  }
+  return links;
+}
+
+}  // namespace dravik

@@ -1,0 +1,156 @@
+// SceneRuntime: a scene turned into channels, evaluated frame by frame.
+//
+// Building registers the procedure library in the framework, creates the
+// objects, makes every channel through the host's factory (procedure-call
+// channels through their module), sets them up, puts them in their groups
+// and plugs the links, checking every link against the channel's link
+// names. Procedure-call channels whose procedure is registered are bound
+// at once (UpdatePrc), so that they follow their procedure from the start:
+// a rename before their first evaluation reaches them. A loaded scene's
+// channels are bound the same way, as they were when the scene was saved. Each frame then applies the scene's animations and events and
+// evaluates the procedure-call channels once each, in scene order: outputs
+// written by one call are read by the calls after it in the same frame,
+// and by every call in the next frame.
+//
+// After each evaluation the runtime plugs the links the scene asks for
+// that the channel's links now offer but hold nothing or another channel
+// (a procedure whose parameters changed gets a new set of links).
+#ifndef RUNNER_SCENE_SCENE_RUNTIME_H_
+#define RUNNER_SCENE_SCENE_RUNTIME_H_
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "hostapi/float_channel.h"
+#include "hostapi/zyr_channel.h"
+#include "runner/environment/host_environment.h"
+#include "runner/scene/scene.h"
+
+namespace dravik {
+
+// One channel's value after a frame.
+struct ChannelValue {
+  const ChannelSpec* spec = nullptr;
+  std::string name;   // the channel's engine name at the end of the frame
+  float value = 0;    // float value; a call channel's status
+  Vec3 vector{0, 0, 0};
+  bool isVector = false;
+};
+
+// What a run reports, as it happens.
+class RunObserver {
+ public:
+  virtual ~RunObserver() = default;
+  // The frames [first, last] are about to run (none when last < first);
+  // `watched` holds the watched channels as they stand, in scene order.
+  virtual void OnBegin(const Scene& scene, uint32_t first, uint32_t last,
+                       const std::vector<ChannelValue>& watched) = 0;
+  // A runtime note (an event applied, a link plugged) at `frame`.
+  virtual void OnNote(uint32_t frame, const std::string& text) = 0;
+  // The watched channels after `frame`, in scene order.
+  virtual void OnFrame(uint32_t frame, const std::vector<ChannelValue>& values) = 0;
+  virtual void OnEnd() = 0;
+};
+
+struct RuntimeObject {
+  std::string sceneId;
+  uint32_t id;  // framework object id
+};
+
+struct RuntimeChannel {
+  const ChannelSpec* spec = nullptr;
+  std::unique_ptr<Zyr_Channel> channel;
+  // Links the scene asks for: link name -> source channel id.
+  std::map<std::string, std::string> links;
+};
+
+class SceneRuntime {
+ public:
+  // REQUIRES: `host` outlives the runtime.
+  explicit SceneRuntime(HostEnvironment& host);
+  ~SceneRuntime();
+  SceneRuntime(const SceneRuntime&) = delete;
+  SceneRuntime& operator=(const SceneRuntime&) = delete;
+
+  // Builds `scene` (of JSON text `sceneText`, kept for saving) fresh. True
+  // on success; false with *error naming the scene's JSON path at fault.
+  bool Build(Scene scene, std::string sceneText, std::string* error);
+
+  // Runs frames NextFrame() .. NextFrame()+count-1, reporting to
+  // `observer`. Calls `progress` (when set) after each frame.
+  void Run(uint32_t count, RunObserver& observer, void (*progress)(void*, uint32_t, uint32_t) = nullptr,
+           void* progressContext = nullptr);
+
+  // The frame the next Run starts with (1 for a new scene).
+  uint32_t NextFrame() const { return _lastFrame + 1; }
+  uint32_t LastFrame() const { return _lastFrame; }
+  // The frame whose work is under way (0 outside frames), for messages.
+  uint32_t CurrentFrame() const { return _currentFrame; }
+
+  const Scene& GetScene() const { return _scene; }
+  const std::string& SceneText() const { return _sceneText; }
+  const std::vector<RuntimeChannel>& Channels() const { return _channels; }
+  const std::vector<RuntimeObject>& Objects() const { return _objects; }
+  const std::string& ModesOwner() const { return _modesOwner; }
+  HostEnvironment& Host() { return _host; }
+
+  // ---- used by the scene file loader ----
+  // Takes `scene` over, compiles its procedures and registers the library
+  // in the framework (Build starts with it). False with *error on a
+  // procedure that does not compile.
+  bool Prepare(Scene scene, std::string sceneText, std::string* error);
+  // Applies the procedure events (rename, change_params, remove, register)
+  // of frames up to `lastFrame` to the registry, as a run did before it
+  // saved.
+  void ReplayRegistryEvents(uint32_t lastFrame);
+  // Takes over the state a saved file held: the frame reached, the owner of
+  // the last PrepareModesList, the objects, and the channels in scene order
+  // with their links and groups already set.
+  void AdoptLoaded(uint32_t lastFrame, std::string modesOwner, std::vector<RuntimeObject> objects,
+                   std::vector<RuntimeChannel> channels,
+                   std::vector<std::unique_ptr<Zyr_ChannelGroup>> groups);
+  // The links the scene asks for on `spec` once the events of frames up to
+  // `lastFrame` have been applied.
+  std::map<std::string, std::string> DesiredLinks(const ChannelSpec& spec, uint32_t lastFrame) const;
+
+ private:
+  bool CompileEventBodies(std::string* error);
+  bool CreateObjects(std::string* error);
+  bool CreateChannels(std::string* error);
+  bool SetUpCall(RuntimeChannel& rc, std::string* error);
+  bool PlugSceneLinks(std::string* error);
+  void MakeGroups();
+
+  // Binds every procedure-call channel whose procedure is registered.
+  void BindCalls();
+  RuntimeChannel* Find(const std::string& id);
+  void IndexChannels();
+  void ApplyAnimations(uint32_t frame);
+  void ApplyEvent(size_t index, RunObserver& observer);
+  void ApplyRegistryEvent(const EventSpec& e, size_t index, std::string* note);
+  // Plugs the wanted links the channel offers now; notes each change.
+  void Wire(RuntimeChannel& rc, uint32_t frame, RunObserver* observer);
+  ChannelValue Read(RuntimeChannel& rc, float callStatus);
+
+  HostEnvironment& _host;
+  Scene _scene;
+  std::string _sceneText;
+  std::vector<RuntimeObject> _objects;
+  std::vector<RuntimeChannel> _channels;
+  std::map<std::string, size_t> _channelIndex;  // scene id -> position in _channels
+  std::vector<std::unique_ptr<Zyr_ChannelGroup>> _groups;
+  std::map<size_t, VeskProcedure::Body> _eventBodies;  // event index -> new body
+  std::string _modesOwner;
+  uint32_t _lastFrame = 0;
+  uint32_t _currentFrame = 0;
+};
+
+// "Owner::Name".
+std::string FullName(const std::string& owner, const std::string& name);
+
+}  // namespace dravik
+
+#endif  // RUNNER_SCENE_SCENE_RUNTIME_H_
