@@ -30,11 +30,12 @@ class VanticObject;
 
 // One typed, named parameter.
 //
-// Layout (x86-64): vptr 0, _type 8, _mode 12, _name 14..269, _reserved 272;
-// 276 bytes rounded up to the 8-byte alignment = sizeof 280. A derived class
-// continues at 276 (the base's tail padding): VarFloat adds value, minimum,
-// maximum (3 floats: 276 + 12 = 288 = sizeof); VarVec3 adds three Vec3
-// (276 + 36 = 312 = sizeof).
+// Layout, with P the pointer size: vptr 0, _type P, _mode P+4, _name
+// P+6..P+261, _reserved P+264; P+268 bytes rounded up to the pointer's
+// alignment. A derived class continues at P+268 (in the base's tail padding
+// where there is some): VarFloat adds value, minimum, maximum (3 floats,
+// 12 bytes); VarVec3 adds three Vec3 (36 bytes). x86-64: 280, 288, 312;
+// 32-bit x86: 272, 284, 308.
 class VANTIC_API VarBase {
  public:
   // Stores the type, the mode's low 16 bits and the name. A type of
@@ -103,9 +104,16 @@ class VANTIC_API VarVec3 final : public VarBase {
   Vec3 _max;
 };
 
-static_assert(sizeof(VarBase) == 280);
-static_assert(sizeof(VarFloat) == 288);
-static_assert(sizeof(VarVec3) == 312);
+namespace var_layout {
+inline constexpr size_t kPointer = sizeof(void*);
+inline constexpr size_t RoundUp(size_t n, size_t to) { return (n + to - 1) / to * to; }
+inline constexpr size_t kBaseData = kPointer + 268;  // vptr + fields
+}  // namespace var_layout
+static_assert(sizeof(VarBase) == var_layout::RoundUp(var_layout::kBaseData, alignof(void*)));
+static_assert(sizeof(VarFloat) == var_layout::RoundUp(var_layout::kBaseData + 12, alignof(void*)));
+static_assert(sizeof(VarVec3) == var_layout::RoundUp(var_layout::kBaseData + 36, alignof(void*)));
+static_assert(sizeof(void*) != 8 || sizeof(VarBase) == 280);
+static_assert(sizeof(void*) != 4 || sizeof(VarBase) == 272);
 static_assert(alignof(VarFloat) <= kVarAlignment && alignof(VarVec3) <= kVarAlignment);
 
 // The variables of a VarList, in order: counted with size(), read with

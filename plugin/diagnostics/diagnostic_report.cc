@@ -16,7 +16,9 @@ constexpr size_t kAppendBound = kDebugMessageBufferSize - 1;  // 20480
 // Formats into `dest` of `bound` bytes. A text that does not fit is cut at
 // bound - 1 characters. Returns the number of characters that stand in
 // `dest` (never the length the text would have had), 0 on a format error.
-int FormatBounded(char* dest, size_t bound, const char* format, va_list args) {
+// The format attribute carries the callers' format checks through the
+// va_list.
+__attribute__((format(printf, 3, 0))) int FormatBounded(char* dest, size_t bound, const char* format, va_list args) {
   if (dest == nullptr || bound == 0) return 0;
   if (format == nullptr) {
     dest[0] = '\0';
@@ -33,7 +35,7 @@ int FormatBounded(char* dest, size_t bound, const char* format, va_list args) {
 // Formats at offset *length of debugMessageBuffer with the bound
 // kAppendBound - *length; an offset outside [0, kAppendBound) formats
 // nothing. *length is not changed.
-void AppendFormatted(const int* length, const char* format, va_list args) {
+__attribute__((format(printf, 2, 0))) void AppendFormatted(const int* length, const char* format, va_list args) {
   if (length == nullptr || *length < 0 || static_cast<size_t>(*length) >= kAppendBound) return;
   const size_t offset = static_cast<size_t>(*length);
   FormatBounded(debugMessageBuffer + offset, kAppendBound - offset, format, args);

@@ -59,7 +59,8 @@ TEST(VarListCopy, CopiesAreDeepAndIndependent) {
   VarList target = MakeList(5);
   target = copy;
   EXPECT_EQ(target._thisObject, copy._thisObject);
-  target = target;  // self-assignment keeps the list
+  const VarList& self = target;
+  target = self;  // self-assignment keeps the list
   EXPECT_STREQ(target._vars[1]->Name(), "b");
   VarList moved(std::move(target));
   EXPECT_EQ(target.Count(), 0u);  // a moved-from list is empty and usable

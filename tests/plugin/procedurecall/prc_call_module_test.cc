@@ -46,7 +46,6 @@ using SetTextMember = void (*)(void* self, const std::string&);
 using GetTextMember = const std::string& (*)(const void* self);
 
 // Status values of a procedure-call channel.
-constexpr float kStatusOk = 0.0f;
 constexpr float kStatusFailed = 1.0f;
 constexpr float kStatusInputs = 3.0f;
 
