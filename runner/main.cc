@@ -38,6 +38,18 @@ int Main(int argc, char** argv) {
   runCmd->add_flag("-v,--verbose", verbose, "Show more message levels (-v info, -vv debug).");
   runCmd->add_flag("-q,--quiet", quiet, "Show only alerts (table and csv).");
 
+  dravik::GraphOptions graph;
+  std::string graphFormat = "dot";
+  CLI::App* graphCmd = app.add_subcommand("graph", "Draw a scene as a graph: DOT (default) or SVG.");
+  graphCmd->add_option("SCENE", graph.scene, "A JSON scene or a saved file (default: the built-in tour).");
+  graphCmd->add_option("--format,-f", graphFormat, "Output: dot (default) or svg, laid out by Graphviz.")
+      ->check(CLI::IsMember({"dot", "svg"}));
+  graphCmd->add_option("-o,--output", graph.output, "Write to this file (replaced whole) instead of stdout.");
+  graphCmd->add_option("--frames,-n", graph.frames, "Run this many frames first and colour each procedure call "
+                                                    "by its last status (a saved file has them already).")
+      ->check(CLI::Range(0u, 10'000'000u));
+  graphCmd->add_option("--modules", graph.modulesDir, "Folder of channel modules (default: modules/ beside dravik).");
+
   std::string dumpFile;
   CLI::App* dumpCmd = app.add_subcommand("dump", "Show every record of a saved file as a tree.");
   dumpCmd->add_option("FILE", dumpFile, "The saved file.")->required();
@@ -70,6 +82,11 @@ int Main(int argc, char** argv) {
                                      : dravik::OutputFormat::kTable;
     run.maxLevel = quiet ? 0 : 1 + verbose;
     return dravik::RunCommand(run);
+  }
+  if (graphCmd->parsed()) {
+    graph.hasFrames = graphCmd->count("--frames") > 0;
+    graph.svg = graphFormat == "svg";
+    return dravik::GraphCommand(graph);
   }
   if (dumpCmd->parsed()) return dravik::DumpCommand(dumpFile);
   if (procsCmd->parsed()) return dravik::ProceduresCommand(owner, sceneFile);

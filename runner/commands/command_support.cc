@@ -11,6 +11,8 @@
 #include "runner/commands/commands.h"
 #include "runner/environment/host_environment.h"
 #include "runner/output/value_format.h"
+#include "runner/scene/default_scene.h"
+#include "runner/scene/scene_runtime.h"
 #include "runner/scene/scene_file.h"
 #include "runner/scene/scene_json.h"
 
@@ -42,6 +44,37 @@ bool ReadJsonScene(const std::string& path, Scene* scene, std::string* text, std
     *error = path + ": " + why;
     return false;
   }
+  return true;
+}
+
+bool OpenScene(const std::string& path, SceneRuntime& runtime, uint32_t* framesLeft, bool* saved,
+               std::string* error) {
+  const std::string name = path.empty() ? std::string("the default scene") : path;
+  std::string text;
+  if (path.empty()) {
+    text = std::string(DefaultSceneText());
+  } else if (!ReadWholeFile(path, &text, error)) {
+    return false;
+  }
+  uint32_t frames = 0;
+  *saved = LooksLikeSavedFile(text);
+  if (*saved) {
+    if (!LoadScene(std::vector<uint8_t>(text.begin(), text.end()), path, runtime, error)) return false;
+    const uint32_t planned = runtime.GetScene().frames;
+    frames = planned > runtime.LastFrame() ? planned - runtime.LastFrame() : 0;
+  } else {
+    Scene scene;
+    if (!LoadSceneJson(text, &scene, error)) {
+      *error = name + ": " + *error;
+      return false;
+    }
+    frames = scene.frames;
+    if (!runtime.Build(std::move(scene), std::move(text), error)) {
+      *error = name + ": " + *error;
+      return false;
+    }
+  }
+  if (framesLeft != nullptr) *framesLeft = frames;
   return true;
 }
 

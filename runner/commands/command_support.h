@@ -3,11 +3,13 @@
 #ifndef RUNNER_COMMANDS_COMMAND_SUPPORT_H_
 #define RUNNER_COMMANDS_COMMAND_SUPPORT_H_
 
+#include <cstdint>
 #include <string>
 
 namespace dravik {
 
 class HostEnvironment;
+class SceneRuntime;
 struct Scene;
 
 // Writes "dravik: <what>" on stderr (after flushing stdout) and returns
@@ -22,6 +24,14 @@ bool LoadModules(HostEnvironment& host, const std::string& dir, std::string* err
 // The JSON scene of `path` (empty: none, and true). False with *error for an
 // unreadable file, a saved file, or a malformed scene.
 bool ReadJsonScene(const std::string& path, Scene* scene, std::string* text, std::string* error);
+
+// Builds the JSON scene or loads the saved file of `path` (empty: the
+// default scene) into `runtime`, which must be new. *framesLeft (when not
+// null) is set to the frames a run goes on for by default, *saved to
+// whether `path` was a saved file. False with *error naming the file and
+// what is wrong.
+bool OpenScene(const std::string& path, SceneRuntime& runtime, uint32_t* framesLeft, bool* saved,
+               std::string* error);
 
 }  // namespace dravik
 

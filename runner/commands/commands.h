@@ -28,9 +28,21 @@ struct RunOptions {
   int maxLevel = 1;         // highest message level shown (table, csv)
 };
 
+struct GraphOptions {
+  std::string scene;       // JSON scene or saved file; empty: the default scene
+  std::string modulesDir;  // empty: DefaultModulesDirectory()
+  bool hasFrames = false;  // run `frames` frames first and show the statuses
+  uint32_t frames = 0;
+  bool svg = false;        // SVG laid out by Graphviz; otherwise DOT
+  std::string output;      // empty: stdout
+};
+
 // `dravik run`: loads the modules, builds or loads the scene, runs it,
 // reports, and saves when asked.
 int RunCommand(const RunOptions& options);
+// `dravik graph`: the scene as a DOT or SVG graph (see scene_graph.h);
+// call channels show their last status after --frames or from a saved file.
+int GraphCommand(const GraphOptions& options);
 // `dravik dump FILE`.
 int DumpCommand(const std::string& path);
 // `dravik procedures [OWNER]`: the built-in procedures and those of

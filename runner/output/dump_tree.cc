@@ -41,6 +41,7 @@ constexpr TagInfo kTags[] = {
     {"PFLT", Kind::kFloat, "float"},        {"PVEC", Kind::kVec3, "vector"},
     {"CHNS", Kind::kU32, "channels"},       {"CHSC", Kind::kText, "scene id"},
     {"CHID", Kind::kU32, "saved id"},
+    {"CHST", Kind::kFloat, "last status"},
 };
 
 const TagInfo* FindTag(const std::string& tag) {

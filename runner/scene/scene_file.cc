@@ -120,6 +120,12 @@ bool SaveScene(SceneRuntime& runtime, const std::string& path, std::string* erro
   ok = ok && PutU32(saver, "CHNS", static_cast<uint32_t>(runtime.Channels().size()));
   for (const RuntimeChannel& rc : runtime.Channels()) {
     ok = ok && PutText(saver, "CHSC", rc.spec->id) && PutU32(saver, "CHID", rc.channel->GetChannelId());
+    // A call channel's record holds no value: its last status goes here.
+    if (rc.spec->kind == ChannelKind::kCall) {
+      if (const auto* f = dynamic_cast<const Ubo_FloatChannel*>(rc.channel.get())) {
+        ok = ok && PutFloats(saver, "CHST", &f->_value, 1);
+      }
+    }
   }
   if (!ok || !saver.EndChannel()) {
     *error = "could not write the scene record: " + saver.GetError();
@@ -207,10 +213,16 @@ bool LoadScene(std::vector<uint8_t> bytes, const std::string& path, SceneRuntime
   uint32_t channelCount = 0;
   if (!record.Count("CHNS", kMaxItems, &channelCount)) return fail("damaged file: " + why);
   std::map<uint32_t, std::string> sceneIdOf;  // saved channel id -> scene id
+  std::map<std::string, float> statusOf;      // scene id -> a call's last status
   for (uint32_t i = 0; i < channelCount; ++i) {
     std::string sceneId;
     uint32_t id = 0;
     if (!record.Text("CHSC", &sceneId) || !record.U32("CHID", &id)) return fail("damaged file: " + why);
+    if (record.Peek("CHST")) {
+      float status = 0;
+      if (!record.Floats("CHST", &status, 1)) return fail("damaged file: " + why);
+      statusOf[sceneId] = status;
+    }
     if (saved.FindChannel(sceneId) == nullptr) return fail("damaged file: channel '" + Printable(sceneId) + "' is not in the scene");
     if (!sceneIdOf.emplace(id, sceneId).second) return fail("damaged file: channel id " + std::to_string(id) + " given twice");
   }
@@ -275,6 +287,11 @@ bool LoadScene(std::vector<uint8_t> bytes, const std::string& path, SceneRuntime
     channels.push_back(std::move(rc));
   }
   runtime.AdoptLoaded(lastFrame, std::move(modesOwner), std::move(objects), std::move(channels), std::move(groups));
+  for (const RuntimeChannel& rc : runtime.Channels()) {
+    auto status = statusOf.find(rc.spec->id);
+    auto* f = dynamic_cast<Ubo_FloatChannel*>(rc.channel.get());
+    if (status != statusOf.end() && f != nullptr && rc.spec->kind == ChannelKind::kCall) f->_value = status->second;
+  }
   return true;
 }
 

@@ -15,8 +15,11 @@
 //       "OBNM" text name, "OBPN" u32 m properties, then per property
 //       "PKEY" text key and either "PFLT" float (4 bytes) or "PVEC" three
 //       floats (12 bytes), little-endian
-//   "CHNS" u32   c channels, then per channel "CHSC" text scene id and
+//   "CHNS" u32   c channels, then per channel "CHSC" text scene id,
 //                "CHID" u32 the channel id its engine part was saved with
+//                and, for a procedure-call channel, "CHST" float the
+//                status it answered last (files without it load, the
+//                status then reads 0)
 // Loading rebuilds the procedure registry as it stood at the saved frame
 // (the scene's procedures, then its procedure events up to that frame),
 // the objects with their ids and properties, every channel through the

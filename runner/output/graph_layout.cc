@@ -1,0 +1,70 @@
+#include "runner/output/graph_layout.h"
+
+#include <graphviz/cgraph.h>
+#include <graphviz/gvc.h>
+
+#include <memory>
+
+namespace dravik {
+namespace {
+
+// Graphviz reports through one process-wide callback; the runner is single
+// threaded, so the messages of the current call gather here.
+std::string* g_messages = nullptr;
+
+int CollectMessage(char* text) {
+  if (g_messages != nullptr && text != nullptr) *g_messages += text;
+  return 0;
+}
+
+std::string FirstLine(std::string text) {
+  const size_t end = text.find('\n');
+  if (end != std::string::npos) text.resize(end);
+  return text.empty() ? std::string("unknown failure") : text;
+}
+
+// gvRenderData's length is unsigned int in older Graphviz, size_t in newer.
+template <typename Length>
+bool Render(int (*render)(GVC_t*, graph_t*, const char*, char**, Length*), GVC_t* gvc, graph_t* g,
+            std::string* out) {
+  char* data = nullptr;
+  Length length = 0;
+  if (render(gvc, g, "svg", &data, &length) != 0 || data == nullptr) return false;
+  out->assign(data, length);
+  gvFreeRenderData(data);
+  return true;
+}
+
+}  // namespace
+
+bool LayOutSvg(const std::string& dot, std::string* svg, std::string* error) {
+  std::string messages;
+  g_messages = &messages;
+  agseterrf(&CollectMessage);
+  agseterr(AGERR);
+  struct Context {
+    GVC_t* gvc = gvContext();
+    ~Context() { gvFreeContext(gvc); }
+  } context;
+  bool ok = false;
+  if (context.gvc == nullptr) {
+    messages = "cannot start Graphviz";
+  } else if (graph_t* g = agmemread(dot.c_str())) {
+    if (gvLayout(context.gvc, g, "dot") == 0) {
+      ok = Render(&gvRenderData, context.gvc, g, svg);
+      gvFreeLayout(context.gvc, g);
+    }
+    agclose(g);
+  }
+  agseterrf(nullptr);
+  g_messages = nullptr;
+  if (!ok) *error = "Graphviz: " + FirstLine(messages);
+  return ok;
+}
+
+std::string InlineSvg(const std::string& svg) {
+  const size_t start = svg.find("<svg");
+  return start == std::string::npos ? svg : svg.substr(start);
+}
+
+}  // namespace dravik
