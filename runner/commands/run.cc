@@ -9,6 +9,7 @@
 #include "runner/commands/command_support.h"
 #include "runner/commands/commands.h"
 #include "runner/environment/host_environment.h"
+#include "runner/output/message_route.h"
 #include "runner/output/reporter.h"
 #include "runner/scene/default_scene.h"
 #include "runner/scene/scene_file.h"
@@ -17,28 +18,6 @@
 
 namespace dravik {
 namespace {
-
-// Routes the engine's messages to a reporter while it lives.
-class MessageRoute {
- public:
-  MessageRoute(Reporter& reporter, const SceneRuntime& runtime) : _reporter(reporter), _runtime(runtime) {
-    globalEngine->SetMessageSink(&MessageRoute::Sink, this, &_oldSink, &_oldContext);
-  }
-  ~MessageRoute() { globalEngine->SetMessageSink(_oldSink, _oldContext); }
-  MessageRoute(const MessageRoute&) = delete;
-  MessageRoute& operator=(const MessageRoute&) = delete;
-
- private:
-  static void Sink(void* context, unsigned level, const char* text) {
-    auto* self = static_cast<MessageRoute*>(context);
-    self->_reporter.OnMessage(self->_runtime.CurrentFrame(), level, text ? text : "");
-  }
-
-  Reporter& _reporter;
-  const SceneRuntime& _runtime;
-  MessageSink _oldSink = nullptr;
-  void* _oldContext = nullptr;
-};
 
 // A progress line on stderr for runs that take more than a second, when
 // stderr is a terminal.
@@ -92,9 +71,15 @@ class ProgressClearingReporter final : public Reporter {
     ClearFor(_outIsTerminal);
     _inner.OnFrame(frame, values);
   }
-  void OnMessage(uint32_t frame, unsigned level, const std::string& text) override {
-    ClearFor(_stderrLevel < 0 ? _outIsTerminal : static_cast<int>(level) <= _stderrLevel);
-    _inner.OnMessage(frame, level, text);
+  void OnMessage(const RunMessage& message) override {
+    ClearFor(_stderrLevel < 0 ? _outIsTerminal : static_cast<int>(message.level) <= _stderrLevel);
+    _inner.OnMessage(message);
+  }
+  void OnCallEvaluating(uint32_t frame, const RuntimeChannel& call) override {
+    _inner.OnCallEvaluating(frame, call);
+  }
+  void OnCallEvaluated(uint32_t frame, const RuntimeChannel& call, float status) override {
+    _inner.OnCallEvaluated(frame, call, status);
   }
   void OnEnd() override {
     _progress.Clear();

@@ -28,10 +28,14 @@ void Put(FILE* f, const std::string& line) {
   std::fputc('\n', f);
 }
 
-// "dravik: frame 3: [error] text" (no frame part outside frames).
-std::string MessageLine(uint32_t frame, const std::string& level, const std::string& text) {
+// "[id] " for a message of a channel, "" for one of none.
+std::string ChannelTag(const std::string& id) { return id.empty() ? std::string() : "[" + Printable(id, 60) + "] "; }
+
+// "dravik: frame 3: [error] [id] text" (no frame part outside frames).
+std::string MessageLine(uint32_t frame, const std::string& level, const std::string& channel,
+                        const std::string& text) {
   return "dravik: " + (frame ? "frame " + std::to_string(frame) + ": " : std::string()) + "[" + level + "] " +
-         Printable(text, 2000);
+         ChannelTag(channel) + Printable(text, 2000);
 }
 
 // `text` cut at spaces into lines of at most `width` characters (a longer
@@ -65,7 +69,7 @@ class TableReporter final : public Reporter {
                const std::vector<ChannelValue>& watched) override;
   void OnNote(uint32_t frame, const std::string& text) override;
   void OnFrame(uint32_t frame, const std::vector<ChannelValue>& values) override;
-  void OnMessage(uint32_t frame, unsigned level, const std::string& text) override;
+  void OnMessage(const RunMessage& message) override;
   void OnEnd() override;
 
  private:
@@ -234,17 +238,17 @@ void TableReporter::OnFrame(uint32_t frame, const std::vector<ChannelValue>& val
   FlushMessages();
 }
 
-void TableReporter::OnMessage(uint32_t frame, unsigned level, const std::string& text) {
-  if (_maxLevel < 0 || level > static_cast<unsigned>(_maxLevel)) return;
-  const std::string key = "[" + LevelName(level) + "] " + Printable(text, 2000);
+void TableReporter::OnMessage(const RunMessage& m) {
+  if (_maxLevel < 0 || m.level > static_cast<unsigned>(_maxLevel)) return;
+  const std::string key = "[" + LevelName(m.level) + "] " + ChannelTag(m.channel) + Printable(m.text, 2000);
   auto it = _repeats.find(key);
   if (it != _repeats.end()) {
     if (it->second++ == 1) _repeatOrder.push_back(key);
     return;
   }
   _repeats[key] = 1;
-  _pendingMessages.push_back({frame, MessageLine(frame, LevelName(level), text)});
-  if (frame == 0) FlushMessages();
+  _pendingMessages.push_back({m.frame, MessageLine(m.frame, LevelName(m.level), m.channel, m.text)});
+  if (m.frame == 0) FlushMessages();
 }
 
 void TableReporter::FlushMessages() {
@@ -312,7 +316,7 @@ class CsvReporter final : public Reporter {
   void OnNote(uint32_t frame, const std::string& text) override {
     if (_maxLevel >= 1) {
       std::fflush(_out);
-      Put(_err, MessageLine(frame, "event", text));
+      Put(_err, MessageLine(frame, "event", "", text));
     }
   }
   void OnFrame(uint32_t frame, const std::vector<ChannelValue>& values) override {
@@ -325,10 +329,10 @@ class CsvReporter final : public Reporter {
       Put(_out, row);
     }
   }
-  void OnMessage(uint32_t frame, unsigned level, const std::string& text) override {
-    if (_maxLevel < 0 || level > static_cast<unsigned>(_maxLevel)) return;
+  void OnMessage(const RunMessage& m) override {
+    if (_maxLevel < 0 || m.level > static_cast<unsigned>(_maxLevel)) return;
     std::fflush(_out);
-    Put(_err, MessageLine(frame, LevelName(level), text));
+    Put(_err, MessageLine(m.frame, LevelName(m.level), m.channel, m.text));
   }
   void OnEnd() override { std::fflush(_out); }
 
@@ -357,9 +361,10 @@ class JsonlReporter final : public Reporter {
                     ",\"name\":" + JsonString(v.name) + ",\"value\":" + value + "}");
     }
   }
-  void OnMessage(uint32_t frame, unsigned level, const std::string& text) override {
-    Put(_out, "{\"type\":\"message\",\"frame\":" + std::to_string(frame) + ",\"level\":" + std::to_string(level) +
-                  ",\"text\":" + JsonString(text) + "}");
+  void OnMessage(const RunMessage& m) override {
+    Put(_out, "{\"type\":\"message\",\"frame\":" + std::to_string(m.frame) + ",\"level\":" +
+                  std::to_string(m.level) + ",\"channel\":" + (m.channel.empty() ? "null" : JsonString(m.channel)) +
+                  ",\"text\":" + JsonString(m.text) + "}");
   }
   void OnEnd() override { std::fflush(_out); }
 

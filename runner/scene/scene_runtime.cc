@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
+#include <set>
+#include <string_view>
 #include <utility>
 
 #include "hostapi/guid.h"
@@ -29,7 +32,69 @@ GUID TypeOf(ChannelKind kind) {
 
 std::string Quoted(const std::string& text) { return "'" + Printable(text, 60) + "'"; }
 
+// "CGR[group].Channel[name]." as the module's messages about `channel`
+// begin (after the mode's name).
+std::string ModulePrefix(Zyr_Channel& channel) {
+  Zyr_ChannelGroup* group = channel.GetChannelGroup();
+  const char* groupName = group != nullptr ? group->GetGroupName() : "";
+  return std::string("CGR[") + (groupName ? groupName : "null") + "].Channel[" + channel.GetChannelName() + "].";
+}
+
 }  // namespace
+
+// Keeps a call channel on the runtime's stack of channels at work while it
+// lives.
+class EvaluationScope {
+ public:
+  EvaluationScope(SceneRuntime& runtime, const RuntimeChannel& channel) : _runtime(runtime) {
+    _runtime._atWork.push_back(&channel);
+  }
+  ~EvaluationScope() { _runtime._atWork.pop_back(); }
+  EvaluationScope(const EvaluationScope&) = delete;
+  EvaluationScope& operator=(const EvaluationScope&) = delete;
+
+ private:
+  SceneRuntime& _runtime;
+};
+
+const RuntimeChannel* SceneRuntime::FindChannel(const std::string& id) const {
+  auto it = _channelIndex.find(id);
+  return it == _channelIndex.end() ? nullptr : &_channels[it->second];
+}
+
+const ChannelSpec* SceneRuntime::MessageChannel(const char* text) const {
+  if (_atWork.empty()) return nullptr;
+  const RuntimeChannel* top = _atWork.back();
+  const std::string_view message = text ? text : "";
+  if (message.find("].Channel[") == std::string_view::npos ||
+      message.find(ModulePrefix(*top->channel)) != std::string_view::npos) {
+    return top->spec;
+  }
+  // A call channel plugged below the top one, evaluated as the top one read
+  // it: look for the one the prefix names.
+  std::map<const Zyr_Channel*, const RuntimeChannel*> calls;
+  for (const RuntimeChannel& rc : _channels) {
+    if (rc.spec->kind == ChannelKind::kCall) calls.emplace(rc.channel.get(), &rc);
+  }
+  std::vector<const RuntimeChannel*> pending = {top};
+  std::set<const RuntimeChannel*> seen = {top};
+  const RuntimeChannel* found = nullptr;
+  size_t matches = 0;
+  while (!pending.empty()) {
+    const RuntimeChannel* rc = pending.back();
+    pending.pop_back();
+    for (int i = 0; i < rc->channel->GetChildCreationCount(); ++i) {
+      auto child = calls.find(rc->channel->GetChild(i));
+      if (child == calls.end() || !seen.insert(child->second).second) continue;
+      pending.push_back(child->second);
+      if (message.find(ModulePrefix(*child->second->channel)) != std::string_view::npos) {
+        found = child->second;
+        ++matches;
+      }
+    }
+  }
+  return matches == 1 ? found->spec : top->spec;
+}
 
 SceneRuntime::SceneRuntime(HostEnvironment& host) : _host(host) {}
 
@@ -91,6 +156,7 @@ void SceneRuntime::BindCalls() {
     std::string owner;
     std::string name;
     if (ReadCallNames(*rc.channel, &owner, &name) && _host.Procedures().GetProcedure(owner, name) != nullptr) {
+      EvaluationScope scope(*this, rc);
       _host.PrcCall().UpdatePrc(*rc.channel, owner, name);
     }
   }
@@ -323,6 +389,8 @@ void SceneRuntime::ApplyEvent(size_t index, RunObserver& observer) {
       ApplyRegistryEvent(e, index, &note);
       break;
     case EventKind::kPrepareModes: {
+      std::optional<EvaluationScope> scope;
+      if (rc != nullptr) scope.emplace(*this, *rc);
       if (rc == nullptr || !_host.PrcCall().PrepareModesList(*rc->channel, e.owner)) {
         note = "could not call PrepareModesList on " + Quoted(e.channel);
         break;
@@ -432,7 +500,12 @@ void SceneRuntime::Run(uint32_t count, RunObserver& observer, void (*progress)(v
     for (size_t i = 0; i < _channels.size(); ++i) {
       RuntimeChannel& rc = _channels[i];
       if (rc.spec->kind != ChannelKind::kCall) continue;
-      if (auto* f32 = dynamic_cast<Ubo_FloatChannel*>(rc.channel.get())) statuses[i] = f32->GetFloat();
+      observer.OnCallEvaluating(frame, rc);
+      if (auto* f32 = dynamic_cast<Ubo_FloatChannel*>(rc.channel.get())) {
+        EvaluationScope scope(*this, rc);
+        statuses[i] = f32->GetFloat();
+      }
+      observer.OnCallEvaluated(frame, rc, statuses[i]);
       Wire(rc, frame, &observer);
     }
     values.clear();

@@ -15,6 +15,13 @@
 // After each evaluation the runtime plugs the links the scene asks for
 // that the channel's links now offer but hold nothing or another channel
 // (a procedure whose parameters changed gets a new set of links).
+//
+// Messages: while the runtime has a call channel at work (binding it,
+// preparing its modes, evaluating it) it keeps that channel on a stack, so
+// that a message shown meanwhile can be told apart by the scene id of the
+// channel that showed it (MessageChannel). Reading a call channel evaluates
+// the call channels plugged into it inside the module; their messages name
+// them in their prefix, which tells them from the channel on top.
 #ifndef RUNNER_SCENE_SCENE_RUNTIME_H_
 #define RUNNER_SCENE_SCENE_RUNTIME_H_
 
@@ -30,6 +37,8 @@
 #include "runner/scene/scene.h"
 
 namespace dravik {
+
+struct RuntimeChannel;
 
 // One channel's value after a frame.
 struct ChannelValue {
@@ -53,6 +62,18 @@ class RunObserver {
   // The watched channels after `frame`, in scene order.
   virtual void OnFrame(uint32_t frame, const std::vector<ChannelValue>& values) = 0;
   virtual void OnEnd() = 0;
+  // Around each call channel's evaluation at `frame` (every call channel,
+  // watched or not, in scene order); `status` is what it answered. The
+  // default ignores them.
+  virtual void OnCallEvaluating(uint32_t frame, const RuntimeChannel& call) {
+    (void)frame;
+    (void)call;
+  }
+  virtual void OnCallEvaluated(uint32_t frame, const RuntimeChannel& call, float status) {
+    (void)frame;
+    (void)call;
+    (void)status;
+  }
 };
 
 struct RuntimeObject {
@@ -96,6 +117,15 @@ class SceneRuntime {
   const std::vector<RuntimeObject>& Objects() const { return _objects; }
   const std::string& ModesOwner() const { return _modesOwner; }
   HostEnvironment& Host() { return _host; }
+  // The channel of scene id `id`, or null.
+  const RuntimeChannel* FindChannel(const std::string& id) const;
+
+  // The channel whose work shows the message `text` now: the innermost call
+  // channel being evaluated (or bound, or having its modes prepared), or
+  // null outside any channel's work. A module message whose prefix names
+  // another call channel plugged, directly or through others, below the
+  // one on top is that channel's, when exactly one such channel fits.
+  const ChannelSpec* MessageChannel(const char* text) const;
 
   // ---- used by the scene file loader ----
   // Takes `scene` over, compiles its procedures and registers the library
@@ -134,6 +164,8 @@ class SceneRuntime {
   // Plugs the wanted links the channel offers now; notes each change.
   void Wire(RuntimeChannel& rc, uint32_t frame, RunObserver* observer);
   ChannelValue Read(RuntimeChannel& rc, float callStatus);
+  friend class EvaluationScope;
+
 
   HostEnvironment& _host;
   Scene _scene;
@@ -146,6 +178,7 @@ class SceneRuntime {
   std::string _modesOwner;
   uint32_t _lastFrame = 0;
   uint32_t _currentFrame = 0;
+  std::vector<const RuntimeChannel*> _atWork;  // the stack MessageChannel reads
 };
 
 // "Owner::Name".

@@ -2,6 +2,8 @@
 // messages as the procedure-call channel produces them.
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -10,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/runner/dravik_process.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -32,10 +35,13 @@ class TourJsonl : public ::testing::Test {
     return none;
   }
   static float F(uint32_t frame, const std::string& channel) { return Value(frame, channel)["value"].get<float>(); }
-  static size_t MessagesWith(uint32_t frame, int level, const std::string& part) {
+  // Messages of `frame` and `level` holding `part`, shown by the channel
+  // `channel` (null: by none) when one is given.
+  static size_t MessagesWith(uint32_t frame, int level, const std::string& part,
+                             const std::optional<json>& channel = std::nullopt) {
     return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const json& j) {
       return j["type"] == "message" && j["frame"] == frame && j["level"] == level &&
-             j["text"].get<std::string>().find(part) != std::string::npos;
+             j["text"].get<std::string>().find(part) != std::string::npos && (!channel || j["channel"] == *channel);
     }));
   }
 
@@ -84,18 +90,27 @@ TEST_F(TourJsonl, FailuresAnswerTheirStatusAndReport) {
   }
   EXPECT_EQ(F(17, "norm"), 0.0f);
   EXPECT_EQ(F(18, "norm"), 1.0f);  // failed execution
+  // Each message carries the channel whose work showed it: the two
+  // channels named "Body :: Step" are told apart.
   const struct {
     uint32_t frame;
+    int level;
     std::string text;
+    std::string channel;
     size_t count;
   } reports[] = {
-      {1, "UpdatingProcedure[Math/Divide].NotFound!", 1},
-      {1, "Channel[Math :: Divide].CannotFindProcedure.Skipping...", 2},
-      {18, "_procedure->Execute()", 2},
-      {18, "Vec3::Normalize: the vector has no direction", 1},
+      {0, 2, "Channel[Body :: Step].UpdatingProcedure[Body/Step].OK!", "step", 1},
+      {0, 2, "Channel[Body :: Step].UpdatingProcedure[Body/Step].OK!", "ghost", 1},
+      {1, 1, "UpdatingProcedure[Math/Divide].NotFound!", "lost", 1},
+      {1, 1, "Channel[Math :: Divide].CannotFindProcedure.Skipping...", "lost", 2},
+      {1, 1, "ProcedureForVesk::FromDataChannelToVar()", "ghost", 2},
+      {1, 1, "ProcedureForVesk::FromDataChannelToVar()", "step", 0},
+      {18, 1, "_procedure->Execute()", "norm", 2},
+      {18, 1, "Vec3::Normalize: the vector has no direction", "norm", 1},
   };
-  for (const auto& r : reports) EXPECT_EQ(MessagesWith(r.frame, 1, r.text), r.count) << r.text;
-  EXPECT_GE(MessagesWith(1, 1, "ProcedureForVesk::FromDataChannelToVar()"), 1u);
+  for (const auto& r : reports) {
+    EXPECT_EQ(MessagesWith(r.frame, r.level, r.text, r.channel), r.count) << r.text << " of " << r.channel;
+  }
 }
 
 TEST_F(TourJsonl, RenameAndRemovalAreFollowedInMidRun) {
@@ -123,9 +138,29 @@ TEST(RunTable, DefaultSceneShowsStatusesNamesAndSummary) {
   EXPECT_NE(r.out.find("B add is now \"Math :: Plus\""), std::string::npos);
   EXPECT_NE(r.out.find("│ ✓ ✓ ✓ ✓ ✓ ✓ ✗ ∅"), std::string::npos);
   // Messages go to stderr with their level, each shown once and counted after.
-  EXPECT_EQ(runner_testing::LinesWith(r.err, "[error] VanticPrcCall_Call.CGR[Calls].Channel[Math :: Divide].CannotFindProcedure").size(), 2u);
+  EXPECT_EQ(runner_testing::LinesWith(r.err, "[error] [lost] VanticPrcCall_Call.CGR[Calls].Channel[Math :: Divide].CannotFindProcedure").size(), 2u);
   EXPECT_NE(r.err.find("met again"), std::string::npos);
+  EXPECT_NE(r.err.find("× [error] [ghost] VanticPrcCall_Add.CGR[Calls].Channel[Body :: Step]."), std::string::npos);
   EXPECT_EQ(r.err.find("[info]"), std::string::npos);
+}
+
+// A call channel read by another is evaluated inside the reader's
+// evaluation; its messages are still its own, and its namesake's are not.
+TEST(RunMessages, NestedEvaluationKeepsTheInnermostChannel) {
+  testing_support::ScratchDir dir;
+  const std::string scene = dir.File("nested.json");
+  const std::string lost = R"("owner": "Math", "procedure": "Divide", "params": [{"name": "a"}]})";
+  runner_testing::WriteFile(scene, R"({"frames": 1, "channels": [{"id": "out", "type": "value"},
+    {"id": "reader", "type": "call", "owner": "Math", "procedure": "Sin", "links": {"x": "inner", "result": "out"}},
+    {"id": "inner", "type": "call", )" + lost + R"(, {"id": "twin", "type": "call", )" + lost + "]}");
+  const runner_testing::Result r = RunDravik({"run", scene, "-f", "jsonl"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  std::map<std::string, size_t> byChannel;
+  for (const std::string& line : runner_testing::LinesWith(r.out, "\"type\":\"message\"")) {
+    const json j = json::parse(line);
+    if (j["frame"] == 1) ++byChannel[j["channel"].is_null() ? "(none)" : j["channel"].get<std::string>()];
+  }
+  EXPECT_EQ(byChannel, (std::map<std::string, size_t>{{"inner", 3}, {"twin", 3}}));
 }
 
 TEST(RunTable, VerbosityChoosesTheLevels) {
