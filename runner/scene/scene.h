@@ -126,6 +126,8 @@ struct EventSpec {
   std::vector<ParamSpec> params;
   bool hasOutputs = false;  // kChangeParams of an expression procedure
   std::map<std::string, std::vector<std::string>> outputs;
+  bool hasConstants = false;  // kChangeParams: constants over the procedure's own
+  std::map<std::string, double> constants;
   std::string channel;
   std::string param;
   std::string source;

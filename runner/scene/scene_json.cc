@@ -233,6 +233,16 @@ class SceneReader {
     return true;
   }
 
+  // Reads a procedure constant (a float, kept as a double).
+  auto ConstantReader() {
+    return [this](const json& j, const std::string& at, double* d) {
+      float f = 0;
+      if (!Number(j, at, &f)) return false;
+      *d = f;
+      return true;
+    };
+  }
+
   bool Params(const json& object, const std::string& path, const char* key,
               std::vector<ParamSpec>* out);
   bool Outputs(const json& object, const std::string& path, const std::vector<ParamSpec>& params,
@@ -356,13 +366,7 @@ bool SceneReader::Procedure(const json& v, const std::string& path, ExpressionPr
       !Outputs(v, path, out->params, &out->outputs)) {
     return false;
   }
-  auto number = [this](const json& j, const std::string& at, double* d) {
-    float f = 0;
-    if (!Number(j, at, &f)) return false;
-    *d = f;
-    return true;
-  };
-  return NamedValues(v, path, "constants", kMaxParams, "numbers", number, &out->constants);
+  return NamedValues(v, path, "constants", kMaxParams, "numbers", ConstantReader(), &out->constants);
 }
 
 bool SceneReader::Animate(const json& v, const std::string& path, bool isVector, Animation* out) {
@@ -510,12 +514,14 @@ bool SceneReader::Event(const json& v, const std::string& path, EventSpec* out) 
   }
   if (kind == "change_params") {
     out->kind = EventKind::kChangeParams;
-    if (!Keys(*body, at, {"owner", "procedure", "static", "params", "outputs"}) ||
+    if (!Keys(*body, at, {"owner", "procedure", "static", "params", "outputs", "constants"}) ||
         !Name(*body, at, "owner", true, &out->owner) ||
         !Name(*body, at, "procedure", true, &out->procedure) ||
-        !Bool(*body, at, "static", &out->isStatic) || !Params(*body, at, "params", &out->params)) {
+        !Bool(*body, at, "static", &out->isStatic) || !Params(*body, at, "params", &out->params) ||
+        !NamedValues(*body, at, "constants", kMaxParams, "numbers", ConstantReader(), &out->constants)) {
       return false;
     }
+    out->hasConstants = Field(*body, "constants") != nullptr;
     if (Field(*body, "outputs") != nullptr) {
       out->hasOutputs = true;
       return Outputs(*body, at, out->params, &out->outputs);
@@ -582,6 +588,7 @@ bool SceneReader::CrossCheck(const Scene& scene) {
       const ChannelSpec* source = scene.FindChannel(link.source);
       const std::string at = Child(c.path + "/links", link.param);
       if (source == nullptr) return Fail(at, "no channel '" + Printable(link.source) + "'");
+      if (source == &c) return Fail(at, "call '" + Printable(c.id) + "' is plugged into its own link: a call cannot read itself");
       if (link.param == "This" && source->kind != ChannelKind::kObjectRef) {
         return Fail(at, "the \"This\" link takes an object channel");
       }

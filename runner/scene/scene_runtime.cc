@@ -9,6 +9,8 @@
 
 #include "hostapi/guid.h"
 #include "runner/scene/call_channel_setup.h"
+#include "runner/scene/event_check.h"
+#include "runner/procedures/procedure_library.h"
 #include "runner/procedures/expression_procedure.h"
 #include "runner/scene/scene_json.h"
 #include "runner/output/value_format.h"
@@ -123,19 +125,17 @@ bool SceneRuntime::Prepare(Scene scene, std::string sceneText, std::string* erro
 }
 
 bool SceneRuntime::CompileEventBodies(std::string* error) {
-  for (size_t i = 0; i < _scene.events.size(); ++i) {
-    const EventSpec& e = _scene.events[i];
-    if (e.kind != EventKind::kChangeParams || !e.hasOutputs) continue;
-    std::map<std::string, double> constants;
-    for (const ExpressionProcedureSpec& p : _scene.procedures) {
-      if (p.owner == e.owner && p.name == e.procedure) constants = p.constants;
-    }
+  // The replay knows the procedure each event meets at its frame, under the
+  // name a rename gave it, with the constants it holds then.
+  const EventCheck check = CheckSceneEvents(_scene, _host.Library().Definitions(), kMaxFrames);
+  for (const auto& [index, change] : check.bodies) {
+    const EventSpec& e = _scene.events[index];
     VeskProcedure::Body body;
-    if (!CompileExpressionBody(FullName(e.owner, e.procedure), e.isStatic, e.params, e.outputs, constants,
-                               e.path + "/change_params", &body, error)) {
+    if (!CompileExpressionBody(FullName(e.owner, e.procedure), e.isStatic, change.params, change.outputs,
+                               change.constants, e.path + "/change_params", &body, error)) {
       return false;
     }
-    _eventBodies[i] = std::move(body);
+    _eventBodies[index] = std::move(body);
   }
   return true;
 }
@@ -504,6 +504,9 @@ void SceneRuntime::Run(uint32_t count, RunObserver& observer, void (*progress)(v
       if (auto* f32 = dynamic_cast<Ubo_FloatChannel*>(rc.channel.get())) {
         EvaluationScope scope(*this, rc);
         statuses[i] = f32->GetFloat();
+      }
+      if (statuses[i] != 0.0f && _failedCalls++ == 0) {
+        _firstFailedCall = Quoted(rc.spec->id) + " at frame " + std::to_string(frame);
       }
       observer.OnCallEvaluated(frame, rc, statuses[i]);
       Wire(rc, frame, &observer);

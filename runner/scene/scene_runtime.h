@@ -111,6 +111,11 @@ class SceneRuntime {
   // The frame whose work is under way (0 outside frames), for messages.
   uint32_t CurrentFrame() const { return _currentFrame; }
 
+  // Call evaluations of the runs so far that answered a status other than
+  // 0.0, and the first of them ("'id' at frame N"; empty when none).
+  uint64_t FailedCalls() const { return _failedCalls; }
+  const std::string& FirstFailedCall() const { return _firstFailedCall; }
+
   const Scene& GetScene() const { return _scene; }
   const std::string& SceneText() const { return _sceneText; }
   const std::vector<RuntimeChannel>& Channels() const { return _channels; }
@@ -179,6 +184,8 @@ class SceneRuntime {
   uint32_t _lastFrame = 0;
   uint32_t _currentFrame = 0;
   std::vector<const RuntimeChannel*> _atWork;  // the stack MessageChannel reads
+  uint64_t _failedCalls = 0;
+  std::string _firstFailedCall;
 };
 
 // "Owner::Name".
