@@ -1,5 +1,6 @@
 // dravik: a host program for the procedure-call channel module. See
 // examples/README.md for the scene format and `dravik --help`.
+#include <cctype>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -7,6 +8,7 @@
 #include <CLI/CLI.hpp>
 
 #include "runner/commands/commands.h"
+#include "runner/scene/scene_json.h"
 
 namespace {
 
@@ -15,8 +17,35 @@ constexpr const char kDescription[] =
     "builds scenes of value, vector, object and procedure-call channels, evaluates them frame\n"
     "by frame, saves and loads them in the engine's tagged file, and shows what is inside.";
 
+constexpr const char kExitCodes[] =
+    "Exit codes: 0 success; 1 failure (a missing or unreadable file, a malformed scene, a bad link or event,\n"
+    "a missing or refused module, a damaged saved file, a refused --save); 2 a command line dravik does not\n"
+    "understand; 3 dump found damage; 4 run --strict saw a call answer 1.0 or 3.0.";
+
+// A parser error as the one line every failure is: "dravik: <what>".
+int UsageError(const CLI::App& app, const CLI::ParseError& e, int argc, char** argv) {
+  std::string what = dravik::Printable(e.what(), 300);
+  if (what.size() > 1 && std::isupper(static_cast<unsigned char>(what[0])) &&
+      std::islower(static_cast<unsigned char>(what[1]))) {
+    what[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(what[0])));
+  }
+  if (argc > 1 && argv[1][0] != '-') {
+    std::string commands;
+    bool known = false;
+    for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; })) {
+      commands += (commands.empty() ? "" : ", ") + sub->get_name();
+      known = known || sub->get_name() == argv[1];
+    }
+    if (!known) what = "unknown command '" + dravik::Printable(argv[1], 60) + "' (commands: " + commands + ")";
+  }
+  std::fflush(stdout);
+  std::fprintf(stderr, "dravik: %s (see dravik --help)\n", what.c_str());
+  return dravik::kExitUsage;
+}
+
 int Main(int argc, char** argv) {
   CLI::App app{kDescription, "dravik"};
+  app.footer(kExitCodes);
   app.set_version_flag("--version", std::string("dravik ") + DRAVIK_VERSION);
   app.require_subcommand(1);
   app.fallthrough(false);
@@ -35,6 +64,8 @@ int Main(int argc, char** argv) {
   runCmd->add_option("--save", run.saveTo, "Save the whole scene to this file after the last frame.");
   runCmd->add_option("--format,-f", format, "Output: table (default), csv or jsonl.")
       ->check(CLI::IsMember({"table", "csv", "jsonl"}));
+  runCmd->add_flag("--force", run.force, "With --save: replace the file even when it is not a saved scene.");
+  runCmd->add_flag("--strict", run.strict, "Exit 4 when any call answered 1.0 or 3.0 in any frame.");
   runCmd->add_flag("-v,--verbose", verbose, "Show more message levels (-v info, -vv debug).");
   runCmd->add_flag("-q,--quiet", quiet, "Show only alerts (table and csv).");
 
@@ -71,8 +102,8 @@ int Main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    const int code = app.exit(e);
-    return code == 0 ? dravik::kExitOk : dravik::kExitUsage;
+    if (e.get_exit_code() != 0) return UsageError(app, e, argc, argv);
+    return app.exit(e) == 0 ? dravik::kExitOk : dravik::kExitUsage;  // --help, --version
   }
 
   if (runCmd->parsed()) {

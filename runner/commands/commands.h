@@ -1,7 +1,8 @@
 // The dravik commands, each returning the program's exit code:
 //   0 success; 1 failure (a missing or unreadable file, a malformed scene,
 //   a bad link, a missing or refused module, a damaged saved file); 2 usage
-//   errors (from the command line parser); 3 `dump` found damage.
+//   errors (from the command line parser); 3 `dump` found damage; 4 `run
+//   --strict` saw a call answer 1.0 or 3.0.
 // Every failure is one line "dravik: <what>" on stderr.
 #ifndef RUNNER_COMMANDS_COMMANDS_H_
 #define RUNNER_COMMANDS_COMMANDS_H_
@@ -17,6 +18,7 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitDamaged = 3;
+inline constexpr int kExitStrict = 4;
 
 struct RunOptions {
   std::string scene;        // JSON scene or saved file; empty: the default scene
@@ -24,6 +26,8 @@ struct RunOptions {
   bool hasFrames = false;
   uint32_t frames = 0;
   std::string saveTo;       // empty: no save
+  bool force = false;       // --save may replace a file that is not a saved scene
+  bool strict = false;      // exit kExitStrict when a call answered 1.0 or 3.0
   OutputFormat format = OutputFormat::kTable;
   int maxLevel = 1;         // highest message level shown (table, csv)
 };

@@ -8,10 +8,12 @@
 #include "hostapi/engine_interface.h"
 #include "runner/commands/command_support.h"
 #include "runner/commands/commands.h"
+#include "runner/commands/save_target.h"
 #include "runner/environment/host_environment.h"
 #include "runner/output/message_route.h"
 #include "runner/output/reporter.h"
 #include "runner/scene/default_scene.h"
+#include "runner/scene/event_check.h"
 #include "runner/scene/scene_file.h"
 #include "runner/scene/scene_json.h"
 #include "runner/scene/scene_runtime.h"
@@ -97,11 +99,30 @@ class ProgressClearingReporter final : public Reporter {
   int _stderrLevel;
 };
 
+// Replays the scene's events before anything runs: warnings go to stderr,
+// the first error is the failure. False after an error.
+bool CheckEvents(const std::string& name, const Scene& scene, uint32_t lastFrame, HostEnvironment& host) {
+  const EventCheck check = CheckSceneEvents(scene, host.Library().Definitions(), lastFrame);
+  for (const SceneFinding& f : check.findings) {
+    if (f.severity == SceneFinding::Severity::kWarning) {
+      std::fprintf(stderr, "dravik: warning: %s: %s\n", name.c_str(), f.Line().c_str());
+    }
+  }
+  if (const SceneFinding* error = check.FirstError()) {
+    Fail(name + ": " + error->Line());
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int RunCommand(const RunOptions& options) {
   HostEnvironment host;
   std::string error;
+  if (!options.saveTo.empty() && !CheckSaveTarget(options.saveTo, options.scene, options.force, &error)) {
+    return Fail(error);
+  }
   if (!LoadModules(host, options.modulesDir, &error)) return Fail(error);
   std::unique_ptr<Reporter> output = MakeReporter(options.format, stdout, stderr, options.maxLevel);
   Progress progress;
@@ -127,11 +148,19 @@ int RunCommand(const RunOptions& options) {
     Scene scene;
     if (!LoadSceneJson(text, &scene, &error)) return Fail(name + ": " + error);
     frames = scene.frames;
+    // Events after the scene's last frame never happen, unless --frames runs past it.
+    const uint32_t lastFrame = options.hasFrames && options.frames > frames ? options.frames : frames;
+    if (!CheckEvents(name, scene, lastFrame, host)) return kExitFailure;
     if (!runtime.Build(std::move(scene), std::move(text), &error)) return Fail(name + ": " + error);
   }
   if (options.hasFrames) frames = options.frames;
   runtime.Run(frames, reporter, &Progress::Update, &progress);
   if (!options.saveTo.empty() && !SaveScene(runtime, options.saveTo, &error)) return Fail(error);
+  if (options.strict && runtime.FailedCalls() > 0) {
+    Fail("--strict: " + std::to_string(runtime.FailedCalls()) + " call evaluation(s) answered 1.0 or 3.0, the first " +
+         runtime.FirstFailedCall());
+    return kExitStrict;
+  }
   return kExitOk;
 }
 

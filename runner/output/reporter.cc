@@ -78,7 +78,8 @@ class TableReporter final : public Reporter {
     bool isVector = false;
     bool isCall = false;
     size_t width = 9;
-    std::string label;  // calls: A, B, ...
+    std::string label;  // calls: A, B, ..., Z, AA, AB, ...
+    std::string shown;  // the id as the table shows it (cut, unique)
     std::string name;   // last engine name seen
     // The summary's values, kept in a bounded space however long the run:
     // least, greatest, and per sparkline bucket the sum and count.
@@ -97,6 +98,7 @@ class TableReporter final : public Reporter {
   void FlushMessages();
 
   static constexpr size_t kSparkWidth = 48;
+  static constexpr size_t kIdWidth = 24;  // ids longer than this are cut
 
   FILE* _out;
   FILE* _err;
@@ -132,7 +134,8 @@ std::string TableReporter::Rule(const char* cross) const {
   if (anyCall) {
     line += cross;
     for (const Column& c : _columns) {
-      if (c.isCall) line += "──";
+      if (!c.isCall) continue;
+      for (size_t i = 0; i < c.width + 1; ++i) line += "─";
     }
   }
   return line;
@@ -143,21 +146,24 @@ void TableReporter::OnBegin(const Scene& scene, uint32_t first, uint32_t last,
   _first = first;
   _frameCount = last >= first ? uint64_t{last} - first + 1 : 0;
   const size_t buckets = static_cast<size_t>(std::min<uint64_t>(_frameCount, kSparkWidth));
-  char letter = 'A';
+  size_t calls = 0;
+  std::vector<std::string> ids;
+  for (const ChannelValue& v : watched) ids.push_back(v.spec->id);
+  const std::vector<std::string> shown = UniqueColumnTexts(ids, kIdWidth);
   for (const ChannelValue& v : watched) {
     Column c;
     c.id = v.spec->id;
     c.isCall = v.spec->kind == ChannelKind::kCall;
     c.isVector = v.isVector;
     c.name = v.name;
+    c.shown = shown[_columns.size()];
     c.bucketSum.assign(buckets, 0.0);
     c.bucketCount.assign(buckets, 0);
     if (c.isCall) {
-      c.label = letter <= 'Z' ? std::string(1, letter) : "?";
-      c.width = 1;
-      letter = letter == 'Z' ? 'a' : (letter == 'z' ? '~' : static_cast<char>(letter + 1));
+      c.label = ColumnLabel(calls++);
+      c.width = c.label.size();
     } else {
-      const size_t idWidth = DisplayWidth(Printable(c.id, 24));
+      const size_t idWidth = DisplayWidth(c.shown);
       c.width = std::max(c.isVector ? size_t{20} : size_t{9}, idWidth);
     }
     _columns.push_back(std::move(c));
@@ -172,20 +178,20 @@ void TableReporter::OnBegin(const Scene& scene, uint32_t first, uint32_t last,
   bool anyCall = false;
   for (const Column& c : _columns) {
     if (!c.isCall) continue;
-    Put(_out, std::string(anyCall ? "         " : "  calls  ") + c.label + "  " +
-                  Pad(Printable(c.id, 24), 12, false) + " " + Printable(c.name, 80));
+    Put(_out, std::string(anyCall ? "         " : "  calls  ") + Pad(c.label, 2, false) + " " +
+                  Pad(c.shown, 12, false) + " " + Printable(c.name, 80));
     anyCall = true;
   }
   if (anyCall) Put(_out, "  marks  ✓ executed (0.0)   ✗ no procedure, or it failed (1.0)   ∅ inputs not taken (3.0)");
   Put(_out, "");
   std::string header = " frame │";
   for (const Column& c : _columns) {
-    if (!c.isCall) header += " " + Pad(Printable(c.id, 24), c.width);
+    if (!c.isCall) header += " " + Pad(c.shown, c.width);
   }
   if (anyCall) {
     header += " │";
     for (const Column& c : _columns) {
-      if (c.isCall) header += " " + c.label;
+      if (c.isCall) header += " " + Pad(c.label, c.width, false);
     }
   }
   Put(_out, header);
@@ -202,7 +208,7 @@ void TableReporter::OnFrame(uint32_t frame, const std::vector<ChannelValue>& val
   for (size_t i = 0; i < values.size() && i < _columns.size(); ++i) {
     Column& c = _columns[i];
     if (c.isCall && values[i].name != c.name) {
-      Put(_out, "       │ ▸ " + c.label + " " + Printable(c.id, 24) + " is now \"" +
+      Put(_out, "       │ ▸ " + c.label + " " + c.shown + " is now \"" +
                     Printable(values[i].name, 80) + "\"");
       c.name = values[i].name;
     }
@@ -225,7 +231,7 @@ void TableReporter::OnFrame(uint32_t frame, const std::vector<ChannelValue>& val
     c.last = v.value;
     c.lastVector = v.vector;
     if (c.isCall) {
-      marks += std::string(" ") + Mark(v.value);
+      marks += " " + Pad(Mark(v.value), c.width, false);
       if (v.value == 0.0f) ++c.counts[0];
       if (v.value == 1.0f) ++c.counts[1];
       if (v.value == 3.0f) ++c.counts[2];
@@ -268,7 +274,9 @@ void TableReporter::OnEnd() {
   Put(_out, Rule("┴"));
   Put(_out, "");
   size_t idWidth = 7;
-  for (const Column& c : _columns) idWidth = std::max(idWidth, DisplayWidth(Printable(c.id, 24)) + (c.isCall ? 2 : 0));
+  for (const Column& c : _columns) {
+    idWidth = std::max(idWidth, DisplayWidth(c.shown) + (c.isCall ? c.label.size() + 1 : 0));
+  }
   Put(_out, " " + Pad("summary", idWidth, false) + "  " + Pad("min", 10) + " " + Pad("max", 10) + "  " +
                 Pad("last", 24, false) + "  values");
   for (const Column& c : _columns) {
@@ -280,7 +288,7 @@ void TableReporter::OnEnd() {
       means.push_back(c.bucketCount[b] ? static_cast<float>(c.bucketSum[b] / static_cast<double>(c.bucketCount[b]))
                                        : NAN);
     }
-    const std::string label = c.isCall ? c.label + " " + Printable(c.id, 24) : Printable(c.id, 24);
+    const std::string label = c.isCall ? c.label + " " + c.shown : c.shown;
     std::string line = " " + Pad(label, idWidth, false) + "  ";
     if (c.isCall) {
       const std::string counts = "✓ " + std::to_string(c.counts[0]) + "  ✗ " + std::to_string(c.counts[1]) +

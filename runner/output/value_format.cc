@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
+#include <map>
+#include <set>
 
 namespace dravik {
 
@@ -166,6 +169,97 @@ std::string Pad(std::string_view text, size_t width, bool right) {
   const size_t w = DisplayWidth(text);
   const std::string fill(w < width ? width - w : 0, ' ');
   return right ? fill + std::string(text) : std::string(text) + fill;
+}
+
+namespace {
+
+// The length of the valid UTF-8 sequence of a printable character at
+// text[i] (1 for printable ASCII), or 0.
+size_t CharLength(std::string_view text, size_t i) {
+  const unsigned char c = static_cast<unsigned char>(text[i]);
+  if (c < 0x80) return c >= 0x20 && c != 0x7F && c != '\\' ? 1 : 0;
+  size_t n = 0;
+  uint32_t cp = 0;
+  if ((c & 0xE0) == 0xC0) {
+    n = 2;
+    cp = c & 0x1Fu;
+  } else if ((c & 0xF0) == 0xE0) {
+    n = 3;
+    cp = c & 0x0Fu;
+  } else if ((c & 0xF8) == 0xF0) {
+    n = 4;
+    cp = c & 0x07u;
+  } else {
+    return 0;
+  }
+  if (i + n > text.size()) return 0;
+  for (size_t k = 1; k < n; ++k) {
+    const unsigned char b = static_cast<unsigned char>(text[i + k]);
+    if ((b & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (b & 0x3Fu);
+  }
+  const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (cp < least[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) || (cp >= 0x80 && cp < 0xA0)) return 0;
+  return n;
+}
+
+}  // namespace
+
+std::string ColumnText(std::string_view text, size_t width) {
+  std::vector<std::string> chars;  // one shown character (or escape) each
+  for (size_t i = 0; i < text.size();) {
+    const size_t n = CharLength(text, i);
+    if (n == 0) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(text[i]));
+      for (const char* h = hex; *h != '\0'; ++h) chars.emplace_back(1, *h);
+      ++i;
+    } else {
+      chars.emplace_back(text.substr(i, n));
+      i += n;
+    }
+  }
+  std::string out;
+  const bool cut = chars.size() > width;
+  const size_t keep = cut ? width - 1 : chars.size();
+  for (size_t i = 0; i < keep; ++i) out += chars[i];
+  if (cut) out += "…";
+  return out;
+}
+
+std::vector<std::string> UniqueColumnTexts(const std::vector<std::string>& texts, size_t width) {
+  std::vector<std::string> out;
+  std::map<std::string, size_t> uses;
+  for (const std::string& t : texts) {
+    out.push_back(ColumnText(t, width));
+    ++uses[out.back()];
+  }
+  std::set<std::string> taken;
+  for (const auto& [shown, n] : uses) {
+    if (n == 1) taken.insert(shown);
+  }
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (uses[out[i]] == 1) continue;
+    // Only cut texts meet: the uncut forms of different texts differ.
+    for (size_t k = 2;; ++k) {
+      const std::string suffix = "~" + std::to_string(k);
+      const std::string candidate =
+          ColumnText(texts[i], width > suffix.size() + 2 ? width - suffix.size() : 2) + suffix;
+      if (taken.insert(candidate).second) {
+        out[i] = candidate;
+        break;
+      }
+    }
+  }
+  return out;
+}
+
+std::string ColumnLabel(size_t index) {
+  std::string label;
+  for (size_t n = index + 1; n > 0; n = (n - 1) / 26) {
+    label.insert(label.begin(), static_cast<char>('A' + (n - 1) % 26));
+  }
+  return label;
 }
 
 }  // namespace dravik

@@ -37,6 +37,18 @@ size_t DisplayWidth(std::string_view text);
 // `width` display characters; never cut.
 std::string Pad(std::string_view text, size_t width, bool right = true);
 
+
+// `text` for a table column: valid UTF-8 as it is; control characters,
+// backslashes and bytes that are not UTF-8 as \xNN; longer than `width`
+// display characters, cut (never inside a UTF-8 sequence) and ended by "…".
+// REQUIRES: width >= 2.
+std::string ColumnText(std::string_view text, size_t width);
+// ColumnText of each text, made unique: cut texts that would read the same
+// as another end in "~2", "~3", ... instead. REQUIRES: the texts differ.
+std::vector<std::string> UniqueColumnTexts(const std::vector<std::string>& texts, size_t width);
+// Spreadsheet-style labels: 0 "A", 25 "Z", 26 "AA", 27 "AB", ...
+std::string ColumnLabel(size_t index);
+
 }  // namespace dravik
 
 #endif  // RUNNER_OUTPUT_VALUE_FORMAT_H_

@@ -1,5 +1,7 @@
 // Every failure of `dravik run`: one clear line on stderr, a non-zero exit
 // code, never a crash and never a half-written file; and usage errors.
+#include <unistd.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -64,6 +66,12 @@ TEST_F(RunErrors, MissingInputsAndMalformedScenesGiveOneLine) {
        "/channels/1/links/This: procedure Math::Sin is static, so it has no \"This\" link"},
       {R"({"channels": [)" + x + R"({"id": "c", "type": "call", "owner": "Nope", "procedure": "Gone", "links": {"a": "x"}}]})",
        "procedure Nope::Gone is not registered, so its parameters are unknown"},
+      {R"({"channels": [{"id": "c", "type": "call", "owner": "Math", "procedure": "Sin", "links": {"x": "c"}}]})",
+       "/channels/0/links/x: call 'c' is plugged into its own link: a call cannot read itself"},
+      {R"({"channels": [)" + x + R"({"id": "c", "type": "call", "owner": "Math", "procedure": "Sin"}],
+        "events": [{"frame": 3, "remove": {"owner": "Math", "procedure": "Sin"}},
+                   {"frame": 4, "link": {"channel": "c", "param": "y", "source": null}}]})",
+       "/events/1/link/param: call 'c' never has a link 'y' from frame 4 on"},
   };
   for (const auto& c : cases) ExpectSceneError(c.scene, c.part);
 }
@@ -139,14 +147,66 @@ TEST_F(DamagedSavedFile, EntrySizesCountsSceneTextAndChannelTable) {
   }
 }
 
-TEST(Usage, VersionAndUsageErrors) {
+TEST_F(RunErrors, SaveNeverReplacesTheSceneOrAForeignFile) {
+  const std::string scene = dir.File("scene.json");
+  const std::string text = R"({"frames": 2, "channels": [{"id": "x", "type": "value"}]})";
+  WriteFile(scene, text);
+  const std::string notes = dir.File("notes.txt");
+  WriteFile(notes, "my notes");
+  const std::string saved = dir.File("saved.zyr");
+  ASSERT_EQ(RunDravik({"run", scene, "--save", saved, "-q"}).exitCode, 0);
+  std::filesystem::create_symlink(scene, dir.File("alias.json"));
+  // A folder that takes no new file (root ignores permissions, not /sys).
+  std::string locked = "/sys";
+  if (geteuid() != 0) {
+    locked = dir.File("locked");
+    std::filesystem::create_directory(locked);
+    std::filesystem::permissions(locked, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  }
+  const struct {
+    std::vector<std::string> args;
+    std::string part;
+  } cases[] = {
+      {{"run", scene, "--save", scene}, "is the scene being run; save to another file"},
+      {{"run", scene, "--save", dir.File("alias.json"), "--force"}, "is the scene being run"},
+      {{"run", saved, "--save", saved}, "(or give --force to replace the saved scene with its continuation)"},
+      {{"run", scene, "--save", notes}, "notes.txt' exists and is not a saved scene; give --force to replace it"},
+      {{"run", scene, "--save", dir.File("none/out.zyr")}, "folder '" + dir.File("none") + "' does not exist"},
+      {{"run", scene, "--save", locked + "/out.zyr"}, "cannot write in folder '" + locked + "'"},
+      {{"run", scene, "--save", dir.Path().string()}, "it is a folder"},
+  };
+  for (const auto& c : cases) ExpectFailure(c.args, c.part);  // no frame ran: stdout is empty
+  EXPECT_EQ(runner_testing::ReadFile(scene), text);
+  EXPECT_EQ(runner_testing::ReadFile(notes), "my notes");
+  EXPECT_EQ(RunDravik({"run", scene, "--save", notes, "--force", "-q"}).exitCode, 0);
+  EXPECT_EQ(RunDravik({"run", saved, "--save", saved, "--force", "-q"}).exitCode, 0);
+  EXPECT_EQ(RunDravik({"run", notes, "-q"}).exitCode, 0);
+}
+
+TEST(Usage, ParserErrorsAreOneLineAndExitCodesAreDocumented) {
   const runner_testing::Result v = RunDravik({"--version"});
   EXPECT_EQ(v.exitCode, 0);
   EXPECT_EQ(v.out, "dravik 1.0.0\n");
+  const runner_testing::Result help = RunDravik({"run", "--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("4 run --strict saw a call answer 1.0 or 3.0"), std::string::npos) << help.out;
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {}, {"fly"}, {"run", "--format", "xml"}, {"dump"}}) {
-    EXPECT_EQ(RunDravik(args).exitCode, 2) << args.size();
+           {}, {"fly"}, {"run", "--format", "xml"}, {"run", "-n", "-1"}, {"dump"}, {"run", "--bogus"}}) {
+    const runner_testing::Result r = RunDravik(args);
+    EXPECT_EQ(r.exitCode, 2) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(runner_testing::CountLines(r.err), 1u) << r.err;
+    EXPECT_EQ(r.err.rfind("dravik: ", 0), 0u) << r.err;
   }
+}
+
+TEST(Strict, ExitsFourWhenACallAnsweredOneOrThree) {
+  // The tour has a missing procedure and inputs that cannot be taken.
+  const runner_testing::Result tour = RunDravik({"run", "-q", "--strict", "-f", "csv"});
+  EXPECT_EQ(tour.exitCode, 4) << tour.err;
+  EXPECT_NE(tour.err.find("dravik: --strict: "), std::string::npos) << tour.err;
+  EXPECT_EQ(RunDravik({"run", "-q", "-f", "csv"}).exitCode, 0);
+  EXPECT_EQ(RunDravik({"run", runner_testing::Example("bounce.json"), "-q", "--strict"}).exitCode, 0);
 }
 
 }  // namespace

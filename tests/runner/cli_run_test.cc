@@ -2,8 +2,10 @@
 // messages as the procedure-call channel produces them.
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <map>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -161,6 +163,48 @@ TEST(RunMessages, NestedEvaluationKeepsTheInnermostChannel) {
     if (j["frame"] == 1) ++byChannel[j["channel"].is_null() ? "(none)" : j["channel"].get<std::string>()];
   }
   EXPECT_EQ(byChannel, (std::map<std::string, size_t>{{"inner", 3}, {"twin", 3}}));
+}
+
+TEST(RunTable, ManyCallsKeepUniqueLabelsAndIds) {
+  json scene = {{"frames", 1}, {"channels", {{{"id", "x"}, {"type", "value"}, {"watch", false}}}}};
+  for (int i = 0; i < 30; ++i) {
+    const std::string id = i == 29 ? "Größe_ü" : "a_channel_with_a_rather_long_name_" + std::to_string(i);
+    scene["channels"].push_back({{"id", id}, {"type", "call"}, {"owner", "Math"}, {"procedure", "Sin"},
+                                 {"links", {{"x", "x"}}}});
+  }
+  testing_support::ScratchDir dir;
+  runner_testing::WriteFile(dir.File("many.json"), scene.dump());
+  const runner_testing::Result r = RunDravik({"run", dir.File("many.json")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NO_THROW(json(r.out).dump()) << "the table is not UTF-8";
+  EXPECT_NE(r.out.find("│ A B C D E F G H I J K L M N O P Q R S T U V W X Y Z AA AB AC AD\n"), std::string::npos);
+  std::set<std::string> shown;  // in the list of calls, above the marks
+  for (const std::string& line : runner_testing::LinesWith(r.out.substr(0, r.out.find("  marks")), " Math :: Sin")) {
+    std::istringstream words(line);
+    std::vector<std::string> w{std::istream_iterator<std::string>(words), {}};
+    shown.insert(w.at(w.size() - 4));
+  }
+  EXPECT_EQ(shown.size(), 30u);
+  EXPECT_EQ(shown.count("Größe_ü"), 1u);
+}
+
+TEST(RunEvents, LateEventsWarnAndChangedExpressionsKeepTheirConstantsAfterARename) {
+  testing_support::ScratchDir dir;
+  runner_testing::WriteFile(dir.File("s.json"), R"({"frames": 3,
+    "procedures": [{"owner": "S", "name": "P", "params": [{"name": "a"}, {"name": "y", "mode": "out"}],
+                    "outputs": {"y": "a * k"}, "constants": {"k": 2}}],
+    "channels": [{"id": "x", "type": "value", "value": 1}, {"id": "r", "type": "value"},
+                 {"id": "c", "type": "call", "owner": "S", "procedure": "P", "links": {"a": "x", "y": "r"}}],
+    "events": [{"frame": 2, "rename": {"owner": "S", "procedure": "P", "new_name": "Q"}},
+               {"frame": 3, "change_params": {"owner": "S", "procedure": "Q",
+                  "params": [{"name": "a"}, {"name": "y", "mode": "out"}], "outputs": {"y": "a * k + m"},
+                  "constants": {"m": 10}}},
+               {"frame": 4, "remove": {"owner": "S", "procedure": "Q"}}]})");
+  const runner_testing::Result r = RunDravik({"run", dir.File("s.json"), "-f", "csv", "-q"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "dravik: warning: " + dir.File("s.json") +
+                       ": /events/2/frame: frame 4 is after the last frame (3): the event never happens\n");
+  EXPECT_EQ(runner_testing::LinesWith(r.out, ",r,").at(2), "3,r,r,value,12,,,");
 }
 
 TEST(RunTable, VerbosityChoosesTheLevels) {
