@@ -1,5 +1,6 @@
 #include "plugin/diagnostics/diagnostic_report.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -48,6 +49,10 @@ int FormatHead(const char* head) {
 
 }  // namespace
 
+int FormatDebugMessageV(char* buffer, const char* format, va_list args) {
+  return FormatBounded(buffer, kDebugMessageBufferSize, format, args);
+}
+
 int FormatDebugMessage(char* buffer, const char* format, ...) {
   va_list args;
   va_start(args, format);
@@ -64,21 +69,47 @@ char* AppendDebugMessage(int* length, const char* format, ...) {
   return debugMessageBuffer;
 }
 
-void ShowDebugMessageAtLevel(unsigned level, const char* text) {
-  if (level > 3 || text == nullptr || globalEngine == nullptr) return;
-  globalEngine->_showDebugMessage[level](text);
+int PrependDebugMessage(int length, std::initializer_list<const char*> parts) noexcept {
+  size_t kept = length > 0 ? static_cast<size_t>(length) : 0;
+  if (kept > kAppendBound - 1) kept = kAppendBound - 1;
+  size_t front = 0;
+  for (const char* part : parts) front += part != nullptr ? std::strlen(part) : 0;
+  if (front > kAppendBound - 1) front = kAppendBound - 1;
+  if (front + kept > kAppendBound - 1) kept = kAppendBound - 1 - front;
+  std::memmove(debugMessageBuffer + front, debugMessageBuffer, kept);
+  debugMessageBuffer[front + kept] = '\0';
+  size_t at = 0;
+  for (const char* part : parts) {
+    if (part == nullptr) continue;
+    const size_t n = std::min(std::strlen(part), front - at);
+    std::memcpy(debugMessageBuffer + at, part, n);
+    at += n;
+  }
+  return static_cast<int>(front + kept);
 }
 
-void ShowDebugMessageAtLevel(unsigned level, const std::string& text) {
+void ShowDebugMessageAtLevel(unsigned level, const char* text) noexcept {
+  if (level > 3 || text == nullptr || globalEngine == nullptr) return;
+  try {
+    globalEngine->_showDebugMessage[level](text);
+  } catch (...) {  // the engine could not take it; a report never throws
+  }
+}
+
+void ShowDebugMessageAtLevel(unsigned level, const std::string& text) noexcept {
   ShowDebugMessageAtLevel(level, text.c_str());
 }
 
-const char* FormatTempString(const char* format, ...) {
+const char* FormatTempString(const char* format, ...) noexcept {
   va_list args;
   va_start(args, format);
   const int written = FormatBounded(debugMessageBuffer, kAppendBound, format, args);
   va_end(args);
-  formatTempStringHolder.assign(debugMessageBuffer, static_cast<size_t>(written));
+  try {
+    formatTempStringHolder.assign(debugMessageBuffer, static_cast<size_t>(written));
+  } catch (...) {
+    return debugMessageBuffer;  // the text stands there too
+  }
   return formatTempStringHolder.c_str();
 }
 
@@ -100,20 +131,21 @@ std::string EscapeConditionText(const char* text) {
   return escaped;
 }
 
-void ReportAssertionFailure(const char* head, const char* condition) {
-  const std::string escaped = EscapeConditionText(condition);
-  int length = FormatHead(head);
-  // The escaped condition is the format: every '%' in it stands doubled, so
-  // it holds no conversion and prints each '%' once and each '\' twice.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-#pragma GCC diagnostic ignored "-Wformat-security"
-  AppendDebugMessage(&length, escaped.c_str());
-#pragma GCC diagnostic pop
+void ReportAssertionFailure(const char* head, const char* condition) noexcept {
+  // The condition is written as its escaped text (EscapeConditionText)
+  // prints when used as a format: each '%' once, each '\' twice. Written
+  // directly, so that no copy is made and nothing can fail.
+  size_t at = static_cast<size_t>(FormatHead(head));
+  for (const char* p = condition; p != nullptr && *p != '\0'; ++p) {
+    const size_t times = *p == '\\' ? 2 : 1;
+    if (at + times > kAppendBound - 1) break;
+    for (size_t i = 0; i < times; ++i) debugMessageBuffer[at++] = *p;
+  }
+  debugMessageBuffer[at] = '\0';
   ShowDebugMessageAtLevel(1, debugMessageBuffer);
 }
 
-void ReportDetail(const char* head, const char* format, ...) {
+void ReportDetail(const char* head, const char* format, ...) noexcept {
   const int length = FormatHead(head);
   va_list args;
   va_start(args, format);

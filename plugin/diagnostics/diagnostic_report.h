@@ -7,7 +7,9 @@
 #ifndef PLUGIN_DIAGNOSTICS_DIAGNOSTIC_REPORT_H_
 #define PLUGIN_DIAGNOSTICS_DIAGNOSTIC_REPORT_H_
 
+#include <cstdarg>
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 
 // Size of the shared message buffer, terminator included.
@@ -30,15 +32,28 @@ int FormatDebugMessage(char* buffer, const char* format, ...)
 char* AppendDebugMessage(int* length, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
 
+// FormatDebugMessage over a va_list.
+int FormatDebugMessageV(char* buffer, const char* format, va_list args)
+    __attribute__((format(printf, 2, 0)));
+
+// Puts the concatenation of `parts` (null parts are skipped) before the
+// first `length` characters of debugMessageBuffer; what then passes the
+// bound of 20480 is cut from the end. Returns the new length. Allocates
+// nothing. REQUIRES: no part lies inside debugMessageBuffer.
+int PrependDebugMessage(int length, std::initializer_list<const char*> parts) noexcept;
+
 // Shows `text` through the functor of `level` (0 to 3) of globalEngine; any
-// other level, or a null text, shows nothing.
-void ShowDebugMessageAtLevel(unsigned level, const char* text);
-void ShowDebugMessageAtLevel(unsigned level, const std::string& text);
+// other level, or a null text, shows nothing. A functor that throws is
+// ignored: the report is simply lost.
+void ShowDebugMessageAtLevel(unsigned level, const char* text) noexcept;
+void ShowDebugMessageAtLevel(unsigned level, const std::string& text) noexcept;
 
 // Formats into debugMessageBuffer from its start (bound 20480), copies the
 // result into the module's text holder and returns the holder's text. Valid
-// until the next call, which overwrites it.
-const char* FormatTempString(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// until the next call, which overwrites it. When the holder cannot take
+// the copy (memory has run out), returns debugMessageBuffer itself.
+const char* FormatTempString(const char* format, ...) noexcept
+    __attribute__((format(printf, 1, 2)));
 
 // Copies `Src` literally ('%' included) into the field `Dest` of `size`
 // bytes, NUL-terminated; a text of `size` characters or more is cut at
@@ -50,14 +65,17 @@ char* CheckedStringCopy(char* Dest, size_t size, const char* Src);
 std::string EscapeConditionText(const char* text);
 
 // The assertion report: "<head>().<condition>" at level 1, the condition
-// escaped and used as a format without arguments.
-void ReportAssertionFailure(const char* head, const char* condition);
+// shown as its escaped text prints when used as a format (each '%' once,
+// each '\' twice). Allocates nothing; never throws.
+void ReportAssertionFailure(const char* head, const char* condition) noexcept;
 
 // The detail report: "<head>()." followed by `format` filled in, at level 1.
-void ReportDetail(const char* head, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// Allocates nothing; never throws.
+void ReportDetail(const char* head, const char* format, ...) noexcept
+    __attribute__((format(printf, 2, 3)));
 
 // Formats "<head>()." followed by `format` filled in, and returns the text
-// without showing it (for reports that are prefixed before they are shown).
+// without showing it. Throws std::bad_alloc when memory runs out.
 std::string FormatDetail(const char* head, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
 

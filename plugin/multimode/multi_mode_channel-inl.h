@@ -3,7 +3,10 @@
 #ifndef PLUGIN_MULTIMODE_MULTI_MODE_CHANNEL_INL_H_
 #define PLUGIN_MULTIMODE_MULTI_MODE_CHANNEL_INL_H_
 
+#include <algorithm>
+#include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -30,20 +33,24 @@ bool MultiModeChannel<Base, Derived>::_bModesInitialized = false;
 // ---- report heads ----
 
 template <class Base, class Derived>
-std::string MultiModeChannel<Base, Derived>::ReportHead(const char* operation) {
-  std::string head = "MultiModeChannel<class ";
-  head += ChannelClassName<Base>::kName;
-  head += ",class ";
-  head += ChannelClassName<Derived>::kName;
-  head += ">::";
-  head += operation;
+typename MultiModeChannel<Base, Derived>::HeadText MultiModeChannel<Base, Derived>::Head(
+    const char* operation) noexcept {
+  HeadText head;
+  std::snprintf(head.text, sizeof(head.text), "MultiModeChannel<class %s,class %s>::%s",
+                ChannelClassName<Base>::kName, ChannelClassName<Derived>::kName,
+                operation != nullptr ? operation : "");
   return head;
+}
+
+template <class Base, class Derived>
+std::string MultiModeChannel<Base, Derived>::ReportHead(const char* operation) {
+  return std::string(Head(operation).c_str());
 }
 
 template <class Base, class Derived>
 void MultiModeChannel<Base, Derived>::ReportFailedCheck(const char* operation,
                                                         const char* condition) {
-  ReportAssertionFailure(ReportHead(operation).c_str(), condition);
+  ReportAssertionFailure(Head(operation).c_str(), condition);
 }
 
 // ---- construction, copy, destruction ----
@@ -116,7 +123,7 @@ void MultiModeChannel<Base, Derived>::InitMode(uint32_t mode) {
   // the list of the mode collected before.
   _initMode = mode;
   if (mode > kMaxModeCode) {
-    ReportDetail(ReportHead("InitMode").c_str(), "ModeCodeTooLarge.Mode[%u]", mode);
+    ReportDetail(Head("InitMode").c_str(), "ModeCodeTooLarge.Mode[%u]", mode);
     return;
   }
   if (_tempLinks.size() <= mode) _tempLinks.resize(static_cast<size_t>(mode) + 1);
@@ -126,7 +133,7 @@ template <class Base, class Derived>
 void MultiModeChannel<Base, Derived>::AddMode(uint32_t mode, const std::string& shortName,
                                               const std::string& name) {
   if (mode > kMaxModeCode) {
-    ReportDetail(ReportHead("AddMode").c_str(), "ModeCodeTooLarge.Mode[%u]", mode);
+    ReportDetail(Head("AddMode").c_str(), "ModeCodeTooLarge.Mode[%u]", mode);
     return;
   }
   if (shortName.empty()) ReportFailedCheck("AddMode", "shortName.size()>0");
@@ -140,16 +147,20 @@ void MultiModeChannel<Base, Derived>::AddMode(uint32_t mode, const std::string& 
   description.OrderIndex = static_cast<uint32_t>(_modes.size());
 
   try {
+    // Room in the display order first, so that an insertion is always
+    // followed by its entry there.
+    if (_modeOrder.size() == _modeOrder.capacity()) {
+      _modeOrder.reserve(std::max<size_t>(8, 2 * _modeOrder.capacity()));
+    }
     if (!_modes.emplace(mode, std::move(description)).second) {
       throw std::invalid_argument(
-          FormatDetail(ReportHead("AddMode").c_str(), "ModeAlreadyExists.Mode[%u]", mode));
+          FormatDetail(Head("AddMode").c_str(), "ModeAlreadyExists.Mode[%u]", mode));
     }
+    _modeOrder.push_back(mode);  // cannot throw: reserved
   } catch (...) {
     // A refused registration keeps the first description and leaves the
     // display order alone, so both tables keep one entry per mode.
-    return;
   }
-  _modeOrder.push_back(mode);
   if (_modes.size() == 1 && _currentMode == kNoMode) _currentMode = 0;
 }
 
@@ -205,7 +216,7 @@ template <class Base, class Derived>
 const ModeDescription* MultiModeChannel<Base, Derived>::GetModeDescription(uint32_t mode) const {
   const auto found = _modes.find(mode);
   if (found == _modes.end()) {
-    ReportDetail(ReportHead("GetModeDescription").c_str(), "ModeNotRecognized.Mode[%u]", mode);
+    ReportDetail(Head("GetModeDescription").c_str(), "ModeNotRecognized.Mode[%u]", mode);
     return nullptr;
   }
   return &found->second;
@@ -231,9 +242,14 @@ void MultiModeChannel<Base, Derived>::SetCurrentMode(uint32_t mode) {
   BuildModesList(false);
   const auto found = _modes.find(mode);
   if (found == _modes.end()) {
-    const std::string detail =
-        FormatDetail(ReportHead("SetCurrentMode").c_str(), "InvalidMode[%u]", mode);
-    ShowDebugMessageAtLevel(1, GetPrefixedMessage(detail.c_str()));
+    try {
+      const std::string detail =
+          FormatDetail(Head("SetCurrentMode").c_str(), "InvalidMode[%u]", mode);
+      ShowPrefixedMessage(1, detail.c_str());
+    } catch (...) {  // no memory for the texts: made in the buffer instead
+      ShowDebugMessageAtLevel(1, FormatPrefixedInBuffer("%s().InvalidMode[%u]",
+                                                        Head("SetCurrentMode").c_str(), mode));
+    }
     return;
   }
   this->SetChildCreationCount(0);
@@ -361,6 +377,45 @@ const std::string MultiModeChannel<Base, Derived>::GetPrefixedMessage(const char
 }
 
 template <class Base, class Derived>
+void MultiModeChannel<Base, Derived>::ShowPrefixedMessage(unsigned level, const char* message,
+                                                          EngineInterface* also) noexcept {
+  const char* shown;
+  std::string text;
+  try {
+    text = GetPrefixedMessage(message);
+    shown = text.c_str();
+  } catch (...) {
+    shown = FormatPrefixedInBuffer("%s", message != nullptr ? message : "");
+  }
+  ShowDebugMessageAtLevel(level, shown);
+  if (also != nullptr && level <= 3) {
+    try {
+      also->_showDebugMessage[level](shown);
+    } catch (...) {  // the engine could not take it; a report never throws
+    }
+  }
+}
+
+template <class Base, class Derived>
+const char* MultiModeChannel<Base, Derived>::FormatPrefixedInBuffer(const char* format,
+                                                                    ...) noexcept {
+  // Everything that may report (and so write the buffer) is asked first.
+  const ModeDescription* description = GetModeDescription(_currentMode);
+  const char* group = GetChannelGroupName(this);
+  const char* channel = this->GetChannelName();
+  va_list args;
+  va_start(args, format);
+  const int length = FormatDebugMessageV(debugMessageBuffer, format, args);
+  va_end(args);
+  PrependDebugMessage(length, {description != nullptr ? _namePrefix.c_str() : nullptr,
+                               description != nullptr ? description->ShortName.c_str() : nullptr,
+                               description != nullptr ? "." : nullptr, "CGR[",
+                               group != nullptr ? group : "null", "].Channel[",
+                               channel != nullptr ? channel : "null", "]."});
+  return debugMessageBuffer;
+}
+
+template <class Base, class Derived>
 const std::string MultiModeChannel<Base, Derived>::GetPrefixedMessage(std::string message) {
   return GetPrefixedMessage(message.c_str());
 }
@@ -391,7 +446,7 @@ bool MultiModeChannel<Base, Derived>::LoadChannel(ZyrFileLoader& loader, Zyr_Cha
   // A block of another size than the field's is refused, as if missing.
   auto blockFits = [&loader](const char* tag, uint32_t size) {
     if (loader.GetCurrentTagSize() == size) return true;
-    ReportDetail(ReportHead("LoadChannel").c_str(), "BadBlockSize.Tag[%s].Size[%u]", tag,
+    ReportDetail(Head("LoadChannel").c_str(), "BadBlockSize.Tag[%s].Size[%u]", tag,
                  loader.GetCurrentTagSize());
     return false;
   };

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "hostapi/channel_type.h"
+#include "hostapi/engine_interface.h"
 #include "hostapi/guid.h"
 #include "hostapi/vantic_channel_extension.h"
 #include "hostapi/zyr_channel.h"
@@ -83,7 +84,7 @@ class VPC_PLUGIN_API MultiModeChannel : public Base, public ChannelExtension<Bas
  protected:
   // "<prefix><short name>." (registered current mode only) + "CGR[<group>]"
   // + ".Channel[<name>]." + message. A null message is reported and
-  // nothing is appended for it.
+  // nothing is appended for it. Throws std::bad_alloc when memory runs out.
   virtual const std::string GetPrefixedMessage(const char* message);
 
  public:
@@ -156,6 +157,26 @@ class VPC_PLUGIN_API MultiModeChannel : public Base, public ChannelExtension<Bas
   static std::string ReportHead(const char* operation);
 
  protected:
+  // A report head held in place, so that making a report never allocates.
+  struct HeadText {
+    char text[256];
+    const char* c_str() const { return text; }
+  };
+  // ReportHead's text, cut at 255 characters.
+  static HeadText Head(const char* operation) noexcept;
+  // Shows GetPrefixedMessage(message) at `level` (0 to 3), and through the
+  // same level's functor of `also` when not null. When the prefixed text
+  // cannot be made (memory has run out), shows the same text formatted in
+  // debugMessageBuffer instead. Never throws. REQUIRES: `message` does not
+  // lie inside debugMessageBuffer.
+  void ShowPrefixedMessage(unsigned level, const char* message,
+                           EngineInterface* also = nullptr) noexcept;
+  // Formats `format` into debugMessageBuffer and puts this channel's prefix
+  // (as GetPrefixedMessage makes it) before it, allocating nothing. Returns
+  // debugMessageBuffer. REQUIRES: no argument lies inside the buffer.
+  const char* FormatPrefixedInBuffer(const char* format, ...) noexcept
+      __attribute__((format(printf, 2, 3)));
+
   // Non-virtual form: the virtual one applied to message's text.
   const std::string GetPrefixedMessage(std::string message);
   // Starts collecting links for `mode`: sets _initMode and grows the work

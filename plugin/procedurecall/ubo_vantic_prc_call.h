@@ -173,7 +173,10 @@ class VPC_PLUGIN_API Ubo_VanticPrcCall
   // level 2 (after "CreatingNewSetOfChildLinks!" when rebuilding). When
   // there is no such procedure (kUpdatePrcNotFound): reports
   // "...NotFound!" at level 1 and leaves the channel unbound, following
-  // nothing, everything else unchanged.
+  // nothing, everything else unchanged. The arguments may be the channel's
+  // own names, in either order. Throws std::bad_alloc when memory runs out,
+  // leaving the channel unbound (its next due evaluation binds again and
+  // rebuilds what was half made).
   int UpdatePrc(const std::string& owner, const std::string& name);
 
   // ---- read-only views for hosts and tests ----
@@ -198,10 +201,11 @@ class VPC_PLUGIN_API Ubo_VanticPrcCall
   void CreateChildLinks();
   // Names the channel "<_prcOwnerClass> :: <_prcName>".
   void SetChannelNameFromOwnSetup();
-  // Shows the prefixed `text` at level 1, globally and through _engine.
   // The body of a due evaluation; may throw, GetFloat catches.
   float EvaluateDue();
-  void ReportEvaluationFailure(const char* text);
+  // Shows the prefixed `text` at level 1, globally and through _engine.
+  // Never throws.
+  void ReportEvaluationFailure(const char* text) noexcept;
   // Forgets the bound procedure and stops following it.
   void Unbind();
 

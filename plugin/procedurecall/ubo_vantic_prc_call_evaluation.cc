@@ -19,10 +19,7 @@ float Ubo_VanticPrcCall::GetFloat() {
   } catch (...) {
     Ubo_FloatChannel::SetFloat(kPrcStatusFailed);
     _dueStatus = kPrcStatusFailed;
-    try {
-      ReportEvaluationFailure("UnexpectedFailure.Skipping...");
-    } catch (...) {  // nothing more can be said
-    }
+    ReportEvaluationFailure("UnexpectedFailure.Skipping...");
   }
   return _dueStatus;
 }
@@ -68,10 +65,8 @@ float Ubo_VanticPrcCall::EvaluateDue() {
   return _value;
 }
 
-void Ubo_VanticPrcCall::ReportEvaluationFailure(const char* text) {
-  const std::string message = GetPrefixedMessage(text);
-  ShowDebugMessageAtLevel(1, message);
-  if (_engine != nullptr) _engine->_showDebugMessage[1](message.c_str());
+void Ubo_VanticPrcCall::ReportEvaluationFailure(const char* text) noexcept {
+  ShowPrefixedMessage(1, text, _engine);
 }
 
 void Ubo_VanticPrcCall::OnProcedureUpdate() {

@@ -1,6 +1,7 @@
 // Ubo_VanticPrcCall: the procedures of an owner class as modes, and binding
 // to a procedure by its two names.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "plugin/diagnostics/diagnostic_report.h"
@@ -35,41 +36,85 @@ void Ubo_VanticPrcCall::PrepareModesList(const std::string& owner) {
 }
 
 int Ubo_VanticPrcCall::UpdatePrc(const std::string& owner, const std::string& name) {
+  // The arguments may be the channel's own fields, even crosswise: both are
+  // copied before either field changes.
+  std::string toOwner(owner);
+  std::string toName(name);
+
   // The report describes the channel as it is before any renaming below.
   // The names are arguments, never the format. The formatted text is taken
-  // out of the shared holder before anything else can reuse it.
-  const std::string heading(
-      FormatTempString("UpdatingProcedure[%s/%s].", owner.c_str(), name.c_str()));
-  std::string report = GetPrefixedMessage(heading.c_str());
+  // out of the shared holder before anything else can reuse it. Without
+  // memory for it, the report is made in the message buffer at the end.
+  std::string report;
+  bool reportMade = false;
+  const std::string* reportOwner = &toOwner;
+  const std::string* reportName = &toName;
+  try {
+    const std::string heading(
+        FormatTempString("UpdatingProcedure[%s/%s].", toOwner.c_str(), toName.c_str()));
+    report = GetPrefixedMessage(heading.c_str());
+    reportMade = true;
+  } catch (...) {
+  }
+  auto showReport = [&](unsigned level, const char* outcome) noexcept {
+    try {
+      if (reportMade) {
+        report += outcome;
+        ShowDebugMessageAtLevel(level, report);
+        return;
+      }
+    } catch (...) {
+    }
+    ShowDebugMessageAtLevel(level, FormatPrefixedInBuffer("UpdatingProcedure[%s/%s].%s",
+                                                          reportOwner->c_str(), reportName->c_str(),
+                                                          outcome));
+  };
 
   Unbind();
-  _procedure = CoreFramework::Singleton<ProceduresManager>::Instance().GetProcedure(owner, name);
+  _procedure = CoreFramework::Singleton<ProceduresManager>::Instance().GetProcedure(toOwner, toName);
   if (_procedure == nullptr) {
-    report += "NotFound!";
-    ShowDebugMessageAtLevel(1, report);
+    showReport(1, "NotFound!");
     return kUpdatePrcNotFound;
   }
 
-  SetCurrentProcedure(dynamic_cast<VeskProcedure*>(_procedure));
-  _prcRevision = _procedure->_revision;
-  _prcOwnerClass = owner;  // may be the field itself (GetFloat passes it)
-  _prcName = name;
-  SetChannelNameFromOwnSetup();
+  // Whatever fails from here on (memory running out) leaves the channel
+  // unbound, with a parameter list and static flag that still differ from
+  // the procedure's when the links were being rebuilt: the next due
+  // evaluation binds again and makes the links whole.
+  try {
+    SetCurrentProcedure(dynamic_cast<VeskProcedure*>(_procedure));
+    _prcOwnerClass.swap(toOwner);
+    _prcName.swap(toName);
+    reportOwner = &_prcOwnerClass;
+    reportName = &_prcName;
+    SetChannelNameFromOwnSetup();
 
-  // The static flag is compared as the links were made for it, and taken
-  // over afterwards, so that a procedure that became static (or stopped
-  // being static) gets its "This" link removed (or added).
-  const bool rebuild = ShouldCreateChildLinks();
-  _bStatic = _procedure->_isStatic;
-  if (rebuild) {
-    const std::string note(FormatTempString("CreatingNewSetOfChildLinks!"));
-    ShowDebugMessageAtLevel(2, GetPrefixedMessage(note.c_str()));
-    _paramVars->ClearVars();
-    _paramVars->AddVars(_procedure->_params);
-    CreateChildLinks();
+    // The static flag is compared as the links were made for it, and taken
+    // over afterwards, so that a procedure that became static (or stopped
+    // being static) gets its "This" link removed (or added).
+    if (ShouldCreateChildLinks()) {
+      ShowPrefixedMessage(2, "CreatingNewSetOfChildLinks!");
+      VarList params;
+      params.AddVars(_procedure->_params);
+      VarList previous(std::move(*_paramVars));
+      const bool wasStatic = _bStatic;
+      *_paramVars = std::move(params);
+      _bStatic = _procedure->_isStatic;
+      try {
+        CreateChildLinks();
+      } catch (...) {
+        *_paramVars = std::move(previous);
+        _bStatic = wasStatic;
+        throw;
+      }
+    }
+    _bStatic = _procedure->_isStatic;
+    _prcRevision = _procedure->_revision;  // last: now the channel is bound
+  } catch (...) {
+    Unbind();
+    throw;
   }
 
-  report += "OK!";
-  ShowDebugMessageAtLevel(2, report);
+  showReport(2, "OK!");
   return kUpdatePrcBound;
 }

@@ -2,6 +2,7 @@
 // probe that reads what they saw (allocation_probe.h).
 #include "tests/fault/allocation_probe.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -12,10 +13,16 @@ namespace {
 bool probing = false;
 size_t largest = 0;
 size_t count = 0;
+size_t failFrom = SIZE_MAX;  // index of the first request to fail
+bool refused = false;
 
+// Counts the request; throws std::bad_alloc when it is to fail.
 void Note(size_t size) {
   if (!probing) return;
-  ++count;
+  if (count++ >= failFrom) {
+    refused = true;
+    throw std::bad_alloc();
+  }
   if (size > largest) largest = size;
 }
 
@@ -46,11 +53,19 @@ AllocationProbe::AllocationProbe() {
   probing = true;
 }
 
-AllocationProbe::~AllocationProbe() { probing = false; }
+AllocationProbe::~AllocationProbe() {
+  probing = false;
+  failFrom = SIZE_MAX;
+  refused = false;
+}
 
 size_t AllocationProbe::Largest() const { return largest; }
 
 size_t AllocationProbe::Count() const { return count; }
+
+void AllocationProbe::FailFrom(size_t n) { failFrom = count + n; }
+
+bool AllocationProbe::Refused() const { return refused; }
 
 }  // namespace fault
 

@@ -42,6 +42,7 @@ class PrcCallTestPeer {
   static std::vector<uint32_t> ModeOrder() { return Ubo_VanticPrcCall::_modeOrder; }
   static const PrcCallModeChannel::ModeMap& Modes() { return Ubo_VanticPrcCall::_modes; }
   static uint32_t RefCount() { return Ubo_VanticPrcCall::_refCount; }
+  static void SetRefCount(uint32_t count) { Ubo_VanticPrcCall::_refCount = count; }
 };
 
 namespace prccall_test {

@@ -73,6 +73,9 @@ TEST_F(ModeRegistry, FirstRegistrationMakesCurrentModeZero) {
   b._currentMode = 12;
   b.AddMode(1, "O", "One");
   EXPECT_EQ(b.GetCurrentMode(), 12u) << "a set mode is kept";
+  a._currentMode = kNoMode;
+  a.AddMode(1, "X", "Refused");
+  EXPECT_EQ(a.GetCurrentMode(), 0u) << "also after a refused registration";
 }
 
 TEST_F(ModeRegistry, UnregisteredCodeOutOfRangeIndexAndMissingDescription) {

@@ -83,13 +83,19 @@ TEST_F(PrcCallBindingTest, EqualParametersKeepTheLinksButRename) {
   EXPECT_EQ(ch.GetChild(1), value.get());
 }
 
-TEST_F(PrcCallBindingTest, ArgumentsMayBeTheChannelsOwnNames) {
+TEST_F(PrcCallBindingTest, ArgumentsMayBeTheChannelsOwnNamesEitherWayRound) {
   Register("Hero", "Jump", true, VarList());
-  Ubo_VanticPrcCall ch;
-  ch.SetPrcOwnerClass("Hero");
-  ch.SetPrcName("Jump");
-  EXPECT_EQ(ch.UpdatePrc(ch.GetPrcOwnerClass(), ch.GetPrcName()), kUpdatePrcBound);
-  EXPECT_EQ(ch.GetPrcName(), "Jump");
+  Register("Jump", "Hero", true, VarList());
+  for (const bool crosswise : {false, true}) {
+    Ubo_VanticPrcCall ch;
+    ch.SetPrcOwnerClass("Hero");
+    ch.SetPrcName("Jump");
+    const std::string& owner = crosswise ? ch.GetPrcName() : ch.GetPrcOwnerClass();
+    const std::string& name = crosswise ? ch.GetPrcOwnerClass() : ch.GetPrcName();
+    EXPECT_EQ(ch.UpdatePrc(owner, name), kUpdatePrcBound);
+    EXPECT_EQ(ch.GetPrcOwnerClass(), crosswise ? "Jump" : "Hero");
+    EXPECT_EQ(ch.GetPrcName(), crosswise ? "Hero" : "Jump");
+  }
 }
 
 // A procedure users cannot follow.
