@@ -1,7 +1,10 @@
 // The channel-file harness: what the fuzzer and the replay test run on one
 // input.
 //
-// The input is taken as an engine channel file. Every record in it is
+// The input is taken as an engine channel file, as it is and, when a
+// record's checksum fails, once more with every checksum made good (so
+// that a mutated record still reaches its channel's loader). Every record
+// in it is
 // loaded into a channel of its type ("Value", "Value Vector", "CoreRef" or
 // the procedure-call channel; a record of any other type goes to one of the
 // four, chosen by its GUID's first byte), and every record that loads is
@@ -42,8 +45,9 @@ std::string RunChannelFile(const uint8_t* data, size_t size);
 // (`type` names which): "" when it holds, else what broke.
 std::string RoundTripFailure(Zyr_Channel& loaded, const GUID& type);
 
-// `file` (one record) with the data of its "ZCID" entries zeroed: the id
-// is each channel's own and not part of what a record must keep.
+// `file` (one record) with the data of its "ZCID" entries zeroed and its
+// checksum made good: the id is each channel's own and not part of what a
+// record must keep.
 std::vector<uint8_t> WithoutIds(std::vector<uint8_t> file);
 
 }  // namespace fuzz_target

@@ -3,14 +3,21 @@
 // File layout (all numbers little-endian):
 //
 //   offset 0   char[4]   magic "ZYRF"
-//   offset 4   uint32_t  format version (1)
+//   offset 4   uint32_t  format version (2)
 //   offset 8   records, one per channel, until the end of the file:
 //                GUID      type of the channel (16 bytes, platform layout)
-//                uint32_t  body size B (bytes that follow)
+//                uint32_t  body size B (bytes that follow the record header)
+//                uint32_t  checksum: CRC-32 of the type, the body size and
+//                          the body, i.e. of the record without this field
 //                B bytes   entries, each:
 //                            char[4]   tag
 //                            uint32_t  block size S
 //                            S bytes   data
+//
+// Version 1 is the same without the checksum field (a 20-byte record
+// header); it is still read, unchecked, and never written. Every byte of a
+// version-2 file is covered: the header by its magic and version (no single
+// changed bit turns 2 into 1), each record by its checksum.
 //
 // Entries are read back in the order written; a tag may repeat within a
 // record and is then told apart by its position. Nothing is ever read past
@@ -28,9 +35,12 @@
 #include "hostapi/guid.h"
 
 inline constexpr char kZyrFileMagic[4] = {'Z', 'Y', 'R', 'F'};
-inline constexpr uint32_t kZyrFileVersion = 1;
+inline constexpr uint32_t kZyrFileVersion = 2;
+inline constexpr uint32_t kZyrFileVersionUnchecked = 1;  // records carry no checksum
 inline constexpr size_t kZyrFileHeaderSize = 8;
-inline constexpr size_t kZyrRecordHeaderSize = 20;  // GUID + body size
+inline constexpr size_t kZyrRecordHeaderSize = 24;  // GUID + body size + checksum
+inline constexpr size_t kZyrRecordHeaderSizeUnchecked = 20;  // version 1: GUID + body size
+inline constexpr size_t kZyrRecordChecksumOffset = 20;  // within the record header
 inline constexpr size_t kZyrEntryHeaderSize = 8;    // tag + block size
 
 // Results of the saver's entry calls.
@@ -41,6 +51,18 @@ inline constexpr int kZyrSaveOverrun = 3;     // more data than announced
 inline constexpr int kZyrSaveBadTag = 4;      // tag not four characters
 inline constexpr int kZyrSaveTooLarge = 5;    // record over 4 GiB
 inline constexpr int kZyrSaveInError = 6;     // an earlier call failed
+
+// The checksum of a version-2 record: CRC-32 (zlib's, the IEEE 802.3
+// polynomial) of the record header's first 20 bytes (type, body size)
+// followed by the `bodySize` bytes of the body.
+// REQUIRES: `record` points at a record header followed by its body.
+DRAVIK_API uint32_t ZyrRecordChecksum(const uint8_t* record, uint32_t bodySize);
+
+// Recomputes, in place, the checksum of every record of a version-2 file,
+// up to the first record whose header or body does not fit the file. For
+// tools and tests that edit saved files on purpose. Returns the number of
+// records whose checksum changed; 0 for a file of another version.
+DRAVIK_API size_t ZyrResealRecords(std::vector<uint8_t>* file);
 
 class DRAVIK_API ZyrFileSaver {
  public:
@@ -95,14 +117,18 @@ class DRAVIK_API ZyrFileLoader {
 
   // Takes the file's bytes and checks the header. False, with the error
   // set, when the magic or version is wrong or the header is cut short.
+  // Versions 1 and 2 are taken.
   bool Open(std::vector<uint8_t> bytes);
   // Reads a file whole, then Open. False with the error set on failure.
   bool OpenFile(const std::string& path);
 
   // Moves to the next channel record and reports its type. False at the end
   // of the file (no error) or when the record header or body size does not
-  // fit the file (error set). Entries of the previous record not read are
-  // skipped.
+  // fit the file (error set, reading ends). In a version-2 file the record's
+  // checksum is checked first: when it does not match, false with the error
+  // naming the record's offset, and the record is passed over (a further
+  // call goes on with the next one). Entries of the previous record not
+  // read are skipped.
   bool NextChannel(GUID* type);
 
   // True only when the entry at the reader's position inside the current
@@ -119,6 +145,11 @@ class DRAVIK_API ZyrFileLoader {
   // The current entry's data (GetCurrentTagSize bytes), or null when there
   // is no current entry.
   const uint8_t* GetCurrentTagData() const;
+
+  // The file's format version (0 until a file opened), and whether its
+  // records carry checksums.
+  uint32_t Version() const { return _version; }
+  bool HasChecksums() const { return _version >= kZyrFileVersion; }
 
   // Whether the position is at the end of the current record.
   bool AtEndOfRecord() const;
@@ -145,6 +176,8 @@ class DRAVIK_API ZyrFileLoader {
 
  private:
   std::vector<uint8_t> _bytes;
+  uint32_t _version;
+  size_t _recordHeaderSize;
   size_t _next;          // offset of the next record header
   size_t _recordBegin;
   size_t _recordEnd;

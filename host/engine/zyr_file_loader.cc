@@ -9,7 +9,9 @@
 #include "hostapi/zyr_file.h"
 
 ZyrFileLoader::ZyrFileLoader()
-    : _next(0),
+    : _version(0),
+      _recordHeaderSize(kZyrRecordHeaderSize),
+      _next(0),
       _recordBegin(0),
       _recordEnd(0),
       _pos(0),
@@ -24,7 +26,7 @@ void ZyrFileLoader::SetError(const std::string& why) {
   if (!_error.empty()) return;
   _error = why;
   if (_inRecord) {
-    _error += " (record at offset " + std::to_string(_recordBegin - kZyrRecordHeaderSize) + ")";
+    _error += " (record at offset " + std::to_string(_recordBegin - _recordHeaderSize) + ")";
   }
 }
 
@@ -34,6 +36,7 @@ bool ZyrFileLoader::Open(std::vector<uint8_t> bytes) {
   _recordBegin = _recordEnd = _pos = 0;
   _hasCurrent = false;
   _inRecord = false;
+  _version = 0;
   _error.clear();
   _errorCount = 0;
   if (_bytes.size() < kZyrFileHeaderSize) {
@@ -45,11 +48,13 @@ bool ZyrFileLoader::Open(std::vector<uint8_t> bytes) {
     return false;
   }
   const uint32_t version = le::GetU32(_bytes.data() + 4);
-  if (version != kZyrFileVersion) {
+  if (version != kZyrFileVersion && version != kZyrFileVersionUnchecked) {
     SetError("unsupported file version " + std::to_string(version) + " (expected " +
-             std::to_string(kZyrFileVersion) + ")");
+             std::to_string(kZyrFileVersionUnchecked) + " or " + std::to_string(kZyrFileVersion) + ")");
     return false;
   }
+  _version = version;
+  _recordHeaderSize = version == kZyrFileVersion ? kZyrRecordHeaderSize : kZyrRecordHeaderSizeUnchecked;
   _next = kZyrFileHeaderSize;
   return true;
 }
@@ -84,7 +89,7 @@ bool ZyrFileLoader::NextChannel(GUID* type) {
   _inRecord = false;
   if (_next >= _bytes.size()) return false;
   const size_t remain = _bytes.size() - _next;
-  if (remain < kZyrRecordHeaderSize) {
+  if (remain < _recordHeaderSize) {
     SetError("record header at offset " + std::to_string(_next) + " cut short (" +
              std::to_string(remain) + " bytes left)");
     _next = _bytes.size();
@@ -92,17 +97,28 @@ bool ZyrFileLoader::NextChannel(GUID* type) {
   }
   const uint8_t* header = _bytes.data() + _next;
   const uint32_t bodySize = le::GetU32(header + 16);
-  if (bodySize > remain - kZyrRecordHeaderSize) {
+  if (bodySize > remain - _recordHeaderSize) {
     SetError("record at offset " + std::to_string(_next) + " claims " + std::to_string(bodySize) +
-             " bytes, but only " + std::to_string(remain - kZyrRecordHeaderSize) + " remain");
+             " bytes, but only " + std::to_string(remain - _recordHeaderSize) + " remain");
     _next = _bytes.size();
     return false;
   }
+  const size_t at = _next;
+  _next = at + _recordHeaderSize + bodySize;
+  if (HasChecksums()) {
+    const uint32_t stored = le::GetU32(header + kZyrRecordChecksumOffset);
+    const uint32_t computed = ZyrRecordChecksum(header, bodySize);
+    if (stored != computed) {
+      char sums[48];
+      std::snprintf(sums, sizeof sums, " (stored %08X, computed %08X)", stored, computed);
+      SetError("record at offset " + std::to_string(at) + " fails its checksum" + sums);
+      return false;
+    }
+  }
   if (type != nullptr) *type = le::GetGuid(header);
-  _recordBegin = _next + kZyrRecordHeaderSize;
-  _recordEnd = _recordBegin + bodySize;
+  _recordBegin = at + _recordHeaderSize;
+  _recordEnd = _next;
   _pos = _recordBegin;
-  _next = _recordEnd;
   _inRecord = true;
   return true;
 }

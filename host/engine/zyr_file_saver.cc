@@ -47,11 +47,15 @@ bool ZyrFileSaver::EndChannel() {
     _record.clear();
     return false;
   }
-  uint8_t header[kZyrRecordHeaderSize];
+  const size_t at = _bytes.size();
+  uint8_t header[kZyrRecordHeaderSize] = {};
   le::PutGuid(header, _recordType);
   le::PutU32(header + 16, static_cast<uint32_t>(_record.size()));
   _bytes.insert(_bytes.end(), header, header + sizeof(header));
   _bytes.insert(_bytes.end(), _record.begin(), _record.end());
+  uint8_t* record = _bytes.data() + at;
+  le::PutU32(record + kZyrRecordChecksumOffset,
+             ZyrRecordChecksum(record, static_cast<uint32_t>(_record.size())));
   _record.clear();
   ++_records;
   return true;

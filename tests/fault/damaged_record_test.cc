@@ -105,6 +105,7 @@ TEST_F(DamagedRecordTest, BlockSizesBeyondTheRecordAreRefusedNotAllocated) {
                    std::to_string(claimed));
       std::vector<uint8_t> file = _file;
       PutU32(&file[e.offset + 4], claimed);
+      ZyrResealRecords(&file);
       Ubo_VanticPrcCall ch;
       ZyrFileLoader loader;
       GUID type;

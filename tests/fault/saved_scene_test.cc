@@ -1,8 +1,9 @@
 // A whole saved scene (the runner's file: its own record, then one record
 // per channel, procedure-call channels among them, read back through the
-// module the host loaded) cut at every byte and with every byte damaged.
-// Loading refuses what it cannot take with one line, never crashes or
-// leaks, and a scene it takes runs.
+// module the host loaded) cut at every byte, with every bit flipped, and
+// with every byte damaged behind checksums made good again. Loading refuses
+// what it cannot take with one line, never crashes or leaks, and a scene it
+// takes runs.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -50,8 +51,14 @@ std::unique_ptr<dravik::HostEnvironment> NewHost() {
   return host;
 }
 
-// The default scene after `frames` frames, saved.
-std::vector<uint8_t> SavedDefaultScene(uint32_t frames) {
+// A small scene: a value, a call of Math::Add on it, its result.
+constexpr char kSmallScene[] = R"({"frames": 2, "channels": [
+  {"id": "x", "type": "value", "value": 1},
+  {"id": "c", "type": "call", "owner": "Math", "procedure": "Add", "links": {"a": "x", "b": "x", "result": "r"}},
+  {"id": "r", "type": "value"}]})";
+
+// `text` (the default scene when empty) after `frames` frames, saved.
+std::vector<uint8_t> SavedScene(uint32_t frames, std::string text = {}) {
   testing_support::ScratchDir dir;
   std::unique_ptr<dravik::HostEnvironment> host = NewHost();
   std::vector<uint8_t> bytes;
@@ -59,7 +66,7 @@ std::vector<uint8_t> SavedDefaultScene(uint32_t frames) {
     dravik::SceneRuntime runtime(*host);
     dravik::Scene scene;
     std::string error;
-    const std::string text(dravik::DefaultSceneText());
+    if (text.empty()) text = dravik::DefaultSceneText();
     EXPECT_TRUE(dravik::LoadSceneJson(text, &scene, &error)) << error;
     EXPECT_TRUE(runtime.Build(std::move(scene), text, &error)) << error;
     QuietObserver observer;
@@ -92,7 +99,7 @@ bool LoadAndRun(const std::vector<uint8_t>& bytes) {
 
 class SavedSceneTest : public ::testing::Test {
  protected:
-  void SetUp() override { _saved = SavedDefaultScene(3); }
+  void SetUp() override { _saved = SavedScene(3); }
   void TearDown() override { CoreFramework::Singleton<ProceduresManager>::Instance().RemoveAll(); }
 
   testing_support::MessageCapture _messages;  // keeps the channels' reports quiet
@@ -109,14 +116,26 @@ TEST_F(SavedSceneTest, CutAtEveryByteIsRefused) {
   }
 }
 
+TEST_F(SavedSceneTest, EverySingleBitFlipIsRefused) {
+  const std::vector<uint8_t> small = SavedScene(1, kSmallScene);
+  ASSERT_TRUE(LoadAndRun(small));
+  for (size_t bit = 0; bit < small.size() * 8; ++bit) {
+    std::vector<uint8_t> flipped = small;
+    flipped[bit / 8] ^= static_cast<uint8_t>(1u << (bit % 8));
+    EXPECT_FALSE(LoadAndRun(flipped)) << "bit " << bit;
+  }
+}
+
 TEST_F(SavedSceneTest, EveryByteDamagedLoadsOrIsRefused) {
   // Each byte in turn set to 0xFF (a huge size, count or id where it
-  // lands in one) or, where it is 0xFF, to 0.
+  // lands in one) or, where it is 0xFF, to 0; the checksums are made good
+  // again, so that the damage reaches the records' readers.
   size_t taken = 0;
   for (size_t at = 0; at < _saved.size(); ++at) {
     SCOPED_TRACE("byte " + std::to_string(at));
     std::vector<uint8_t> damaged = _saved;
     damaged[at] = damaged[at] == 0xFF ? 0x00 : 0xFF;
+    ZyrResealRecords(&damaged);
     taken += LoadAndRun(damaged);
   }
   // Text and value bytes may change without the file being refused.

@@ -187,7 +187,7 @@ inline std::vector<Entry> ChannelPart(const std::vector<uint8_t>& file) {
 // The body of the first record (its entries' bytes).
 inline std::vector<uint8_t> RecordBody(const std::vector<uint8_t>& file) {
   const size_t begin = kZyrFileHeaderSize + kZyrRecordHeaderSize;
-  const size_t size = GetU32(&file[begin - 4]);
+  const size_t size = GetU32(&file[kZyrFileHeaderSize + 16]);
   return std::vector<uint8_t>(file.begin() + static_cast<std::ptrdiff_t>(begin),
                               file.begin() + static_cast<std::ptrdiff_t>(begin + size));
 }
@@ -200,6 +200,7 @@ inline std::vector<uint8_t> FileOf(const GUID& type, const std::vector<uint8_t>&
   std::memcpy(&file[8], &type, sizeof(GUID));  // the platform layout is the in-memory one
   PutU32(&file[24], static_cast<uint32_t>(body.size()));
   file.insert(file.end(), body.begin(), body.end());
+  ZyrResealRecords(&file);
   return file;
 }
 

@@ -1,8 +1,11 @@
 // Helpers shared by the tests: capture of the engine's messages and
-// scratch folders.
+// scratch folders, files of the older format.
 #ifndef TESTS_SUPPORT_TEST_SUPPORT_H_
 #define TESTS_SUPPORT_TEST_SUPPORT_H_
 
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -10,6 +13,7 @@
 #include <vector>
 
 #include "hostapi/engine_interface.h"
+#include "hostapi/zyr_file.h"
 
 namespace testing_support {
 
@@ -55,6 +59,23 @@ class MessageCapture {
   void* _oldContext = nullptr;
   std::vector<Message> _messages;
 };
+
+// `file`, a current-version channel file, as version 1 writes it: the same
+// records without their checksums.
+inline std::vector<uint8_t> WithoutChecksums(const std::vector<uint8_t>& file) {
+  std::vector<uint8_t> out(file.begin(), file.begin() + kZyrFileHeaderSize);
+  out[4] = kZyrFileVersionUnchecked;
+  for (size_t at = kZyrFileHeaderSize; at + kZyrRecordHeaderSize <= file.size();) {
+    const uint8_t* size = &file[at + 16];
+    const size_t end = at + kZyrRecordHeaderSize + (size[0] | size[1] << 8 | size[2] << 16 | size_t{size[3]} << 24);
+    out.insert(out.end(), file.begin() + static_cast<std::ptrdiff_t>(at),
+               file.begin() + static_cast<std::ptrdiff_t>(at + kZyrRecordChecksumOffset));
+    out.insert(out.end(), file.begin() + static_cast<std::ptrdiff_t>(at + kZyrRecordHeaderSize),
+               file.begin() + static_cast<std::ptrdiff_t>(std::min(end, file.size())));
+    at = end;
+  }
+  return out;
+}
 
 // A fresh folder under the system's temporary folder, removed with its
 // contents when the object goes.

@@ -65,11 +65,42 @@ TEST(ZyrFileFormat, HeaderAndRecordLayout) {
   SaveEntry(saver, "ABCD", "xyz");
   ASSERT_TRUE(saver.EndChannel());
   const std::vector<uint8_t>& b = saver.Bytes();
-  ASSERT_EQ(b.size(), 8u + 20u + 8u + 3u);
-  EXPECT_EQ(0, std::memcmp(b.data(), "ZYRF\x01\x00\x00\x00", 8));
+  ASSERT_EQ(b.size(), 8u + 24u + 8u + 3u);
+  EXPECT_EQ(0, std::memcmp(b.data(), "ZYRF\x02\x00\x00\x00", 8));
   EXPECT_EQ(0, std::memcmp(b.data() + 8, &kTypeA, 16));
   EXPECT_EQ(0, std::memcmp(b.data() + 24, "\x0b\x00\x00\x00", 4));  // body 8 + 3
-  EXPECT_EQ(0, std::memcmp(b.data() + 28, "ABCD\x03\x00\x00\x00xyz", 11));
+  // CRC-32 (zlib's) of the type, the body size and the body, as any other
+  // CRC-32 tool computes it.
+  EXPECT_EQ(0, std::memcmp(b.data() + 28, "\x81\x7b\xa3\x3d", 4));
+  EXPECT_EQ(0, std::memcmp(b.data() + 32, "ABCD\x03\x00\x00\x00xyz", 11));
+}
+
+// A version-1 file (no checksums) reads back the same entries; a record
+// whose checksum fails is refused with its offset and passed over.
+TEST(ZyrFileFormat, VersionOneAndFailedChecksums) {
+  ZyrFileLoader v1;
+  ASSERT_TRUE(v1.Open(testing_support::WithoutChecksums(SampleFile()))) << v1.GetError();
+  EXPECT_EQ(v1.Version(), 1u);
+  EXPECT_FALSE(v1.HasChecksums());
+  EXPECT_EQ(WalkAll(v1), 5);
+  EXPECT_FALSE(v1.HasError());
+
+  std::vector<uint8_t> bytes = SampleFile();
+  bytes[8 + 24 + 10] ^= 0x01;  // in the first record's "MODE" data
+  ZyrFileLoader loader;
+  ASSERT_TRUE(loader.Open(bytes));
+  EXPECT_TRUE(loader.HasChecksums());
+  GUID type;
+  EXPECT_FALSE(loader.NextChannel(&type));
+  EXPECT_FALSE(loader.GetInfoIfTag("MODE"));  // nothing of it is read
+  EXPECT_EQ(loader.GetError().rfind("record at offset 8 fails its checksum", 0), 0u) << loader.GetError();
+  ASSERT_TRUE(loader.NextChannel(&type));
+  EXPECT_EQ(type, kTypeB);
+  EXPECT_EQ(Read(loader, "VALU"), "\x01\x02\x03\x04");
+  EXPECT_EQ(ZyrResealRecords(&bytes), 1u);
+  ASSERT_TRUE(loader.Open(bytes));
+  EXPECT_EQ(WalkAll(loader), 5);
+  EXPECT_FALSE(loader.HasError());
 }
 
 // Only the entry at the position answers; a missing optional tag keeps the
@@ -168,7 +199,7 @@ TEST(ZyrFileWrite, WritesThroughRenameAndReportsFailures) {
 TEST(ZyrFileDamage, BadHeaders) {
   const std::vector<std::vector<uint8_t>> headers = {
       {}, {'Z', 'Y', 'R'}, {'Z', 'Y', 'R', 'F', 1, 0, 0}, {'X', 'Y', 'R', 'F', 1, 0, 0, 0},
-      {'Z', 'Y', 'R', 'F', 2, 0, 0, 0}};
+      {'Z', 'Y', 'R', 'F', 0, 0, 0, 0}, {'Z', 'Y', 'R', 'F', 3, 0, 0, 0}};
   for (const auto& bytes : headers) {
     ZyrFileLoader loader;
     EXPECT_FALSE(loader.Open(bytes));
@@ -192,12 +223,28 @@ TEST(ZyrFileDamage, TruncatedAtEveryByte) {
   }
 }
 
-// Size fields patched: the first entry's (8 + 20 + 4) and the record's (8 + 16).
+// Every bit of the file flipped in turn: each is refused, by the header's
+// check or by a record's checksum.
+TEST(ZyrFileDamage, EverySingleBitFlipIsRefused) {
+  const std::vector<uint8_t> sample = SampleFile();
+  for (size_t bit = 0; bit < sample.size() * 8; ++bit) {
+    std::vector<uint8_t> bytes = sample;
+    bytes[bit / 8] ^= static_cast<uint8_t>(1u << (bit % 8));
+    ZyrFileLoader loader;
+    if (loader.Open(bytes)) WalkAll(loader);
+    EXPECT_TRUE(loader.HasError()) << "bit " << bit;
+  }
+}
+
+// Size fields patched: the first entry's (8 + 24 + 4, the checksum made
+// good again, so that the entry's own check answers) and the record's
+// (8 + 16).
 TEST(ZyrFileDamage, SizesBeyondTheirRecordOrFile) {
   const std::vector<uint8_t> sample = SampleFile();
   for (uint32_t size : {1000u, 0xFFFFFFFFu}) {
     std::vector<uint8_t> bytes = sample;
-    std::memcpy(bytes.data() + 8 + 20 + 4, &size, 4);
+    std::memcpy(bytes.data() + 8 + 24 + 4, &size, 4);
+    ASSERT_EQ(ZyrResealRecords(&bytes), 1u);
     ZyrFileLoader loader;
     ASSERT_TRUE(loader.Open(bytes));
     ASSERT_TRUE(loader.NextChannel(nullptr));
