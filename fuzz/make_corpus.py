@@ -3,7 +3,9 @@
 
   fuzz/corpus/channel_file/   engine channel files: one record of each
                               channel kind, a scene of several records,
-                              and truncated and damaged variants
+                              and truncated and damaged variants; the
+                              scene also as format version 1 (no
+                              checksums)
   fuzz/corpus/scene_json/     the scenes of examples/ (and the channel files
                               there, into channel_file/), with truncated
                               and damaged variants
@@ -25,6 +27,7 @@ import json
 import pathlib
 import struct
 import uuid
+import zlib
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 CORPUS = ROOT / "fuzz" / "corpus"
@@ -54,12 +57,27 @@ def entry(tag, data):
 
 
 def record(type_text, entries, size=None):
+    """A version-2 record: type, body size, CRC-32 of the two and the body, body."""
     body = b"".join(entries)
-    return guid(type_text) + u32(len(body) if size is None else size) + body
+    head = guid(type_text) + u32(len(body) if size is None else size)
+    return head + u32(zlib.crc32(head + body)) + body
 
 
 def channel_file(*records):
-    return b"ZYRF" + u32(1) + b"".join(records)
+    return b"ZYRF" + u32(2) + b"".join(records)
+
+
+def reseal(file):
+    """`file` (version 2) with its first record's checksum made good again."""
+    file = bytearray(file)
+    size = struct.unpack_from("<I", file, 8 + 16)[0]
+    file[8 + 20:8 + 24] = u32(zlib.crc32(file[8:8 + 20] + file[8 + 24:8 + 24 + size]))
+    return bytes(file)
+
+
+def version_1(*records):
+    """The same records in a version-1 file: no checksums."""
+    return b"ZYRF" + u32(1) + b"".join(r[:20] + r[24:] for r in records)
 
 
 def engine_part(cid, name="", group="", children=()):
@@ -101,6 +119,7 @@ def channel_seeds():
     seeds["call_throw"] = channel_file(call_throw)
     scene = channel_file(value, vector, ref, call_sum, call_move, unbound)
     seeds["scene"] = scene
+    seeds["scene_v1"] = version_1(value, vector, ref, call_sum, call_move, unbound)
 
     # User text the engine must treat as text.
     seeds["call_format_text"] = channel_file(record(PRCCALL, engine_part(8, "%n%s\\", "%s%n")
@@ -126,12 +145,15 @@ def channel_seeds():
         entry("PRCN", "Sum"), entry("STTC", u32(1)), entry("PRMS", u32(1)),
         entry("TYPE", b"\x00"), entry("MODE", u32(1)), entry("NAME", "a")]))
     sized = bytearray(channel_file(call_sum))
-    sized[8 + 20 + 4:8 + 20 + 8] = u32(0x7FFFFFFF)  # first entry's block size
-    seeds["entry_size_beyond_record"] = bytes(sized)
+    sized[8 + 24 + 4:8 + 24 + 8] = u32(0x7FFFFFFF)  # first entry's block size
+    seeds["entry_size_beyond_record"] = reseal(sized)
+    flipped = bytearray(channel_file(call_sum))
+    flipped[-1] ^= 0x20  # the last parameter's name: "sum" -> "suM"
+    seeds["checksum_failed"] = bytes(flipped)
     seeds["record_size_beyond_file"] = channel_file(record(FLOAT, engine_part(14), size=1 << 30))
     seeds["unknown_type"] = channel_file(record("00000001-0000-0000-0000-000000000000",
                                                 engine_part(15) + call_part("Fuzz", "Sum", 1, SUM)))
-    for cut in (7, 8, 27, 28, 40, len(scene) // 3, len(scene) // 2, len(scene) - 1):
+    for cut in (7, 8, 31, 32, 44, len(scene) // 3, len(scene) // 2, len(scene) - 1):
         seeds["scene_cut_%d" % cut] = scene[:cut]
     return seeds
 

@@ -88,6 +88,12 @@ std::string Hex(const uint8_t* p, size_t n) {
   return out;
 }
 
+std::string Hex32(uint32_t v) {
+  char b[12];
+  std::snprintf(b, sizeof b, "%08X", v);
+  return b;
+}
+
 bool LooksLikeText(const uint8_t* p, size_t n) {
   for (size_t i = 0; i < n; ++i) {
     if (p[i] < 0x20 && p[i] != '\n' && p[i] != '\t') return false;
@@ -241,25 +247,37 @@ void Decoder::Run(const std::string& name) {
   const uint32_t version = ReadU32(&_bytes[4]);
   Line("header  magic \"" + Printable(magic, 16) + "\"  version " + std::to_string(version));
   if (std::memcmp(_bytes.data(), kZyrFileMagic, 4) != 0) Problem("", "bad magic (expected \"ZYRF\")");
-  if (version != kZyrFileVersion) Problem("", "unknown format version (expected " + std::to_string(kZyrFileVersion) + ")");
+  // An unknown version is read as the current one.
+  const bool unchecked = version == kZyrFileVersionUnchecked;
+  if (unchecked) {
+    Line("  version 1: the records carry no checksums; damage inside a record may go unseen");
+  } else if (version != kZyrFileVersion) {
+    Problem("", "unknown format version (expected " + std::to_string(kZyrFileVersion) + ")");
+  }
+  const size_t headerSize = unchecked ? kZyrRecordHeaderSizeUnchecked : kZyrRecordHeaderSize;
   size_t p = kZyrFileHeaderSize;
   while (p < _bytes.size()) {
-    if (_bytes.size() - p < kZyrRecordHeaderSize) {
+    if (_bytes.size() - p < headerSize) {
       Problem("", "@" + std::to_string(p) + " " + std::to_string(_bytes.size() - p) +
                       " stray bytes, too few for a record header");
       break;
     }
     const GUID type = GuidAt(&_bytes[p]);
     const uint32_t body = ReadU32(&_bytes[p + 16]);
-    const size_t begin = p + kZyrRecordHeaderSize;
+    const size_t begin = p + headerSize;
     ++_r->records;
+    const uint32_t stored = unchecked ? 0 : ReadU32(&_bytes[p + kZyrRecordChecksumOffset]);
     Line("record " + std::to_string(_r->records) + " @" + std::to_string(p) + "  " + TypeName(type) + " " +
-         guid::ToString(type) + "  body " + std::to_string(body) + " bytes");
+         guid::ToString(type) + "  body " + std::to_string(body) + " bytes" +
+         (unchecked ? "" : "  crc " + Hex32(stored)));
     size_t end = begin + body;
     if (body > _bytes.size() - begin) {
       Problem("  ", "the body runs " + std::to_string(body - (_bytes.size() - begin)) +
                         " bytes past the end of the file (truncated)");
       end = _bytes.size();
+    } else if (!unchecked && stored != ZyrRecordChecksum(&_bytes[p], body)) {
+      Problem("  ", "the record fails its checksum (computed " + Hex32(ZyrRecordChecksum(&_bytes[p], body)) +
+                        "): its entries below are damaged");
     }
     Record(begin, end, type);
     p = end;

@@ -1,13 +1,15 @@
 // Dump: a saved file as a readable tree, for people checking what a run or
 // a host wrote.
 //
-// Every record is listed with its offset, channel type and body size, and
+// Every record is listed with its offset, channel type, body size and
+// checksum (a record that fails it is flagged and still decoded), and
 // every entry with its offset, tag, block size and decoded value (texts,
 // 32-bit numbers, floats, vectors, id lists), named after what the tag
 // means in that kind of record. Unknown tags are shown with a guess at
 // their content; entries or records that run past their end, sizes that
 // do not fit their tag, a bad header and stray bytes are flagged with "!!"
-// and the dump goes on with what can still be read.
+// and the dump goes on with what can still be read. A version-1 file is
+// read as such, with a note that it carries no checksums.
 #ifndef RUNNER_OUTPUT_DUMP_TREE_H_
 #define RUNNER_OUTPUT_DUMP_TREE_H_
 

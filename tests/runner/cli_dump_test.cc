@@ -1,5 +1,6 @@
 // `dravik dump` on good and damaged files.
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -35,7 +36,7 @@ TEST_F(DumpFile, GoodFileShowsEveryRecordDecoded) {
   const runner_testing::Result r = RunDravik({"dump", saved});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.err, "");
-  EXPECT_NE(r.out.find("header  magic \"ZYRF\"  version 1"), std::string::npos);
+  EXPECT_NE(r.out.find("header  magic \"ZYRF\"  version 2"), std::string::npos);
   EXPECT_NE(r.out.find("VanticPrcCall C7653FCA-6B0C-44FA-936F-EA1952B129F0"), std::string::npos);
   EXPECT_NE(r.out.find("OWNC     4  owner class    \"Math\""), std::string::npos);
   EXPECT_NE(r.out.find("param 0 type   0 (float)"), std::string::npos);
@@ -56,6 +57,36 @@ TEST_F(DumpFile, WrongSizeForAKnownTagIsFlagged) {
   EXPECT_EQ(r.exitCode, 3);
   EXPECT_NE(r.out.find("expected 4 bytes; bytes 01"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("!! the block's size does not fit its tag"), std::string::npos);
+}
+
+// A record that fails its checksum is marked, decoded all the same, and the
+// dump goes on to the end.
+TEST_F(DumpFile, RecordFailingItsChecksumIsMarkedAndTheDumpGoesOn) {
+  std::string damaged = bytes;
+  damaged[damaged.find("VVAL") + 8] ^= 0x04;
+  const runner_testing::Result r = DumpOf(damaged);
+  EXPECT_EQ(r.exitCode, 3);
+  EXPECT_NE(r.out.find("!! the record fails its checksum (computed "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("VVAL    12  vector"), std::string::npos);
+  EXPECT_NE(r.out.find("end: 23 record(s), 1 problem(s)"), std::string::npos);
+}
+
+// The same file in version 1 (no checksums) still runs the same and dumps
+// the same entries, with a note that nothing checks them.
+TEST_F(DumpFile, VersionOneFileRunsAndDumpsUnchecked) {
+  const std::string v1 = dir.File("v1.zyr");
+  const std::vector<uint8_t> file =
+      testing_support::WithoutChecksums(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+  WriteFile(v1, std::string(file.begin(), file.end()));
+  const runner_testing::Result dump = RunDravik({"dump", v1});
+  EXPECT_EQ(dump.exitCode, 0) << dump.err;
+  EXPECT_NE(dump.out.find("version 1: the records carry no checksums"), std::string::npos) << dump.out;
+  EXPECT_NE(dump.out.find("OWNC     4  owner class    \"Math\""), std::string::npos);
+  EXPECT_NE(dump.out.find("end: 23 record(s), 0 problem(s)"), std::string::npos);
+  const runner_testing::Result run1 = RunDravik({"run", v1, "-f", "jsonl", "--frames", "2"});
+  const runner_testing::Result run2 = RunDravik({"run", saved, "-f", "jsonl", "--frames", "2"});
+  EXPECT_EQ(run1.exitCode, 0) << run1.err;
+  EXPECT_EQ(run1.out, run2.out);
 }
 
 TEST(Dump, MissingFileIsOneLineAndExitOne) {

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "hostapi/zyr_file.h"
 #include "tests/runner/dravik_process.h"
 #include "tests/support/test_support.h"
 
@@ -125,24 +126,33 @@ TEST_F(DamagedSavedFile, Truncated) {
   }
 }
 
+// Damage behind a checksum made good again reaches the record's readers;
+// left as it is, the checksum refuses the record.
 TEST_F(DamagedSavedFile, EntrySizesCountsSceneTextAndChannelTable) {
   const struct {
     std::string anchor;
     size_t offset;
     char value;
     std::string part;
+    bool reseal;
   } cases[] = {
-      {"OBJS", 8, '\x7f', "\"OBJS\" entry counts"},            // a huge object count
-      {"FVAL", 4, 3, "damaged file"},                             // a 3-byte value block
-      {"\"frames\"", 0, '#', "the saved scene is damaged: line"},
-      {"CHSC", 8, 'Q', "channel 'Q' is not in the scene"},        // scene id "t" -> "Q"
-      {"", 8, 0, "not a dravik scene file"},                      // the record's type GUID
+      {"OBJS", 8, '\x7f', "\"OBJS\" entry counts", true},            // a huge object count
+      {"FVAL", 4, 3, "damaged file", true},                             // a 3-byte value block
+      {"\"frames\"", 0, '#', "the saved scene is damaged: line", true},
+      {"CHSC", 8, 'Q', "channel 'Q' is not in the scene", true},        // scene id "t" -> "Q"
+      {"", 8, 0, "not a dravik scene file", true},                      // the record's type GUID
+      {"FRAM", 8, '\x7f', "damaged file: record at offset 8 fails its checksum", false},
   };
   for (const auto& c : cases) {
     std::string damaged = bytes;
     const size_t at = c.anchor.empty() ? 0 : damaged.find(c.anchor);
     ASSERT_NE(at, std::string::npos) << c.anchor;
     damaged[at + c.offset] = c.anchor.empty() ? static_cast<char>(damaged[8] ^ 0x55) : c.value;
+    if (c.reseal) {
+      std::vector<uint8_t> file(damaged.begin(), damaged.end());
+      ZyrResealRecords(&file);
+      damaged.assign(file.begin(), file.end());
+    }
     ExpectDamaged(damaged, c.part);
   }
 }

@@ -32,11 +32,13 @@ TEST(DumpBytes, FlagsEachKindOfDamage) {
     size_t at;  // patched byte; past the end appends three stray bytes
     uint8_t value;
     std::string flag;
+    bool reseal;  // the checksum made good again
   } cases[] = {
-      {8 + 16, 200, "past the end of the file (truncated)"},  // record body larger than the file
-      {28 + 4, 100, "block of 100 bytes, only 29 left in the record (truncated)"},
-      {bytes.size(), 0, "3 stray bytes, too few for a record header"},
-      {4, 9, "unknown format version"},
+      {8 + 16, 200, "past the end of the file (truncated)", false},  // record body larger than the file
+      {32 + 4, 100, "block of 100 bytes, only 29 left in the record (truncated)", true},
+      {bytes.size(), 0, "3 stray bytes, too few for a record header", false},
+      {4, 9, "unknown format version", false},
+      {bytes.size() - 1, 0x40, "the record fails its checksum", false},  // 1.0 -> 4.0
   };
   for (const auto& c : cases) {
     std::vector<uint8_t> damaged = bytes;
@@ -45,6 +47,7 @@ TEST(DumpBytes, FlagsEachKindOfDamage) {
     } else {
       damaged.insert(damaged.end(), {1, 2, 3});
     }
+    if (c.reseal) ZyrResealRecords(&damaged);
     const DumpResult r = DumpBytes(damaged, "x");
     EXPECT_EQ(r.problems, 1u) << c.flag;
     EXPECT_NE(r.text.find(c.flag), std::string::npos) << r.text;
