@@ -22,7 +22,7 @@ CXX_FUZZ="${CXX_FUZZ:-clang++-14}"
 cmake -S fuzz -B "$BUILD" -G Ninja -DCMAKE_CXX_COMPILER="$CXX_FUZZ" >/dev/null
 ninja -C "$BUILD" -j"$JOBS"
 
-targets="${*:-channel_file_fuzzer scene_json_fuzzer}"
+targets="${*:-channel_file_fuzzer scene_json_fuzzer lifecycle_fuzzer}"
 status=0
 for target in $targets; do
   name="${target%_fuzzer}"

@@ -1,0 +1,351 @@
+// The lifecycle harness's reference model (see lifecycle_model.h).
+#include "fuzz/lifecycle_model.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace lifecycle {
+
+void RunSum(float tag, const std::vector<Param>& params, std::vector<Value>& values) {
+  float s = tag;
+  for (size_t i = 0; i < params.size(); ++i) {
+    if (params[i].mode & 1) s += params[i].type == 0 ? values[i].f : values[i].v.x;
+  }
+  s = std::fmod(s, 100.0f);
+  for (size_t i = 0; i < params.size(); ++i) {
+    if (!(params[i].mode & 2)) continue;
+    values[i].f = s;
+    values[i].v = Vec3{s, s + 1, -s};
+  }
+}
+
+namespace {
+
+bool Accepts(const Link& link, Kind kind) {
+  if (link.typeName == "CoreRef") return kind == Kind::kCoreRef;
+  if (link.typeName == "Value") return kind == Kind::kValue || kind == Kind::kCall;
+  if (link.typeName == "Value Vector") return kind == Kind::kVector;
+  return false;
+}
+
+}  // namespace
+
+const std::string* Model::ShortName(uint32_t mode) const {
+  for (const auto& [code, shortName] : modes) {
+    if (code == mode) return &shortName;
+  }
+  return nullptr;
+}
+
+long Model::PrefixCost(int c) const {
+  return ShortName(channels[static_cast<size_t>(c)].currentMode) == nullptr ? 1 : 0;
+}
+
+int Model::NewCall() {
+  Channel ch;
+  ch.kind = Kind::kCall;
+  ch.name = "VanticPrcCall";
+  channels.push_back(std::move(ch));
+  const int c = static_cast<int>(channels.size()) - 1;
+  ++_liveCalls;
+  SetCurrentMode(c, 0);
+  return c;
+}
+
+int Model::NewPlain(Kind kind) {
+  Channel ch;
+  ch.kind = kind;
+  channels.push_back(std::move(ch));
+  return static_cast<int>(channels.size()) - 1;
+}
+
+int Model::Copy(int c) {
+  Channel copy = At(c);
+  for (Link& link : copy.links) link.child = -1;
+  copy.detached.clear();
+  copy.bound = copy.following = -1;
+  copy.lastDue = 0;
+  copy.status = 0;
+  channels.push_back(std::move(copy));
+  ++_liveCalls;
+  return static_cast<int>(channels.size()) - 1;
+}
+
+void Model::Destroy(int c) {
+  for (Channel& ch : channels) {
+    for (Link& link : ch.links) {
+      if (link.child == c) link.child = -1;
+    }
+    std::erase_if(ch.detached, [c](const auto& d) { return d.second == c; });
+  }
+  At(c).live = false;
+  if (At(c).kind == Kind::kCall && --_liveCalls == 0) {
+    modes.clear();
+    _modesBuilt = false;
+  }
+}
+
+int Model::Load(const Channel& saved) {
+  const int c = NewCall();
+  At(c).name = saved.name;
+  SetCurrentMode(c, saved.currentMode);
+  Channel& ch = At(c);
+  ch.owner = saved.owner;
+  ch.prc = saved.prc;
+  ch.isStatic = saved.isStatic;
+  ch.params = saved.params;
+  Rebuild(c, ParamLinks(c));
+  At(c).name = saved.owner + " :: " + saved.prc;
+  return c;
+}
+
+int Model::FindLive(const std::string& owner, const std::string& name) const {
+  for (size_t p = 0; p < procs.size(); ++p) {
+    if (procs[p].live && procs[p].owner == owner && procs[p].name == name) {
+      return static_cast<int>(p);
+    }
+  }
+  return -1;
+}
+
+int Model::Register(const std::string& owner, const std::string& name, bool isStatic,
+                    std::vector<Param> params, Body body, float tag) {
+  if (FindLive(owner, name) >= 0) return -1;
+  procs.push_back(Proc{owner, name, isStatic, std::move(params), body, tag, true, ++_counter,
+                       ++_counter});
+  return static_cast<int>(procs.size()) - 1;
+}
+
+void Model::Announce(int p) {
+  Proc& proc = procs[static_cast<size_t>(p)];
+  proc.revision = ++_counter;
+  for (Channel& ch : channels) {
+    if (!ch.live || ch.following != p) continue;
+    ch.owner = proc.owner;
+    ch.prc = proc.name;
+    ch.name = ch.owner + " :: " + ch.prc;
+  }
+}
+
+bool Model::Rename(const std::string& owner, const std::string& name,
+                   const std::string& newOwner, const std::string& newName) {
+  const int p = FindLive(owner, name);
+  if (p < 0) return false;
+  if (owner == newOwner && name == newName) return true;
+  if (FindLive(newOwner, newName) >= 0) return false;
+  Proc& proc = procs[static_cast<size_t>(p)];
+  if (proc.owner != newOwner) proc.place = ++_counter;
+  proc.owner = newOwner;
+  proc.name = newName;
+  Announce(p);
+  return true;
+}
+
+bool Model::Change(const std::string& owner, const std::string& name, std::vector<Param> params,
+                   bool isStatic) {
+  const int p = FindLive(owner, name);
+  if (p < 0) return false;
+  procs[static_cast<size_t>(p)].params = std::move(params);
+  procs[static_cast<size_t>(p)].isStatic = isStatic;
+  Announce(p);
+  return true;
+}
+
+bool Model::Remove(const std::string& owner, const std::string& name) {
+  const int p = FindLive(owner, name);
+  if (p < 0) return false;
+  procs[static_cast<size_t>(p)].live = false;
+  Announce(p);
+  return true;
+}
+
+bool Model::SetBody(const std::string& owner, const std::string& name, Body body) {
+  const int p = FindLive(owner, name);
+  if (p >= 0) procs[static_cast<size_t>(p)].body = body;
+  return p >= 0;
+}
+
+bool Model::Plug(int parent, int index, int child) {
+  Channel& ch = At(parent);
+  if (index < 0 || static_cast<size_t>(index) >= ch.links.size() || child == parent) return false;
+  Link& link = ch.links[static_cast<size_t>(index)];
+  if (child >= 0 && !Accepts(link, At(child).kind)) return false;
+  link.child = child;
+  return true;
+}
+
+// The engine's rule: links being replaced remember their children by link
+// name, in link order; each new link takes back the first remembered child
+// of its name that it accepts.
+void Model::Rebuild(int c, std::vector<Link> links) {
+  Channel& ch = At(c);
+  for (const Link& link : ch.links) {
+    if (link.child >= 0) ch.detached.emplace_back(link.name, link.child);
+  }
+  ch.links = std::move(links);
+  for (Link& link : ch.links) {
+    for (auto it = ch.detached.begin(); it != ch.detached.end(); ++it) {
+      if (it->first == link.name && Accepts(link, At(it->second).kind)) {
+        link.child = it->second;
+        ch.detached.erase(it);
+        break;
+      }
+    }
+  }
+}
+
+std::vector<Link> Model::ParamLinks(int c) {
+  const Channel& ch = At(c);
+  std::vector<Link> links;
+  if (!ch.isStatic) links.push_back(Link{"CoreRef", "This", 1, -1});
+  int32_t mode = 1;  // a mode out of range keeps the link mode before
+  for (const Param& param : ch.params) {
+    switch (param.mode) {
+      case 1: mode = 1; break;
+      case 2: mode = 0; break;
+      case 3: mode = 2; break;
+      default: ++reports; break;
+    }
+    links.push_back(Link{param.type == 0 ? "Value" : "Value Vector", param.name, mode, -1});
+  }
+  return links;
+}
+
+void Model::SetCurrentMode(int c, uint32_t mode) {
+  if (!_modesBuilt) {
+    modes = {{0, "Call"}};
+    _modesBuilt = true;
+  }
+  const std::string* shortName = ShortName(mode);
+  if (shortName == nullptr) {
+    reports += 1 + PrefixCost(c);
+    return;
+  }
+  Rebuild(c, {});
+  At(c).currentMode = mode;
+  At(c).name = "VanticPrcCall_" + *shortName;
+}
+
+void Model::PrepareModesList(int c, const std::string& owner) {
+  Channel& ch = At(c);
+  modes.clear();
+  if (ch.currentMode == kNoMode) ch.currentMode = 999;
+  std::vector<const Proc*> listed;
+  for (const Proc& p : procs) {
+    if (p.live && p.owner == owner) listed.push_back(&p);
+  }
+  std::sort(listed.begin(), listed.end(),
+            [](const Proc* a, const Proc* b) { return a->place < b->place; });
+  if (listed.empty()) modes.emplace_back(0, "dummy");
+  for (uint32_t i = 0; i < listed.size(); ++i) {
+    modes.emplace_back(i, listed[i]->name);
+    if (listed[i]->name.empty()) reports += 2;  // empty short name and name
+    if (listed[i]->name == ch.prc) ch.currentMode = i;
+  }
+}
+
+int Model::UpdatePrc(int c, std::string owner, std::string name) {
+  reports += PrefixCost(c);
+  Channel& ch = At(c);
+  ch.bound = ch.following = -1;
+  const int p = FindLive(owner, name);
+  if (p < 0) {
+    ++reports;
+    return 3;
+  }
+  const Proc& proc = procs[static_cast<size_t>(p)];
+  ch.bound = ch.following = p;
+  ch.boundRevision = proc.revision;
+  ch.owner = owner;
+  ch.prc = name;
+  ch.name = owner + " :: " + name;
+  const bool rebuild = proc.isStatic != ch.isStatic || proc.params != ch.params;
+  ch.isStatic = proc.isStatic;
+  notes += rebuild ? 2 : 1;  // "CreatingNewSetOfChildLinks!", then "OK!"
+  if (rebuild) {
+    reports += PrefixCost(c);
+    ch.params = proc.params;
+    Rebuild(c, ParamLinks(c));
+  }
+  return 0;
+}
+
+bool Model::TakeInputs(int c, uint32_t now, const std::vector<Param>& params,
+                       std::vector<Value>& values) {
+  const std::vector<Link>& links = At(c).links;
+  const size_t first = !links.empty() && links[0].typeName == "CoreRef" && links[0].name == "This";
+  if (first == 1) {
+    const int ref = links[0].child;
+    if (ref < 0 || At(ref).kind != Kind::kCoreRef || !objects.count(At(ref).objectId)) return false;
+  }
+  for (size_t i = 0; i < params.size(); ++i) {
+    if (!(params[i].mode & 1)) continue;
+    if (first + i >= At(c).links.size()) return false;
+    const int child = At(c).links[first + i].child;
+    if (child < 0) return false;
+    if (params[i].type == 0) {
+      values[i].f = At(child).kind == Kind::kCall ? Read(child, now) : At(child).value;
+    } else {
+      if (At(child).kind != Kind::kVector) return false;
+      values[i].v = At(child).vector;
+    }
+  }
+  return true;
+}
+
+void Model::WriteOutputs(int c, const std::vector<Param>& params,
+                         const std::vector<Value>& values) {
+  const std::vector<Link>& links = At(c).links;
+  const size_t first = !links.empty() && links[0].typeName == "CoreRef" && links[0].name == "This";
+  for (size_t i = 0; i < params.size(); ++i) {
+    if (!(params[i].mode & 2) || first + i >= links.size()) continue;
+    const int child = links[first + i].child;
+    if (child < 0) continue;
+    if (params[i].type == 0) {
+      At(child).value = values[i].f;
+    } else if (At(child).kind == Kind::kVector) {
+      At(child).vector = values[i].v;
+    }
+  }
+}
+
+float Model::Read(int c, uint32_t now) {
+  Channel& ch = At(c);
+  if (ch.kind != Kind::kCall) return ch.value;
+  // A later read of the same count, or one through a loop while the
+  // channel evaluates: the status of its last due evaluation.
+  if (ch.lastDue == now) return ch.status;
+  ch.lastDue = now;
+  const float status = Evaluate(c, now);
+  At(c).status = status;
+  return status;
+}
+
+float Model::Evaluate(int c, uint32_t now) {
+  const Channel& ch = At(c);
+  if (ch.bound < 0 || Stale(ch)) {
+    if (UpdatePrc(c, ch.owner, ch.prc) != 0) {
+      Fail(c, 1);
+      return At(c).value;
+    }
+  }
+  const Proc& proc = procs[static_cast<size_t>(At(c).bound)];
+  const std::vector<Param> params = proc.params;
+  std::vector<Value> values(params.size());
+  if (!TakeInputs(c, now, params, values)) {
+    Fail(c, 3);
+    return At(c).value;
+  }
+  // Reading the inputs only evaluates channels: the procedure is as bound.
+  if (proc.body != Body::kSum) {
+    Fail(c, 1);
+    return At(c).value;
+  }
+  RunSum(proc.tag, params, values);
+  WriteOutputs(c, params, values);
+  Status(c, 0);
+  return At(c).value;
+}
+
+}  // namespace lifecycle

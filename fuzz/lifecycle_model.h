@@ -1,0 +1,152 @@
+// The reference model of the lifecycle harness: what procedure-call
+// channels, the channels plugged into them, the procedures they call and
+// the type's mode registry should look like after each operation. Written
+// from the channel's documented behaviour, not from its code; the engine's
+// and the framework's documented rules (due once per render count, links
+// remembering their children by name, the converters' matching) are
+// modelled as far as the channel's behaviour depends on them.
+#ifndef FUZZ_LIFECYCLE_MODEL_H_
+#define FUZZ_LIFECYCLE_MODEL_H_
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "hostapi/float_channel.h"
+
+namespace lifecycle {
+
+enum class Kind { kCall, kValue, kVector, kCoreRef };
+// What a procedure's body does: sums its inputs into its outputs, fails
+// (answers 1) or throws.
+enum class Body { kSum, kFail, kThrow };
+
+inline constexpr uint32_t kNoMode = 0xFFFFFFFFu;
+
+struct Param {
+  int32_t type;   // 0 float, 1 vector
+  uint16_t mode;  // 1 in, 2 out, 3 both; anything else is reported
+  std::string name;
+  bool operator==(const Param&) const = default;
+};
+
+// A variable's value while a procedure runs.
+struct Value {
+  float f = 0;
+  Vec3 v{0, 0, 0};
+};
+
+// The sum body: s = tag + every input (a vector counts its x), kept below
+// 100 so that every value stays a small whole number (exact in any float
+// arithmetic); every output becomes s, a vector output (s, s + 1, -s).
+void RunSum(float tag, const std::vector<Param>& params, std::vector<Value>& values);
+
+struct Proc {
+  std::string owner;
+  std::string name;
+  bool isStatic;
+  std::vector<Param> params;
+  Body body;
+  float tag;
+  bool live;
+  uint64_t place;     // order among its owner's procedures
+  uint64_t revision;  // the model's own numbering
+};
+
+struct Link {
+  std::string typeName;  // "CoreRef", "Value" or "Value Vector"
+  std::string name;
+  int32_t mode;
+  int child;  // channel plugged in, -1 for none
+};
+
+struct Channel {
+  Kind kind = Kind::kCall;
+  bool live = true;
+  float value = 0;       // the float value
+  float status = 0;      // a call channel's status of its last due evaluation
+  Vec3 vector{0, 0, 0};  // "Value Vector"
+  uint32_t objectId = 0; // "CoreRef"
+  // Call channels only.
+  std::string name, owner, prc;
+  bool isStatic = true;
+  std::vector<Param> params;
+  std::vector<Link> links;
+  std::vector<std::pair<std::string, int>> detached;  // remembered by link name
+  int bound = -1;
+  uint64_t boundRevision = 0;
+  int following = -1;
+  uint32_t currentMode = kNoMode;
+  uint32_t lastDue = 0;  // render count of the last due evaluation; 0 never
+};
+
+class Model {
+ public:
+  // Channels and procedures by the index these return; never reused.
+  int NewCall();
+  int NewPlain(Kind kind);
+  int Copy(int c);
+  void Destroy(int c);
+  // A channel made and loaded from the record `saved` was saved from.
+  int Load(const Channel& saved);
+
+  // -1 when the names are taken.
+  int Register(const std::string& owner, const std::string& name, bool isStatic,
+               std::vector<Param> params, Body body, float tag);
+  bool Rename(const std::string& owner, const std::string& name, const std::string& newOwner,
+              const std::string& newName);
+  bool Change(const std::string& owner, const std::string& name, std::vector<Param> params,
+              bool isStatic);
+  bool Remove(const std::string& owner, const std::string& name);
+  bool SetBody(const std::string& owner, const std::string& name, Body body);
+  int FindLive(const std::string& owner, const std::string& name) const;
+
+  bool Plug(int parent, int index, int child);
+  // GetFloat at render count `now`.
+  float Read(int c, uint32_t now);
+  int UpdatePrc(int c, std::string owner, std::string name);
+  void PrepareModesList(int c, const std::string& owner);
+  void SetCurrentMode(int c, uint32_t mode);
+
+  bool Stale(const Channel& ch) const {
+    return ch.bound >= 0 && procs[static_cast<size_t>(ch.bound)].revision != ch.boundRevision;
+  }
+
+  std::vector<Proc> procs;
+  std::vector<Channel> channels;
+  std::vector<std::pair<uint32_t, std::string>> modes;  // code, short name; in order
+  std::set<uint32_t> objects;                           // ids of existing objects
+  long reports = 0;                                     // level-1 messages
+  long notes = 0;                                       // level-2 messages
+
+ private:
+  Channel& At(int c) { return channels[static_cast<size_t>(c)]; }
+  const std::string* ShortName(uint32_t mode) const;
+  // Level-1 reports a prefixed message costs beyond its own: one when the
+  // channel's current mode is not registered.
+  long PrefixCost(int c) const;
+  void Announce(int p);
+  void Rebuild(int c, std::vector<Link> links);
+  std::vector<Link> ParamLinks(int c);
+  void Status(int c, float status) { At(c).value = status; }
+  // The due evaluation; returns the status.
+  float Evaluate(int c, uint32_t now);
+  // Whether every input was taken; the values go to `values`.
+  bool TakeInputs(int c, uint32_t now, const std::vector<Param>& params,
+                  std::vector<Value>& values);
+  void WriteOutputs(int c, const std::vector<Param>& params, const std::vector<Value>& values);
+  void Fail(int c, float status) {
+    reports += PrefixCost(c) + 2;
+    Status(c, status);
+  }
+
+  bool _modesBuilt = false;
+  int _liveCalls = 0;
+  uint64_t _counter = 0;
+};
+
+}  // namespace lifecycle
+
+#endif  // FUZZ_LIFECYCLE_MODEL_H_

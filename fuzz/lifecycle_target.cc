@@ -1,0 +1,555 @@
+// The lifecycle harness (see lifecycle_target.h).
+#include "fuzz/lifecycle_target.h"
+
+#include <cfloat>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "fuzz/channel_file_target.h"
+#include "fuzz/lifecycle_model.h"
+#include "hostapi/engine_interface.h"
+#include "hostapi/float_channel.h"
+#include "hostapi/guid.h"
+#include "hostapi/vantic_procedure.h"
+#include "hostapi/vantic_vars.h"
+#include "hostapi/zyr_channel.h"
+#include "hostapi/zyr_file.h"
+#include "plugin/entry/entry.h"
+#include "plugin/multimode/mode_description.h"
+#include "plugin/procedurecall/ubo_vantic_prc_call.h"
+
+namespace lifecycle {
+namespace {
+
+constexpr size_t kMaxCalls = 12;
+constexpr size_t kMaxPlain = 12;
+const char* const kOwners[] = {"Lab", ""};
+const char* const kNames[] = {"mix", "move", ""};
+
+// Parameter lists procedures are registered or changed with: the same
+// names in another order, a vector, a mode out of range, none at all.
+const std::vector<Param> kShapes[] = {
+    {},
+    {{0, 1, "a"}, {0, 1, "b"}, {0, 2, "sum"}},
+    {{1, 3, "pos"}, {0, 1, "speed"}},
+    {{0, 2, "sum"}},
+    {{0, 1, "a"}, {0, 4, "odd"}, {0, 2, "b"}},
+    {{0, 1, "b"}, {0, 1, "a"}, {0, 2, "sum"}},
+    {{0, 3, "a"}},
+};
+
+enum Op {
+  kNew, kCopy, kDestroy, kSetOwner, kSetName, kRegister, kRename, kChange, kRemove, kSetBody,
+  kNewPlain, kPlug, kSetValue, kAdvance, kRead, kPrepare, kSetMode, kSaveOne, kSaveAll,
+  kUpdatePrc, kWire, kOpCount
+};
+const char* const kOpNames[] = {
+    "New", "Copy", "Destroy", "SetOwner", "SetName", "Register", "Rename", "Change", "Remove",
+    "SetBody", "NewPlain", "Plug", "SetValue", "Advance", "Read", "Prepare", "SetMode",
+    "SaveOne", "SaveAll", "UpdatePrc", "Wire"};
+static_assert(sizeof(kOpNames) / sizeof(kOpNames[0]) == kOpCount);
+// How often each operation is picked, so that most sequences get as far as
+// executing procedures through wired links.
+const int kOpWeights[] = {3, 2, 2, 2, 2, 4, 2, 2, 2, 1, 3, 3, 2, 4, 6, 2, 2, 2, 1, 2, 4};
+static_assert(sizeof(kOpWeights) / sizeof(kOpWeights[0]) == kOpCount);
+
+Op PickOp(uint8_t byte) {
+  int total = 0;
+  for (int w : kOpWeights) total += w;
+  int pick = byte % total;
+  int op = 0;
+  while (pick >= kOpWeights[op]) pick -= kOpWeights[op++];
+  return static_cast<Op>(op);
+}
+
+class Input {
+ public:
+  Input(const uint8_t* data, size_t size) : _data(data), _size(size) {}
+  bool Empty() const { return _size == 0; }
+  uint8_t Byte() {
+    if (_size == 0) return 0;
+    --_size;
+    return *_data++;
+  }
+  size_t Pick(size_t count) { return count == 0 ? 0 : Byte() % count; }
+  template <class T, size_t N>
+  const T& From(const T (&table)[N]) { return table[Pick(N)]; }
+
+ private:
+  const uint8_t* _data;
+  size_t _size;
+};
+
+ProceduresManager& Procedures() { return CoreFramework::Singleton<ProceduresManager>::Instance(); }
+
+VarList ToVarList(const std::vector<Param>& params) {
+  VarList list;
+  for (const Param& p : params) {
+    if (p.type == 0) {
+      list.AddVar(VarFloat(0, p.mode, p.name.c_str(), 0.0f, FLT_MIN, FLT_MAX));
+    } else {
+      list.AddVar(VarVec3(1, p.mode, p.name.c_str(), Vec3{0, 0, 0}, Vec3{0, 0, 0},
+                          Vec3{FLT_MAX, FLT_MAX, FLT_MAX}));
+    }
+  }
+  return list;
+}
+
+std::vector<Param> FromVarList(const VarList& list) {
+  std::vector<Param> params;
+  for (const VarBase* v : list._vars) params.push_back(Param{v->Type(), v->Mode(), v->Name()});
+  return params;
+}
+
+// What a registered procedure runs: the model's sum body over its
+// variables, or a failure, or a throw, as its state says at the time.
+struct BodyState {
+  Body body;
+  float tag;
+};
+VeskProcedure::Body MakeBody(std::shared_ptr<BodyState> state) {
+  return [state](VarList& vars) {
+    if (state->body == Body::kFail) return 1;
+    if (state->body == Body::kThrow) throw std::runtime_error("lifecycle body");
+    std::vector<Value> values(vars._vars.size());
+    for (size_t i = 0; i < values.size(); ++i) {
+      if (const float* f = vars._vars[i]->FloatValue()) values[i].f = *f;
+      if (const Vec3* v = vars._vars[i]->VectorValue()) values[i].v = *v;
+    }
+    RunSum(state->tag, FromVarList(vars), values);
+    for (size_t i = 0; i < values.size(); ++i) {
+      if (float* f = vars._vars[i]->FloatValue()) *f = values[i].f;
+      if (Vec3* v = vars._vars[i]->VectorValue()) *v = values[i].v;
+    }
+    return 0;
+  };
+}
+
+// Counts level-1 and level-2 messages.
+void CountMessage(void* context, unsigned level, const char*) {
+  if (level == 1 || level == 2) ++static_cast<long*>(context)[level - 1];
+}
+
+struct Slot {
+  std::unique_ptr<DllInterface> owned;
+  Zyr_Channel* channel = nullptr;
+  Ubo_VanticPrcCall* call = nullptr;  // for call channels
+};
+
+std::string Differ(const std::string& what, const std::string& real, const std::string& model) {
+  return what + ": module '" + real + "', model '" + model + "'";
+}
+std::string Num(double v) { return std::to_string(v); }
+
+class Run {
+ public:
+  Run() {
+    globalEngine->SetMessageSink(&CountMessage, _messages, &_oldSink, &_oldContext);
+    _model.objects = {1};
+  }
+  ~Run() {
+    _slots.clear();  // channels first, then the procedures they refer to
+    Procedures().RemoveAll();
+    globalEngine->SetMessageSink(_oldSink, _oldContext);
+  }
+
+  std::string Step(Input& in);
+
+ private:
+  std::vector<int> Live(bool calls) const {
+    std::vector<int> live;
+    for (size_t i = 0; i < _slots.size(); ++i) {
+      if (_slots[i].channel != nullptr && (_slots[i].call != nullptr) == calls) {
+        live.push_back(static_cast<int>(i));
+      }
+    }
+    return live;
+  }
+  int PickCall(Input& in) const {
+    const std::vector<int> live = Live(true);
+    return live.empty() ? -1 : live[in.Pick(live.size())];
+  }
+  int PickAny(Input& in) const {
+    std::vector<int> live = Live(true);
+    for (int s : Live(false)) live.push_back(s);
+    return live.empty() ? -1 : live[in.Pick(live.size())];
+  }
+  int SlotOf(const Zyr_Channel* channel) const {
+    if (channel == nullptr) return -1;
+    for (size_t i = 0; i < _slots.size(); ++i) {
+      if (_slots[i].channel == channel) return static_cast<int>(i);
+    }
+    return -2;  // a channel the run does not know
+  }
+  int AddCall() {
+    auto* call = dynamic_cast<Ubo_VanticPrcCall*>(InitDLL());
+    call->SetChannelTypeRecord(*GetType());
+    return Add(call, call, call);
+  }
+  int Add(DllInterface* owned, Zyr_Channel* channel, Ubo_VanticPrcCall* call) {
+    _slots.push_back(Slot{std::unique_ptr<DllInterface>(owned), channel, call});
+    return static_cast<int>(_slots.size()) - 1;
+  }
+  std::string SaveAndLoad(const std::vector<int>& calls);
+  std::string Compare() const;
+  std::string CompareCall(int s) const;
+
+  Model _model;
+  std::vector<Slot> _slots;                 // index = the model's channel index
+  std::vector<Procedure*> _procs;           // index = the model's procedure index
+  std::vector<std::shared_ptr<BodyState>> _bodies;
+  long _messages[2] = {0, 0};  // levels 1 and 2
+  MessageSink _oldSink = nullptr;
+  void* _oldContext = nullptr;
+};
+
+std::string Run::SaveAndLoad(const std::vector<int>& calls) {
+  ZyrFileSaver saver;
+  std::vector<Channel> saved;
+  for (int s : calls) {
+    saver.BeginChannel(guid::FromString(guid::kPrcCallChannelType));
+    if (!_slots[static_cast<size_t>(s)].call->SaveChannel(saver) || !saver.EndChannel()) {
+      return "a channel could not be saved";
+    }
+    saved.push_back(_model.channels[static_cast<size_t>(s)]);
+  }
+  ZyrFileLoader loader;
+  GUID type;
+  if (!loader.Open(saver.Bytes())) return "a saved file does not open: " + loader.GetError();
+  for (const Channel& record : saved) {
+    if (!loader.NextChannel(&type)) return "a saved record is missing: " + loader.GetError();
+    const int s = AddCall();
+    if (!_slots[static_cast<size_t>(s)].call->LoadChannel(loader, nullptr)) {
+      return "a saved record does not load: " + loader.GetError();
+    }
+    if (_model.Load(record) != s) return "model and module count channels differently";
+    // The check's own channels report for themselves.
+    const long before[2] = {_messages[0], _messages[1]};
+    const std::string failure = fuzz_target::RoundTripFailure(*_slots[static_cast<size_t>(s)].call,
+                                                              type);
+    _messages[0] = before[0];
+    _messages[1] = before[1];
+    if (!failure.empty()) return failure;
+  }
+  return "";
+}
+
+std::string Run::Step(Input& in) {
+  const Op op = PickOp(in.Byte());
+  std::string failure;
+  switch (op) {
+    case kNew:
+      if (Live(true).size() < kMaxCalls && _model.NewCall() != AddCall()) failure = "slot";
+      break;
+    case kCopy: {
+      const int s = PickCall(in);
+      if (s < 0 || Live(true).size() >= kMaxCalls) break;
+      auto* copy = new Ubo_VanticPrcCall(*_slots[static_cast<size_t>(s)].call);
+      if (_model.Copy(s) != Add(copy, copy, copy)) failure = "slot";
+      break;
+    }
+    case kDestroy: {
+      const int s = PickAny(in);
+      if (s < 0) break;
+      _slots[static_cast<size_t>(s)] = Slot{};
+      _model.Destroy(s);
+      break;
+    }
+    case kSetOwner:
+    case kSetName: {
+      const int s = PickCall(in);
+      const std::string text = op == kSetOwner ? in.From(kOwners) : in.From(kNames);
+      if (s < 0) break;
+      Channel& m = _model.channels[static_cast<size_t>(s)];
+      if (op == kSetOwner) {
+        _slots[static_cast<size_t>(s)].call->SetPrcOwnerClass(text);
+        m.owner = text;
+      } else {
+        _slots[static_cast<size_t>(s)].call->SetPrcName(text);
+        m.prc = text;
+      }
+      break;
+    }
+    case kRegister: {
+      const std::string owner = in.From(kOwners), name = in.From(kNames);
+      const std::vector<Param>& shape = in.From(kShapes);
+      const bool isStatic = in.Byte() & 1;
+      const uint8_t b = in.Byte();
+      const Body body = b % 4 == 2 ? Body::kFail : b % 4 == 3 ? Body::kThrow : Body::kSum;
+      const float tag = static_cast<float>(_procs.size() % 50 + 1);
+      auto state = std::make_shared<BodyState>(BodyState{body, tag});
+      VeskProcedure* real = Procedures().RegisterFunction(owner, name, isStatic,
+                                                          ToVarList(shape), MakeBody(state));
+      const int p = _model.Register(owner, name, isStatic, shape, body, tag);
+      if ((real != nullptr) != (p >= 0)) {
+        failure = Differ("registered", real ? "yes" : "no", p >= 0 ? "yes" : "no");
+      } else if (p >= 0) {
+        _procs.push_back(real);
+        _bodies.push_back(state);
+      }
+      break;
+    }
+    case kRename: {
+      const std::string owner = in.From(kOwners), name = in.From(kNames);
+      const std::string newOwner = in.From(kOwners), newName = in.From(kNames);
+      if (Procedures().Rename(owner, name, newOwner, newName) !=
+          _model.Rename(owner, name, newOwner, newName)) {
+        failure = "renamed: module and model disagree";
+      }
+      break;
+    }
+    case kChange: {
+      const std::string owner = in.From(kOwners), name = in.From(kNames);
+      const std::vector<Param>& shape = in.From(kShapes);
+      const bool isStatic = in.Byte() & 1;
+      if (Procedures().ChangeParameters(owner, name, ToVarList(shape), isStatic) !=
+          _model.Change(owner, name, shape, isStatic)) {
+        failure = "changed: module and model disagree";
+      }
+      break;
+    }
+    case kRemove: {
+      const std::string owner = in.From(kOwners), name = in.From(kNames);
+      if (Procedures().Remove(owner, name) != _model.Remove(owner, name)) {
+        failure = "removed: module and model disagree";
+      }
+      break;
+    }
+    case kSetBody: {
+      const std::string owner = in.From(kOwners), name = in.From(kNames);
+      const Body body = static_cast<Body>(in.Pick(3));
+      const int p = _model.FindLive(owner, name);
+      if (_model.SetBody(owner, name, body)) _bodies[static_cast<size_t>(p)]->body = body;
+      break;
+    }
+    case kNewPlain: {
+      if (Live(false).size() >= kMaxPlain) break;
+      const Kind kind = static_cast<Kind>(1 + in.Pick(3));
+      Zyr_Channel* channel = nullptr;
+      if (kind == Kind::kValue) channel = new Ubo_ValueChannel();
+      if (kind == Kind::kVector) channel = new Ubo_VectorChannel();
+      if (kind == Kind::kCoreRef) {
+        auto* ref = new Ubo_CoreRefChannel();
+        ref->SetObjectId(1);  // the object SetUpLifecycle makes
+        channel = ref;
+      }
+      const int m = _model.NewPlain(kind);
+      _model.channels[static_cast<size_t>(m)].objectId = kind == Kind::kCoreRef ? 1 : 0;
+      if (m != Add(channel, channel, nullptr)) failure = "slot";
+      break;
+    }
+    case kPlug: {
+      const int parent = PickCall(in);
+      const int index = static_cast<int>(in.Pick(6)) - 1;
+      const size_t childPick = in.Byte();
+      if (parent < 0) break;
+      std::vector<int> any = Live(true);
+      for (int s : Live(false)) any.push_back(s);
+      const int child = childPick % (any.size() + 1) == any.size()
+                            ? -1
+                            : any[childPick % (any.size() + 1)];
+      const bool real = _slots[static_cast<size_t>(parent)].channel->PlugChild(
+          index, child < 0 ? nullptr : _slots[static_cast<size_t>(child)].channel);
+      if (real != _model.Plug(parent, index, child)) failure = "plugged: module and model disagree";
+      break;
+    }
+    case kSetValue: {
+      const std::vector<int> plain = Live(false);
+      const int k = in.Byte();
+      if (plain.empty()) break;
+      const int s = plain[static_cast<size_t>(k) % plain.size()];
+      Channel& m = _model.channels[static_cast<size_t>(s)];
+      Zyr_Channel* channel = _slots[static_cast<size_t>(s)].channel;
+      const float v = static_cast<float>(k % 8);
+      if (m.kind == Kind::kValue) {
+        static_cast<Ubo_ValueChannel*>(channel)->SetFloat(v);
+        m.value = v;
+      } else if (m.kind == Kind::kVector) {
+        m.vector = Vec3{v, 1, 2};
+        static_cast<Ubo_VectorChannel*>(channel)->SetVector(m.vector);
+      } else {
+        m.objectId = static_cast<uint32_t>(k % 3);
+        static_cast<Ubo_CoreRefChannel*>(channel)->SetObjectId(m.objectId);
+      }
+      break;
+    }
+    case kAdvance:
+      globalEngine->AdvanceRenderCount();
+      break;
+    case kRead: {
+      for (size_t n = 1 + in.Pick(3); n > 0 && failure.empty(); --n) {
+        const int s = PickCall(in);
+        if (s < 0) break;
+        const float real = _slots[static_cast<size_t>(s)].call->GetFloat();
+        const float model = _model.Read(s, globalEngine->GetRenderCount());
+        if (real != model) failure = Differ("read of " + std::to_string(s), Num(real), Num(model));
+      }
+      break;
+    }
+    case kPrepare: {
+      const int s = PickCall(in);
+      const std::string owner = in.From(kOwners);
+      if (s < 0) break;
+      _slots[static_cast<size_t>(s)].call->PrepareModesList(owner);
+      _model.PrepareModesList(s, owner);
+      break;
+    }
+    case kSetMode: {
+      const int s = PickCall(in);
+      const uint32_t codes[] = {0, 1, 2, 3, 999, kNoMode};
+      const uint32_t mode = in.From(codes);
+      if (s < 0) break;
+      _slots[static_cast<size_t>(s)].call->SetCurrentMode(mode);
+      _model.SetCurrentMode(s, mode);
+      break;
+    }
+    case kSaveOne: {
+      const int s = PickCall(in);
+      if (s >= 0 && Live(true).size() < kMaxCalls) failure = SaveAndLoad({s});
+      break;
+    }
+    case kSaveAll: {
+      const std::vector<int> calls = Live(true);
+      if (!calls.empty() && calls.size() * 2 <= kMaxCalls) failure = SaveAndLoad(calls);
+      break;
+    }
+    case kUpdatePrc: {
+      const int s = PickCall(in);
+      const std::string owner = in.From(kOwners), name = in.From(kNames);
+      if (s < 0) break;
+      const int real = _slots[static_cast<size_t>(s)].call->UpdatePrc(owner, name);
+      const int model = _model.UpdatePrc(s, owner, name);
+      if (real != model) failure = Differ("UpdatePrc", Num(real), Num(model));
+      break;
+    }
+    case kWire: {  // every empty link of a channel gets a channel it accepts
+      const int parent = PickCall(in);
+      if (parent < 0) break;
+      Zyr_Channel* channel = _slots[static_cast<size_t>(parent)].channel;
+      for (int link = 0; link < channel->GetChildCreationCount() && failure.empty(); ++link) {
+        if (channel->GetChild(link) != nullptr) continue;
+        std::vector<int> fits;
+        for (size_t s = 0; s < _slots.size(); ++s) {
+          if (_slots[s].channel != nullptr && static_cast<int>(s) != parent &&
+              Zyr_Channel::LinkAccepts(*channel->GetChildCreation(link), *_slots[s].channel)) {
+            fits.push_back(static_cast<int>(s));
+          }
+        }
+        if (fits.empty()) continue;
+        const int child = fits[in.Pick(fits.size())];
+        if (!channel->PlugChild(link, _slots[static_cast<size_t>(child)].channel) ||
+            !_model.Plug(parent, link, child)) {
+          failure = "wiring: a link refused a channel it accepts";
+        }
+      }
+      break;
+    }
+    case kOpCount:
+      break;
+  }
+  if (failure.empty()) failure = Compare();
+  return failure.empty() ? failure : std::string(kOpNames[op]) + ": " + failure;
+}
+
+std::string Run::Compare() const {
+  if (_messages[0] != _model.reports || _messages[1] != _model.notes) {
+    return Differ("level-1 and level-2 messages",
+                  std::to_string(_messages[0]) + "+" + std::to_string(_messages[1]),
+                  std::to_string(_model.reports) + "+" + std::to_string(_model.notes));
+  }
+  size_t liveProcs = 0;
+  for (const Proc& p : _model.procs) liveProcs += p.live;
+  if (Procedures().Count() != liveProcs) return "live procedures differ";
+  int anyCall = -1;
+  for (size_t i = 0; i < _slots.size(); ++i) {
+    const Slot& slot = _slots[i];
+    const Channel& m = _model.channels[i];
+    if (slot.channel == nullptr) continue;
+    const std::string at = "channel " + std::to_string(i) + " ";
+    if (slot.call != nullptr) {
+      anyCall = static_cast<int>(i);
+      const std::string failure = CompareCall(static_cast<int>(i));
+      if (!failure.empty()) return at + failure;
+      continue;
+    }
+    const auto* f = static_cast<const Ubo_FloatChannel*>(slot.channel);
+    if (f->_value != m.value) return Differ(at + "value", Num(f->_value), Num(m.value));
+    if (m.kind == Kind::kVector) {
+      const Vec3 v = static_cast<const Ubo_VectorChannel*>(slot.channel)->GetVector();
+      if (v.x != m.vector.x || v.y != m.vector.y || v.z != m.vector.z) {
+        return Differ(at + "vector x", Num(v.x), Num(m.vector.x));
+      }
+    }
+  }
+  if (anyCall < 0) return "";
+  Ubo_VanticPrcCall& call = *_slots[static_cast<size_t>(anyCall)].call;
+  if (call.GetModeCount() != _model.modes.size()) {
+    return Differ("mode count", Num(call.GetModeCount()), Num(static_cast<double>(_model.modes.size())));
+  }
+  for (uint32_t i = 0; i < _model.modes.size(); ++i) {
+    const uint32_t code = call.GetModeFromIndex(i);
+    const ModeDescription* d = call.GetModeDescription(code);
+    if (code != _model.modes[i].first || d == nullptr || d->ShortName != _model.modes[i].second) {
+      return Differ("mode " + std::to_string(i), d ? d->ShortName : "?", _model.modes[i].second);
+    }
+  }
+  return "";
+}
+
+std::string Run::CompareCall(int s) const {
+  Ubo_VanticPrcCall& call = *_slots[static_cast<size_t>(s)].call;
+  const Channel& m = _model.channels[static_cast<size_t>(s)];
+  if (m.name != call.GetChannelName()) return Differ("name", call.GetChannelName(), m.name);
+  if (m.owner != call.GetPrcOwnerClass()) return Differ("owner", call.GetPrcOwnerClass(), m.owner);
+  if (m.prc != call.GetPrcName()) return Differ("procedure", call.GetPrcName(), m.prc);
+  if (m.isStatic != call.IsStatic()) return "static flag differs";
+  if (m.params != FromVarList(call.GetParamVars())) return "parameters differ";
+  if (m.currentMode != call.GetCurrentMode()) {
+    return Differ("mode", Num(call.GetCurrentMode()), Num(m.currentMode));
+  }
+  if (m.value != call._value) return Differ("status", Num(call._value), Num(m.value));
+  const Procedure* bound = call.GetBoundProcedure();
+  const Procedure* modelBound = m.bound < 0 ? nullptr : _procs[static_cast<size_t>(m.bound)];
+  if (bound != modelBound) return "bound to another procedure";
+  const bool stale = bound != nullptr && bound->_revision != call.GetPrcRevision();
+  if (stale != _model.Stale(m)) return stale ? "stale, the model's binding is not" : "not stale";
+  const Procedure* following = call._currentProcedure;
+  const Procedure* modelFollowing = m.following < 0 ? nullptr : _procs[static_cast<size_t>(m.following)];
+  if (following != modelFollowing) return "follows another procedure";
+  if (static_cast<size_t>(call.GetChildCreationCount()) != m.links.size()) {
+    return Differ("links", Num(call.GetChildCreationCount()), Num(static_cast<double>(m.links.size())));
+  }
+  for (size_t i = 0; i < m.links.size(); ++i) {
+    const ChildCreation& c = *call.GetChildCreation(static_cast<int>(i));
+    const Link& l = m.links[i];
+    const std::string at = "link " + std::to_string(i) + " ";
+    if (l.name != c.LinkName) return Differ(at + "name", c.LinkName, l.name);
+    if (l.typeName != c.Type._name) return Differ(at + "kind", c.Type._name, l.typeName);
+    if (l.mode != c.LinkMode || c.LinkIndex != static_cast<int32_t>(i)) return at + "mode or index";
+    const int child = SlotOf(call.GetChild(static_cast<int>(i)));
+    if (child != l.child) return Differ(at + "child", Num(child), Num(l.child));
+  }
+  return "";
+}
+
+}  // namespace
+
+void SetUpLifecycle() {
+  ObjectsManager& objects = Procedures().Objects();
+  if (objects.Get(1) == nullptr) objects.CreateWithId(1, "Crate", "crate");
+}
+
+std::string RunLifecycle(const uint8_t* data, size_t size) {
+  Input in(data, size);
+  Run run;
+  for (int step = 0; step < kMaxSteps && !in.Empty(); ++step) {
+    const std::string failure = run.Step(in);
+    if (!failure.empty()) return "step " + std::to_string(step) + " " + failure;
+  }
+  return "";
+}
+
+}  // namespace lifecycle
