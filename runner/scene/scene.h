@@ -18,15 +18,19 @@
 namespace dravik {
 
 // Bounds every scene respects; the loader refuses anything larger so that
-// no input can make the runner allocate or loop without limit.
+// no input can make the runner allocate or loop without limit. Every list
+// is bounded by the scene's bytes too, so memory follows the scene's size.
+// examples/README.md lists them.
 inline constexpr uint32_t kMaxFrames = 10'000'000;
-inline constexpr size_t kMaxItems = 10'000;         // objects, channels, events, ...
+inline constexpr size_t kMaxItems = 2'000'000;      // objects, channels, events, ... per list
 inline constexpr size_t kMaxParams = 64;            // parameters of one procedure
 inline constexpr size_t kMaxAnimationValues = 100'000;
 inline constexpr size_t kMaxNameLength = 255;       // fits a framework variable name
 inline constexpr size_t kMaxLinkNameLength = 99;    // fits an engine link name
 inline constexpr size_t kMaxExpressionLength = 4096;
-inline constexpr size_t kMaxSceneBytes = 16u << 20;
+inline constexpr size_t kMaxDescriptionLength = 4096;
+inline constexpr size_t kMaxSceneBytes = size_t{256} << 20;
+inline constexpr int kMaxNesting = 64;              // arrays and objects within each other
 
 enum class ParamType : int32_t { kFloat = 0, kVec3 = 1 };
 

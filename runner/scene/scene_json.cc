@@ -650,7 +650,7 @@ bool SceneReader::ReadScene(const json& root, Scene* scene) {
   }
   *scene = Scene();
   if (!String(root, "", "name", false, kMaxNameLength, &scene->name) ||
-      !String(root, "", "description", false, 4096, &scene->description)) {
+      !String(root, "", "description", false, kMaxDescriptionLength, &scene->description)) {
     return false;
   }
   if (const json* frames = Field(root, "frames")) {
@@ -687,9 +687,8 @@ std::string Position(std::string_view text, size_t offset) {
   return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
-// Deepest nesting of arrays and objects a scene may have; deeper texts are
-// refused before parsing so that no value is ever walked recursively deep.
-constexpr int kMaxDepth = 64;
+// Deeper texts than kMaxNesting are refused before parsing so that no value
+// is ever walked recursively deep.
 
 bool NestingFits(std::string_view text) {
   int depth = 0;
@@ -707,7 +706,7 @@ bool NestingFits(std::string_view text) {
     } else if (c == '"') {
       inString = true;
     } else if (c == '[' || c == '{') {
-      if (++depth > kMaxDepth) return false;
+      if (++depth > kMaxNesting) return false;
     } else if (c == ']' || c == '}') {
       --depth;
     }
@@ -724,7 +723,7 @@ bool LoadSceneJson(std::string_view text, Scene* out, std::string* error) {
     return false;
   }
   if (!NestingFits(text)) {
-    *error = "/: nested deeper than " + std::to_string(kMaxDepth) + " levels";
+    *error = "/: nested deeper than " + std::to_string(kMaxNesting) + " levels";
     return false;
   }
   try {

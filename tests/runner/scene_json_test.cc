@@ -72,6 +72,15 @@ TEST(SceneJson, NamesAndNestingAreBounded) {
             std::string::npos);
   EXPECT_NE(ErrorOf(std::string(100, '[') + std::string(100, ']')).find("nested deeper than 64"), std::string::npos);
   EXPECT_NE(ErrorOf(R"({"name": "a\u0000b"})").find("NUL"), std::string::npos);
+  // Lists are bounded by kMaxItems (20,000 channels were once refused).
+  std::string many = R"({"channels": [)";
+  for (int i = 0; i <= 20000; ++i) many += (i ? R"(, {"id": "c)" : R"({"id": "c)") + std::to_string(i) + R"(", "type": "value"})";
+  Scene scene;
+  std::string error;
+  EXPECT_TRUE(LoadSceneJson(many + "]}", &scene, &error)) << error;
+  std::string over = R"({"events": [0)";
+  for (size_t i = 0; i < dravik::kMaxItems; ++i) over += ",0";
+  EXPECT_NE(ErrorOf(over + "]}").find("/events: list of 2000001 entries; at most 2000000 allowed"), std::string::npos);
   // User text in messages is shown printable.
   EXPECT_NE(ErrorOf("{\"x\\u0001%s\": 1}").find("unknown field 'x\\x01%s'"), std::string::npos);
 }
