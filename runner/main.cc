@@ -68,6 +68,7 @@ int Main(int argc, char** argv) {
   runCmd->add_flag("--strict", run.strict, "Exit 4 when any call answered 1.0 or 3.0 in any frame.");
   runCmd->add_flag("-v,--verbose", verbose, "Show more message levels (-v info, -vv debug).");
   runCmd->add_flag("-q,--quiet", quiet, "Show only alerts (table and csv).");
+  runCmd->add_option("--watch", run.watch, "Watch these channels (ids, comma-separated) instead of the scene's.");
 
   dravik::GraphOptions graph;
   std::string graphFormat = "dot";
@@ -84,6 +85,15 @@ int Main(int argc, char** argv) {
   std::string dumpFile;
   CLI::App* dumpCmd = app.add_subcommand("dump", "Show every record of a saved file as a tree.");
   dumpCmd->add_option("FILE", dumpFile, "The saved file.")->required();
+  bool dumpScene = false;
+  dumpCmd->add_flag("--scene", dumpScene, "Write the scene JSON the file carries, whole, instead of the tree.");
+
+  std::string diffA;
+  std::string diffB;
+  CLI::App* diffCmd = app.add_subcommand("diff", "Compare two saved files record by record and entry by entry "
+                                                  "(exit 0 equal, 1 different, 2 trouble).");
+  diffCmd->add_option("A", diffA, "The first saved file.")->required();
+  diffCmd->add_option("B", diffB, "The second saved file.")->required();
 
   std::string owner;
   std::string sceneFile;
@@ -112,6 +122,7 @@ int Main(int argc, char** argv) {
                  : format == "jsonl" ? dravik::OutputFormat::kJsonl
                                      : dravik::OutputFormat::kTable;
     run.maxLevel = quiet ? 0 : 1 + verbose;
+    run.hasWatch = runCmd->count("--watch") > 0;
     return dravik::RunCommand(run);
   }
   if (graphCmd->parsed()) {
@@ -119,7 +130,8 @@ int Main(int argc, char** argv) {
     graph.svg = graphFormat == "svg";
     return dravik::GraphCommand(graph);
   }
-  if (dumpCmd->parsed()) return dravik::DumpCommand(dumpFile);
+  if (dumpCmd->parsed()) return dravik::DumpCommand(dumpFile, dumpScene);
+  if (diffCmd->parsed()) return dravik::DiffCommand(diffA, diffB);
   if (procsCmd->parsed()) return dravik::ProceduresCommand(owner, sceneFile);
   return dravik::ModesCommand(modesOwner, modesDir, sceneFile);
 }

@@ -105,4 +105,15 @@ bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* err
   return true;
 }
 
+std::vector<std::string> SplitList(const std::string& list) {
+  std::vector<std::string> parts;
+  if (list.empty()) return parts;
+  size_t start = 0;
+  for (size_t comma; (comma = list.find(',', start)) != std::string::npos; start = comma + 1) {
+    parts.push_back(list.substr(start, comma - start));
+  }
+  parts.push_back(list.substr(start));
+  return parts;
+}
+
 }  // namespace dravik

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace dravik {
 
@@ -32,6 +33,10 @@ bool ReadJsonScene(const std::string& path, Scene* scene, std::string* text, std
 // what is wrong.
 bool OpenScene(const std::string& path, SceneRuntime& runtime, uint32_t* framesLeft, bool* saved,
                std::string* error);
+
+// The parts of `list` between commas ("a,,b" has an empty part; "" has
+// none).
+std::vector<std::string> SplitList(const std::string& list);
 
 }  // namespace dravik
 

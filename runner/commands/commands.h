@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "runner/output/reporter.h"
 
@@ -30,6 +31,8 @@ struct RunOptions {
   bool strict = false;      // exit kExitStrict when a call answered 1.0 or 3.0
   OutputFormat format = OutputFormat::kTable;
   int maxLevel = 1;         // highest message level shown (table, csv)
+  bool hasWatch = false;    // watch the channels of `watch` instead of the scene's
+  std::string watch;        // channel ids, separated by commas
 };
 
 struct GraphOptions {
@@ -47,8 +50,13 @@ int RunCommand(const RunOptions& options);
 // `dravik graph`: the scene as a DOT or SVG graph (see scene_graph.h);
 // call channels show their last status after --frames or from a saved file.
 int GraphCommand(const GraphOptions& options);
-// `dravik dump FILE`.
-int DumpCommand(const std::string& path);
+// `dravik dump FILE`: the file as a tree; with `sceneOnly`, the scene JSON
+// it carries, whole.
+int DumpCommand(const std::string& path, bool sceneOnly);
+// `dravik diff A B`: the saved files record by record and entry by entry,
+// decoded as `dump` decodes them. 0 equal, 1 they differ (the differences
+// on stdout), 2 a file that cannot be read or is not a saved file.
+int DiffCommand(const std::string& pathA, const std::string& pathB);
 // `dravik procedures [OWNER]`: the built-in procedures and those of
 // `sceneFile` (a JSON scene; may be empty).
 int ProceduresCommand(const std::string& owner, const std::string& sceneFile);

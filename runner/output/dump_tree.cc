@@ -119,6 +119,11 @@ class Decoder {
   void Problem(const std::string& indent, const std::string& text) {
     Line(indent + "!! " + text);
     ++_r->problems;
+    if (!_inRecord) {
+      _r->fileProblems.push_back(text);
+    } else {
+      _r->recordList.back().entries.push_back({"!!", text, 0, 0});
+    }
   }
   void Record(size_t at, size_t end, const GUID& type);
   // Label and value text of one entry; sets *bad when its size does not fit.
@@ -130,6 +135,7 @@ class Decoder {
   bool _prc = false;
   bool _afterPrms = false;
   int _param = -1;
+  bool _inRecord = false;  // problems go to the last record of recordList
 };
 
 std::string Decoder::Describe(const std::string& tag, const uint8_t* data, uint32_t size, bool* bad,
@@ -231,6 +237,7 @@ void Decoder::Record(size_t at, size_t end, const GUID& type) {
     bool unknown = false;
     const std::string text = Describe(tag, &_bytes[p + kZyrEntryHeaderSize], size, &bad, &unknown);
     Line(std::string(where) + " " + shownTag + " " + Pad(std::to_string(size), 5) + "  " + text);
+    _r->recordList.back().entries.push_back({shownTag, text, p + kZyrEntryHeaderSize, size});
     if (bad) Problem("    ", "the block's size does not fit its tag");
     if (unknown) ++_r->unknownTags;
     p += kZyrEntryHeaderSize + size;
@@ -267,6 +274,8 @@ void Decoder::Run(const std::string& name) {
     const size_t begin = p + headerSize;
     ++_r->records;
     const uint32_t stored = unchecked ? 0 : ReadU32(&_bytes[p + kZyrRecordChecksumOffset]);
+    _r->recordList.push_back({std::string(TypeName(type)) + " " + guid::ToString(type), {}});
+    _inRecord = true;
     Line("record " + std::to_string(_r->records) + " @" + std::to_string(p) + "  " + TypeName(type) + " " +
          guid::ToString(type) + "  body " + std::to_string(body) + " bytes" +
          (unchecked ? "" : "  crc " + Hex32(stored)));
@@ -280,6 +289,7 @@ void Decoder::Run(const std::string& name) {
                         "): its entries below are damaged");
     }
     Record(begin, end, type);
+    _inRecord = false;
     p = end;
   }
   Line("end: " + std::to_string(_r->records) + " record(s), " + std::to_string(_r->problems) + " problem(s), " +

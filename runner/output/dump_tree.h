@@ -19,8 +19,24 @@
 
 namespace dravik {
 
+// One item of a record as the tree shows it: an entry, or a problem found
+// where the entry would be.
+struct DumpEntry {
+  std::string tag;         // the tag as shown; "!!" for a problem
+  std::string text;        // label and decoded value as shown, or the problem
+  size_t dataOffset = 0;   // where the entry's block lies in the file
+  uint32_t size = 0;       // and its size (0 for a problem)
+};
+
+struct DumpRecord {
+  std::string type;        // type name and GUID, as shown
+  std::vector<DumpEntry> entries;
+};
+
 struct DumpResult {
   std::string text;        // the tree, one line per item, each ending in '\n'
+  std::vector<DumpRecord> recordList;     // the records, as the tree shows them
+  std::vector<std::string> fileProblems;  // problems outside any record
   size_t records = 0;
   size_t problems = 0;     // damaged or truncated items ("!!" lines)
   size_t unknownTags = 0;  // entries of tags the dump does not know

@@ -64,6 +64,19 @@ const RuntimeChannel* SceneRuntime::FindChannel(const std::string& id) const {
   return it == _channelIndex.end() ? nullptr : &_channels[it->second];
 }
 
+bool SceneRuntime::Watch(const std::vector<std::string>& ids, std::string* error) {
+  std::set<std::string> chosen;
+  for (const std::string& id : ids) {
+    if (_scene.FindChannel(id) == nullptr) {
+      *error = "no channel '" + Printable(id, 60) + "' to watch";
+      return false;
+    }
+    chosen.insert(id);
+  }
+  for (ChannelSpec& spec : _scene.channels) spec.watch = chosen.count(spec.id) > 0;
+  return true;
+}
+
 const ChannelSpec* SceneRuntime::MessageChannel(const char* text) const {
   if (_atWork.empty()) return nullptr;
   const RuntimeChannel* top = _atWork.back();

@@ -122,6 +122,10 @@ class SceneRuntime {
   const std::vector<RuntimeObject>& Objects() const { return _objects; }
   const std::string& ModesOwner() const { return _modesOwner; }
   HostEnvironment& Host() { return _host; }
+  // Makes the channels of `ids` the watched ones, and no other. False with
+  // *error, changing nothing, when an id names no channel.
+  bool Watch(const std::vector<std::string>& ids, std::string* error);
+
   // The channel of scene id `id`, or null.
   const RuntimeChannel* FindChannel(const std::string& id) const;
 

@@ -1,4 +1,5 @@
-// `dravik dump` on good and damaged files.
+// `dravik dump` and `dravik diff` on good and damaged files, and choosing
+// the watched channels of `dravik run`.
 #include <string>
 #include <vector>
 
@@ -87,6 +88,54 @@ TEST_F(DumpFile, VersionOneFileRunsAndDumpsUnchecked) {
   const runner_testing::Result run2 = RunDravik({"run", saved, "-f", "jsonl", "--frames", "2"});
   EXPECT_EQ(run1.exitCode, 0) << run1.err;
   EXPECT_EQ(run1.out, run2.out);
+}
+
+TEST_F(DumpFile, SceneAndDiffReadWhatTheFileHolds) {
+  const std::string later = dir.File("later.zyr");
+  ASSERT_EQ(RunDravik({"run", "--frames", "7", "--save", later, "-q"}).exitCode, 0);
+  // Same length, past what a dump line shows of the scene text.
+  std::string renamed = bytes;
+  renamed.replace(renamed.find("\"Inputs\""), 8, "\"Inputz\"");
+  const std::string renamedPath = dir.File("renamed.zyr");
+  WriteFile(renamedPath, renamed);
+  const std::string cut = dir.File("cut.zyr");
+  WriteFile(cut, bytes.substr(0, bytes.size() - 30));
+  const struct {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string part;  // in stdout, or stderr when the exit code is 2
+  } cases[] = {
+      {{"dump", saved, "--scene"}, 0, ReadFile(runner_testing::Example("tour.json"))},
+      {{"diff", saved, saved}, 0, ""},
+      {{"diff", saved, later}, 1, "    - FRAM last frame     3\n    + FRAM last frame     7\n"},
+      {{"diff", saved, later}, 1, "record 17 (VanticPrcCall C7653FCA-6B0C-44FA-936F-EA1952B129F0)\n  entry 2:\n"},
+      {{"diff", saved, renamedPath}, 1, "(the blocks differ from byte "},
+      {{"diff", saved, cut}, 1, "    + !! the body runs 30 bytes past the end of the file (truncated)"},
+      {{"diff", saved, dir.File("none.zyr")}, 2, "dravik: cannot open '" + dir.File("none.zyr") + "'"},
+      {{"diff", runner_testing::Example("tour.json"), saved}, 2, "tour.json: not a saved file\n"},
+      {{"dump", runner_testing::Example("tour.json"), "--scene"}, 1, ""},
+  };
+  for (const auto& c : cases) {
+    const runner_testing::Result r = RunDravik(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.args[0] << " " << c.args.back() << ": " << r.err;
+    const std::string& where = c.exitCode == 2 ? r.err : r.out;
+    if (c.part.empty()) {
+      EXPECT_EQ(r.out, "") << c.args.back();
+    } else if (c.args.back() == "--scene") {
+      EXPECT_EQ(where, c.part);
+    } else {
+      EXPECT_NE(where.find(c.part), std::string::npos) << c.part << "\n" << where;
+    }
+  }
+}
+
+TEST(RunWatch, ChoosesTheWatchedChannels) {
+  const runner_testing::Result r = RunDravik({"run", "-f", "csv", "-q", "--frames", "1", "--watch", "lost,t"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "frame,channel,name,kind,value,x,y,z\n1,t,t,value,0,,,\n1,lost,Math :: Divide,call,1,,,\n");
+  const runner_testing::Result bad = RunDravik({"run", "--watch", "t,zz"});
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_EQ(bad.err, "dravik: --watch: no channel 'zz' to watch\n");
 }
 
 TEST(Dump, MissingFileIsOneLineAndExitOne) {
