@@ -62,6 +62,8 @@ int Main(int argc, char** argv) {
   runCmd->add_option("--modules", run.modulesDir,
                      "Folder of channel modules, each named <type GUID>.so (default: modules/ beside dravik).");
   runCmd->add_option("--save", run.saveTo, "Save the whole scene to this file after the last frame.");
+  runCmd->add_option("--report", run.reportTo, "Write an HTML report of the run (graph, plots, statuses, "
+                                              "messages) to this file; it opens offline.");
   runCmd->add_option("--format,-f", format, "Output: table (default), csv or jsonl.")
       ->check(CLI::IsMember({"table", "csv", "jsonl"}));
   runCmd->add_flag("--force", run.force, "With --save: replace the file even when it is not a saved scene.");

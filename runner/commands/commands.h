@@ -29,6 +29,7 @@ struct RunOptions {
   std::string saveTo;       // empty: no save
   bool force = false;       // --save may replace a file that is not a saved scene
   bool strict = false;      // exit kExitStrict when a call answered 1.0 or 3.0
+  std::string reportTo;     // empty: no HTML report
   OutputFormat format = OutputFormat::kTable;
   int maxLevel = 1;         // highest message level shown (table, csv)
   bool hasWatch = false;    // watch the channels of `watch` instead of the scene's

@@ -10,7 +10,9 @@
 #include "runner/commands/commands.h"
 #include "runner/commands/save_target.h"
 #include "runner/environment/host_environment.h"
+#include "runner/output/atomic_file.h"
 #include "runner/output/message_route.h"
+#include "runner/output/report_page.h"
 #include "runner/output/reporter.h"
 #include "runner/scene/default_scene.h"
 #include "runner/scene/event_check.h"
@@ -123,13 +125,19 @@ int RunCommand(const RunOptions& options) {
   if (!options.saveTo.empty() && !CheckSaveTarget(options.saveTo, options.scene, options.force, &error)) {
     return Fail(error);
   }
+  if (!options.reportTo.empty() && (SameFile(options.reportTo, options.scene) || options.reportTo == options.saveTo)) {
+    return Fail("not writing the report over the scene or the saved file '" + Printable(options.reportTo, 200) + "'");
+  }
   if (!LoadModules(host, options.modulesDir, &error)) return Fail(error);
   std::unique_ptr<Reporter> output = MakeReporter(options.format, stdout, stderr, options.maxLevel);
   Progress progress;
   ProgressClearingReporter reporter(*output, progress,
                                     options.format == OutputFormat::kJsonl ? -1 : options.maxLevel);
   SceneRuntime runtime(host);
-  MessageRoute route(reporter, runtime);
+  RunRecord record;
+  RunRecorder recorder(&record, &reporter);
+  Reporter& observer = options.reportTo.empty() ? static_cast<Reporter&>(reporter) : recorder;
+  MessageRoute route(observer, runtime);
 
   const std::string name = options.scene.empty() ? std::string("the default scene") : options.scene;
   std::string text;
@@ -155,8 +163,9 @@ int RunCommand(const RunOptions& options) {
   }
   if (options.hasWatch && !runtime.Watch(SplitList(options.watch), &error)) return Fail("--watch: " + error);
   if (options.hasFrames) frames = options.frames;
-  runtime.Run(frames, reporter, &Progress::Update, &progress);
+  runtime.Run(frames, observer, &Progress::Update, &progress);
   if (!options.saveTo.empty() && !SaveScene(runtime, options.saveTo, &error)) return Fail(error);
+  if (!options.reportTo.empty() && !WriteReport(runtime, record, options.reportTo, &error)) return Fail(error);
   if (options.strict && runtime.FailedCalls() > 0) {
     Fail("--strict: " + std::to_string(runtime.FailedCalls()) + " call evaluation(s) answered 1.0 or 3.0, the first " +
          runtime.FirstFailedCall());

@@ -1,6 +1,6 @@
 // `dravik graph`: the tour's channels and links, hostile names kept as
 // plain text in DOT and SVG, statuses from a run or a saved file, loops of
-// calls, and outputs that never replace the scene they were drawn from.
+// calls; and the graph and the report never written over their scene.
 #include <string>
 #include <vector>
 
@@ -72,7 +72,7 @@ TEST(GraphCommand, HostileNamesStayTextAndStatusesShow) {
   }
 }
 
-TEST(GraphCommand, RefusesToDrawOverItsScene) {
+TEST(GraphAndReport, NeverWriteOverTheirScene) {
   testing_support::ScratchDir dir;
   const std::string scene = dir.File("scene.json");
   runner_testing::WriteFile(scene, kHostileScene);
@@ -85,6 +85,9 @@ TEST(GraphCommand, RefusesToDrawOverItsScene) {
       {{"graph", scene, "-o", dir.File("no/such/dir/g.dot")}, 1, "cannot write '"},
       {{"graph", dir.File("none.json")}, 1, "cannot open '"},
       {{"graph", scene, "-f", "png"}, 2, "png"},
+      {{"run", scene, "-q", "--report", scene}, 1, "not writing the report over the scene or the saved file"},
+      {{"run", scene, "-q", "--report", dir.File("r"), "--save", dir.File("r")}, 1, "not writing the report over"},
+      {{"run", scene, "-q", "--report", dir.File("no/r.html")}, 1, "cannot write '"},
   };
   for (const auto& c : cases) {
     const runner_testing::Result r = RunDravik(c.args);

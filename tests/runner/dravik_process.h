@@ -41,8 +41,8 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
 inline std::string DravikPath() { return std::string(VPC_BIN_DIR) + "/dravik"; }
 inline std::string Example(const std::string& name) { return std::string(VPC_SOURCE_DIR) + "/examples/" + name; }
 
-// Runs bin/dravik with `args`; standard input is empty.
-inline Result RunDravik(const std::vector<std::string>& args) {
+// Runs the program argv[0] with its arguments; standard input is empty.
+inline Result RunProgram(std::vector<std::string> all) {
   testing_support::ScratchDir scratch;
   const std::string outPath = scratch.File("out");
   const std::string errPath = scratch.File("err");
@@ -51,8 +51,6 @@ inline Result RunDravik(const std::vector<std::string>& args) {
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  std::vector<std::string> all = {DravikPath()};
-  all.insert(all.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& a : all) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -66,6 +64,13 @@ inline Result RunDravik(const std::vector<std::string>& args) {
   result.out = ReadFile(outPath);
   result.err = ReadFile(errPath);
   return result;
+}
+
+// Runs bin/dravik with `args`; standard input is empty.
+inline Result RunDravik(const std::vector<std::string>& args) {
+  std::vector<std::string> all = {DravikPath()};
+  all.insert(all.end(), args.begin(), args.end());
+  return RunProgram(std::move(all));
 }
 
 // The lines of `text` that contain `part`.

@@ -1,0 +1,115 @@
+// `dravik run --report`: the HTML report opened from disk in headless
+// Chromium. After its scripts ran, every watched channel has a drawn plot
+// and the message table holds every message of the run; names that hold
+// markup and script text break nothing. The tour's report is kept with a
+// screenshot under the build folder. Without Chromium the test is skipped
+// (exit code 77).
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "tests/runner/dravik_process.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using nlohmann::json;
+
+const std::string kChromium = VPC_CHROMIUM;
+
+runner_testing::Result Chromium(const std::string& dir, std::vector<std::string> args) {
+  std::vector<std::string> all = {kChromium, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+                                  "--no-first-run", "--disable-background-networking", "--disable-component-update",
+                                  "--disable-sync", "--user-data-dir=" + dir, "--virtual-time-budget=10000"};
+  all.insert(all.end(), args.begin(), args.end());
+  return runner_testing::RunProgram(std::move(all));
+}
+
+std::string Unescape(std::string text) {
+  const std::pair<const char*, const char*> refs[] = {
+      {"&quot;", "\""}, {"&lt;", "<"}, {"&gt;", ">"}, {"&#39;", "'"}, {"&amp;", "&"}};
+  for (const auto& [ref, c] : refs) {
+    for (size_t at = text.find(ref); at != std::string::npos; at = text.find(ref, at + 1)) text.replace(at, strlen(ref), c);
+  }
+  return text;
+}
+
+// Ids and names with quotes, markup, a script's end and a JSON line break.
+const char kHostileScene[] =
+    R"({"name": "</script><script>x=1</script>", "frames": 4, "channels": [)"
+    R"({"id": "v\"<b>&amp;\u2028</script>", "type": "vector", "value": [1, 2, 3], "animate": {"step": [1, 0, 0]}},)"
+    R"({"id": "<!--", "type": "value", "value": 2},)"
+    R"({"id": "len'", "type": "call", "owner": "Vec3", "procedure": "Length",)"
+    R"( "links": {"v": "v\"<b>&amp;\u2028</script>", "result": "<!--"}},)"
+    R"({"id": "gone", "type": "call", "owner": "No", "procedure": "Such", "params": [{"name": "a"}]}]})";
+
+TEST(ReportInBrowser, EveryWatchedChannelIsPlottedAndEveryMessageListed) {
+  const std::string keep = REPORT_OUTPUT_DIR;
+  std::filesystem::create_directories(keep);
+  testing_support::ScratchDir scratch;
+  runner_testing::WriteFile(scratch.File("hostile.json"), kHostileScene);
+  for (const std::string& scene : {std::string(), scratch.File("hostile.json")}) {
+    SCOPED_TRACE(scene.empty() ? "tour" : scene);
+    const std::string report = scene.empty() ? keep + "/tour.html" : scratch.File("hostile.html");
+    std::vector<std::string> args = {"run", "-f", "jsonl", "--report", report};
+    if (!scene.empty()) args.push_back(scene);
+    const runner_testing::Result run = runner_testing::RunDravik(args);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::set<std::string> watched;
+    size_t messages = 0;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+      const json j = json::parse(line);
+      if (j["type"] == "value") watched.insert(j["channel"].get<std::string>());
+      messages += j["type"] == "message";
+    }
+    ASSERT_GT(messages, 0u);
+
+    const runner_testing::Result dom = Chromium(scratch.File("profile"), {"--dump-dom", "file://" + report});
+    ASSERT_EQ(dom.exitCode, 0) << dom.err;
+    EXPECT_NE(dom.out.find("data-ready=\"1\""), std::string::npos) << "the report's script did not finish";
+    std::set<std::string> drawn;
+    const std::regex plot(R"re(class="plot[^"]*" data-channel="([^"]*)" data-drawn="1")re");
+    for (std::sregex_iterator it(dom.out.begin(), dom.out.end(), plot), end; it != end; ++it) {
+      drawn.insert(Unescape((*it)[1]));
+    }
+    EXPECT_EQ(drawn, watched);
+    size_t rows = 0;
+    for (size_t at = dom.out.find("<tr data-level="); at != std::string::npos; at = dom.out.find("<tr data-level=", at + 1)) {
+      ++rows;
+    }
+    EXPECT_EQ(rows, messages);
+    EXPECT_NE(dom.out.find(std::to_string(messages) + " of " + std::to_string(messages)), std::string::npos);
+
+    if (scene.empty()) {
+      const std::string png = keep + "/tour.png";
+      std::filesystem::remove(png);
+      const runner_testing::Result shot =
+          Chromium(scratch.File("profile"), {"--window-size=1280,3000", "--screenshot=" + png, "file://" + report});
+      EXPECT_EQ(shot.exitCode, 0) << shot.err;
+      EXPECT_GT(std::filesystem::file_size(png), 10'000u);
+    }
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (kChromium.empty() || access(kChromium.c_str(), X_OK) != 0) {
+    std::printf("skipped: no Chromium to open the report in (install Debian's chromium; "
+                "scripts/install-deps.sh does)\n");
+    return 77;
+  }
+  return RUN_ALL_TESTS();
+}
