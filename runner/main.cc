@@ -84,6 +84,17 @@ int Main(int argc, char** argv) {
       ->check(CLI::Range(0u, 10'000'000u));
   graphCmd->add_option("--modules", graph.modulesDir, "Folder of channel modules (default: modules/ beside dravik).");
 
+  dravik::InspectOptions inspect;
+  std::string inspectFormat = "text";
+  CLI::App* inspectCmd = app.add_subcommand("inspect", "Everything about one channel at one frame.");
+  inspectCmd->add_option("SCENE", inspect.scene, "A JSON scene or a saved file.")->required();
+  inspectCmd->add_option("CHANNEL", inspect.channel, "The channel's scene id.")->required();
+  inspectCmd->add_option("--frame", inspect.frame, "The frame (default: the last frame `run` would reach).")
+      ->check(CLI::Range(0u, 10'000'000u));
+  inspectCmd->add_option("--format,-f", inspectFormat, "Output: text (default) or json.")
+      ->check(CLI::IsMember({"text", "json"}));
+  inspectCmd->add_option("--modules", inspect.modulesDir, "Folder of channel modules (default: modules/ beside dravik).");
+
   std::string dumpFile;
   CLI::App* dumpCmd = app.add_subcommand("dump", "Show every record of a saved file as a tree.");
   dumpCmd->add_option("FILE", dumpFile, "The saved file.")->required();
@@ -131,6 +142,11 @@ int Main(int argc, char** argv) {
     graph.hasFrames = graphCmd->count("--frames") > 0;
     graph.svg = graphFormat == "svg";
     return dravik::GraphCommand(graph);
+  }
+  if (inspectCmd->parsed()) {
+    inspect.hasFrame = inspectCmd->count("--frame") > 0;
+    inspect.json = inspectFormat == "json";
+    return dravik::InspectCommand(inspect);
   }
   if (dumpCmd->parsed()) return dravik::DumpCommand(dumpFile, dumpScene);
   if (diffCmd->parsed()) return dravik::DiffCommand(diffA, diffB);

@@ -45,12 +45,25 @@ struct GraphOptions {
   std::string output;      // empty: stdout
 };
 
+struct InspectOptions {
+  std::string scene;       // JSON scene or saved file; empty: the default scene
+  std::string channel;     // scene id
+  std::string modulesDir;  // empty: DefaultModulesDirectory()
+  bool hasFrame = false;   // otherwise the last frame `run` would reach
+  uint32_t frame = 0;
+  bool json = false;
+};
+
 // `dravik run`: loads the modules, builds or loads the scene, runs it,
 // reports, and saves when asked.
 int RunCommand(const RunOptions& options);
 // `dravik graph`: the scene as a DOT or SVG graph (see scene_graph.h);
 // call channels show their last status after --frames or from a saved file.
 int GraphCommand(const GraphOptions& options);
+// `dravik inspect`: one channel at one frame: kind, engine name, group;
+// for a call channel its procedure, static flag, binding, status, links
+// with what they held, and its messages of that frame.
+int InspectCommand(const InspectOptions& options);
 // `dravik dump FILE`: the file as a tree; with `sceneOnly`, the scene JSON
 // it carries, whole.
 int DumpCommand(const std::string& path, bool sceneOnly);

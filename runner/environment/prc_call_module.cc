@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include "hostapi/guid.h"
+#include "hostapi/vantic_procedure.h"
 
 namespace dravik {
 namespace {
@@ -31,7 +32,41 @@ bool PrcCallModule::Bind(const LoadedModule& module, std::string* error) {
     if (module.handle == nullptr) *error = "the procedure-call module is not loaded";
     return false;
   }
+  // The read-only views are optional: without them a host cannot tell a
+  // channel's binding, and says so.
+  std::string ignored;
+  if (!Resolve(module.handle, kGetBoundProcedureSymbol, &bound._bound, &ignored) ||
+      !Resolve(module.handle, kGetPrcRevisionSymbol, &bound._revision, &ignored)) {
+    bound._bound = nullptr;
+    bound._revision = nullptr;
+  }
   *this = bound;
+  return true;
+}
+
+const char* CallBindingStateName(CallBinding::State state) {
+  switch (state) {
+    case CallBinding::State::kBound: return "bound";
+    case CallBinding::State::kStale: return "stale";
+    case CallBinding::State::kUnbound: break;
+  }
+  return "unbound";
+}
+
+bool PrcCallModule::ReadBinding(Zyr_Channel& channel, CallBinding* binding) const {
+  if (!Owns(channel) || _bound == nullptr || _revision == nullptr) return false;
+  const void* self = dynamic_cast<void*>(&channel);
+  // The framework owns every procedure it registered, retired ones too,
+  // for as long as it lives: the pointer stays valid.
+  const auto* procedure = static_cast<const Procedure*>(_bound(self));
+  CallBinding b;
+  b.revision = _revision(self);
+  if (procedure != nullptr) {
+    b.procedureRevision = procedure->_revision;
+    b.procedure = procedure->_ownerClass + "::" + procedure->_name;
+    b.state = procedure->_revision == b.revision ? CallBinding::State::kBound : CallBinding::State::kStale;
+  }
+  *binding = std::move(b);
   return true;
 }
 

@@ -8,6 +8,9 @@
 //   MultiModeChannel<Ubo_FloatChannel,Ubo_VanticPrcCall>::GetModeCount()
 //   MultiModeChannel<...>::GetModeFromIndex(unsigned)
 //   MultiModeChannel<...>::GetModeDescription(unsigned) const
+// and, when the module exports them, its read-only views
+//   Ubo_VanticPrcCall::GetBoundProcedure() const
+//   Ubo_VanticPrcCall::GetPrcRevision() const
 // and calls them as the platform's C++ ABI lays member functions out: a
 // plain function whose first argument is the object. The object is the
 // channel's most derived object (dynamic_cast<void*>), which is both the
@@ -53,6 +56,22 @@ inline constexpr const char kGetModeFromIndexSymbol[] =
 inline constexpr const char kGetModeDescriptionSymbol[] =
     "_ZNK16MultiModeChannelI16Ubo_FloatChannel17Ubo_VanticPrcCallE18GetModeDescriptionEj";
 
+inline constexpr const char kGetBoundProcedureSymbol[] = "_ZNK17Ubo_VanticPrcCall17GetBoundProcedureEv";
+inline constexpr const char kGetPrcRevisionSymbol[] = "_ZNK17Ubo_VanticPrcCall14GetPrcRevisionEv";
+
+// A call channel's binding: unbound (no procedure), bound (the procedure's
+// revision is the one the channel took over) or stale (it is not: the
+// procedure changed or left the registry since).
+struct CallBinding {
+  enum class State { kUnbound, kBound, kStale };
+  State state = State::kUnbound;
+  uint32_t revision = 0;           // the revision the channel took over
+  uint32_t procedureRevision = 0;  // the procedure's revision now (bound or stale)
+  std::string procedure;           // "Owner::Name" of the procedure held (bound or stale)
+};
+
+const char* CallBindingStateName(CallBinding::State state);  // "unbound", "bound", "stale"
+
 class PrcCallModule {
  public:
   PrcCallModule() = default;
@@ -79,12 +98,18 @@ class PrcCallModule {
   // The type's modes in display order. Empty when not bound.
   std::vector<ModeEntry> Modes(Zyr_Channel& channel) const;
 
+  // Reads `channel`'s binding. False, doing nothing, when `channel` is not
+  // the module's or the module does not export the views.
+  bool ReadBinding(Zyr_Channel& channel, CallBinding* binding) const;
+
  private:
   using PrepareFn = void (*)(void* self, const std::string& owner);
   using UpdateFn = int (*)(void* self, const std::string& owner, const std::string& name);
   using CountFn = uint32_t (*)(void* self);
   using FromIndexFn = uint32_t (*)(void* self, uint32_t index);
   using DescriptionFn = const ExportedModeDescription* (*)(const void* self, uint32_t mode);
+  using BoundFn = const void* (*)(const void* self);  // Procedure*
+  using RevisionFn = uint32_t (*)(const void* self);
 
   GUID _type{};
   PrepareFn _prepare = nullptr;
@@ -92,6 +117,8 @@ class PrcCallModule {
   CountFn _count = nullptr;
   FromIndexFn _fromIndex = nullptr;
   DescriptionFn _description = nullptr;
+  BoundFn _bound = nullptr;        // optional
+  RevisionFn _revision = nullptr;  // optional
 };
 
 }  // namespace dravik

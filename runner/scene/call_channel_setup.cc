@@ -78,4 +78,38 @@ bool ReadCallNames(Zyr_Channel& channel, std::string* owner, std::string* name) 
   return haveOwner && haveName;
 }
 
+bool ReadCallSetup(Zyr_Channel& channel, CallSetup* setup) {
+  std::vector<RecordEntry> entries;
+  std::string error;
+  if (!SaveChannelEntries(channel, &entries, &error)) return false;
+  CallSetup found;
+  bool haveOwner = false;
+  bool haveName = false;
+  bool inParams = false;
+  auto u32 = [](const RecordEntry& e) { return e.data.size() == 4 ? ReadU32(e.data.data()) : 0u; };
+  for (const RecordEntry& e : entries) {
+    if (e.tag == "OWNC" && !haveOwner) {
+      found.owner.assign(e.data.begin(), e.data.end());
+      haveOwner = true;
+    } else if (e.tag == "PRCN" && !haveName) {
+      found.name.assign(e.data.begin(), e.data.end());
+      haveName = true;
+    } else if (e.tag == "STTC" && haveName) {
+      found.isStatic = u32(e) != 0;
+    } else if (e.tag == "PRMS" && haveName) {
+      inParams = true;
+    } else if (inParams && e.tag == "TYPE") {
+      found.params.push_back(ParamSpec{});
+      found.params.back().type = u32(e) == 1 ? ParamType::kVec3 : ParamType::kFloat;
+    } else if (inParams && e.tag == "MODE" && !found.params.empty()) {
+      found.params.back().mode = static_cast<uint16_t>(u32(e));
+    } else if (inParams && e.tag == "NAME" && !found.params.empty()) {
+      found.params.back().name.assign(e.data.begin(), e.data.end());
+    }
+  }
+  if (!haveOwner || !haveName) return false;
+  *setup = std::move(found);
+  return true;
+}
+
 }  // namespace dravik

@@ -38,6 +38,11 @@ bool ConfigureCallChannel(Zyr_Channel& channel, const CallSetup& setup, std::str
 // record holds ("OWNC", "PRCN"); false when it holds none.
 bool ReadCallNames(Zyr_Channel& channel, std::string* owner, std::string* name);
 
+// The owner class, procedure name, static flag and parameter layout a
+// procedure-call channel's saved record holds (the procedure-call part
+// above); false when the record holds no "OWNC"/"PRCN".
+bool ReadCallSetup(Zyr_Channel& channel, CallSetup* setup);
+
 // The channel's current mode code as its saved record holds it (the first
 // "MODE" entry after the engine's part); false when there is none.
 bool ReadCurrentMode(Zyr_Channel& channel, uint32_t* mode);
