@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
+#include <typeinfo>
 #include <utility>
 
 #include "hostapi/channel_type.h"
@@ -128,12 +130,12 @@ namespace {
 
 // The live procedure of that name, registered first when there is none
 // (an earlier case may have emptied the registry).
-VeskProcedure* Registered(const char* owner, const char* name, bool isStatic,
-                          const VarList& params, VeskProcedure::Body body) {
+VeskProcedure* Registered(const char* owner, const char* name, bool isStatic, const VarList& params,
+                          VeskProcedure::Body body) {
   Procedure* live = Procedures().GetProcedure(owner, name);
-  VeskProcedure* procedure =
-      live != nullptr ? dynamic_cast<VeskProcedure*>(live)
-                      : Procedures().RegisterFunction(owner, name, isStatic, params, std::move(body));
+  VeskProcedure* procedure = live != nullptr ? dynamic_cast<VeskProcedure*>(live)
+                                             : Procedures().RegisterFunction(
+                                                   owner, name, isStatic, params, std::move(body));
   if (procedure == nullptr) Fail("a procedure cannot be registered");
   return procedure;
 }
@@ -142,9 +144,7 @@ VeskProcedure* Registered(const char* owner, const char* name, bool isStatic,
 
 VeskProcedure* RegisterAdd() { return Registered("Math", "Add", true, AddParams(), &AddBody); }
 
-VeskProcedure* RegisterPush() {
-  return Registered("Body", "Push", false, PushParams(), &PushBody);
-}
+VeskProcedure* RegisterPush() { return Registered("Body", "Push", false, PushParams(), &PushBody); }
 
 std::unique_ptr<Ubo_ValueChannel> NewValue(float value) {
   auto channel = std::make_unique<Ubo_ValueChannel>();
@@ -167,8 +167,7 @@ std::unique_ptr<Ubo_CoreRefChannel> NewCoreRef(uint32_t objectId) {
   return channel;
 }
 
-std::unique_ptr<Ubo_VanticPrcCall> NewBoundCall(const std::string& owner,
-                                                const std::string& name) {
+std::unique_ptr<Ubo_VanticPrcCall> NewBoundCall(const std::string& owner, const std::string& name) {
   auto channel = std::make_unique<Ubo_VanticPrcCall>();
   channel->SetPrcOwnerClass(owner);
   channel->SetPrcName(name);
@@ -176,42 +175,62 @@ std::unique_ptr<Ubo_VanticPrcCall> NewBoundCall(const std::string& owner,
   return channel;
 }
 
-template <bool kChecked>
-NativeAdd<kChecked>::NativeAdd() {
+namespace {
+
+// The channel plugged into `link` of `channel` as a T, or null, checked as
+// kCheck says.
+template <class T, ChildCheck kCheck>
+T* Child(const Zyr_Channel& channel, int link) {
+  Zyr_Channel* child = channel.GetChild(link);
+  if constexpr (kCheck == ChildCheck::kTrusting) {
+    return static_cast<T*>(child);
+  } else if constexpr (kCheck == ChildCheck::kDynamicCast) {
+    return dynamic_cast<T*>(child);
+  } else {
+    if (child == nullptr) return nullptr;
+    if constexpr (std::is_same_v<T, Ubo_FloatChannel>) {
+      if (typeid(*child) == typeid(Ubo_ValueChannel)) return static_cast<Ubo_ValueChannel*>(child);
+      return dynamic_cast<Ubo_FloatChannel*>(child);
+    } else {
+      static_assert(std::is_final_v<T>);
+      return typeid(*child) == typeid(T) ? static_cast<T*>(child) : nullptr;
+    }
+  }
+}
+
+}  // namespace
+
+template <ChildCheck kCheck>
+NativeAdd<kCheck>::NativeAdd() {
   DeclareFloat(*this, 0, "a", kLinkModeInput);
   DeclareFloat(*this, 1, "b", kLinkModeInput);
   DeclareFloat(*this, 2, "result", kLinkModeOutput);
 }
 
-template <bool kChecked>
-float NativeAdd<kChecked>::GetFloat() {
+template <ChildCheck kCheck>
+float NativeAdd<kCheck>::GetFloat() {
   if (!CheckRenderCount()) {
     Ubo_FloatChannel::SetFloat(kPrcStatusOk);
     return _value;
   }
-  auto child = [this](int link) {
-    if constexpr (kChecked) {
-      return dynamic_cast<Ubo_FloatChannel*>(GetChild(link));
-    } else {
-      return static_cast<Ubo_FloatChannel*>(GetChild(link));
-    }
-  };
-  Ubo_FloatChannel* a = child(0);
-  Ubo_FloatChannel* b = child(1);
+  Ubo_FloatChannel* a = Child<Ubo_FloatChannel, kCheck>(*this, 0);
+  Ubo_FloatChannel* b = Child<Ubo_FloatChannel, kCheck>(*this, 1);
   if (a == nullptr || b == nullptr) {
     Ubo_FloatChannel::SetFloat(kPrcStatusInputs);
     return _value;
   }
   const float sum = a->GetFloat() + b->GetFloat();
-  if (Ubo_FloatChannel* result = child(2)) result->SetFloat(sum);
+  if (auto* result = Child<Ubo_FloatChannel, kCheck>(*this, 2)) result->SetFloat(sum);
   Ubo_FloatChannel::SetFloat(kPrcStatusOk);
   return _value;
 }
 
-template class NativeAdd<true>;
-template class NativeAdd<false>;
+template class NativeAdd<ChildCheck::kDynamicCast>;
+template class NativeAdd<ChildCheck::kExactType>;
+template class NativeAdd<ChildCheck::kTrusting>;
 
-NativePushChannel::NativePushChannel() {
+template <ChildCheck kCheck>
+NativePush<kCheck>::NativePush() {
   DeclareLink(*this, 0, guid::kCoreRefChannelType, "CoreRef", "This", kLinkModeInput);
   DeclareFloat(*this, 1, "dt", kLinkModeInput);
   DeclareVector(*this, 2, "velocity", kLinkModeInput);
@@ -221,19 +240,20 @@ NativePushChannel::NativePushChannel() {
   DeclareFloat(*this, 6, "speed", kLinkModeOutput);
 }
 
-float NativePushChannel::GetFloat() {
+template <ChildCheck kCheck>
+float NativePush<kCheck>::GetFloat() {
   if (!CheckRenderCount()) {
     Ubo_FloatChannel::SetFloat(kPrcStatusOk);
     return _value;
   }
-  auto* self = dynamic_cast<Ubo_CoreRefChannel*>(GetChild(0));
-  auto* dt = dynamic_cast<Ubo_FloatChannel*>(GetChild(1));
-  auto* velocity = dynamic_cast<Ubo_VectorChannel*>(GetChild(2));
-  auto* force = dynamic_cast<Ubo_VectorChannel*>(GetChild(3));
-  auto* mass = dynamic_cast<Ubo_FloatChannel*>(GetChild(4));
-  auto* position = dynamic_cast<Ubo_VectorChannel*>(GetChild(5));
-  const bool inputs = self != nullptr && dt != nullptr && velocity != nullptr &&
-                      force != nullptr && mass != nullptr && position != nullptr &&
+  auto* self = Child<Ubo_CoreRefChannel, kCheck>(*this, 0);
+  auto* dt = Child<Ubo_FloatChannel, kCheck>(*this, 1);
+  auto* velocity = Child<Ubo_VectorChannel, kCheck>(*this, 2);
+  auto* force = Child<Ubo_VectorChannel, kCheck>(*this, 3);
+  auto* mass = Child<Ubo_FloatChannel, kCheck>(*this, 4);
+  auto* position = Child<Ubo_VectorChannel, kCheck>(*this, 5);
+  const bool inputs = self != nullptr && dt != nullptr && velocity != nullptr && force != nullptr &&
+                      mass != nullptr && position != nullptr &&
                       Procedures().Objects().Get(self->GetObjectId()) != nullptr;
   if (!inputs) {
     Ubo_FloatChannel::SetFloat(kPrcStatusInputs);
@@ -248,10 +268,13 @@ float NativePushChannel::GetFloat() {
   float speed = 0.0f;
   Push(dt->GetFloat(), velocity->GetVector(), force->GetVector(), m, p, speed);
   position->SetVector(p);
-  if (auto* out = dynamic_cast<Ubo_FloatChannel*>(GetChild(6))) out->SetFloat(speed);
+  if (auto* out = Child<Ubo_FloatChannel, kCheck>(*this, 6)) out->SetFloat(speed);
   Ubo_FloatChannel::SetFloat(kPrcStatusOk);
   return _value;
 }
+
+template class NativePush<ChildCheck::kDynamicCast>;
+template class NativePush<ChildCheck::kExactType>;
 
 void AddWiring::PlugInto(Zyr_Channel& channel) const {
   if (!channel.PlugChild(0, a.get()) || !channel.PlugChild(1, b.get()) ||
@@ -270,8 +293,8 @@ PushWiring::PushWiring() {
 }
 
 void PushWiring::PlugInto(Zyr_Channel& channel) const {
-  Zyr_Channel* const children[] = {self.get(),  dt.get(),       velocity.get(), force.get(),
-                                   mass.get(),  position.get(), speed.get()};
+  Zyr_Channel* const children[] = {self.get(), dt.get(),       velocity.get(), force.get(),
+                                   mass.get(), position.get(), speed.get()};
   for (int i = 0; i < 7; ++i) {
     if (!channel.PlugChild(i, children[i])) Fail("a Push channel cannot be wired");
   }
@@ -321,6 +344,10 @@ std::unique_ptr<Ubo_FloatChannel> MakeBoundAddCall() {
 }
 
 std::unique_ptr<Ubo_FloatChannel> MakeNativeAdd() { return std::make_unique<NativeAddChannel>(); }
+
+std::unique_ptr<Ubo_FloatChannel> MakeNativeAddTyped() {
+  return std::make_unique<NativeAddTypedChannel>();
+}
 
 size_t HeapBytesInUse() {
   const struct mallinfo2 info = ::mallinfo2();

@@ -15,8 +15,8 @@
 // Each has a hand-written float channel doing the same work on the same
 // links (NativeAddChannel, NativePushChannel): what a host developer would
 // write instead of a procedure-call channel. They take the same care as the
-// framework's converters, every link and every child's class checked (here
-// with dynamic_cast, the usual way), and answer the same status values.
+// framework's converters, every link and every child's class checked, and
+// answer the same status values.
 #ifndef BENCH_BENCH_SUPPORT_H_
 #define BENCH_BENCH_SUPPORT_H_
 
@@ -75,33 +75,47 @@ std::unique_ptr<Ubo_CoreRefChannel> NewCoreRef(uint32_t objectId);
 
 // A procedure-call channel named after `owner`/`name` and bound to it.
 // Aborts the benchmark run when it cannot bind.
-std::unique_ptr<Ubo_VanticPrcCall> NewBoundCall(const std::string& owner,
-                                                const std::string& name);
+std::unique_ptr<Ubo_VanticPrcCall> NewBoundCall(const std::string& owner, const std::string& name);
+
+// How a hand-written channel makes sure of what is plugged into its links:
+//   kDynamicCast  each child cast with dynamic_cast (the usual way; across
+//                 shared libraries it compares type names);
+//   kExactType    each child told by its exact type, as the framework's
+//                 converters do: "Value", "Value Vector" and "CoreRef" are
+//                 final, so one typeid comparison decides; a float link
+//                 holding any other channel falls back to dynamic_cast;
+//   kTrusting     no check: a link accepts only channels whose type record
+//                 names its kind, and this channel believes the record (unsafe
+//                 for a channel whose record lies; a lower bound).
+enum class ChildCheck { kDynamicCast, kExactType, kTrusting };
 
 // A channel computing "Math"/"Add" by hand: links a, b (float in) and
-// result (float out), like a procedure-call channel bound to it. Checked,
-// it casts each child with dynamic_cast; unchecked, it trusts the links (a
-// link accepts only channels whose type record names a float channel) and
-// casts without a check: faster, unsafe for a channel whose record lies
-// about its class, a lower bound for the hand-written cost.
-template <bool kChecked>
+// result (float out), like a procedure-call channel bound to it.
+template <ChildCheck kCheck>
 class NativeAdd final : public Ubo_FloatChannel {
  public:
   NativeAdd();
   float GetFloat() override;
 };
-extern template class NativeAdd<true>;
-extern template class NativeAdd<false>;
-using NativeAddChannel = NativeAdd<true>;
-using NativeAddUncheckedChannel = NativeAdd<false>;
+extern template class NativeAdd<ChildCheck::kDynamicCast>;
+extern template class NativeAdd<ChildCheck::kExactType>;
+extern template class NativeAdd<ChildCheck::kTrusting>;
+using NativeAddChannel = NativeAdd<ChildCheck::kDynamicCast>;
+using NativeAddTypedChannel = NativeAdd<ChildCheck::kExactType>;
+using NativeAddUncheckedChannel = NativeAdd<ChildCheck::kTrusting>;
 
 // A channel computing "Body"/"Push" by hand: link "This" (CoreRef) and the
 // six parameter links, like a procedure-call channel bound to it.
-class NativePushChannel final : public Ubo_FloatChannel {
+template <ChildCheck kCheck>
+class NativePush final : public Ubo_FloatChannel {
  public:
-  NativePushChannel();
+  NativePush();
   float GetFloat() override;
 };
+extern template class NativePush<ChildCheck::kDynamicCast>;
+extern template class NativePush<ChildCheck::kExactType>;
+using NativePushChannel = NativePush<ChildCheck::kDynamicCast>;
+using NativePushTypedChannel = NativePush<ChildCheck::kExactType>;
 
 // The children one Add channel (either kind) reads and writes.
 struct AddWiring {
@@ -160,6 +174,7 @@ class AddScene {
 // Makers for AddScene.
 std::unique_ptr<Ubo_FloatChannel> MakeBoundAddCall();
 std::unique_ptr<Ubo_FloatChannel> MakeNativeAdd();
+std::unique_ptr<Ubo_FloatChannel> MakeNativeAddTyped();
 
 // Bytes the allocator has handed out and not had back (main arena and
 // mapped blocks; the benchmarks allocate on one thread).

@@ -1,10 +1,13 @@
 // Evaluation of one channel, due every frame, against its baselines:
 //
 //   Eval_Add_PrcCall     a procedure-call channel bound to Math/Add
-//   Eval_Add_Native      the hand-written channel doing the same on the same
-//                        links (baseline a)
-//   Eval_Add_NativeUnchecked  the same trusting the links' types (no
-//                        dynamic_cast): a lower bound
+//   Eval_Add_NativeTyped the hand-written channel doing the same on the same
+//                        links, each child told by its exact type as the
+//                        converters do (baseline a)
+//   Eval_Add_Native      the same checking each child with dynamic_cast
+//                        (baseline a, second column)
+//   Eval_Add_NativeUnchecked  the same trusting the links' types: a lower
+//                        bound
 //   Eval_Add_Execute     Math/Add's Execute on a list made ready once
 //                        (baseline b)
 //   Eval_Push_*          the same for Body/Push: six parameters, floats and
@@ -48,8 +51,8 @@ struct PushCase {
   // The position moved and a speed was written.
   static bool Worked(float status, const Wiring& wiring) {
     const Vec3& position = wiring.position->GetVector();
-    return status == kPrcStatusOk && wiring.speed->GetFloat() > 0.0f &&
-           std::isfinite(position.x) && position.x != 0.0f;
+    return status == kPrcStatusOk && wiring.speed->GetFloat() > 0.0f && std::isfinite(position.x) &&
+           position.x != 0.0f;
   }
   static void Ready(VarList& list, const Wiring& wiring) {
     list._thisObject = Procedures().Objects().Get(wiring.self->GetObjectId());
@@ -115,9 +118,12 @@ void ExecuteReady(benchmark::State& state) {
 void Eval_Add_PrcCall(benchmark::State& state) { EvaluateCall<AddCase>(state); }
 BENCHMARK(Eval_Add_PrcCall);
 
-void Eval_Add_Native(benchmark::State& state) {
-  EvaluateByHand<AddCase, NativeAddChannel>(state);
+void Eval_Add_NativeTyped(benchmark::State& state) {
+  EvaluateByHand<AddCase, NativeAddTypedChannel>(state);
 }
+BENCHMARK(Eval_Add_NativeTyped);
+
+void Eval_Add_Native(benchmark::State& state) { EvaluateByHand<AddCase, NativeAddChannel>(state); }
 BENCHMARK(Eval_Add_Native);
 
 void Eval_Add_NativeUnchecked(benchmark::State& state) {
@@ -130,6 +136,11 @@ BENCHMARK(Eval_Add_Execute);
 
 void Eval_Push_PrcCall(benchmark::State& state) { EvaluateCall<PushCase>(state); }
 BENCHMARK(Eval_Push_PrcCall);
+
+void Eval_Push_NativeTyped(benchmark::State& state) {
+  EvaluateByHand<PushCase, NativePushTypedChannel>(state);
+}
+BENCHMARK(Eval_Push_NativeTyped);
 
 void Eval_Push_Native(benchmark::State& state) {
   EvaluateByHand<PushCase, NativePushChannel>(state);

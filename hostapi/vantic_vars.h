@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 
 #include "hostapi/export.h"
@@ -25,6 +26,9 @@ enum VarMode : uint16_t {
 };
 
 inline constexpr size_t kVarNameSize = 256;  // characters with the NUL
+// Names shorter than this move as one fixed-size piece (see
+// VarBase::operator=).
+inline constexpr size_t kVarShortName = 16;
 
 class VanticObject;
 
@@ -36,6 +40,9 @@ class VanticObject;
 // where there is some): VarFloat adds value, minimum, maximum (3 floats,
 // 12 bytes); VarVec3 adds three Vec3 (36 bytes). x86-64: 280, 288, 312;
 // 32-bit x86: 272, 284, 308.
+//
+// Every byte of the name field past the name's terminator is zero: the
+// constructor clears the field, and copies and assignments keep it so.
 class VANTIC_API VarBase {
  public:
   // Stores the type, the mode's low 16 bits and the name. A type of
@@ -44,7 +51,21 @@ class VANTIC_API VarBase {
   // characters is cut to 255; a null name is empty.
   VarBase(int32_t type, uint32_t mode, const char* name);
   VarBase(const VarBase&) = default;
-  VarBase& operator=(const VarBase&) = default;
+  // Takes over type, mode, name and the reserved field. When both names are
+  // shorter than kVarShortName, only that first piece of the field moves:
+  // the bytes behind it are zero on both sides.
+  VarBase& operator=(const VarBase& other) {
+    if (this == &other) return *this;
+    _type = other._type;
+    _mode = other._mode;
+    if (other._name[kVarShortName - 1] == 0 && _name[kVarShortName - 1] == 0) {
+      std::memcpy(_name, other._name, kVarShortName);
+    } else {
+      CopyWholeName(other);
+    }
+    _reserved = other._reserved;
+    return *this;
+  }
   virtual ~VarBase();
 
   int32_t Type() const { return _type; }
@@ -66,6 +87,9 @@ class VANTIC_API VarBase {
   virtual float* FloatValue() { return nullptr; }
   virtual Vec3* VectorValue() { return nullptr; }
 
+ private:
+  void CopyWholeName(const VarBase& other);
+
  protected:
   int32_t _type;
   uint16_t _mode;
@@ -80,6 +104,8 @@ class VANTIC_API VarFloat final : public VarBase {
  public:
   VarFloat(int32_t type, uint32_t mode, const char* name, float value, float minimum,
            float maximum);
+  VarFloat(const VarFloat&) = default;
+  VarFloat& operator=(const VarFloat&) = default;
   VarBase* Clone() const override;
   size_t StorageSize() const override { return sizeof(VarFloat); }
   VarBase* CopyTo(void* where) const override;
@@ -92,8 +118,10 @@ class VANTIC_API VarFloat final : public VarBase {
 
 class VANTIC_API VarVec3 final : public VarBase {
  public:
-  VarVec3(int32_t type, uint32_t mode, const char* name, const Vec3& value,
-          const Vec3& minimum, const Vec3& maximum);
+  VarVec3(int32_t type, uint32_t mode, const char* name, const Vec3& value, const Vec3& minimum,
+          const Vec3& maximum);
+  VarVec3(const VarVec3&) = default;
+  VarVec3& operator=(const VarVec3&) = default;
   VarBase* Clone() const override;
   size_t StorageSize() const override { return sizeof(VarVec3); }
   VarBase* CopyTo(void* where) const override;
@@ -168,6 +196,11 @@ class VANTIC_API VarList {
   VarList();
   // Deep copies: the new list owns its own copies of the variables.
   VarList(const VarList& other);
+  // A list holding variables of the same kinds, in the same order, as
+  // `other` keeps them and assigns each (no allocation); any other list
+  // gets a fresh copy. Either way, afterwards it holds copies of `other`'s
+  // variables and its target object. Throws std::bad_alloc, changing
+  // nothing, when a fresh copy cannot be made.
   VarList& operator=(const VarList& other);
   // Moves take the other list's block; `other` is left empty.
   VarList(VarList&& other) noexcept;
@@ -192,6 +225,11 @@ class VANTIC_API VarList {
 
  private:
   void Append(const VarBase& var);
+  // operator='s way without allocation: true, having assigned every
+  // variable, when both lists hold the same kinds in the same order.
+  bool AssignInPlace(const VarList& other);
+  // Most variables whose kinds _vectorKinds records.
+  static constexpr size_t kKindBits = 64;
   void AppendCopies(const VarList& source);
   // Makes room for `moreItems` more variables of `moreBytes` more object
   // bytes.
@@ -204,6 +242,10 @@ class VANTIC_API VarList {
   size_t _itemCapacity;
   size_t _bytesUsed;
   size_t _byteCapacity;
+  // Bit i set: variable i is a VarVec3, clear: a VarFloat (i < kKindBits).
+  // A variable's kind never changes in place, so the bits change only with
+  // the list's own operations.
+  uint64_t _vectorKinds;
 };
 
 #endif  // HOSTAPI_VANTIC_VARS_H_

@@ -20,7 +20,7 @@ const GUID kCoreRefGuid = guid::FromString(guid::kCoreRefChannelType);
 int FirstParameterLink(const Zyr_Channel& channel) {
   const ChildCreation* link0 = channel.GetChildCreation(0);
   if (link0 == nullptr || link0->Type._typeGuid != kCoreRefGuid) return 0;
-  return std::strncmp(link0->LinkName, kThisLinkName, sizeof(link0->LinkName)) == 0 ? 1 : 0;
+  return std::memcmp(link0->LinkName, kThisLinkName, sizeof(kThisLinkName)) == 0 ? 1 : 0;
 }
 
 // The plugged channel as a channel of kind T, or null. The three plain
@@ -32,13 +32,36 @@ T* AsFinalKind(Zyr_Channel& child) {
   return typeid(child) == typeid(T) ? static_cast<T*>(&child) : nullptr;
 }
 
-// The plugged channel as a float channel, or null. The kinds links hold
-// most are told by their exact type; any other goes through dynamic_cast.
-Ubo_FloatChannel* AsFloatChannel(Zyr_Channel& child) {
+// Reads a float from `child` into *value; false when it is no float
+// channel. The kinds links hold most are told by their exact type (and
+// called without a virtual dispatch); any other goes through dynamic_cast.
+inline bool ReadFloat(Zyr_Channel& child, float* value) {
   const std::type_info& type = typeid(child);
-  if (type == typeid(Ubo_ValueChannel)) return static_cast<Ubo_ValueChannel*>(&child);
-  if (type == typeid(Ubo_VectorChannel)) return static_cast<Ubo_VectorChannel*>(&child);
-  return dynamic_cast<Ubo_FloatChannel*>(&child);
+  if (type == typeid(Ubo_ValueChannel)) {
+    *value = static_cast<Ubo_ValueChannel&>(child).GetFloat();
+  } else if (type == typeid(Ubo_VectorChannel)) {
+    *value = static_cast<Ubo_VectorChannel&>(child).GetFloat();
+  } else if (auto* source = dynamic_cast<Ubo_FloatChannel*>(&child)) {
+    *value = source->GetFloat();
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Writes `value` into `child`; false when it is no float channel.
+inline bool WriteFloat(Zyr_Channel& child, float value) {
+  const std::type_info& type = typeid(child);
+  if (type == typeid(Ubo_ValueChannel)) {
+    static_cast<Ubo_ValueChannel&>(child).SetFloat(value);
+  } else if (type == typeid(Ubo_VectorChannel)) {
+    static_cast<Ubo_VectorChannel&>(child).SetFloat(value);
+  } else if (auto* target = dynamic_cast<Ubo_FloatChannel*>(&child)) {
+    target->SetFloat(value);
+  } else {
+    return false;
+  }
+  return true;
 }
 
 // Resolves the "This" link into vars->_thisObject.
@@ -54,17 +77,16 @@ int ReadTargetObject(const Zyr_Channel& channel, VarList& vars) {
   return ProcedureForVesk::kOk;
 }
 
-bool Selected(const VarBase& var, unsigned short direction) {
-  return (var.Mode() & direction) != 0;
-}
-
-// The link of variable `i`, or -1 when no link index can hold it.
-int LinkOf(int first, size_t i) {
+// The link of variable `i` behind `first`, or -1 when no link index can
+// hold it.
+inline int LinkOf(int first, size_t i) {
   return i < static_cast<size_t>(INT_MAX) ? first + static_cast<int>(i) : -1;
 }
 
 }  // namespace
 
+// Each variable's link is looked at afresh: a child read on the way may
+// change what the channel holds.
 int ProcedureForVesk::FromDataChannelToVar(Zyr_Channel* channel, VarList* vars,
                                            unsigned short direction) {
   if (channel == nullptr || vars == nullptr) return kBadArgument;
@@ -76,15 +98,13 @@ int ProcedureForVesk::FromDataChannelToVar(Zyr_Channel* channel, VarList* vars,
   const size_t count = vars->_vars.size();
   for (size_t i = 0; i < count; ++i) {
     VarBase* var = vars->_vars[i];
-    if (!Selected(*var, direction)) continue;
+    if ((var->Mode() & direction) == 0) continue;
     const int link = LinkOf(first, i);
-    if (link < 0 || channel->GetChildCreation(link) == nullptr) return kMissingLink;
+    if (channel->GetChildCreation(link) == nullptr) return kMissingLink;
     Zyr_Channel* child = channel->GetChild(link);
     if (child == nullptr) return kUnplugged;
     if (float* value = var->FloatValue()) {
-      auto* source = AsFloatChannel(*child);
-      if (source == nullptr) return kWrongKind;
-      *value = source->GetFloat();
+      if (!ReadFloat(*child, value)) return kWrongKind;
     } else if (Vec3* vector = var->VectorValue()) {
       auto* source = AsFinalKind<Ubo_VectorChannel>(*child);
       if (source == nullptr) return kWrongKind;
@@ -102,18 +122,11 @@ int ProcedureForVesk::FromVarToDataChannel(VarList* vars, Zyr_Channel* channel,
   const size_t count = vars->_vars.size();
   for (size_t i = 0; i < count; ++i) {
     VarBase* var = vars->_vars[i];
-    if (!Selected(*var, direction)) continue;
-    const int link = LinkOf(first, i);
-    if (link < 0 || channel->GetChildCreation(link) == nullptr) continue;  // no such link
-    Zyr_Channel* child = channel->GetChild(link);
-    if (child == nullptr) continue;  // unplugged: nothing to write
+    if ((var->Mode() & direction) == 0) continue;
+    Zyr_Channel* child = channel->GetChild(LinkOf(first, i));
+    if (child == nullptr) continue;  // no such link, or unplugged: nothing to write
     if (const float* value = var->FloatValue()) {
-      auto* target = AsFloatChannel(*child);
-      if (target == nullptr) {
-        result = kWrongKind;
-        continue;
-      }
-      target->SetFloat(*value);
+      if (!WriteFloat(*child, *value)) result = kWrongKind;
     } else if (const Vec3* vector = var->VectorValue()) {
       auto* target = AsFinalKind<Ubo_VectorChannel>(*child);
       if (target == nullptr) {

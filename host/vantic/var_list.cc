@@ -17,7 +17,12 @@ size_t ItemBytes(size_t capacity) { return RoundUp(capacity * sizeof(VarBase*));
 }  // namespace
 
 VarList::VarList()
-    : _thisObject(nullptr), _block(nullptr), _itemCapacity(0), _bytesUsed(0), _byteCapacity(0) {}
+    : _thisObject(nullptr),
+      _block(nullptr),
+      _itemCapacity(0),
+      _bytesUsed(0),
+      _byteCapacity(0),
+      _vectorKinds(0) {}
 
 VarList::VarList(const VarList& other) : VarList() {
   _thisObject = other._thisObject;
@@ -28,11 +33,29 @@ VarList::VarList(const VarList& other) : VarList() {
 }
 
 VarList& VarList::operator=(const VarList& other) {
-  if (this != &other) {
-    VarList copy(other);
-    Swap(copy);
-  }
+  if (this == &other) return *this;
+  if (AssignInPlace(other)) return *this;
+  VarList copy(other);
+  Swap(copy);
   return *this;
+}
+
+bool VarList::AssignInPlace(const VarList& other) {
+  const size_t count = _vars._count;
+  if (count != other._vars._count || count > kKindBits || _vectorKinds != other._vectorKinds) {
+    return false;
+  }
+  VarBase* const* mine = _vars._items;
+  const VarBase* const* theirs = other._vars._items;
+  for (size_t i = 0; i < count; ++i) {
+    if ((_vectorKinds >> i) & 1) {
+      static_cast<VarVec3&>(*mine[i]) = static_cast<const VarVec3&>(*theirs[i]);
+    } else {
+      static_cast<VarFloat&>(*mine[i]) = static_cast<const VarFloat&>(*theirs[i]);
+    }
+  }
+  _thisObject = other._thisObject;
+  return true;
 }
 
 VarList::VarList(VarList&& other) noexcept : VarList() { Swap(other); }
@@ -54,6 +77,7 @@ void VarList::AddVar(const VarFloat& var) {
 
 void VarList::AddVar(const VarVec3& var) {
   Reserve(1, RoundUp(var.StorageSize()));
+  if (_vars._count < kKindBits) _vectorKinds |= uint64_t{1} << _vars._count;
   Append(var);
 }
 
@@ -72,6 +96,7 @@ void VarList::ClearVars() {
   for (size_t i = 0; i < _vars._count; ++i) _vars._items[i]->~VarBase();
   _vars._count = 0;
   _bytesUsed = 0;
+  _vectorKinds = 0;
 }
 
 VarBase* VarList::Find(const char* name) const {
@@ -129,6 +154,7 @@ void VarList::AppendCopies(const VarList& source) {
     const size_t offset = static_cast<size_t>(reinterpret_cast<const char*>(var) - sourceObjects);
     _vars._items[_vars._count + i] = var->CopyTo(objects + offset);
   }
+  if (_vars._count < kKindBits) _vectorKinds |= source._vectorKinds << _vars._count;
   _vars._count += source._vars._count;
   _bytesUsed += source._bytesUsed;
 }
@@ -150,4 +176,5 @@ void VarList::Swap(VarList& other) noexcept {
   std::swap(_itemCapacity, other._itemCapacity);
   std::swap(_bytesUsed, other._bytesUsed);
   std::swap(_byteCapacity, other._byteCapacity);
+  std::swap(_vectorKinds, other._vectorKinds);
 }

@@ -27,6 +27,8 @@ VarBase::VarBase(int32_t type, uint32_t mode, const char* name)
 
 VarBase::~VarBase() = default;
 
+void VarBase::CopyWholeName(const VarBase& other) { std::memcpy(_name, other._name, kVarNameSize); }
+
 VarFloat::VarFloat(int32_t type, uint32_t mode, const char* name, float value, float minimum,
                    float maximum)
     : VarBase(type, mode, name), _value(value), _min(minimum), _max(maximum) {}

@@ -7,8 +7,9 @@
 
 namespace {
 
-// Lists [0, depth) are leased, innermost last; the others wait, empty,
-// with their storage.
+// Lists [0, depth) are leased, innermost last; the others wait with the
+// variables of their last lease, so that the next lease of a list of the
+// same kinds assigns them in place.
 struct Pool {
   std::vector<std::unique_ptr<VarList>> lists;
   size_t depth = 0;
@@ -25,19 +26,12 @@ ScratchVarList::ScratchVarList(const VarList& source) {
   Pool& pool = ThePool();
   if (pool.depth == pool.lists.size()) pool.lists.push_back(std::make_unique<VarList>());
   VarList& list = *pool.lists[pool.depth];
-  try {
-    list.AddVars(source);  // the only step that may throw
-  } catch (...) {
-    list.ClearVars();  // nothing is leased: the list waits empty again
-    throw;
-  }
-  list._thisObject = source._thisObject;
+  list = source;  // may throw, leaving the list as it was and leasing nothing
   _list = &list;
   ++pool.depth;
 }
 
 ScratchVarList::~ScratchVarList() {
-  _list->ClearVars();
   _list->_thisObject = nullptr;
   --ThePool().depth;
 }

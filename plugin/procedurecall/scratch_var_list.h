@@ -2,8 +2,9 @@
 // evaluation.
 //
 // The copy lives in a list taken from a module-wide pool, so that once the
-// pool has grown to the deepest nesting seen and the largest lists, an
-// evaluation copies the variables without allocating. Leases nest: an
+// pool has grown to the deepest nesting seen, an evaluation of the same
+// parameter kinds as the last one at its depth assigns the variables in
+// place, without allocating. Leases nest: an
 // evaluation that evaluates another channel on the way (a procedure-call
 // channel plugged into an input) takes the next list of the pool. Engine
 // calls come on one thread, so the pool is not guarded.
@@ -18,7 +19,7 @@ class ScratchVarList {
   // target object. Throws std::bad_alloc (leasing nothing) when the pool
   // cannot grow.
   explicit ScratchVarList(const VarList& source);
-  // Ends the copies and returns the list (its storage stays in the pool).
+  // Returns the list to the pool, its variables kept for the next lease.
   ~ScratchVarList();
   ScratchVarList(const ScratchVarList&) = delete;
   ScratchVarList& operator=(const ScratchVarList&) = delete;

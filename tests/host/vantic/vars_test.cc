@@ -1,8 +1,10 @@
 // VarBase, VarFloat, VarVec3 and VarList.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "hostapi/vantic_vars.h"
 #include "tests/support/test_support.h"
@@ -19,8 +21,10 @@ VarList MakeList(int count) {
   for (int i = 0; i < count; ++i) {
     const std::string name(1, static_cast<char>('a' + i % 26));
     const float v = static_cast<float>(i);
-    if (i % 2 == 0) list.AddVar(Float(name.c_str(), v));
-    else list.AddVar(VarVec3(VarType_Vec3, VarMode_Out, name.c_str(), Vec3{v, v, v}, {}, {}));
+    if (i % 2 == 0)
+      list.AddVar(Float(name.c_str(), v));
+    else
+      list.AddVar(VarVec3(VarType_Vec3, VarMode_Out, name.c_str(), Vec3{v, v, v}, {}, {}));
   }
   return list;
 }
@@ -73,6 +77,60 @@ TEST(VarListCopy, CopiesAreDeepAndIndependent) {
   EXPECT_EQ(*moved._vars[3]->FloatValue(), 42.0f);
   EXPECT_EQ(moved.Find("c"), moved._vars[2]);
   EXPECT_EQ(moved.Find(nullptr), nullptr);
+}
+
+// Lists by kinds ('f' float, 'v' vector) and names, values from `seed`.
+VarList Shaped(const std::string& kinds, const std::vector<std::string>& names, float seed) {
+  VarList list;
+  for (size_t i = 0; i < kinds.size(); ++i) {
+    const char* name = names[i % names.size()].c_str();
+    const float v = seed + static_cast<float>(i);
+    if (kinds[i] == 'f')
+      list.AddVar(VarFloat(VarType_Float, VarMode_In, name, v, -v, v));
+    else
+      list.AddVar(VarVec3(VarType_Vec3, VarMode_InOut, name, Vec3{v, v, -v}, {v, 0, 0}, {}));
+  }
+  return list;
+}
+
+// Assignment reuses a list of the same kinds in place; whatever the list
+// held, the result is byte for byte what a fresh copy holds.
+TEST(VarListAssign, EqualsAFreshCopyWhateverTheListHeld) {
+  const std::string kinds70(70, 'f');
+  const std::vector<std::string> shortNames{"a", "speed"},
+      edge{std::string(15, 'e'), std::string(16, 'E')}, longNames{std::string(200, 'L'), "b"};
+  const std::vector<VarList> lists = {
+      Shaped("", {"x"}, 0),         Shaped("f", shortNames, 1),  Shaped("f", longNames, 2),
+      Shaped("fvf", shortNames, 3), Shaped("fvf", longNames, 4), Shaped("vff", shortNames, 5),
+      Shaped("ff", edge, 6),        Shaped("ff", {"x", "y"}, 7), Shaped(kinds70, shortNames, 8),
+      Shaped(kinds70, longNames, 9)};
+  for (size_t t = 0; t < lists.size(); ++t) {
+    for (size_t s = 0; s < lists.size(); ++s) {
+      SCOPED_TRACE(testing::Message() << "target " << t << ", source " << s);
+      VarList target(lists[t]);
+      target = lists[s];
+      const VarList fresh(lists[s]);
+      ASSERT_EQ(target.Count(), fresh.Count());
+      for (size_t i = 0; i < fresh.Count(); ++i) {
+        VarBase& got = *target._vars[i];
+        VarBase& want = *fresh._vars[i];
+        EXPECT_EQ(got.Type(), want.Type());
+        EXPECT_EQ(got.Mode(), want.Mode());
+        EXPECT_EQ(std::memcmp(got.Name(), want.Name(), kVarNameSize), 0);
+        ASSERT_EQ(got.FloatValue() == nullptr, want.FloatValue() == nullptr);
+        if (want.FloatValue() != nullptr) {
+          const auto& g = static_cast<VarFloat&>(got);
+          const auto& w = static_cast<VarFloat&>(want);
+          EXPECT_EQ(std::vector<float>({g._value, g._min, g._max}),
+                    std::vector<float>({w._value, w._min, w._max}));
+        } else {
+          EXPECT_EQ(std::memcmp(&static_cast<VarVec3&>(got)._value,
+                                &static_cast<VarVec3&>(want)._value, 36),
+                    0);
+        }
+      }
+    }
+  }
 }
 
 TEST(VarListAccessDeathTest, IndexOutOfRangeStops) {
