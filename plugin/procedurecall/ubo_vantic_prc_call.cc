@@ -3,6 +3,7 @@
 #include "plugin/procedurecall/ubo_vantic_prc_call.h"
 
 #include "hostapi/guid.h"
+#include "plugin/procedurecall/shared_param_list.h"
 
 namespace {
 
@@ -16,7 +17,9 @@ constexpr const char kModeLabel[] = "Name:";
 }  // namespace
 
 Ubo_VanticPrcCall::Ubo_VanticPrcCall()
-    : _prcRevision(0), _procedure(nullptr), _paramVars(new VarList()),
+    : _prcRevision(0),
+      _procedure(nullptr),
+      _paramVars(OwnParamList()),
       _bStatic(true),
       _dueStatus(kPrcStatusOk) {
   SetChannelName(kChannelName);
@@ -32,7 +35,7 @@ Ubo_VanticPrcCall::Ubo_VanticPrcCall(const Ubo_VanticPrcCall& other)
       _prcName(other._prcName),
       _prcRevision(0),
       _procedure(nullptr),
-      _paramVars(new VarList(*other._paramVars)),
+      _paramVars(OwnParamList(*other._paramVars)),
       _bStatic(other._bStatic),
       _dueStatus(kPrcStatusOk) {}
 

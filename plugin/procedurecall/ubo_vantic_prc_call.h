@@ -47,6 +47,7 @@
 #include "hostapi/vantic_vars.h"
 #include "plugin/entry/plugin_export.h"
 #include "plugin/multimode/multi_mode_channel.h"
+#include "plugin/procedurecall/shared_param_list.h"
 
 class VPC_PLUGIN_API Ubo_VanticPrcCall;
 
@@ -182,7 +183,9 @@ class VPC_PLUGIN_API Ubo_VanticPrcCall
   // ---- read-only views for hosts and tests ----
   Procedure* GetBoundProcedure() const;
   uint32_t GetPrcRevision() const;
-  // The parameter variables the child links were made for.
+  // The parameter variables the child links were made for. The list is
+  // replaced when the links are made again (binding to other parameters,
+  // loading); a reference to it holds until then.
   const VarList& GetParamVars() const;
   bool IsStatic() const;
 
@@ -212,8 +215,11 @@ class VPC_PLUGIN_API Ubo_VanticPrcCall
   std::string _prcOwnerClass;
   std::string _prcName;
   uint32_t _prcRevision;
-  Procedure* _procedure;                // not owned; null when unbound
-  std::unique_ptr<VarList> _paramVars;  // owned; never null
+  Procedure* _procedure;  // not owned; null when unbound
+  // Never null. Shared with the other channels bound to the same procedure
+  // (see shared_param_list.h) and then never changed: a channel that needs
+  // other parameters takes another list.
+  ParamListRef _paramVars;
   bool _bStatic;
   float _dueStatus;  // the status the last due evaluation set
 };

@@ -94,16 +94,15 @@ int Ubo_VanticPrcCall::UpdatePrc(const std::string& owner, const std::string& na
     // being static) gets its "This" link removed (or added).
     if (ShouldCreateChildLinks()) {
       ShowPrefixedMessage(2, "CreatingNewSetOfChildLinks!");
-      VarList params;
-      params.AddVars(_procedure->_params);
-      VarList previous(std::move(*_paramVars));
+      // A list shared with other channels is replaced, never changed.
+      const ParamListRef previous = _paramVars;
       const bool wasStatic = _bStatic;
-      *_paramVars = std::move(params);
+      _paramVars = SharedParamList(*_procedure);
       _bStatic = _procedure->_isStatic;
       try {
         CreateChildLinks();
       } catch (...) {
-        *_paramVars = std::move(previous);
+        _paramVars = previous;
         _bStatic = wasStatic;
         throw;
       }

@@ -1,9 +1,11 @@
 // Ubo_VanticPrcCall: the saved record and the channel's name.
 #include <cfloat>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "plugin/diagnostics/diagnostic_report.h"
+#include "plugin/procedurecall/shared_param_list.h"
 #include "plugin/procedurecall/ubo_vantic_prc_call.h"
 
 namespace {
@@ -48,7 +50,7 @@ bool Ubo_VanticPrcCall::LoadChannel(ZyrFileLoader& loader, Zyr_ChannelGroup* gro
   uint32_t isStatic = 0;
   if (ReadChannelValue(loader, kTagStatic, isStatic)) _bStatic = (isStatic != 0);
 
-  _paramVars->ClearVars();
+  _paramVars = OwnParamList();
   // Not reset between entries: a missing tag keeps the entry before's value.
   uint32_t type = 0;
   uint32_t mode = 0;
@@ -87,8 +89,20 @@ bool Ubo_VanticPrcCall::LoadChannel(ZyrFileLoader& loader, Zyr_ChannelGroup* gro
 }
 
 void Ubo_VanticPrcCall::SetChannelNameFromOwnSetup() {
+  // Built on the stack when it fits (binding renames at every lookup).
+  const size_t join = sizeof(kNameJoin) - 1;
+  const size_t length = _prcOwnerClass.size() + join + _prcName.size();
+  char local[256];
+  if (length < sizeof(local)) {
+    std::memcpy(local, _prcOwnerClass.data(), _prcOwnerClass.size());
+    std::memcpy(local + _prcOwnerClass.size(), kNameJoin, join);
+    std::memcpy(local + _prcOwnerClass.size() + join, _prcName.data(), _prcName.size());
+    local[length] = '\0';
+    SetChannelName(local);
+    return;
+  }
   std::string name;
-  name.reserve(_prcOwnerClass.size() + sizeof(kNameJoin) + _prcName.size());
+  name.reserve(length);
   name.append(_prcOwnerClass).append(kNameJoin).append(_prcName);
   SetChannelName(name.c_str());
 }

@@ -83,6 +83,30 @@ TEST_F(PrcCallBindingTest, EqualParametersKeepTheLinksButRename) {
   EXPECT_EQ(ch.GetChild(1), value.get());
 }
 
+// Channels bound to one procedure share one copy of its parameters; a
+// channel that takes other parameters (binding again, loading) never
+// changes what the others hold.
+TEST_F(PrcCallBindingTest, SharedParametersNeverChangeUnderAnotherChannel) {
+  Register("Hero", "Jump", true, Params({{"h", VarType_Float, 1}}));
+  Ubo_VanticPrcCall a, b, other;
+  ASSERT_EQ(a.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);
+  ASSERT_EQ(b.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);
+  EXPECT_EQ(&a.GetParamVars(), &b.GetParamVars());
+  ASSERT_TRUE(
+      Procedures().ChangeParameters("Hero", "Jump", Params({{"x", VarType_Vec3, 2}}), true));
+  ASSERT_EQ(a.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);
+  EXPECT_STREQ(a.GetParamVars()._vars[0]->Name(), "x");
+  EXPECT_STREQ(b.GetParamVars()._vars[0]->Name(), "h");
+  ASSERT_EQ(b.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);
+  EXPECT_EQ(&a.GetParamVars(), &b.GetParamVars());
+  Register("Hero", "Land", true, Params({{"y", VarType_Float, 3}}));
+  ASSERT_EQ(other.UpdatePrc("Hero", "Land"), kUpdatePrcBound);
+  ASSERT_TRUE(LoadFile(SaveFile(other), b));
+  EXPECT_STREQ(b.GetParamVars()._vars[0]->Name(), "y");
+  EXPECT_STREQ(a.GetParamVars()._vars[0]->Name(), "x");
+  EXPECT_EQ(LinkNames(a), (std::vector<std::string>{"x"}));
+}
+
 TEST_F(PrcCallBindingTest, ArgumentsMayBeTheChannelsOwnNamesEitherWayRound) {
   Register("Hero", "Jump", true, VarList());
   Register("Jump", "Hero", true, VarList());
