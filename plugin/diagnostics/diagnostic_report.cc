@@ -1,6 +1,7 @@
 #include "plugin/diagnostics/diagnostic_report.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -19,12 +20,55 @@ constexpr size_t kAppendBound = kDebugMessageBufferSize - 1;  // 20480
 // `dest` (never the length the text would have had), 0 on a format error.
 // The format attribute carries the callers' format checks through the
 // va_list.
-__attribute__((format(printf, 3, 0))) int FormatBounded(char* dest, size_t bound, const char* format, va_list args) {
+// FormatBounded's way for a format of plain characters, "%s" and "%%"
+// only, the reports' usual kind, without the general formatter: writes what
+// vsnprintf would and returns the characters written; -1, leaving the
+// general formatter to decide, for any other format or a null "%s".
+int FormatPlain(char* dest, size_t bound, const char* format, va_list args) {
+  for (const char* f = format; *f != '\0'; ++f) {
+    if (*f != '%') continue;
+    if (f[1] != 's' && f[1] != '%') return -1;
+    ++f;
+  }
+  va_list scan;
+  va_copy(scan, args);
+  const size_t room = bound - 1;
+  size_t written = 0;
+  size_t wanted = 0;
+  for (const char* f = format; *f != '\0'; ++f) {
+    const char* piece = f;
+    size_t length = 1;
+    if (*f == '%') {
+      ++f;
+      if (*f == 's') {
+        piece = va_arg(scan, const char*);
+        if (piece == nullptr) {
+          va_end(scan);
+          return -1;
+        }
+        length = std::strlen(piece);
+      }
+    }
+    const size_t taken = std::min(length, room - written);
+    std::memcpy(dest + written, piece, taken);
+    written += taken;
+    wanted += length;
+  }
+  va_end(scan);
+  if (wanted > static_cast<size_t>(INT_MAX)) written = 0;  // vsnprintf fails: nothing stands
+  dest[written] = '\0';
+  return static_cast<int>(written);
+}
+
+__attribute__((format(printf, 3, 0))) int FormatBounded(char* dest, size_t bound,
+                                                        const char* format, va_list args) {
   if (dest == nullptr || bound == 0) return 0;
   if (format == nullptr) {
     dest[0] = '\0';
     return 0;
   }
+  const int plain = FormatPlain(dest, bound, format, args);
+  if (plain >= 0) return plain;
   const int wanted = std::vsnprintf(dest, bound, format, args);
   if (wanted < 0) {
     dest[0] = '\0';
@@ -36,7 +80,8 @@ __attribute__((format(printf, 3, 0))) int FormatBounded(char* dest, size_t bound
 // Formats at offset *length of debugMessageBuffer with the bound
 // kAppendBound - *length; an offset outside [0, kAppendBound) formats
 // nothing. *length is not changed.
-__attribute__((format(printf, 2, 0))) void AppendFormatted(const int* length, const char* format, va_list args) {
+__attribute__((format(printf, 2, 0))) void AppendFormatted(const int* length, const char* format,
+                                                           va_list args) {
   if (length == nullptr || *length < 0 || static_cast<size_t>(*length) >= kAppendBound) return;
   const size_t offset = static_cast<size_t>(*length);
   FormatBounded(debugMessageBuffer + offset, kAppendBound - offset, format, args);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "plugin/diagnostics/diagnostic_report.h"
+#include "plugin/procedurecall/shared_param_list.h"
 #include "plugin/procedurecall/ubo_vantic_prc_call.h"
 
 namespace {
@@ -13,24 +14,55 @@ namespace {
 // replaced, so that registering the new modes does not select mode 0.
 constexpr uint32_t kModeNotListed = 999;
 
+// Makes `modes` and `order` what emptying them and adding mode i named
+// names[i] (both names) for every i would make, reusing the entries there
+// are: an entry keeps its node and its strings' room. Only where that
+// needs no report: some names, none empty, codes in range, and `modes`
+// holding the codes 0 to size-1 (the usual case: an earlier list). False,
+// changing nothing, otherwise.
+bool ReuseModes(PrcCallModeChannel::ModeMap& modes, std::vector<uint32_t>& order,
+                const std::vector<std::string>& names) {
+  const size_t count = names.size();
+  if (count == 0 || count - 1 > kMaxModeCode) return false;
+  if (!modes.empty() && modes.rbegin()->first != modes.size() - 1) return false;
+  for (const std::string& name : names) {
+    if (name.empty()) return false;
+  }
+  modes.erase(modes.lower_bound(static_cast<uint32_t>(count)), modes.end());
+  size_t i = 0;
+  for (auto& [code, description] : modes) {
+    description.Name = names[i];
+    description.ShortName = names[i];
+    description.Children.clear();
+    description.OrderIndex = code;
+    ++i;
+  }
+  for (; i < count; ++i) {
+    const uint32_t code = static_cast<uint32_t>(i);
+    modes.emplace_hint(modes.end(), code, ModeDescription{names[i], names[i], {}, code});
+  }
+  order.resize(count);
+  for (size_t k = 0; k < count; ++k) order[k] = static_cast<uint32_t>(k);
+  return true;
+}
+
 }  // namespace
 
 void Ubo_VanticPrcCall::PrepareModesList(const std::string& owner) {
-  _modes.clear();
-  _modeOrder.clear();
-  if (_currentMode == kNoMode) _currentMode = kModeNotListed;
-  _tempLinks.clear();
-
   std::vector<std::string> names;
   CoreFramework::Singleton<ProceduresManager>::Instance().GetProceduresList(owner, names);
-  if (names.empty()) {
-    AddMode(0, "dummy", "no procedures found...");
+  if (_currentMode == kNoMode) _currentMode = kModeNotListed;
+  _tempLinks.clear();
+  if (ReuseModes(_modes, _modeOrder, names)) {
+    _initMode = static_cast<uint32_t>(names.size() - 1);  // as the last AddMode leaves it
   } else {
-    for (size_t i = 0; i < names.size(); ++i) {
-      const uint32_t code = static_cast<uint32_t>(i);
-      AddMode(code, names[i], names[i]);
-      if (names[i] == _prcName) _currentMode = code;
-    }
+    _modes.clear();
+    _modeOrder.clear();
+    if (names.empty()) AddMode(0, "dummy", "no procedures found...");
+    for (size_t i = 0; i < names.size(); ++i) AddMode(static_cast<uint32_t>(i), names[i], names[i]);
+  }
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (names[i] == _prcName) _currentMode = static_cast<uint32_t>(i);
   }
   _tempLinks.clear();
 }

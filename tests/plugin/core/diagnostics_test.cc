@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -55,6 +57,30 @@ TEST(DiagnosticReport, FormatDebugMessageReturnsWhatWasWritten) {
   EXPECT_EQ(written, static_cast<int>(kBound));
   EXPECT_EQ(std::strlen(debugMessageBuffer), kBound);
   EXPECT_EQ(debugMessageBuffer[kBound], '\0');
+}
+
+// Formats of plain text, "%s" and "%%" take a shorter way than the others;
+// both write what snprintf writes, cut at the same bound.
+TEST(DiagnosticReport, FormatsAsSnprintfDoes) {
+  const std::string huge(30000, 'z');
+  const struct {
+    const char* format;
+    const char* a;
+    const char* b;
+  } cases[] = {{"plain", "", ""}, {"a%%b%s.%s!", "x", "y"}, {"%s%s", huge.c_str(), "tail"},
+               {"100%%", "", ""}, {"%s[%s]", nullptr, "n"}, {"%5s|%s", "ab", "c"},
+               {"%s", "", ""},    {"[%s/%s].", "", ""}};
+  for (const auto& c : cases) {
+    static char want[kDebugMessageBufferSize];
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+#pragma GCC diagnostic ignored "-Wformat-security"
+    const int wanted = std::snprintf(want, sizeof(want), c.format, c.a, c.b);
+    const int written = FormatDebugMessage(debugMessageBuffer, c.format, c.a, c.b);
+#pragma GCC diagnostic pop
+    EXPECT_EQ(written, std::min(wanted, static_cast<int>(kBound))) << c.format;
+    EXPECT_STREQ(debugMessageBuffer, want) << c.format;
+  }
 }
 
 TEST(DiagnosticReport, AppendStaysInsideTheBufferAtEveryOffset) {

@@ -65,14 +65,50 @@ TEST_F(PrcCallModesTest, CurrentModeMovesToTheChannelsProcedureOnly) {
     const char* prcName;
     const char* owner;
     uint32_t expected;
-  } kCases[] = {{0, "Run", "Hero", 2},          {kNoMode, "Walk", "Villain", 1},
-                {2, "Fly", "Hero", 2},          {kNoMode, "Fly", "Hero", 999},
-                {kNoMode, "Run", "Villain", 999}, {kNoMode, "WALK", "Villain", 999}};
+  } kCases[] = {{0, "Run", "Hero", 2},
+                {kNoMode, "Walk", "Villain", 1},
+                {2, "Fly", "Hero", 2},
+                {kNoMode, "Fly", "Hero", 999},
+                {kNoMode, "Run", "Villain", 999},
+                {kNoMode, "WALK", "Villain", 999}};
   for (const auto& c : kCases) {
     SCOPED_TRACE(std::string(c.owner) + "/" + c.prcName);
     EXPECT_EQ(PreparedMode(c.start, c.prcName, c.owner), c.expected);
   }
   EXPECT_EQ(other.GetCurrentMode(), 1u);
+}
+
+// Each preparation replaces the whole registry, whatever the one before
+// held: longer, shorter, the placeholder.
+TEST_F(PrcCallModesTest, EveryPreparationLeavesExactlyTheOwnersModes) {
+  RegisterAll("Hero", {"Walk", "Jump", "Run"});
+  RegisterAll("Villain", {"Hide", "Walk", "walk", "Run ", "Sneak"});
+  Ubo_VanticPrcCall ch;
+  const std::vector<std::string> dummy{"no procedures found..."};
+  const std::vector<std::string> hero{"Walk", "Jump", "Run"};
+  const std::vector<std::string> villain{"Hide", "Walk", "walk", "Run ", "Sneak"};
+  const struct {
+    const char* owner;
+    const std::vector<std::string>* names;
+  } kSteps[] = {{"Hero", &hero},    {"Villain", &villain}, {"Hero", &hero},
+                {"Nobody", &dummy}, {"Villain", &villain}, {"Villain", &villain}};
+  for (const auto& step : kSteps) {
+    SCOPED_TRACE(step.owner);
+    ch.PrepareModesList(step.owner);
+    const std::vector<std::string>& names = *step.names;
+    EXPECT_EQ(ModeNames(ch), names);
+    ASSERT_EQ(PrcCallTestPeer::ModeOrder().size(), names.size());
+    ASSERT_EQ(PrcCallTestPeer::Modes().size(), names.size());
+    for (uint32_t i = 0; i < names.size(); ++i) {
+      const ModeDescription* mode = ch.GetModeDescription(i);
+      ASSERT_NE(mode, nullptr);
+      EXPECT_EQ(PrcCallTestPeer::ModeOrder()[i], i);
+      EXPECT_EQ(mode->ShortName, names == dummy ? "dummy" : names[i]);
+      EXPECT_EQ(mode->OrderIndex, i);
+      EXPECT_TRUE(mode->Children.empty());
+    }
+    EXPECT_EQ(ch.GetInitMode(), names.size() - 1);
+  }
 }
 
 TEST_F(PrcCallModesTest, PreparationLeavesNameLinksAndBindingAlone) {
