@@ -64,7 +64,8 @@ struct EventCheck {
 // Replays the events of `scene` over `builtins` (the library's built-in
 // definitions; the scene's own procedures replace those of the same name).
 // `lastFrame` is the last frame a run evaluates (warnings for events after
-// it). Never throws for any scene the loader accepted.
+// it). Reports rather than fails: any scene the loader accepted gives its
+// findings (only running out of memory throws).
 EventCheck CheckSceneEvents(const Scene& scene, const std::vector<ProcedureDefinition>& builtins,
                             uint32_t lastFrame);
 
