@@ -95,6 +95,12 @@ int Main(int argc, char** argv) {
       ->check(CLI::IsMember({"text", "json"}));
   inspectCmd->add_option("--modules", inspect.modulesDir, "Folder of channel modules (default: modules/ beside dravik).");
 
+  std::string checkScene;
+  std::string checkModules;
+  CLI::App* checkCmd = app.add_subcommand("check", "Check a JSON scene without running it: errors and warnings.");
+  checkCmd->add_option("SCENE", checkScene, "The JSON scene.")->required();
+  checkCmd->add_option("--modules", checkModules, "Folder of channel modules (default: modules/ beside dravik).");
+
   std::string dumpFile;
   CLI::App* dumpCmd = app.add_subcommand("dump", "Show every record of a saved file as a tree.");
   dumpCmd->add_option("FILE", dumpFile, "The saved file.")->required();
@@ -148,6 +154,7 @@ int Main(int argc, char** argv) {
     inspect.json = inspectFormat == "json";
     return dravik::InspectCommand(inspect);
   }
+  if (checkCmd->parsed()) return dravik::CheckCommand(checkScene, checkModules);
   if (dumpCmd->parsed()) return dravik::DumpCommand(dumpFile, dumpScene);
   if (diffCmd->parsed()) return dravik::DiffCommand(diffA, diffB);
   if (procsCmd->parsed()) return dravik::ProceduresCommand(owner, sceneFile);

@@ -64,6 +64,10 @@ int GraphCommand(const GraphOptions& options);
 // for a call channel its procedure, static flag, binding, status, links
 // with what they held, and its messages of that frame.
 int InspectCommand(const InspectOptions& options);
+// `dravik check SCENE`: without running, what `run` would refuse (errors)
+// and what will not work as written (warnings), one line each on stdout.
+// 0 with warnings only, 1 with errors.
+int CheckCommand(const std::string& path, const std::string& modulesDir);
 // `dravik dump FILE`: the file as a tree; with `sceneOnly`, the scene JSON
 // it carries, whole.
 int DumpCommand(const std::string& path, bool sceneOnly);

@@ -1,4 +1,5 @@
-// `dravik inspect`: one channel at one frame, as the runner saw it.
+// `dravik inspect`: one channel at one frame, as the runner saw it; and
+// `dravik check`: what a scene will do wrong, found without running it.
 #include <string>
 #include <vector>
 
@@ -86,6 +87,56 @@ TEST(Inspect, SavedFilesGoOnFromTheirFrameAndErrorsAreOneLine) {
     EXPECT_EQ(runner_testing::CountLines(r.err), 1u) << r.err;
     EXPECT_NE(r.err.find(e.error), std::string::npos) << r.err;
   }
+}
+
+// Each warning the check gives, with the JSON path it names, and the
+// errors that make `run` refuse the scene.
+TEST(Check, WarnsOfWhatWillNotWorkAndFailsOnWhatRunRefuses) {
+  testing_support::ScratchDir dir;
+  const std::string head = R"({"frames": 2, "objects": [{"id": "o", "class": "Body", "floats": {"mass": 2}}],
+    "procedures": [{"owner": "P", "name": "Q", "static": false, "params": [{"name": "y", "mode": "out"}],
+                    "outputs": {"y": "self.mass + self.pos.x + self.gone"}}],
+    "channels": [{"id": "v", "type": "value"}, {"id": "lonely", "type": "value", "watch": false},
+      {"id": "ref", "type": "object", "object": "o"},
+      {"id": "c1", "type": "call", "owner": "Math", "procedure": "Add", "links": {"a": "c2", "b": "v", "result": "v"}},
+      {"id": "c2", "type": "call", "owner": "Math", "procedure": "Add", "links": {"a": "c1", "b": "v"}},
+      {"id": "c3", "type": "call", "owner": "Math", "procedure": "Sin"},
+      {"id": "q", "type": "call", "owner": "P", "procedure": "Q", "links": {"This": "ref", "y": "v"}})";
+  const struct {
+    std::string tail;
+    int exitCode;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {R"(], "events": [{"frame": 5, "set": {"channel": "v", "value": 1}}]})", 0,
+       {"/events/0/frame: warning: frame 5 is after the last frame (2)",
+        "/procedures/0/outputs/y: warning: self.pos.x/.y/.z: no object of the scene has the vector property 'pos'",
+        "/procedures/0/outputs/y: warning: self.gone: no object of the scene has the float property 'gone'",
+        "/channels/1: warning: channel 'lonely' is not watched and nothing reads it",
+        "/channels/3: warning: call 'c1' is on a loop of call channels (it reads 'c2')",
+        "/channels/4: warning: call 'c2' is on a loop of call channels (it reads 'c1')",
+        "/channels/5/links: warning: link 'x' is left unplugged, and Math::Sin reads it"}},
+      // A link event that plugs the link later, and one that reads 'lonely', silence two of them.
+      {R"(], "events": [{"frame": 2, "link": {"channel": "c3", "param": "x", "source": "lonely"}}]})", 0, {}},
+      {R"(], "events": [{"frame": 1, "link": {"channel": "c3", "param": "nope", "source": "v"}}]})", 1,
+       {"/events/0/link/param: error: call 'c3' never has a link 'nope'"}},
+      {R"(, {"id": "bad", "type": "call", "owner": "Math", "procedure": "Sin", "links": {"z": "v"}}]})", 1,
+       {"error: /channels/7/links/z: procedure Math::Sin has no parameter 'z'"}},
+  };
+  for (const auto& c : cases) {
+    const std::string scene = dir.File("scene.json");
+    runner_testing::WriteFile(scene, head + c.tail);
+    const runner_testing::Result r = RunDravik({"check", scene});
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.tail << "\n" << r.out << r.err;
+    for (const std::string& line : c.lines) {
+      EXPECT_EQ(runner_testing::LinesWith(r.out, scene + ": " + line).size(), 1u) << line << "\n" << r.out;
+    }
+    if (c.lines.empty()) {
+      EXPECT_EQ(runner_testing::LinesWith(r.out, "'lonely'").size(), 0u) << r.out;
+      EXPECT_EQ(runner_testing::LinesWith(r.out, "link 'x'").size(), 0u) << r.out;
+    }
+  }
+  const runner_testing::Result tour = RunDravik({"check", Example("tour.json")});
+  EXPECT_EQ(tour.exitCode, 0) << tour.out;
 }
 
 }  // namespace
