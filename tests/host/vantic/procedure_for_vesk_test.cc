@@ -65,9 +65,6 @@ class ConvertersTest : public ::testing::Test {
     }
   }
   int In() { return ProcedureForVesk::FromDataChannelToVar(&channel, &vars, 1); }
-  int Out() { return ProcedureForVesk::FromVarToDataChannel(&vars, &channel, 2); }
-  float F(size_t i) { return *vars._vars[i]->FloatValue(); }
-  Vec3 V(size_t i) { return *vars._vars[i]->VectorValue(); }
 
   Ubo_FloatChannel channel;
   Ubo_ValueChannel a;
@@ -77,55 +74,6 @@ class ConvertersTest : public ::testing::Test {
   VanticObject* object = nullptr;
   VarList vars;
 };
-
-// Non-static: "This" at link 0, the parameters behind it; static: the
-// parameters from link 0. Outputs are not read.
-TEST_F(ConvertersTest, LayoutsReadTargetAndInputs) {
-  for (const bool isStatic : {false, true}) {
-    SCOPED_TRACE(isStatic);
-    channel.SetChildCreationCount(0);
-    vars._thisObject = nullptr;
-    *vars._vars[0]->FloatValue() = 0;
-    MakeLinks(isStatic);
-    b.SetVector(Vec3{9, 9, 9});
-    ASSERT_EQ(In(), Result::kOk);
-    EXPECT_EQ(vars._thisObject, isStatic ? nullptr : object);
-    EXPECT_EQ(F(0), 2.5f);
-    EXPECT_EQ(F(2), -1.0f);
-    EXPECT_EQ(V(1).x, 0.0f);
-  }
-}
-
-TEST_F(ConvertersTest, VectorInputNeedsAVectorChannel) {
-  vars.ClearVars();
-  vars.AddVar(VarVec3(VarType_Vec3, VarMode_In, "v", {}, {}, {}));
-  channel.SetChildCreateType(VectorLink("v"), 0);
-  b.SetVector(Vec3{3, 4, 0});
-  ASSERT_TRUE(channel.PlugChild(0, &b));
-  ASSERT_EQ(In(), Result::kOk);
-  EXPECT_EQ(V(0).y, 4.0f);
-  channel.SetChildCreateType(ValueLink("v"), 0);
-  ASSERT_TRUE(channel.PlugChild(0, &a));
-  EXPECT_EQ(In(), Result::kWrongKind);
-}
-
-// A float channel of a kind of its own, such as a module's channel.
-class DoublingChannel final : public Ubo_FloatChannel {
- public:
-  float GetFloat() override { return 2 * _value; }
-};
-
-TEST_F(ConvertersTest, FloatLinksServeEveryKindOfFloatChannel) {
-  MakeLinks(true);
-  DoublingChannel own;
-  own.SetFloat(4.0f);
-  ASSERT_TRUE(channel.PlugChild(2, &own));  // c, in and out
-  ASSERT_EQ(In(), Result::kOk);
-  EXPECT_EQ(F(2), 8.0f);
-  *vars._vars[2]->FloatValue() = 1.5f;
-  ASSERT_EQ(Out(), Result::kOk);
-  EXPECT_EQ(own._value, 1.5f);
-}
 
 TEST_F(ConvertersTest, UnpluggedWrongOrMissingInputsFail) {
   MakeLinks(false);
@@ -155,26 +103,6 @@ TEST_F(ConvertersTest, UnpluggedWrongOrMissingInputsFail) {
   EXPECT_EQ(In(), Result::kMissingLink);
   EXPECT_EQ(ProcedureForVesk::FromDataChannelToVar(&channel, nullptr, 1), Result::kBadArgument);
   EXPECT_EQ(ProcedureForVesk::FromVarToDataChannel(nullptr, &channel, 2), Result::kBadArgument);
-}
-
-TEST_F(ConvertersTest, OutputsWrittenUnpluggedSkippedWrongKindsReported) {
-  MakeLinks(true);
-  *vars._vars[0]->FloatValue() = 100.0f;  // an input: not written
-  *vars._vars[1]->VectorValue() = Vec3{1, 2, 3};
-  ASSERT_EQ(Out(), Result::kOk);
-  EXPECT_EQ(a.GetFloat(), 2.5f);
-  EXPECT_EQ(b.GetVector().z, 3.0f);
-  ASSERT_TRUE(channel.PlugChild(1, nullptr));  // b
-  *vars._vars[2]->FloatValue() = 6.0f;
-  EXPECT_EQ(Out(), Result::kOk);
-  EXPECT_EQ(c.GetFloat(), 6.0f);
-
-  channel.SetChildCreateType(ValueLink("b"), 1);
-  Ubo_ValueChannel notVector;
-  ASSERT_TRUE(channel.PlugChild(1, &notVector));
-  *vars._vars[2]->FloatValue() = 7.0f;
-  EXPECT_EQ(Out(), Result::kWrongKind);
-  EXPECT_EQ(c.GetFloat(), 7.0f);  // the others are still written
 }
 
 }  // namespace

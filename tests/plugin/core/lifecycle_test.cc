@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <memory>
 
 #include "tests/plugin/core/test_channel.h"
 #include "tests/support/test_support.h"
@@ -10,29 +9,6 @@ using testing_support::MessageCapture;
 namespace {
 
 using ChannelLifecycle = TestModesFixture;
-
-TEST_F(ChannelLifecycle, LastInstanceEmptiesTheRegistry) {
-  auto a = std::make_unique<Ubo_TestModes>();
-  auto b = std::make_unique<Ubo_TestModes>();
-  a->SetCurrentMode(0);
-  b->SetCurrentMode(3);
-  auto c = std::make_unique<Ubo_TestModes>(*a);
-  EXPECT_EQ(Ubo_TestModes::_refCount, 3u);
-
-  a.reset();
-  EXPECT_EQ(b->GetModeCount(), 3u);
-  b.reset();
-  EXPECT_EQ(c->GetModeCount(), 3u) << "the copy keeps the registry alive";
-  EXPECT_TRUE(Ubo_TestModes::_bModesInitialized);
-  c.reset();
-  EXPECT_EQ(Ubo_TestModes::_refCount, 0u);
-  EXPECT_TRUE(Ubo_TestModes::_modes.empty());
-  EXPECT_FALSE(Ubo_TestModes::_bModesInitialized);
-
-  Ubo_TestModes next;  // the next instance builds it again
-  next.SetCurrentMode(1);
-  EXPECT_EQ(Ubo_TestModes::initializeCount, 2);
-}
 
 TEST_F(ChannelLifecycle, CopyTakesEveryFieldAndAssignmentKeepsTheCount) {
   Ubo_TestModes a;

@@ -26,27 +26,6 @@ TEST_F(PrcCallBindingTest, UnknownProcedureGives3AndLeavesTheChannelUnbound) {
   ASSERT_EQ(_messages.CountAtLevel(1), 1u);
   EXPECT_EQ(_messages.Last().text,
             std::string(kNewPrefix) + "UpdatingProcedure[Ghost/Fly].NotFound!");
-
-  // A bound channel is unbound, keeping its revision, links and name.
-  VeskProcedure* p = Register("Hero", "Jump", false, Params({{"h", VarType_Float, 1}}));
-  ASSERT_EQ(ch.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);
-  const uint32_t revision = ch.GetPrcRevision();
-  EXPECT_EQ(ch.UpdatePrc("Ghost", "Fly"), kUpdatePrcNotFound);
-  EXPECT_EQ(p->FollowerCount(), 0u);
-  EXPECT_EQ(ch.GetPrcRevision(), revision);
-  EXPECT_EQ(LinkNames(ch), (std::vector<std::string>{"This", "h"}));
-  EXPECT_STREQ(ch.GetChannelName(), "Hero :: Jump");
-}
-
-TEST_F(PrcCallBindingTest, BindingFollowsRenamesAndMakesLinks) {
-  VeskProcedure* p = Register("Hero", "Jump", false, Params({{"height", VarType_Float, 1}}));
-  Ubo_VanticPrcCall ch;
-  EXPECT_EQ(ch.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);
-  EXPECT_EQ(ch._currentProcedure, p);
-  EXPECT_EQ(ch.GetPrcRevision(), p->_revision);
-  EXPECT_STREQ(ch.GetChannelName(), "Hero :: Jump");
-  EXPECT_EQ(LinkNames(ch), (std::vector<std::string>{"This", "height"}));
-  EXPECT_NE(ch.GetParamVars()._vars[0], p->_params._vars[0]);  // a copy
 }
 
 TEST_F(PrcCallBindingTest, ReportsComeInOrderWithTheirPrefixes) {

@@ -1,5 +1,4 @@
-// The child links made for a procedure's parameters, and when they are
-// made again.
+// When a channel makes its child links again for the procedure it binds.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,67 +8,6 @@
 
 namespace prccall_test {
 namespace {
-
-class PrcCallLinksTest : public PrcCallTest {
- protected:
-  // Makes the channel's links for `params` with the static flag given.
-  void MakeLinks(bool isStatic, const VarList& params) {
-    PrcCallTestPeer::SetStatic(_ch, isStatic);
-    VarList& vars = PrcCallTestPeer::ParamVars(_ch);
-    vars.ClearVars();
-    vars.AddVars(params);
-    PrcCallTestPeer::CreateChildLinks(_ch);
-  }
-
-  Ubo_VanticPrcCall _ch;
-};
-
-// Static or not, with and without parameters (each set replacing the last): a non-static procedure's
-// target comes first ("This", a CoreRef input), then one link per
-// parameter in order, its kind by type and its direction by mode.
-TEST_F(PrcCallLinksTest, OneLinkPerParameterBehindTheTargetLinkOfNonStatic) {
-  const VarList abc =
-      Params({{"a", VarType_Float, 1}, {"b", VarType_Vec3, 2}, {"c", VarType_Float, 3}});
-  const LinkView kThis{"CoreRef", CoreRefGuid(), 0, "This", kLinkModeInput};
-  const LinkView kA{"Value", FloatGuid(), 0, "a", kLinkModeInput};
-  const LinkView kB{"Value Vector", VectorGuid(), 0, "b", kLinkModeOutput};
-  const LinkView kC{"Value", FloatGuid(), 0, "c", kLinkModeInputOutput};
-  const struct {
-    bool isStatic;
-    const VarList* params;
-    std::vector<LinkView> expected;
-  } kCases[] = {{true, nullptr, {}},
-                {false, nullptr, {kThis}},
-                {true, &abc, {kA, kB, kC}},
-                {false, &abc, {kThis, kA, kB, kC}}};
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(std::string(c.isStatic ? "static" : "not static") + (c.params ? ", a b c" : ""));
-    MakeLinks(c.isStatic, c.params != nullptr ? *c.params : VarList());
-    const std::vector<LinkView> links = Links(_ch);
-    ASSERT_EQ(links.size(), c.expected.size());
-    for (size_t k = 0; k < links.size(); ++k) {
-      LinkView want = c.expected[k];
-      want.linkIndex = static_cast<int32_t>(k);
-      EXPECT_TRUE(links[k] == want) << "link " << k << " \"" << links[k].name << '"';
-    }
-  }
-}
-
-TEST_F(PrcCallLinksTest, ModeOutsideOneToThreeIsReportedAndTheLinkStillMade) {
-  MakeLinks(true, Params({{"a", VarType_Float, 2}, {"odd", VarType_Float, 7}}));
-  const std::vector<LinkView> links = Links(_ch);
-  ASSERT_EQ(links.size(), 2u);
-  EXPECT_EQ(links[1].linkMode, kLinkModeOutput);  // the link before's
-  ASSERT_EQ(_messages.CountAtLevel(1), 1u);
-  EXPECT_EQ(_messages.Last().text, "Ubo_VanticPrcCall::CreateChildLinks().var->Mode()");
-
-  _messages.Clear();
-  MakeLinks(true, Params({{"first", VarType_Float, 0}}));
-  EXPECT_EQ(Links(_ch)[0].linkMode, kLinkModeInput);  // the record's default
-  EXPECT_EQ(_messages.Count(), 1u);
-}
-
-// ---- when to rebuild ----
 
 class PrcCallRebuildRuleTest : public PrcCallTest {
  protected:

@@ -1,5 +1,5 @@
 // A procedure-call channel as an object: construction, the initial mode
-// set and names, copying and destruction.
+// set and names, and destruction.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -53,32 +53,6 @@ TEST_F(PrcCallObjectTest, DestructionDeletesTheParameterListOnceAndNeverTheProce
   EXPECT_EQ(destroyed, 1);
   EXPECT_EQ(Procedures().GetProcedure("Hero", "Jump"), p);
   EXPECT_EQ(p->FollowerCount(), 0u);
-}
-
-TEST_F(PrcCallObjectTest, CopyHasItsOwnCopiesOfTheVariablesAndIsUnbound) {
-  Register("Hero", "Jump", false, Params({{"h", VarType_Float, 1}, {"d", VarType_Vec3, 2}}));
-  Ubo_VanticPrcCall original;
-  ASSERT_EQ(original.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);
-  {
-    Ubo_VanticPrcCall copy(original);
-    EXPECT_EQ(copy.GetPrcName(), "Jump");
-    EXPECT_EQ(copy.GetBoundProcedure(), nullptr);
-    EXPECT_NE(copy.GetParamVars()._vars[0], original.GetParamVars()._vars[0]);
-    EXPECT_EQ(LinkNames(copy), (std::vector<std::string>{"This", "h", "d"}));
-
-    // The copy binds by its names at its first due evaluation and keeps
-    // the links it was copied with.
-    _messages.Clear();
-    NextFrame();
-    copy.GetFloat();
-    EXPECT_EQ(copy.GetBoundProcedure(), original.GetBoundProcedure());
-    EXPECT_EQ(_messages.CountContaining("CreatingNewSetOfChildLinks!"), 0u);
-
-    PrcCallTestPeer::ParamVars(copy).ClearVars();
-    EXPECT_EQ(original.GetParamVars().Count(), 2u);
-  }
-  EXPECT_EQ(original.GetParamVars().Count(), 2u);
-  EXPECT_EQ(original.GetBoundProcedure(), Procedures().GetProcedure("Hero", "Jump"));
 }
 
 }  // namespace

