@@ -26,7 +26,7 @@ constexpr const char kExitCodes[] =
 int UsageError(const CLI::App& app, const CLI::ParseError& e, int argc, char** argv) {
   std::string what = dravik::Printable(e.what(), 300);
   if (what.size() > 1 && std::isupper(static_cast<unsigned char>(what[0])) &&
-      std::islower(static_cast<unsigned char>(what[1]))) {
+      !std::isupper(static_cast<unsigned char>(what[1]))) {
     what[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(what[0])));
   }
   if (argc > 1 && argv[1][0] != '-') {

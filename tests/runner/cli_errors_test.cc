@@ -200,13 +200,24 @@ TEST(Usage, ParserErrorsAreOneLineAndExitCodesAreDocumented) {
   const runner_testing::Result help = RunDravik({"run", "--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("4 run --strict saw a call answer 1.0 or 3.0"), std::string::npos) << help.out;
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {}, {"fly"}, {"run", "--format", "xml"}, {"run", "-n", "-1"}, {"dump"}, {"run", "--bogus"}}) {
-    const runner_testing::Result r = RunDravik(args);
+  const struct {
+    std::vector<std::string> args;
+    std::string part;
+  } cases[] = {
+      {{}, "a subcommand is required"},
+      {{"fly"}, "unknown command 'fly' (commands: run, "},
+      {{"run", "--format", "xml"}, "--format: xml not in {table,csv,jsonl}"},
+      {{"run", "-n", "-1"}, "--frames: "},
+      {{"dump"}, "FILE is required"},
+      {{"run", "--bogus"}, "the following argument was not expected: --bogus"},
+  };
+  for (const auto& c : cases) {
+    const runner_testing::Result r = RunDravik(c.args);
     EXPECT_EQ(r.exitCode, 2) << r.err;
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(runner_testing::CountLines(r.err), 1u) << r.err;
     EXPECT_EQ(r.err.rfind("dravik: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(c.part), std::string::npos) << r.err;
   }
 }
 
