@@ -53,7 +53,6 @@ inline ProceduresManager& Procedures() {
 
 inline GUID FloatGuid() { return guid::FromString(guid::kFloatChannelType); }
 inline GUID VectorGuid() { return guid::FromString(guid::kVectorChannelType); }
-inline GUID CoreRefGuid() { return guid::FromString(guid::kCoreRefChannelType); }
 inline GUID PrcCallGuid() { return guid::FromString(guid::kPrcCallChannelType); }
 
 // Variables with any type and mode, in range or not.

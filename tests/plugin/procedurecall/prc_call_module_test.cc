@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <cstring>
 #include <memory>
 #include <set>
 #include <stdexcept>
@@ -21,6 +22,7 @@
 #include "hostapi/float_channel.h"
 #include "hostapi/guid.h"
 #include "hostapi/vantic_procedure.h"
+#include "tests/plugin/core/type_record_bytes.h"
 #include "tests/support/module_symbols.h"
 #include "tests/support/test_support.h"
 
@@ -126,6 +128,8 @@ TEST_F(PrcCallModuleHostTest, ExportedMembersChooseTheProcedureTheChannelRuns) {
 }
 
 TEST_F(PrcCallModuleHostTest, ChannelWithoutProcedureAnswersOneAndDependsOnFloatsOnly) {
+  // The record the module's GetType answered, byte for byte.
+  EXPECT_EQ(std::memcmp(&_module->type, kExpectedTypeRecord.data(), sizeof(ChannelType)), 0);
   std::unique_ptr<Zyr_Channel> ch = Make(guid::kPrcCallChannelType);
   ASSERT_NE(ch, nullptr);
   EXPECT_STREQ(ch->GetChannelName(), "VanticPrcCall_Call");

@@ -14,21 +14,15 @@ namespace {
 using PrcCallObjectTest = PrcCallTest;
 
 TEST_F(PrcCallObjectTest, NewChannelIsUnboundInTheInitialMode) {
+  // Status, names, links and the registry of a new channel are the
+  // lifecycle model's; here what it does not look at.
   Ubo_VanticPrcCall ch;
-  EXPECT_EQ(ch.GetPrcName(), "");
-  EXPECT_EQ(ch.GetBoundProcedure(), nullptr);
   EXPECT_TRUE(ch.IsStatic());
-  EXPECT_EQ(ch.GetChildCreationCount(), 0);
-  EXPECT_EQ(ch.GetCurrentMode(), 0u);
-  ASSERT_EQ(ch.GetModeCount(), 1u);
   const ModeDescription* mode = ch.GetModeDescription(0);
   ASSERT_NE(mode, nullptr);
-  EXPECT_EQ(mode->ShortName, "Call");
   EXPECT_EQ(mode->Name, "call");
-  EXPECT_STREQ(ch.GetChannelName(), "VanticPrcCall_Call");
   EXPECT_EQ(ch.GetNamePrefix(), "VanticPrcCall_");
   EXPECT_EQ(ch.GetModeDescription(), "Name:");
-  EXPECT_EQ(_messages.Count(), 0u);
 }
 
 // A list that counts its destructions.
