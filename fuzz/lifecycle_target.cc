@@ -13,6 +13,7 @@
 #include "hostapi/engine_interface.h"
 #include "hostapi/float_channel.h"
 #include "hostapi/guid.h"
+#include "hostapi/vantic_channel_extension.h"
 #include "hostapi/vantic_procedure.h"
 #include "hostapi/vantic_vars.h"
 #include "hostapi/zyr_channel.h"
@@ -253,8 +254,19 @@ std::string Run::Step(Input& in) {
     }
     case kDestroy: {
       const int s = PickAny(in);
+      const size_t how = in.Pick(3);
       if (s < 0) break;
-      _slots[static_cast<size_t>(s)] = Slot{};
+      Slot& slot = _slots[static_cast<size_t>(s)];
+      // A call channel goes through the engine's base, the framework's
+      // interface or its class, as its maker would destroy it.
+      if (slot.call != nullptr && how == 1) {
+        static_cast<void>(slot.owned.release());
+        delete static_cast<ChannelExtension<Ubo_FloatChannel>*>(slot.call);
+      } else if (slot.call != nullptr && how == 2) {
+        static_cast<void>(slot.owned.release());
+        delete slot.call;
+      }
+      slot = Slot{};
       _model.Destroy(s);
       break;
     }

@@ -76,45 +76,6 @@ class ProcedureChangeTest : public PrcCallTest {
   Wired _wired[2];
 };
 
-TEST_F(ProcedureChangeTest, RemovedThenRegisteredAgainWithOtherParameters) {
-  ASSERT_TRUE(Procedures().Remove("Car", "Drive"));
-  for (Wired& w : _wired) {
-    EXPECT_EQ(Evaluate(w.ch), kPrcStatusFailed);
-    EXPECT_EQ(w.ch.GetPrcName(), "Drive");  // kept, to be found again
-    EXPECT_EQ(LinkNames(w.ch), (std::vector<std::string>{"in", "out"}));  // and the links
-  }
-  EXPECT_EQ(_messages.CountContaining("UpdatingProcedure[Car/Drive].NotFound!"), 2u);
-  // Back, with an input before the old ones: new links, and the children
-  // are plugged back by link name.
-  Register("Car", "Drive", true, Layout({"gain", "in"}, {"out"}), Doubler());
-  for (Wired& w : _wired) {
-    auto gain = NewValue(7.0f);
-    EXPECT_EQ(Evaluate(w.ch), kPrcStatusInputs);  // "gain" is empty
-    EXPECT_EQ(LinkNames(w.ch), (std::vector<std::string>{"gain", "in", "out"}));
-    EXPECT_EQ(w.ch.GetChild(1), w.in.get());
-    EXPECT_EQ(w.ch.GetChild(2), w.out.get());
-    ASSERT_TRUE(w.ch.PlugChild(0, gain.get()));
-    EXPECT_EQ(Evaluate(w.ch), kPrcStatusOk);
-    EXPECT_FLOAT_EQ(w.out->GetFloat(), 14.0f);
-  }
-}
-
-TEST_F(ProcedureChangeTest, ChangedBetweenEvaluationsRebuildsOnlyWhatDiffers) {
-  ASSERT_TRUE(Procedures().ChangeParameters("Car", "Drive", Layout({"in"}, {"out", "extra"}), true));
-  auto extra = NewValue();
-  Wired& w = _wired[0];
-  EXPECT_EQ(Evaluate(w.ch), kPrcStatusOk);  // the new output link is empty: skipped
-  EXPECT_EQ(LinkNames(w.ch), (std::vector<std::string>{"in", "out", "extra"}));
-  ASSERT_TRUE(w.ch.PlugChild(2, extra.get()));
-  EXPECT_EQ(Evaluate(w.ch), kPrcStatusOk);
-  EXPECT_FLOAT_EQ(extra->GetFloat(), 3.0f);
-  // Static flag dropped: a "This" link in front, which nothing fills.
-  ASSERT_TRUE(Procedures().ChangeParameters("Car", "Drive", Layout({"in"}, {"out"}), false));
-  EXPECT_EQ(Evaluate(w.ch), kPrcStatusInputs);
-  EXPECT_EQ(LinkNames(w.ch), (std::vector<std::string>{"This", "in", "out"}));
-  EXPECT_EQ(w.ch.GetChild(1), w.in.get());
-}
-
 TEST_F(ProcedureChangeTest, ChangedRemovedAndRenamedDuringItsOwnExecution) {
   // Each execution changes the procedure that runs it; the channel works
   // on its own copy of the list and binds afresh at its next evaluation.
@@ -158,17 +119,6 @@ TEST_F(ProcedureChangeTest, ChildDestroyedDuringExecution) {
   });
   EXPECT_EQ(Evaluate(w.ch), kPrcStatusOk);
   EXPECT_EQ(w.ch.GetChild(1), nullptr);
-}
-
-TEST_F(ProcedureChangeTest, EverythingRemovedAndTheRegistryPreparedMeanwhile) {
-  Procedures().RemoveAll();
-  _wired[0].ch.PrepareModesList("Car");
-  EXPECT_EQ(_wired[0].ch.GetModeCount(), 1u);  // the placeholder
-  for (Wired& w : _wired) EXPECT_EQ(Evaluate(w.ch), kPrcStatusFailed);
-  Register("Car", "Drive", true, Layout({"in"}, {"out"}), Doubler());
-  _wired[1].ch.PrepareModesList("Car");
-  EXPECT_EQ(_wired[1].ch.GetCurrentMode(), 0u);
-  for (Wired& w : _wired) EXPECT_EQ(Evaluate(w.ch), kPrcStatusOk);
 }
 
 TEST_F(ProcedureChangeTest, ListReshapedDuringExecution) {

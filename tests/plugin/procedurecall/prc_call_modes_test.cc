@@ -111,27 +111,5 @@ TEST_F(PrcCallModesTest, EveryPreparationLeavesExactlyTheOwnersModes) {
   }
 }
 
-TEST_F(PrcCallModesTest, PreparationLeavesNameLinksAndBindingAlone) {
-  Register("Hero", "Jump", false, Params({{"h", VarType_Float, 1}}));
-  Ubo_VanticPrcCall ch;
-  ASSERT_EQ(ch.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);
-  Procedure* bound = ch.GetBoundProcedure();
-  const std::vector<std::string> links = LinkNames(ch);
-  _messages.Clear();
-  ch.PrepareModesList("Nobody");
-  EXPECT_STREQ(ch.GetChannelName(), "Hero :: Jump");
-  EXPECT_EQ(LinkNames(ch), links);
-  EXPECT_EQ(ch.GetBoundProcedure(), bound);
-  EXPECT_EQ(_messages.Count(), 0u);
-}
-
-TEST_F(PrcCallModesTest, ChannelsMadeLaterSeeTheReplacedModes) {
-  RegisterAll("Hero", {"Walk", "Jump"});
-  Ubo_VanticPrcCall first;
-  first.PrepareModesList("Hero");
-  Ubo_VanticPrcCall later;  // mode 0 is now "Walk"
-  EXPECT_STREQ(later.GetChannelName(), "VanticPrcCall_Walk");
-}
-
 }  // namespace
 }  // namespace prccall_test
