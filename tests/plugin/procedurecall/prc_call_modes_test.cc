@@ -44,15 +44,6 @@ TEST_F(PrcCallModesTest, OwnerWithoutProceduresGivesThePlaceholder) {
   EXPECT_EQ(ch.GetCurrentMode(), 999u);
 }
 
-TEST_F(PrcCallModesTest, ProceduresBecomeModesInTheFrameworksOrder) {
-  RegisterAll("Hero", {"Walk", "Jump", "Run"});
-  Ubo_VanticPrcCall ch;
-  ch.PrepareModesList("Hero");
-  EXPECT_EQ(ModeNames(ch), (std::vector<std::string>{"Walk", "Jump", "Run"}));
-  EXPECT_EQ(PrcCallTestPeer::ModeOrder(), (std::vector<uint32_t>{0, 1, 2}));
-  EXPECT_EQ(ch.GetModeDescription(2)->ShortName, "Run");
-}
-
 TEST_F(PrcCallModesTest, CurrentModeMovesToTheChannelsProcedureOnly) {
   RegisterAll("Hero", {"Walk", "Jump", "Run"});
   RegisterAll("Villain", {"Hide", "Walk", "walk", "Run "});
