@@ -87,10 +87,6 @@ const ChannelSpec* SceneRuntime::MessageChannel(const char* text) const {
   }
   // A call channel plugged below the top one, evaluated as the top one read
   // it: look for the one the prefix names.
-  std::map<const Zyr_Channel*, const RuntimeChannel*> calls;
-  for (const RuntimeChannel& rc : _channels) {
-    if (rc.spec->kind == ChannelKind::kCall) calls.emplace(rc.channel.get(), &rc);
-  }
   std::vector<const RuntimeChannel*> pending = {top};
   std::set<const RuntimeChannel*> seen = {top};
   const RuntimeChannel* found = nullptr;
@@ -99,8 +95,8 @@ const ChannelSpec* SceneRuntime::MessageChannel(const char* text) const {
     const RuntimeChannel* rc = pending.back();
     pending.pop_back();
     for (int i = 0; i < rc->channel->GetChildCreationCount(); ++i) {
-      auto child = calls.find(rc->channel->GetChild(i));
-      if (child == calls.end() || !seen.insert(child->second).second) continue;
+      auto child = _callByChannel.find(rc->channel->GetChild(i));
+      if (child == _callByChannel.end() || !seen.insert(child->second).second) continue;
       pending.push_back(child->second);
       if (message.find(ModulePrefix(*child->second->channel)) != std::string_view::npos) {
         found = child->second;
@@ -127,6 +123,10 @@ RuntimeChannel* SceneRuntime::Find(const std::string& id) {
 void SceneRuntime::IndexChannels() {
   _channelIndex.clear();
   for (size_t i = 0; i < _channels.size(); ++i) _channelIndex.emplace(_channels[i].spec->id, i);
+  _callByChannel.clear();
+  for (const RuntimeChannel& rc : _channels) {
+    if (rc.spec->kind == ChannelKind::kCall) _callByChannel.emplace(rc.channel.get(), &rc);
+  }
 }
 
 bool SceneRuntime::Prepare(Scene scene, std::string sceneText, std::string* error) {

@@ -29,6 +29,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "hostapi/float_channel.h"
@@ -188,6 +189,7 @@ class SceneRuntime {
   uint32_t _lastFrame = 0;
   uint32_t _currentFrame = 0;
   std::vector<const RuntimeChannel*> _atWork;  // the stack MessageChannel reads
+  std::unordered_map<const Zyr_Channel*, const RuntimeChannel*> _callByChannel;  // call channels
   uint64_t _failedCalls = 0;
   std::string _firstFailedCall;
 };
