@@ -116,4 +116,74 @@ TEST(ChildLinkPlugging, TypeChecks) {
   EXPECT_EQ(bare.ParentLinkCount(), 0u);  // replaced children are released
 }
 
+TEST(ChildLinkRebuild, ChildrenFollowTheirLinkNames) {
+  Zyr_Channel parent;
+  DeclareLinks(parent, {Link("Speed", kValueType), Link("Direction", kVectorType)});
+  Ubo_ValueChannel speed;
+  Ubo_VectorChannel direction;
+  ASSERT_TRUE(parent.PlugChild(0, &speed));
+  ASSERT_TRUE(parent.PlugChild(1, &direction));
+  DeclareLinks(parent, {Link("Direction", kVectorType), Link("New", kValueType),
+                        Link("Speed", kValueType)});
+  EXPECT_EQ(parent.GetChild(0), &direction);
+  EXPECT_EQ(parent.GetChild(1), nullptr);
+  EXPECT_EQ(parent.GetChild(2), &speed);
+  // Same name, a type that does not accept it: remembered, not plugged.
+  DeclareLinks(parent, {Link("Speed", kVectorType)});
+  EXPECT_EQ(parent.GetChild(0), nullptr);
+  EXPECT_EQ(parent.DetachedChildCount(), 2u);
+  DeclareLinks(parent, {Link("Other", kValueType), Link("Speed", kValueType)});
+  EXPECT_EQ(parent.GetChild(1), &speed);
+  EXPECT_EQ(speed.ParentLinkCount(), 1u);
+  parent.SetChildCreateType(Link("Renamed", kValueType), 1);
+  EXPECT_EQ(parent.GetChild(1), nullptr);
+  parent.SetChildCreateType(Link("Speed", kValueType), 0);
+  EXPECT_EQ(parent.GetChild(0), &speed);
+  // Repeated names keep their order.
+  Ubo_ValueChannel second;
+  DeclareLinks(parent, {Link("Speed", kValueType), Link("Speed", kValueType)});
+  ASSERT_TRUE(parent.PlugChild(1, &second));
+  DeclareLinks(parent, {Link("Speed", kValueType), Link("Speed", kValueType)});
+  EXPECT_EQ(parent.GetChild(0), &speed);
+  EXPECT_EQ(parent.GetChild(1), &second);
+  parent.SetChildCreationCount(0);
+  parent.ForgetDetachedChildren();
+  EXPECT_EQ(speed.ParentLinkCount(), 0u);
+  EXPECT_EQ(direction.ParentLinkCount(), 0u);
+  DeclareLinks(parent, {Link("Speed", kValueType)});
+  EXPECT_EQ(parent.GetChild(0), nullptr);
+}
+
+TEST(ChildLinkLifetime, DestructionAndRemovalUnplugEverywhere) {
+  Zyr_Channel p1;
+  Zyr_Channel p2;
+  DeclareLinks(p1, {Link("A", kValueType), Link("B", kValueType)});
+  DeclareLinks(p2, {Link("A", kValueType)});
+  auto child = std::make_unique<Ubo_ValueChannel>();
+  ASSERT_TRUE(p1.PlugChild(0, child.get()));
+  ASSERT_TRUE(p1.PlugChild(1, child.get()));
+  ASSERT_TRUE(p2.PlugChild(0, child.get()));
+  p2.SetChildCreationCount(0);  // remembered by name in p2
+  child.reset();
+  EXPECT_EQ(p1.GetChild(0), nullptr);
+  EXPECT_EQ(p1.GetChild(1), nullptr);
+  EXPECT_EQ(p2.DetachedChildCount(), 0u);
+
+  Ubo_ValueChannel kept;
+  {
+    Zyr_Channel parent;
+    DeclareLinks(parent, {Link("A", kValueType), Link("B", kValueType)});
+    ASSERT_TRUE(parent.PlugChild(0, &kept));
+    ASSERT_TRUE(parent.PlugChild(1, &kept));
+    ASSERT_TRUE(p1.PlugChild(0, &kept));
+    ASSERT_TRUE(p1.PlugChild(1, &kept));
+    parent.SetChildCreationCount(1);
+    EXPECT_EQ(kept.ParentLinkCount(), 4u);
+  }
+  EXPECT_EQ(kept.ParentLinkCount(), 2u);
+  p1.CheckPublicChannelInstanceRemoval(&kept, 0);
+  EXPECT_EQ(p1.GetChild(1), nullptr);
+  EXPECT_EQ(kept.ParentLinkCount(), 0u);
+}
+
 }  // namespace
