@@ -17,7 +17,7 @@ const GUID kCoreRefGuid = guid::FromString(guid::kCoreRefChannelType);
 
 // The link index of variable 0: 1 behind a "This" link, else 0. Decided
 // once per conversion, by GUID first and then by name.
-int FirstParameterLink(const Zyr_Channel& channel) {
+inline int FirstParameterLink(const Zyr_Channel& channel) {
   const ChildCreation* link0 = channel.GetChildCreation(0);
   if (link0 == nullptr || link0->Type._typeGuid != kCoreRefGuid) return 0;
   return std::memcmp(link0->LinkName, kThisLinkName, sizeof(kThisLinkName)) == 0 ? 1 : 0;
@@ -100,9 +100,10 @@ int ProcedureForVesk::FromDataChannelToVar(Zyr_Channel* channel, VarList* vars,
     VarBase* var = vars->_vars[i];
     if ((var->Mode() & direction) == 0) continue;
     const int link = LinkOf(first, i);
-    if (channel->GetChildCreation(link) == nullptr) return kMissingLink;
     Zyr_Channel* child = channel->GetChild(link);
-    if (child == nullptr) return kUnplugged;
+    if (child == nullptr) {
+      return channel->GetChildCreation(link) == nullptr ? kMissingLink : kUnplugged;
+    }
     if (float* value = var->FloatValue()) {
       if (!ReadFloat(*child, value)) return kWrongKind;
     } else if (Vec3* vector = var->VectorValue()) {
