@@ -46,9 +46,9 @@ run evaluation prccall_bench --benchmark_filter='^(Eval|NotDue)_' "${repeat[@]}"
   --benchmark_enable_random_interleaving=true
 run registry prccall_bench --benchmark_filter='^(Bind|Modes|Save|Load|Memory)_' "${repeat[@]}"
 if [[ -z ${SKIP_SCENE:-} ]]; then
-  run scene_prccall prccall_scene_bench --benchmark_filter='^Scene_PrcCall'
-  run scene_typed prccall_scene_bench --benchmark_filter='^Scene_NativeTyped$'
-  run scene_native prccall_scene_bench --benchmark_filter='^Scene_Native$'
+  run scene_prccall prccall_scene_bench --benchmark_filter='^Scene_PrcCall/'
+  run scene_typed prccall_scene_bench --benchmark_filter='^Scene_NativeTyped/'
+  run scene_native prccall_scene_bench --benchmark_filter='^Scene_Native/'
 fi
 
 echo

@@ -32,15 +32,8 @@ VarList::VarList(const VarList& other) : VarList() {
   AppendCopies(other);
 }
 
-VarList& VarList::operator=(const VarList& other) {
-  if (this == &other) return *this;
-  if (AssignInPlace(other)) return *this;
-  VarList copy(other);
-  Swap(copy);
-  return *this;
-}
-
-bool VarList::AssignInPlace(const VarList& other) {
+// Inline: the working copy of every evaluation takes this way.
+inline bool VarList::AssignInPlace(const VarList& other) {
   const size_t count = _vars._count;
   if (count != other._vars._count || count > kKindBits || _vectorKinds != other._vectorKinds) {
     return false;
@@ -57,6 +50,15 @@ bool VarList::AssignInPlace(const VarList& other) {
   _thisObject = other._thisObject;
   return true;
 }
+
+VarList& VarList::operator=(const VarList& other) {
+  if (this == &other) return *this;
+  if (AssignInPlace(other)) return *this;
+  VarList copy(other);
+  Swap(copy);
+  return *this;
+}
+
 
 VarList::VarList(VarList&& other) noexcept : VarList() { Swap(other); }
 
