@@ -35,12 +35,15 @@ int FormatPlain(char* dest, size_t bound, const char* format, va_list args) {
   const size_t room = bound - 1;
   size_t written = 0;
   size_t wanted = 0;
-  for (const char* f = format; *f != '\0'; ++f) {
+  for (const char* f = format; *f != '\0';) {
     const char* piece = f;
     size_t length = 1;
-    if (*f == '%') {
-      ++f;
-      if (*f == 's') {
+    if (*f != '%') {  // a run of plain characters
+      while (f[length] != '\0' && f[length] != '%') ++length;
+      f += length;
+    } else {
+      f += 2;
+      if (f[-1] == 's') {
         piece = va_arg(scan, const char*);
         if (piece == nullptr) {
           va_end(scan);
