@@ -25,10 +25,8 @@ constexpr size_t kAppendBound = kDebugMessageBufferSize - 1;  // 20480
 // vsnprintf would and returns the characters written; -1, leaving the
 // general formatter to decide, for any other format or a null "%s".
 int FormatPlain(char* dest, size_t bound, const char* format, va_list args) {
-  for (const char* f = format; *f != '\0'; ++f) {
-    if (*f != '%') continue;
+  for (const char* f = std::strchr(format, '%'); f != nullptr; f = std::strchr(f + 2, '%')) {
     if (f[1] != 's' && f[1] != '%') return -1;
-    ++f;
   }
   va_list scan;
   va_copy(scan, args);
@@ -39,7 +37,8 @@ int FormatPlain(char* dest, size_t bound, const char* format, va_list args) {
     const char* piece = f;
     size_t length = 1;
     if (*f != '%') {  // a run of plain characters
-      while (f[length] != '\0' && f[length] != '%') ++length;
+      const char* end = std::strchr(f, '%');
+      length = end != nullptr ? static_cast<size_t>(end - f) : std::strlen(f);
       f += length;
     } else {
       f += 2;
