@@ -65,6 +65,7 @@ class ConvertersTest : public ::testing::Test {
     }
   }
   int In() { return ProcedureForVesk::FromDataChannelToVar(&channel, &vars, 1); }
+  int Out() { return ProcedureForVesk::FromVarToDataChannel(&vars, &channel, 2); }
 
   Ubo_FloatChannel channel;
   Ubo_ValueChannel a;
@@ -103,6 +104,26 @@ TEST_F(ConvertersTest, UnpluggedWrongOrMissingInputsFail) {
   EXPECT_EQ(In(), Result::kMissingLink);
   EXPECT_EQ(ProcedureForVesk::FromDataChannelToVar(&channel, nullptr, 1), Result::kBadArgument);
   EXPECT_EQ(ProcedureForVesk::FromVarToDataChannel(nullptr, &channel, 2), Result::kBadArgument);
+}
+
+TEST_F(ConvertersTest, OutputsWrittenUnpluggedSkippedWrongKindsReported) {
+  MakeLinks(true);
+  *vars._vars[0]->FloatValue() = 100.0f;  // an input: not written
+  *vars._vars[1]->VectorValue() = Vec3{1, 2, 3};
+  ASSERT_EQ(Out(), Result::kOk);
+  EXPECT_EQ(a.GetFloat(), 2.5f);
+  EXPECT_EQ(b.GetVector().z, 3.0f);
+  ASSERT_TRUE(channel.PlugChild(1, nullptr));  // b
+  *vars._vars[2]->FloatValue() = 6.0f;
+  EXPECT_EQ(Out(), Result::kOk);
+  EXPECT_EQ(c.GetFloat(), 6.0f);
+
+  channel.SetChildCreateType(ValueLink("b"), 1);
+  Ubo_ValueChannel notVector;
+  ASSERT_TRUE(channel.PlugChild(1, &notVector));
+  *vars._vars[2]->FloatValue() = 7.0f;
+  EXPECT_EQ(Out(), Result::kWrongKind);
+  EXPECT_EQ(c.GetFloat(), 7.0f);  // the others are still written
 }
 
 }  // namespace
