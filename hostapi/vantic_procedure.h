@@ -24,6 +24,10 @@
 // the revision it saw can tell that its view is stale by one comparison.
 // It is 0 until the procedure is registered (ProceduresManager::Register).
 // The members are read directly; change them only through the manager.
+//
+// Lifetime: a registered procedure belongs to its manager. Once retired
+// (removed) it stays readable while anything can reach it: a ProcedureHold
+// or a follower (VeskProcedureUser). After that the manager frees it.
 class VANTIC_API Procedure {
  public:
   // Holds a copy of `params`; revision 0.
@@ -36,11 +40,57 @@ class VANTIC_API Procedure {
   // The base has no body and answers 1.
   virtual int Execute(VarList& vars);
 
+  // The number of ProcedureHolds on this procedure.
+  uint32_t HoldCount() const { return _holds; }
+
   VarList _params;
   uint32_t _revision;
   std::string _ownerClass;
   std::string _name;
   bool _isStatic;
+
+ private:
+  friend class ProcedureHold;
+  friend class ProceduresManager;
+  // Ends one hold. The last hold on a procedure whose manager went first
+  // (left behind, see ~ProceduresManager) deletes it.
+  void DropHold() noexcept;
+
+  uint32_t _holds = 0;
+  bool _bLeftBehind = false;
+};
+
+// Keeps a procedure readable: a retired procedure is not freed while a hold
+// refers to it. Refers to the procedure, never owns it; copies hold too.
+// Reads like the pointer it holds (null when it holds nothing).
+class ProcedureHold {
+ public:
+  ProcedureHold() noexcept = default;
+  explicit ProcedureHold(Procedure* procedure) noexcept { Reset(procedure); }
+  ProcedureHold(const ProcedureHold& other) noexcept { Reset(other._procedure); }
+  ProcedureHold& operator=(const ProcedureHold& other) noexcept {
+    Reset(other._procedure);
+    return *this;
+  }
+  ProcedureHold& operator=(Procedure* procedure) noexcept {
+    Reset(procedure);
+    return *this;
+  }
+  ~ProcedureHold() { Reset(nullptr); }
+
+  // Holds `procedure` (null: nothing) instead of the one held before.
+  void Reset(Procedure* procedure) noexcept {
+    if (procedure != nullptr) ++procedure->_holds;
+    Procedure* before = _procedure;
+    _procedure = procedure;
+    if (before != nullptr) before->DropHold();
+  }
+  Procedure* Get() const noexcept { return _procedure; }
+  Procedure* operator->() const noexcept { return _procedure; }
+  operator Procedure*() const noexcept { return _procedure; }
+
+ private:
+  Procedure* _procedure = nullptr;
 };
 
 class VeskProcedureUser;
@@ -121,15 +171,20 @@ class VANTIC_API VeskProcedureUser {
 
 // The registry of procedures, by owner class and name.
 //
-// The manager owns every procedure registered with it, live or retired, until
-// it is destroyed: a retired procedure leaves the registry but stays
-// readable, so a channel still pointing at it never touches freed memory
-// (and finds its binding stale by the revision).
+// The manager owns every procedure registered with it, live or retired. A
+// retired procedure leaves the registry but stays readable while it is held
+// (ProcedureHold) or followed, so a channel still bound to it never touches
+// freed memory (and finds its binding stale by the revision). Retired
+// procedures that nothing reaches any more are freed in batches as more are
+// retired, so that at most about as many retired procedures wait to be
+// freed as are still reachable (and never fewer than a handful), however
+// many come and go.
 class VANTIC_API ProceduresManager {
  public:
   ProceduresManager();
   // Destroys every procedure (their followers are left following nothing)
-  // and every object.
+  // and every object. A procedure still held is left behind instead, and
+  // freed when its last hold ends.
   ~ProceduresManager();
   ProceduresManager(const ProceduresManager&) = delete;
   ProceduresManager& operator=(const ProceduresManager&) = delete;
@@ -166,14 +221,17 @@ class VANTIC_API ProceduresManager {
               const std::string& newName);
   // Retires the procedure: it leaves the registry, its revision changes so
   // that bound users find their binding stale, its followers are told, and
-  // it stays allocated until the manager is destroyed. False when there is
-  // no such procedure.
+  // it stays allocated while it is held or followed (see the class
+  // comment). False when there is no such procedure. Throws
+  // std::bad_alloc, changing nothing, when memory runs out.
   bool Remove(const std::string& owner, const std::string& name);
   // Retires every live procedure, as Remove does.
   void RemoveAll();
 
   // Number of live procedures.
   size_t Count() const;
+  // Number of retired procedures not freed yet.
+  size_t RetiredCount() const;
   // Every live procedure, by owner class then registration order; `owner`
   // empty lists all.
   std::vector<Procedure*> List(const std::string& owner = std::string()) const;
@@ -187,8 +245,10 @@ class VANTIC_API ProceduresManager {
 
  private:
   struct Impl;
+  // REQUIRES: `procedure` left both indexes and waits in the retired list.
   void Retire(Procedure* procedure);
-  static void Announce(Procedure* procedure);
+  // Tells a VeskProcedure's followers that it changed.
+  void Announce(Procedure* procedure);
 
   std::unique_ptr<Impl> _impl;
   ObjectsManager _objects;

@@ -1,6 +1,7 @@
 // ProceduresManager, the registry of procedures, and its singleton access.
 #include <algorithm>
 #include <functional>
+#include <iterator>
 #include <string_view>
 #include <utility>
 
@@ -13,15 +14,44 @@ namespace {
 // revision is never handed out twice (until 2^32 - 1 values are spent).
 uint32_t gLastRevision = 0;
 
+// Retired procedures that may wait before a sweep frees the unreachable
+// ones, at the least.
+constexpr size_t kMinRetiredBeforeSweep = 16;
+
+// Whether anything can still reach a retired procedure.
+bool Reachable(const Procedure& procedure) {
+  if (procedure.HoldCount() != 0) return true;
+  const auto* vesk = dynamic_cast<const VeskProcedure*>(&procedure);
+  return vesk != nullptr && vesk->FollowerCount() != 0;
+}
+
 }  // namespace
 
 struct ProceduresManager::Impl {
   // Live procedures by their names.
   vantic::ProcedureIndex byName;
-  // Live procedures per owner class, in registration order.
+  // Live procedures per owner class, in registration order. Owns them:
+  // each live procedure stands in exactly one list.
   std::map<std::string, std::vector<Procedure*>, std::less<>> byOwner;
-  // Every procedure ever registered, live or retired.
-  std::vector<std::unique_ptr<Procedure>> owned;
+  // Retired procedures not freed yet.
+  std::vector<std::unique_ptr<Procedure>> retired;
+  // Size of `retired` at which the next sweep runs.
+  size_t sweepAt = kMinRetiredBeforeSweep;
+  // Rounds of updates running: no sweep while a round walks followers.
+  int announcing = 0;
+
+  ~Impl() {
+    for (auto& entry : byOwner) {
+      for (Procedure* procedure : entry.second) LetGo(std::unique_ptr<Procedure>(procedure));
+    }
+    for (std::unique_ptr<Procedure>& procedure : retired) LetGo(std::move(procedure));
+  }
+
+  // Deletes `procedure`, or leaves it behind to its holds (the last one
+  // deletes it).
+  static void LetGo(std::unique_ptr<Procedure> procedure) {
+    if (procedure->HoldCount() != 0) procedure.release()->_bLeftBehind = true;
+  }
 
   Procedure* Find(std::string_view owner, std::string_view name) const {
     return byName.Find(owner, name);
@@ -35,10 +65,40 @@ struct ProceduresManager::Impl {
     if (list.empty()) byOwner.erase(it);
   }
 
-  // Takes the procedure out of both indexes; it stays in `owned`.
+  // Room in `retired` for `more` procedures, growing geometrically.
+  void ReserveRetired(size_t more) {
+    if (retired.capacity() - retired.size() < more) {
+      retired.reserve(std::max(retired.size() + more, 2 * retired.capacity()));
+    }
+  }
+
+  // Takes the procedure out of both indexes into `retired`.
+  // REQUIRES: room in `retired` (ReserveRetired).
   void Unlist(Procedure* procedure) {
     byName.Erase(procedure);
     DropFromOwner(procedure->_ownerClass, procedure);
+    retired.emplace_back(procedure);
+  }
+
+  // Frees the retired procedures nothing reaches, once `retired` has grown
+  // to twice what the last sweep kept: each retirement pays a constant
+  // share.
+  void SweepWhenDue() {
+    if (announcing != 0 || retired.size() < sweepAt) return;
+    auto unreachable = std::stable_partition(
+        retired.begin(), retired.end(),
+        [](const std::unique_ptr<Procedure>& p) { return Reachable(*p); });
+    // Out of the list before they are destroyed: a destructor that comes
+    // back into the manager finds it whole.
+    std::vector<std::unique_ptr<Procedure>> doomed;
+    try {
+      doomed.reserve(static_cast<size_t>(retired.end() - unreachable));
+    } catch (...) {
+      return;  // freed at a later sweep
+    }
+    std::move(unreachable, retired.end(), std::back_inserter(doomed));
+    retired.erase(unreachable, retired.end());
+    sweepAt = std::max(kMinRetiredBeforeSweep, 2 * retired.size());
   }
 };
 
@@ -65,9 +125,6 @@ Procedure* ProceduresManager::Register(std::unique_ptr<Procedure> procedure) {
   if (procedure == nullptr) return nullptr;
   if (_impl->Find(procedure->_ownerClass, procedure->_name) != nullptr) return nullptr;
   Procedure* raw = procedure.get();
-  // Room first, so that a failed allocation leaves no index half written.
-  std::vector<std::unique_ptr<Procedure>>& owned = _impl->owned;
-  if (owned.size() == owned.capacity()) owned.reserve(std::max<size_t>(16, 2 * owned.size()));
   _impl->byName.Insert(raw);
   try {
     _impl->byOwner[raw->_ownerClass].push_back(raw);
@@ -75,7 +132,7 @@ Procedure* ProceduresManager::Register(std::unique_ptr<Procedure> procedure) {
     _impl->byName.Erase(raw);
     throw;
   }
-  owned.push_back(std::move(procedure));  // cannot throw: reserved
+  procedure.release();  // owned through byOwner from here on
   raw->_revision = NextRevision();
   return raw;
 }
@@ -129,6 +186,7 @@ bool ProceduresManager::Rename(const std::string& owner, const std::string& name
 bool ProceduresManager::Remove(const std::string& owner, const std::string& name) {
   Procedure* procedure = _impl->Find(owner, name);
   if (procedure == nullptr) return false;
+  _impl->ReserveRetired(1);
   _impl->Unlist(procedure);
   Retire(procedure);
   return true;
@@ -137,12 +195,25 @@ bool ProceduresManager::Remove(const std::string& owner, const std::string& name
 void ProceduresManager::RemoveAll() {
   // Empty the registry first: followers told of the removal may ask it.
   const std::vector<Procedure*> live = List();
+  _impl->ReserveRetired(live.size());
   _impl->byName.Clear();
   _impl->byOwner.clear();
-  for (Procedure* procedure : live) Retire(procedure);
+  for (Procedure* procedure : live) _impl->retired.emplace_back(procedure);
+  // No sweep until every one of them has been announced.
+  ++_impl->announcing;
+  try {
+    for (Procedure* procedure : live) Retire(procedure);
+  } catch (...) {
+    --_impl->announcing;
+    throw;
+  }
+  --_impl->announcing;
+  _impl->SweepWhenDue();
 }
 
 size_t ProceduresManager::Count() const { return _impl->byName.Size(); }
+
+size_t ProceduresManager::RetiredCount() const { return _impl->retired.size(); }
 
 std::vector<Procedure*> ProceduresManager::List(const std::string& owner) const {
   std::vector<Procedure*> list;
@@ -164,14 +235,25 @@ uint32_t ProceduresManager::NextRevision() {
   return gLastRevision;
 }
 
-// REQUIRES: `procedure` was taken out of both indexes.
 void ProceduresManager::Retire(Procedure* procedure) {
   procedure->_revision = NextRevision();
   Announce(procedure);
+  _impl->SweepWhenDue();
 }
 
 void ProceduresManager::Announce(Procedure* procedure) {
-  if (auto* vesk = dynamic_cast<VeskProcedure*>(procedure)) vesk->NotifyFollowers();
+  auto* vesk = dynamic_cast<VeskProcedure*>(procedure);
+  if (vesk == nullptr) return;
+  // A follower told of the change may remove procedures; no sweep frees
+  // anything while a round of updates walks a procedure's followers.
+  ++_impl->announcing;
+  try {
+    vesk->NotifyFollowers();
+  } catch (...) {
+    --_impl->announcing;
+    throw;
+  }
+  --_impl->announcing;
 }
 
 namespace CoreFramework {

@@ -18,7 +18,6 @@ constexpr const char kModeLabel[] = "Name:";
 
 Ubo_VanticPrcCall::Ubo_VanticPrcCall()
     : _prcRevision(0),
-      _procedure(nullptr),
       _paramVars(OwnParamList()),
       _bStatic(true),
       _dueStatus(kPrcStatusOk) {
@@ -34,7 +33,6 @@ Ubo_VanticPrcCall::Ubo_VanticPrcCall(const Ubo_VanticPrcCall& other)
       _prcOwnerClass(other._prcOwnerClass),
       _prcName(other._prcName),
       _prcRevision(0),
-      _procedure(nullptr),
       _paramVars(OwnParamList(*other._paramVars)),
       _bStatic(other._bStatic),
       _dueStatus(kPrcStatusOk) {}
@@ -57,7 +55,7 @@ const std::string& Ubo_VanticPrcCall::GetPrcName() const { return _prcName; }
 
 void Ubo_VanticPrcCall::SetPrcName(const std::string& name) { _prcName = name; }
 
-Procedure* Ubo_VanticPrcCall::GetBoundProcedure() const { return _procedure; }
+Procedure* Ubo_VanticPrcCall::GetBoundProcedure() const { return _procedure.Get(); }
 
 uint32_t Ubo_VanticPrcCall::GetPrcRevision() const { return _prcRevision; }
 
@@ -67,5 +65,5 @@ bool Ubo_VanticPrcCall::IsStatic() const { return _bStatic; }
 
 void Ubo_VanticPrcCall::Unbind() {
   SetCurrentProcedure(nullptr);
-  _procedure = nullptr;
+  _procedure.Reset(nullptr);
 }

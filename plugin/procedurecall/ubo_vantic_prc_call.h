@@ -19,6 +19,8 @@
 //   bound    _procedure set, _procedure->_revision == _prcRevision
 //   stale    _procedure set, revisions differ (the procedure changed or was
 //            retired); the next due evaluation looks it up again by name
+// A channel holds the procedure it is bound to (ProcedureHold), so that a
+// retired one stays readable until the channel lets it go by binding again.
 //
 // Child links follow _bStatic and _paramVars: link 0 is "This" (a
 // "CoreRef" channel, the target object) when the procedure is not static,
@@ -111,8 +113,8 @@ class VPC_PLUGIN_API Ubo_VanticPrcCall
   // due evaluation binds it by the names. There is no copy assignment.
   Ubo_VanticPrcCall(const Ubo_VanticPrcCall& other);
   Ubo_VanticPrcCall& operator=(const Ubo_VanticPrcCall&) = delete;
-  // Deletes the parameter list; never the procedure. The framework's part
-  // stops following the procedure.
+  // Deletes the parameter list; never the procedure, which it stops
+  // holding. The framework's part stops following the procedure.
   ~Ubo_VanticPrcCall() override;
 
   // ---- channel interface ----
@@ -215,7 +217,7 @@ class VPC_PLUGIN_API Ubo_VanticPrcCall
   std::string _prcOwnerClass;
   std::string _prcName;
   uint32_t _prcRevision;
-  Procedure* _procedure;  // not owned; null when unbound
+  ProcedureHold _procedure;  // held, not owned; null when unbound
   // Never null. Shared with the other channels bound to the same procedure
   // (see shared_param_list.h) and then never changed: a channel that needs
   // other parameters takes another list.

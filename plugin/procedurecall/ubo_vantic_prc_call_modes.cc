@@ -114,7 +114,7 @@ int Ubo_VanticPrcCall::UpdatePrc(const std::string& owner, const std::string& na
   // the procedure's when the links were being rebuilt: the next due
   // evaluation binds again and makes the links whole.
   try {
-    SetCurrentProcedure(dynamic_cast<VeskProcedure*>(_procedure));
+    SetCurrentProcedure(dynamic_cast<VeskProcedure*>(_procedure.Get()));
     _prcOwnerClass.swap(toOwner);
     _prcName.swap(toName);
     reportOwner = &_prcOwnerClass;

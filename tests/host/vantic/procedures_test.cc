@@ -69,9 +69,10 @@ TEST_F(ProceduresManagerTest, OwnArgumentsAndFreshRevisions) {
   ASSERT_TRUE(manager.Rename(p->_ownerClass, p->_name, "Light", "Go"));
   EXPECT_EQ(manager.GetProcedure("Light", "Go"), p);
   EXPECT_TRUE(seen.insert(p->_revision).second);
+  const ProcedureHold held(p);
   ASSERT_TRUE(manager.Remove("Light", "Go"));
   EXPECT_TRUE(seen.insert(p->_revision).second);
-  EXPECT_EQ(p->_name, "Go");  // still readable by a channel holding it
+  EXPECT_EQ(p->_name, "Go");  // still readable while held
   ProceduresManager other;  // draws from the same counter
   EXPECT_TRUE(seen.insert(other.RegisterFunction("B", "M", true, VarList(), nullptr)->_revision).second);
 }
@@ -101,6 +102,49 @@ TEST_F(ProceduresManagerTest, LookupStaysRightThroughChurn) {
     EXPECT_EQ(p != nullptr, live.count(i) == 1) << i;
     EXPECT_TRUE(p == nullptr || p->_name == "P" + std::to_string(i));
   }
+}
+
+// A procedure that counts its destructions.
+class Counted : public VeskProcedure {
+ public:
+  explicit Counted(const std::string& name)
+      : VeskProcedure("Keep", name, true, VarList(), nullptr) {}
+  ~Counted() override { ++destroyed; }
+  static inline int destroyed = 0;
+};
+
+// A retired procedure lives while it is held or followed, also past its
+// manager, and is freed once nothing reaches it; churn frees the rest.
+TEST_F(ProceduresManagerTest, RetiredProceduresLiveExactlyWhileReachable) {
+  Counted::destroyed = 0;
+  ProcedureHold held(manager.Register(std::make_unique<Counted>("Held")));
+  Follower follower;
+  follower.SetCurrentProcedure(
+      static_cast<VeskProcedure*>(manager.Register(std::make_unique<Counted>("Followed"))));
+  auto outliving = std::make_unique<ProceduresManager>();
+  ProcedureHold orphan(outliving->Register(std::make_unique<Counted>("Orphan")));
+  ASSERT_TRUE(manager.Remove("Keep", "Held"));
+  ASSERT_TRUE(manager.Remove("Keep", "Followed"));
+  const auto churn = [this] {
+    for (int i = 0; i < 100; ++i) {
+      ASSERT_NE(manager.Register(std::make_unique<Counted>("Churn")), nullptr);
+      ASSERT_TRUE(manager.Remove("Keep", "Churn"));
+    }
+  };
+  churn();
+  EXPECT_LE(manager.RetiredCount(), 16u);
+  EXPECT_EQ(held->_name, "Held");
+  EXPECT_EQ(follower._currentProcedure->_name, "Followed");
+  outliving.reset();
+  EXPECT_EQ(orphan->_name, "Orphan");  // left behind to its hold
+  const int churned = Counted::destroyed;
+  EXPECT_GE(churned, 100 - 16);
+  orphan.Reset(nullptr);
+  EXPECT_EQ(Counted::destroyed, churned + 1);
+  held.Reset(nullptr);
+  follower.SetCurrentProcedure(nullptr);
+  churn();
+  EXPECT_EQ(Counted::destroyed + static_cast<int>(manager.RetiredCount()), 203);
 }
 
 TEST(ProcedureExecute, RunsTheBodyAndTurnsFailuresIntoResults) {
