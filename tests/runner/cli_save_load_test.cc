@@ -1,7 +1,6 @@
 // `dravik run --save` and going on from the saved file: a scene saved after
 // frame k and loaded gives the same values for frames k+1 on as a run that
 // went straight through.
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -50,23 +49,6 @@ TEST(SaveAndContinue, TourMatchesAStraightRunWhereverItIsCut) {
 TEST(SaveAndContinue, OtherExamplesMatchToo) {
   ExpectContinuationMatches(Example("bounce.json"), 40, 17);
   ExpectContinuationMatches(Example("expressions.json"), 12, 4);
-}
-
-TEST(SaveAndContinue, FailedSaveLeavesNoFile) {
-  testing_support::ScratchDir dir;
-  const std::string target = dir.File("missing/out.zyr");
-  const runner_testing::Result r = RunDravik({"run", "--frames", "2", "--save", target, "-q"});
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(runner_testing::CountLines(r.err), 1u) << r.err;
-  EXPECT_FALSE(std::filesystem::exists(target));
-  // A folder in the way is not replaced, and no temporary file is left.
-  std::filesystem::create_directory(dir.File("taken"));
-  const runner_testing::Result taken = RunDravik({"run", "--frames", "2", "--save", dir.File("taken"), "-q"});
-  EXPECT_EQ(taken.exitCode, 1);
-  EXPECT_TRUE(std::filesystem::is_directory(dir.File("taken")));
-  size_t files = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) files += entry.is_regular_file();
-  EXPECT_EQ(files, 0u);
 }
 
 }  // namespace
