@@ -125,7 +125,8 @@ int RunCommand(const RunOptions& options) {
   if (!options.saveTo.empty() && !CheckSaveTarget(options.saveTo, options.scene, options.force, &error)) {
     return Fail(error);
   }
-  if (!options.reportTo.empty() && (SameFile(options.reportTo, options.scene) || options.reportTo == options.saveTo)) {
+  if (!options.reportTo.empty() && (SameFile(options.reportTo, options.scene) || options.reportTo == options.saveTo ||
+                                    SameFile(options.reportTo, options.saveTo))) {
     return Fail("not writing the report over the scene or the saved file '" + Printable(options.reportTo, 200) + "'");
   }
   if (!LoadModules(host, options.modulesDir, &error)) return Fail(error);
