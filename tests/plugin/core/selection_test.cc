@@ -65,6 +65,25 @@ TEST_F(ModeSelection, UnregisteredModeChangesNothingAndReportsOnce) {
   EXPECT_EQ(ch.modeIsSetCount, 1);
 }
 
+// The host asks for link names by index of the current mode: a name, or ""
+// after a report for an index past the mode's links or a mode that is not
+// registered (the registry is built on the way).
+TEST_F(ModeSelection, ChildLinkNamesOfTheCurrentModeAndTheirRefusals) {
+  Ubo_TestModes ch;
+  ch.SetCurrentMode(0);
+  EXPECT_STREQ(ch.GetChildLinkName(1), "Phase");
+  MessageCapture capture;
+  EXPECT_STREQ(ch.GetChildLinkName(2), "");
+  ch._currentMode = 7;
+  EXPECT_STREQ(ch.GetChildLinkName(0), "");
+  ASSERT_EQ(capture.Count(), 2u);
+  EXPECT_NE(capture.Messages()[0].text.find(Head("GetChildLinkName") + "().link < desc.Children.size()"),
+            std::string::npos) << capture.Messages()[0].text;
+  EXPECT_NE(capture.Messages()[1].text.find(Head("GetChildLinkName") + "().found != _modes.end()"),
+            std::string::npos) << capture.Messages()[1].text;
+  ch._currentMode = 0;
+}
+
 TEST_F(ModeSelection, FromIndexSelectsByDisplayPositionAndRefusesBadOnes) {
   Ubo_TestModes ch;
   MessageCapture capture;
