@@ -17,21 +17,6 @@
 namespace dravik {
 namespace {
 
-// Keeps the engine's messages (the bindings while the scene is built) out
-// of the check's output while it lives.
-class QuietMessages {
- public:
-  QuietMessages() { globalEngine->SetMessageSink(&QuietMessages::Drop, nullptr, &_oldSink, &_oldContext); }
-  ~QuietMessages() { globalEngine->SetMessageSink(_oldSink, _oldContext); }
-  QuietMessages(const QuietMessages&) = delete;
-  QuietMessages& operator=(const QuietMessages&) = delete;
-
- private:
-  static void Drop(void*, unsigned, const char*) {}
-  MessageSink _oldSink = nullptr;
-  void* _oldContext = nullptr;
-};
-
 SceneFinding Warning(const std::string& path, const std::string& what) {
   return {SceneFinding::Severity::kWarning, path, what};
 }

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <string>
+
+#include "hostapi/engine_interface.h"
 #include <vector>
 
 namespace dravik {
@@ -37,6 +39,22 @@ bool OpenScene(const std::string& path, SceneRuntime& runtime, uint32_t* framesL
 // The parts of `list` between commas ("a,,b" has an empty part; "" has
 // none).
 std::vector<std::string> SplitList(const std::string& list);
+
+// Keeps the engine's messages out of a command's output while it lives
+// (the bindings made while a scene is built, for commands that show no
+// run), then puts the previous sink back.
+class QuietMessages {
+ public:
+  QuietMessages() { globalEngine->SetMessageSink(&QuietMessages::Drop, nullptr, &_oldSink, &_oldContext); }
+  ~QuietMessages() { globalEngine->SetMessageSink(_oldSink, _oldContext); }
+  QuietMessages(const QuietMessages&) = delete;
+  QuietMessages& operator=(const QuietMessages&) = delete;
+
+ private:
+  static void Drop(void*, unsigned, const char*) {}
+  MessageSink _oldSink = nullptr;
+  void* _oldContext = nullptr;
+};
 
 }  // namespace dravik
 

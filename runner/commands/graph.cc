@@ -14,20 +14,6 @@
 namespace dravik {
 namespace {
 
-// Keeps the engine's messages out of the graph's output while it lives.
-class QuietMessages {
- public:
-  QuietMessages() { globalEngine->SetMessageSink(&QuietMessages::Drop, nullptr, &_oldSink, &_oldContext); }
-  ~QuietMessages() { globalEngine->SetMessageSink(_oldSink, _oldContext); }
-  QuietMessages(const QuietMessages&) = delete;
-  QuietMessages& operator=(const QuietMessages&) = delete;
-
- private:
-  static void Drop(void*, unsigned, const char*) {}
-  MessageSink _oldSink = nullptr;
-  void* _oldContext = nullptr;
-};
-
 class SilentObserver final : public RunObserver {
  public:
   void OnBegin(const Scene&, uint32_t, uint32_t, const std::vector<ChannelValue>&) override {}
