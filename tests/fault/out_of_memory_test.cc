@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "plugin/diagnostics/diagnostic_report.h"
+#include "plugin/entry/entry.h"
 #include "tests/fault/allocation_probe.h"
 #include "tests/support/prc_call_support.h"
 
@@ -122,6 +123,20 @@ TEST_F(OutOfMemoryTest, ReportsAreMadeWithoutMemory) {
     delete ch;
     PrcCallTestPeer::SetRefCount(live);
   }
+}
+
+// A channel that cannot be made is answered as null: nothing unwinds into
+// the engine, and no instance is left counted.
+TEST_F(OutOfMemoryTest, InitDllAnswersNullWhenNoChannelCanBeMade) {
+  const uint32_t live = PrcCallTestPeer::RefCount();
+  DllInterface* made = reinterpret_cast<DllInterface*>(1);
+  {
+    AllocationProbe probe;
+    probe.FailFrom(0);
+    made = InitDLL();
+  }
+  EXPECT_EQ(made, nullptr);
+  EXPECT_EQ(PrcCallTestPeer::RefCount(), live);
 }
 
 }  // namespace

@@ -40,6 +40,10 @@ TEST(DiagnosticReport, AssertionShowsHeadPointsAndEscapedCondition) {
   EXPECT_EQ(capture.Messages()[1].text, "Zyr::Op().100%u%");
   EXPECT_EQ(capture.Messages()[2].text, "Zyr::Op().a\\\\b");
   EXPECT_EQ(capture.Messages()[3].text, "Head%s%n().x");
+  // The escaped text, which printed as a format gives what was shown.
+  EXPECT_EQ(EscapeConditionText("100%u%"), "100%%u%%");
+  EXPECT_EQ(EscapeConditionText("a\\b"), "a\\\\b");
+  EXPECT_EQ(EscapeConditionText(nullptr), "");
 }
 
 TEST(DiagnosticReport, DetailReportFormatsItsOwnArguments) {

@@ -82,6 +82,7 @@ TEST_F(ModeSelection, ChildLinkNamesOfTheCurrentModeAndTheirRefusals) {
   EXPECT_NE(capture.Messages()[1].text.find(Head("GetChildLinkName") + "().found != _modes.end()"),
             std::string::npos) << capture.Messages()[1].text;
   ch._currentMode = 0;
+  EXPECT_EQ(Ubo_TestModes::ReportHead("GetChildLinkName"), Head("GetChildLinkName"));
 }
 
 TEST_F(ModeSelection, FromIndexSelectsByDisplayPositionAndRefusesBadOnes) {
