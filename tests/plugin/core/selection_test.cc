@@ -83,6 +83,7 @@ TEST_F(ModeSelection, ChildLinkNamesOfTheCurrentModeAndTheirRefusals) {
             std::string::npos) << capture.Messages()[1].text;
   ch._currentMode = 0;
   EXPECT_EQ(Ubo_TestModes::ReportHead("GetChildLinkName"), Head("GetChildLinkName"));
+  EXPECT_EQ(ch.GetPrefixedMessage(std::string("Done!")), ch.GetPrefixedMessage("Done!"));
 }
 
 TEST_F(ModeSelection, FromIndexSelectsByDisplayPositionAndRefusesBadOnes) {
