@@ -8,10 +8,14 @@
 #
 # Branches the compiler adds for exceptions it may throw and branches it
 # marks unreachable are left out of the branch figure (gcovr's
-# --exclude-throw-branches, --exclude-unreachable-branches).
+# --exclude-throw-branches, --exclude-unreachable-branches). gcovr counts
+# each instantiation of a template apart; scripts/branch_coverage.py then
+# gives the figure by source branch, each branch counted once.
+#
+# SKIP_DEPS=1 skips the package check.
 set -eu
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh
+[ -n "${SKIP_DEPS:-}" ] || ./scripts/install-deps.sh
 BUILD=build/coverage
 cmake --preset coverage >/dev/null
 cmake --build --preset coverage
@@ -25,3 +29,4 @@ for folder in plugin host; do
   gcovr --root . --filter "$folder/" --exclude-throw-branches --exclude-unreachable-branches \
     --txt "$BUILD/coverage-$folder.txt" --print-summary --branches "$BUILD" | tail -n 2
 done
+python3 scripts/branch_coverage.py "$BUILD" plugin host

@@ -142,4 +142,32 @@ TEST(DiagnosticReport, CheckedStringCopyIsLiteralAndBounded) {
   EXPECT_EQ(padded.field[0], 'z');
 }
 
+// Prefixes go before the message and everything past the bound is cut
+// from the end, whether the message, the prefix or both are too long.
+TEST(DiagnosticReport, PrependStaysInsideTheBuffer) {
+  const std::string huge(30000, 'y');
+  const struct {
+    int length;
+    const char* parts[3];  // null parts are skipped
+    int wantLength;
+    char wantFirst, wantLast;
+  } cases[] = {
+      {4, {"A", nullptr, "B"}, 6, 'A', 'l'},
+      {-5, {"A"}, 1, 'A', 'A'},
+      {1 << 30, {"P"}, static_cast<int>(kBound) - 1, 'P', 'm'},
+      {4, {huge.c_str()}, static_cast<int>(kBound) - 1, 'y', 'y'},
+      {1 << 30, {"P", huge.c_str()}, static_cast<int>(kBound) - 1, 'P', 'y'},
+  };
+  for (const auto& c : cases) {
+    std::memset(debugMessageBuffer, 'm', kBound);
+    std::memcpy(debugMessageBuffer, "tail", 5);
+    if (c.length > 4) debugMessageBuffer[4] = 'm';
+    const int length = PrependDebugMessage(c.length, {c.parts[0], c.parts[1], c.parts[2]});
+    EXPECT_EQ(length, c.wantLength) << c.length;
+    EXPECT_EQ(debugMessageBuffer[0], c.wantFirst) << c.length;
+    EXPECT_EQ(debugMessageBuffer[length - 1], c.wantLast) << c.length;
+    EXPECT_EQ(debugMessageBuffer[length], '\0') << c.length;
+  }
+}
+
 }  // namespace

@@ -1,0 +1,112 @@
+// When channels share one parameter list and when they must not.
+#include "plugin/procedurecall/shared_param_list.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <vector>
+
+#include "hostapi/vantic_vars.h"
+
+namespace {
+
+VarList Layout(const std::function<void(VarList&)>& change = nullptr) {
+  VarList list;
+  list.AddVar(VarFloat(VarType_Float, 1, "a", 1.0f, 0.0f, 10.0f));
+  list.AddVar(VarVec3(VarType_Vec3, 2, "p", Vec3{1, 2, 3}, Vec3{0, 0, 0}, Vec3{9, 9, 9}));
+  if (change) change(list);
+  return list;
+}
+
+VarFloat& FloatAt(VarList& list, size_t i) { return static_cast<VarFloat&>(*list._vars[i]); }
+VarVec3& VectorAt(VarList& list, size_t i) { return static_cast<VarVec3&>(*list._vars[i]); }
+
+// A list is handed out again only while the procedure's list equals it in
+// every variable and in its target object, even when the revision stays.
+TEST(SharedParamList, SharedOnlyWhileEveryVariableIsEqual) {
+  VanticObject* const object = reinterpret_cast<VanticObject*>(uintptr_t{64});
+  const std::function<void(VarList&)> changes[] = {
+      [](VarList& l) { FloatAt(l, 0)._value = 2.0f; },
+      [](VarList& l) { FloatAt(l, 0)._max = 11.0f; },
+      [](VarList& l) { VectorAt(l, 1)._value.z = 4.0f; },
+      [](VarList& l) { VectorAt(l, 1)._min.x = -1.0f; },
+      [](VarList& l) { l.AddVar(VarFloat(VarType_Float, 1, "b", 0.0f, 0.0f, 1.0f)); },
+      [object](VarList& l) { l._thisObject = object; },
+      [](VarList& l) {
+        l.ClearVars();
+        l.AddVar(VarFloat(VarType_Float, 1, "A", 1.0f, 0.0f, 10.0f));
+        l.AddVar(VarVec3(VarType_Vec3, 2, "p", Vec3{1, 2, 3}, Vec3{0, 0, 0}, Vec3{9, 9, 9}));
+      },
+      [](VarList& l) {  // same type code, mode, name and bytes, other kind
+        l.ClearVars();
+        l.AddVar(VarVec3(VarType_Float, 1, "a", Vec3{1, 0, 10}, Vec3{}, Vec3{}));
+        l.AddVar(VarVec3(VarType_Vec3, 2, "p", Vec3{1, 2, 3}, Vec3{0, 0, 0}, Vec3{9, 9, 9}));
+      },
+      [](VarList& l) {
+        l.ClearVars();
+        l.AddVar(VarFloat(VarType_Float, 1, "a", 1.0f, 0.0f, 10.0f));
+        l.AddVar(VarFloat(VarType_Vec3, 2, "p", 1.0f, 2.0f, 3.0f));
+      },
+      [](VarList& l) { FloatAt(l, 0) = VarFloat(VarType_Float, 3, "a", 1.0f, 0.0f, 10.0f); },
+      [](VarList& l) { FloatAt(l, 0) = VarFloat(VarType_Vec3, 1, "a", 1.0f, 0.0f, 10.0f); },
+  };
+  for (size_t i = 0; i < std::size(changes); ++i) {
+    Procedure procedure("Lab", "mix", false, Layout());
+    const ParamListRef first = SharedParamList(procedure);
+    EXPECT_EQ(SharedParamList(procedure).get(), first.get()) << i;
+    procedure._params = Layout(changes[i]);
+    const ParamListRef second = SharedParamList(procedure);
+    EXPECT_NE(second.get(), first.get()) << i;
+    EXPECT_EQ(second->Count(), procedure._params.Count()) << i;
+    EXPECT_EQ(second->_thisObject, procedure._params._thisObject) << i;
+    EXPECT_EQ(FloatAt(*first, 0)._value, 1.0f) << "a shared list never changes, case " << i;
+  }
+}
+
+// A new revision takes a new list; the sixteen lists handed out last are
+// remembered, older ones are not; a list freed with its last reference is
+// forgotten without being touched again.
+TEST(SharedParamList, RevisionsAndTheRecentLists) {
+  Procedure procedure("Lab", "mix", false, Layout());
+  const ParamListRef before = SharedParamList(procedure);
+  ++procedure._revision;
+  EXPECT_NE(SharedParamList(procedure).get(), before.get());
+
+  std::vector<std::unique_ptr<Procedure>> others;
+  std::vector<ParamListRef> held;
+  for (int i = 0; i < 17; ++i) {
+    others.push_back(std::make_unique<Procedure>("Lab", "other", false, Layout()));
+    held.push_back(SharedParamList(*others.back()));
+  }
+  EXPECT_NE(SharedParamList(*others.front()).get(), held.front().get());
+  EXPECT_EQ(SharedParamList(*others.back()).get(), held.back().get());
+  held.clear();
+  for (const auto& other : others) EXPECT_EQ(SharedParamList(*other)->Count(), 2u);
+}
+
+// References count: the list goes with the last one, whatever the order
+// of copies, self-assignments and resets; a null reference holds nothing.
+TEST(SharedParamList, ReferencesCountTheirList) {
+  ParamListRef none(nullptr);
+  EXPECT_EQ(none.get(), nullptr);
+  ParamListRef own = OwnParamList(Layout());
+  VarList* const list = own.get();
+  ParamListRef copy = own;
+  const ParamListRef& alias = copy;
+  copy = alias;
+  copy = own;
+  own = none;
+  EXPECT_EQ(own.get(), nullptr);
+  EXPECT_EQ(copy.get(), list);
+  EXPECT_EQ(copy->Count(), 2u);
+  ParamListRef again(copy);
+  copy.reset();
+  EXPECT_EQ(again->Count(), 2u);
+  again.reset(new VarList());
+  EXPECT_EQ(again->Count(), 0u);
+}
+
+}  // namespace
