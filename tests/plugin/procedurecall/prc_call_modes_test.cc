@@ -1,7 +1,10 @@
 // The procedures of an owner class as the type's modes (PrepareModesList).
+// The lifecycle model checks the codes, short names and order after every
+// preparation, for lists of up to three procedures.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/prc_call_support.h"
@@ -11,46 +14,18 @@ namespace {
 
 class PrcCallModesTest : public PrcCallTest {
  protected:
-  // Registers static procedures without parameters under `owner`.
-  static void RegisterAll(const std::string& owner, const std::vector<std::string>& names) {
-    for (const std::string& n : names) Register(owner, n, true, VarList());
-  }
-  // The current mode, after preparing `owner`'s modes, of a channel whose
-  // current mode was `start` and whose procedure name is `prcName`.
-  static uint32_t PreparedMode(uint32_t start, const std::string& prcName,
-                               const std::string& owner) {
-    Ubo_VanticPrcCall ch;
-    ch.SetPrcOwnerClass("Hero");
-    PrcCallTestPeer::SetCurrentMode(ch, start);
-    ch.SetPrcName(prcName);
-    ch.PrepareModesList(owner);
-    return ch.GetCurrentMode();
-  }
-  static std::vector<std::string> ModeNames(Ubo_VanticPrcCall& ch) {
-    std::vector<std::string> names;
-    ch.GetModeNames(names);
-    return names;
+  void SetUp() override {
+    PrcCallTest::SetUp();
+    for (const char* name : {"Walk", "Jump", "Run"}) Register("Hero", name, true, VarList());
+    for (const char* name : {"Hide", "Walk", "walk", "Run ", "Sneak"}) {
+      Register("Villain", name, true, VarList());
+    }
   }
 };
 
-TEST_F(PrcCallModesTest, OwnerWithoutProceduresGivesThePlaceholder) {
-  Ubo_VanticPrcCall ch;
-  ch.ClearModes();  // leaves the channel without a mode
-  ASSERT_EQ(ch.GetCurrentMode(), kNoMode);
-  ch.PrepareModesList("Nobody");
-  ASSERT_EQ(ch.GetModeCount(), 1u);
-  EXPECT_EQ(ch.GetModeDescription(0)->ShortName, "dummy");
-  EXPECT_EQ(ch.GetModeDescription(0)->Name, "no procedures found...");
-  EXPECT_EQ(ch.GetCurrentMode(), 999u);
-}
-
+// By procedure name only (whatever the channel's owner class), exact and
+// case-sensitive; an unlisted name keeps a set mode, or gives 999.
 TEST_F(PrcCallModesTest, CurrentModeMovesToTheChannelsProcedureOnly) {
-  RegisterAll("Hero", {"Walk", "Jump", "Run"});
-  RegisterAll("Villain", {"Hide", "Walk", "walk", "Run "});
-  Ubo_VanticPrcCall other;
-  PrcCallTestPeer::SetCurrentMode(other, 1);
-  // By procedure name only (whatever the channel's owner class), exact and
-  // case-sensitive; an unlisted name keeps a set mode, or gives 999.
   const struct {
     uint32_t start;
     const char* prcName;
@@ -61,44 +36,46 @@ TEST_F(PrcCallModesTest, CurrentModeMovesToTheChannelsProcedureOnly) {
                 {2, "Fly", "Hero", 2},
                 {kNoMode, "Fly", "Hero", 999},
                 {kNoMode, "Run", "Villain", 999},
-                {kNoMode, "WALK", "Villain", 999}};
+                {kNoMode, "WALK", "Villain", 999},
+                {kNoMode, "Walk", "Nobody", 999}};
   for (const auto& c : kCases) {
     SCOPED_TRACE(std::string(c.owner) + "/" + c.prcName);
-    EXPECT_EQ(PreparedMode(c.start, c.prcName, c.owner), c.expected);
+    Ubo_VanticPrcCall ch;
+    ch.SetPrcOwnerClass("Hero");
+    PrcCallTestPeer::SetCurrentMode(ch, c.start);
+    ch.SetPrcName(c.prcName);
+    ch.PrepareModesList(c.owner);
+    EXPECT_EQ(ch.GetCurrentMode(), c.expected);
   }
-  EXPECT_EQ(other.GetCurrentMode(), 1u);
 }
 
 // Each preparation replaces the whole registry, whatever the one before
 // held: longer, shorter, the placeholder.
 TEST_F(PrcCallModesTest, EveryPreparationLeavesExactlyTheOwnersModes) {
-  RegisterAll("Hero", {"Walk", "Jump", "Run"});
-  RegisterAll("Villain", {"Hide", "Walk", "walk", "Run ", "Sneak"});
-  Ubo_VanticPrcCall ch;
-  const std::vector<std::string> dummy{"no procedures found..."};
   const std::vector<std::string> hero{"Walk", "Jump", "Run"};
   const std::vector<std::string> villain{"Hide", "Walk", "walk", "Run ", "Sneak"};
-  const struct {
-    const char* owner;
-    const std::vector<std::string>* names;
-  } kSteps[] = {{"Hero", &hero},    {"Villain", &villain}, {"Hero", &hero},
-                {"Nobody", &dummy}, {"Villain", &villain}, {"Villain", &villain}};
-  for (const auto& step : kSteps) {
-    SCOPED_TRACE(step.owner);
-    ch.PrepareModesList(step.owner);
-    const std::vector<std::string>& names = *step.names;
-    EXPECT_EQ(ModeNames(ch), names);
-    ASSERT_EQ(PrcCallTestPeer::ModeOrder().size(), names.size());
-    ASSERT_EQ(PrcCallTestPeer::Modes().size(), names.size());
-    for (uint32_t i = 0; i < names.size(); ++i) {
+  const std::vector<std::string> none{"no procedures found..."};
+  Ubo_VanticPrcCall ch;
+  for (const auto& [owner, names] : {std::pair{"Hero", &hero},
+                                     {"Villain", &villain},
+                                     {"Hero", &hero},
+                                     {"Nobody", &none},
+                                     {"Villain", &villain},
+                                     {"Villain", &villain}}) {
+    SCOPED_TRACE(owner);
+    ch.PrepareModesList(owner);
+    std::vector<std::string> shown;
+    ch.GetModeNames(shown);
+    EXPECT_EQ(shown, *names);
+    EXPECT_EQ(ch.GetModeCount(), names->size());
+    for (uint32_t i = 0; i < names->size(); ++i) {
       const ModeDescription* mode = ch.GetModeDescription(i);
       ASSERT_NE(mode, nullptr);
-      EXPECT_EQ(PrcCallTestPeer::ModeOrder()[i], i);
-      EXPECT_EQ(mode->ShortName, names == dummy ? "dummy" : names[i]);
+      EXPECT_EQ(mode->ShortName, names == &none ? "dummy" : (*names)[i]);
       EXPECT_EQ(mode->OrderIndex, i);
       EXPECT_TRUE(mode->Children.empty());
     }
-    EXPECT_EQ(ch.GetInitMode(), names.size() - 1);
+    EXPECT_EQ(ch.GetInitMode(), names->size() - 1);
   }
 }
 

@@ -1,10 +1,7 @@
-// A procedure-call channel as an object: construction, the initial mode
-// set and names, and destruction.
+// A procedure-call channel as an object: its initial mode set and labels,
+// and destruction. (The status, names, links and registry of a new channel
+// are the lifecycle model's.)
 #include <gtest/gtest.h>
-
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "tests/support/prc_call_support.h"
 
@@ -12,18 +9,6 @@ namespace prccall_test {
 namespace {
 
 using PrcCallObjectTest = PrcCallTest;
-
-TEST_F(PrcCallObjectTest, NewChannelIsUnboundInTheInitialMode) {
-  // Status, names, links and the registry of a new channel are the
-  // lifecycle model's; here what it does not look at.
-  Ubo_VanticPrcCall ch;
-  EXPECT_TRUE(ch.IsStatic());
-  const ModeDescription* mode = ch.GetModeDescription(0);
-  ASSERT_NE(mode, nullptr);
-  EXPECT_EQ(mode->Name, "call");
-  EXPECT_EQ(ch.GetNamePrefix(), "VanticPrcCall_");
-  EXPECT_EQ(ch.GetModeDescription(), "Name:");
-}
 
 // A list that counts its destructions.
 class CountingVarList : public VarList {
@@ -35,17 +20,19 @@ class CountingVarList : public VarList {
   int* _destroyed;
 };
 
-TEST_F(PrcCallObjectTest, DestructionDeletesTheParameterListOnceAndNeverTheProcedure) {
+TEST_F(PrcCallObjectTest, LabelsAndDestructionDeletesTheParameterListOnceAndUnfollows) {
   VeskProcedure* p = Register("Hero", "Jump", true, Params({{"h", VarType_Float, 1}}));
   int destroyed = 0;
   {
     Ubo_VanticPrcCall ch;
+    ASSERT_NE(ch.GetModeDescription(0), nullptr);
+    EXPECT_EQ(ch.GetModeDescription(0)->Name, "call");
+    EXPECT_EQ(ch.GetModeDescription(), "Name:");
     ASSERT_EQ(ch.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);
     PrcCallTestPeer::ReplaceParamVars(ch, new CountingVarList(&destroyed));
     EXPECT_EQ(p->FollowerCount(), 1u);
   }
   EXPECT_EQ(destroyed, 1);
-  EXPECT_EQ(Procedures().GetProcedure("Hero", "Jump"), p);
   EXPECT_EQ(p->FollowerCount(), 0u);
 }
 

@@ -31,30 +31,13 @@ TEST_F(PrcCallPersistenceTest, ChannelPartHoldsNamesFlagAndParameterLayout) {
   ASSERT_EQ(bound.UpdatePrc("Car", "Drive"), kUpdatePrcBound);
   EXPECT_EQ(Readable(ChannelPart(SaveFile(never))),
             (Pairs{{"OWNC", ""}, {"PRCN", ""}, {"STTC", "1"}, {"PRMS", "0"}}));
-  EXPECT_EQ(Readable(ChannelPart(SaveFile(bound))),
-            (Pairs{{"OWNC", "Car"}, {"PRCN", "Drive"}, {"STTC", "0"}, {"PRMS", "1"}, {"TYPE", "0"},
-                   {"MODE", "1"}, {"NAME", "speed"}}));
-}
-
-TEST_F(PrcCallPersistenceTest, UnknownTypeIsReportedAndSkipped) {
-  const std::vector<uint8_t> file = RecordBuilder()
-                                        .Head("Car", "Drive", 1, 3)
-                                        .Param(0, 1, "a")
-                                        .Param(2, 1, "b")
-                                        .Param(1, 2, "c")
-                                        .File();
-  Ubo_VanticPrcCall ch;
-  ASSERT_TRUE(LoadFile(file, ch));
-  EXPECT_EQ(LinkNames(ch), (std::vector<std::string>{"a", "c"}));
-  EXPECT_EQ(Links(ch)[1].typeName, "Value Vector");
-  EXPECT_EQ(Links(ch)[1].linkMode, kLinkModeOutput);
-  EXPECT_EQ(_messages.Count(), 1u);
-  EXPECT_EQ(_messages.Last().text, "Ubo_VanticPrcCall::LoadChannel().var->Type()");
-
-  // Saving again writes what was kept.
-  EXPECT_EQ(Readable(ChannelPart(SaveFile(ch))),
-            (Pairs{{"OWNC", "Car"}, {"PRCN", "Drive"}, {"STTC", "1"}, {"PRMS", "2"}, {"TYPE", "0"},
-                   {"MODE", "1"}, {"NAME", "a"}, {"TYPE", "1"}, {"MODE", "2"}, {"NAME", "c"}}));
+  EXPECT_EQ(Readable(ChannelPart(SaveFile(bound))), (Pairs{{"OWNC", "Car"},
+                                                           {"PRCN", "Drive"},
+                                                           {"STTC", "0"},
+                                                           {"PRMS", "1"},
+                                                           {"TYPE", "0"},
+                                                           {"MODE", "1"},
+                                                           {"NAME", "speed"}}));
 }
 
 TEST_F(PrcCallPersistenceTest, MissingEntryTagsKeepTheEntryBefore) {
