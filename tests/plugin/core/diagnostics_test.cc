@@ -29,38 +29,25 @@ TEST(DiagnosticReport, LevelsZeroToThreeReachTheirFunctorOthersShowNothing) {
   }
 }
 
-TEST(DiagnosticReport, AssertionShowsHeadPointsAndEscapedCondition) {
+// An assertion report shows its head, "()." and the condition as text; a
+// detail report formats its own arguments. Both at level 1.
+TEST(DiagnosticReport, AssertionAndDetailReports) {
   MessageCapture capture;
   ReportAssertionFailure("Zyr::Op", "size()>0");
   ReportAssertionFailure("Zyr::Op", "100%u%");
   ReportAssertionFailure("Zyr::Op", "a\\b");
   ReportAssertionFailure("Head%s%n", "x");  // a head is an argument, never a format
-  ASSERT_EQ(capture.Count(), 4u);
+  ReportDetail("Zyr::Op", "InvalidMode[%u].Name[%s]", 4294967295u, "50%off");
+  ASSERT_EQ(capture.CountAtLevel(1), 5u);
   EXPECT_EQ(capture.Messages()[0].text, "Zyr::Op().size()>0");
   EXPECT_EQ(capture.Messages()[1].text, "Zyr::Op().100%u%");
   EXPECT_EQ(capture.Messages()[2].text, "Zyr::Op().a\\\\b");
   EXPECT_EQ(capture.Messages()[3].text, "Head%s%n().x");
+  EXPECT_EQ(capture.Messages()[4].text, "Zyr::Op().InvalidMode[4294967295].Name[50%off]");
   // The escaped text, which printed as a format gives what was shown.
   EXPECT_EQ(EscapeConditionText("100%u%"), "100%%u%%");
   EXPECT_EQ(EscapeConditionText("a\\b"), "a\\\\b");
   EXPECT_EQ(EscapeConditionText(nullptr), "");
-}
-
-TEST(DiagnosticReport, DetailReportFormatsItsOwnArguments) {
-  MessageCapture capture;
-  ReportDetail("Zyr::Op", "InvalidMode[%u].Name[%s]", 4294967295u, "50%off");
-  ASSERT_EQ(capture.Count(), 1u);
-  EXPECT_EQ(capture.Last().level, 1u);
-  EXPECT_EQ(capture.Last().text, "Zyr::Op().InvalidMode[4294967295].Name[50%off]");
-}
-
-TEST(DiagnosticReport, FormatDebugMessageReturnsWhatWasWritten) {
-  // An overlong text is cut at the bound; the length is what stands.
-  const std::string huge(30000, 'x');
-  const int written = FormatDebugMessage(debugMessageBuffer, "%s", huge.c_str());
-  EXPECT_EQ(written, static_cast<int>(kBound));
-  EXPECT_EQ(std::strlen(debugMessageBuffer), kBound);
-  EXPECT_EQ(debugMessageBuffer[kBound], '\0');
 }
 
 // Formats of plain text, "%s" and "%%" take a shorter way than the others;
@@ -120,19 +107,15 @@ TEST(DiagnosticReport, AppendStaysInsideTheBufferAtEveryOffset) {
   EXPECT_EQ(capture.Last().text, huge.substr(0, kBound));
 }
 
-TEST(DiagnosticReport, CheckedStringCopyIsLiteralAndBounded) {
-  char field[8];
-  std::memset(field, '#', sizeof(field));
-  EXPECT_EQ(CheckedStringCopy(field, sizeof(field), "%u"), field);
-  EXPECT_STREQ(field, "%u");
-
+// A text is copied as it is, cut to the field and ended there.
+TEST(DiagnosticReport, CheckedStringCopyIsBounded) {
   struct {
     char field[8];
     char guard[4];
   } padded;
   std::memset(&padded, '#', sizeof(padded));
-  CheckedStringCopy(padded.field, sizeof(padded.field), "0123456789");
-  EXPECT_STREQ(padded.field, "0123456");
+  EXPECT_EQ(CheckedStringCopy(padded.field, sizeof(padded.field), "01234%u89"), padded.field);
+  EXPECT_STREQ(padded.field, "01234%u");
   EXPECT_EQ(std::string(padded.guard, 4), "####");
 
   CheckedStringCopy(padded.field, sizeof(padded.field), nullptr);

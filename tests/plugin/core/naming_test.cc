@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "tests/plugin/core/test_channel.h"
 #include "tests/support/test_support.h"
 
@@ -18,15 +16,25 @@ class NamelessGroup : public Zyr_ChannelGroup {
   const char* GetGroupName() override { return nullptr; }
 };
 
-TEST_F(ChannelNaming, AutomaticNameIsPrefixAndShortName) {
+// User texts (prefix, group, channel, message) stand literally.
+TEST_F(ChannelNaming, AutomaticNameAndPrefixedMessageNameModeGroupAndChannel) {
   Ubo_TestModes ch;
-  ch.SetNamePrefix("Ch_");
-  ch.SetCurrentMode(0);
-  EXPECT_STREQ(ch.GetChannelName(), "Ch_Sine");
+  Zyr_ChannelGroup group("G");
+  ch.SetChannelName("C");
+  MessageCapture capture;
+  EXPECT_EQ(ch.GetPrefixedMessage("Hello"), "CGR[].Channel[C].Hello");
+  ch.SetChannelGroup(&group);
+  EXPECT_EQ(ch.GetPrefixedMessage("Hi"), "CGR[G].Channel[C].Hi");
+  EXPECT_EQ(capture.CountContaining("ModeNotRecognized.Mode[4294967295]"), capture.Count())
+      << "only the registry's report of the missing mode";
 
   ch.SetNamePrefix("%s%n_");
-  ch.SetAutoChannelName();
-  EXPECT_STREQ(ch.GetChannelName(), "%s%n_Sine") << "user text stays literal";
+  ch.SetCurrentMode(0);
+  EXPECT_STREQ(ch.GetChannelName(), "%s%n_Sine");
+  group.SetGroupName("50%d");
+  ch.SetChannelName("%s%n");
+  EXPECT_EQ(ch.GetPrefixedMessage("%u"), "%s%n_Sine.CGR[50%d].Channel[%s%n].%u");
+  ch.SetChannelGroup(nullptr);
 }
 
 TEST_F(ChannelNaming, UnregisteredModeIsNamedByItsCode) {
@@ -44,29 +52,7 @@ TEST_F(ChannelNaming, UnregisteredModeIsNamedByItsCode) {
   EXPECT_STREQ(ch.GetChannelName(), "XUnknownMode[7]");
 }
 
-TEST_F(ChannelNaming, PrefixedMessageNamesModeGroupAndChannel) {
-  Ubo_TestModes ch;
-  Zyr_ChannelGroup group("G");
-  ch.SetChannelName("C");
-  MessageCapture capture;
-
-  EXPECT_EQ(ch.GetPrefixedMessage("Hello"), "CGR[].Channel[C].Hello");
-  ch.SetChannelGroup(&group);
-  EXPECT_EQ(capture.CountContaining("ModeNotRecognized.Mode[4294967295]"), capture.Count())
-      << "only the registry's report of the missing mode";
-
-  ch.SetUseAutoChannelName(false);
-  ch.SetNamePrefix("Ch_");
-  ch.SetCurrentMode(0);
-  EXPECT_EQ(ch.GetPrefixedMessage("Ready"), "Ch_Sine.CGR[G].Channel[C].Ready");
-
-  group.SetGroupName("50%d");
-  ch.SetChannelName("%s%n");
-  EXPECT_EQ(ch.GetPrefixedMessage("%u"), "Ch_Sine.CGR[50%d].Channel[%s%n].%u");
-  ch.SetChannelGroup(nullptr);
-}
-
-TEST_F(ChannelNaming, NullGroupNameAndNullMessage) {
+TEST_F(ChannelNaming, NullGroupNameNullMessageAndNullChannel) {
   Ubo_TestModes ch;
   NamelessGroup group;
   ch.SetChannelGroup(&group);
@@ -76,24 +62,11 @@ TEST_F(ChannelNaming, NullGroupNameAndNullMessage) {
 
   MessageCapture capture;
   EXPECT_EQ(ch.GetPrefixedMessage(static_cast<const char*>(nullptr)), "Saw.CGR[null].Channel[C].");
-  ASSERT_EQ(capture.Count(), 1u);
-  EXPECT_EQ(capture.Last().text, Head("GetPrefixedMessage") + "().message");
-  ch.SetChannelGroup(nullptr);
-}
-
-TEST(GetChannelGroupName, GroupNameOrEmptyAndNullChannelReported) {
-  Ubo_FloatChannel ch;
-  EXPECT_STREQ(GetChannelGroupName(&ch), "");
-  Zyr_ChannelGroup group("Level1");
-  ch.SetChannelGroup(&group);
-  EXPECT_STREQ(GetChannelGroupName(&ch), "Level1");
-  ch.SetChannelGroup(nullptr);
-
-  MessageCapture capture;
   EXPECT_STREQ(GetChannelGroupName(nullptr), "");
-  ASSERT_EQ(capture.Count(), 1u);
-  EXPECT_EQ(capture.Last().level, 1u);
-  EXPECT_EQ(capture.Last().text, "GetChannelGroupName().ch");
+  ASSERT_EQ(capture.CountAtLevel(1), 2u);
+  EXPECT_EQ(capture.Messages()[0].text, Head("GetPrefixedMessage") + "().message");
+  EXPECT_EQ(capture.Messages()[1].text, "GetChannelGroupName().ch");
+  ch.SetChannelGroup(nullptr);
 }
 
 }  // namespace

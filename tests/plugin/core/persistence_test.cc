@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -19,37 +20,9 @@ struct Entry {
   std::vector<uint8_t> data;
 };
 
-// The last `n` bytes of a saved file: the framework part closes the record,
-// as tag, little-endian block size, data per entry.
-std::vector<uint8_t> Tail(const std::vector<uint8_t>& file, size_t n) {
-  return file.size() < n ? file : std::vector<uint8_t>(file.end() - static_cast<std::ptrdiff_t>(n), file.end());
-}
-
-std::vector<uint8_t> Save(Zyr_Channel& ch) {
-  ZyrFileSaver saver;
-  saver.BeginChannel(kValueType);
-  EXPECT_TRUE(ch.SaveChannel(saver));
-  EXPECT_TRUE(saver.EndChannel());
-  return saver.Bytes();
-}
-
-// Opens `file` and moves to its first record.
-void OpenFirstRecord(ZyrFileLoader& loader, const std::vector<uint8_t>& file) {
-  GUID type;
-  ASSERT_TRUE(loader.Open(file));
-  ASSERT_TRUE(loader.NextChannel(&type));
-}
-
-// Loads the first record of `file` into `ch`; the result of LoadChannel.
-bool LoadFirstRecord(Ubo_TestModes& ch, const std::vector<uint8_t>& file) {
-  ZyrFileLoader loader;
-  OpenFirstRecord(loader, file);
-  return ch.LoadChannel(loader, nullptr);
-}
-
-// A record holding the engine's part of a plain float channel (unless
-// `enginePart` is false) and then the given raw entries.
-std::vector<uint8_t> RecordWith(const std::vector<Entry>& extra, bool enginePart = true) {
+// A record holding the engine's part of a plain float channel named
+// "Plain" (unless `enginePart` is false) and then the given raw entries.
+std::vector<uint8_t> RecordWith(const std::vector<Entry>& extra, bool enginePart) {
   Ubo_FloatChannel plain;
   plain.SetChannelName("Plain");
   ZyrFileSaver saver;
@@ -68,102 +41,92 @@ std::vector<uint8_t> RecordWith(const std::vector<Entry>& extra, bool enginePart
   return saver.Bytes();
 }
 
+// The framework part closes the record: tag, little-endian block size,
+// data per entry.
 TEST_F(ModePersistence, SavesModeAndFlagBehindTheEnginePart) {
+  auto lastBytes = [](Ubo_TestModes& ch) {
+    ZyrFileSaver saver;
+    saver.BeginChannel(kValueType);
+    EXPECT_TRUE(ch.SaveChannel(saver));
+    EXPECT_TRUE(saver.EndChannel());
+    const std::vector<uint8_t>& file = saver.Bytes();
+    return std::vector<uint8_t>(file.end() - 21, file.end());
+  };
   Ubo_TestModes ch;
   ch.SetCurrentMode(3);
   ch.SetUseAutoChannelName(false);
-  EXPECT_EQ(Tail(Save(ch), 21), (std::vector<uint8_t>{'M', 'O', 'D', 'E', 4, 0, 0, 0, 3, 0, 0, 0,
-                                                      'U', 'A', 'C', 'N', 1, 0, 0, 0, 0}));
+  EXPECT_EQ(lastBytes(ch), (std::vector<uint8_t>{'M', 'O', 'D', 'E', 4,   0, 0, 0, 3, 0, 0,
+                                                 0,   'U', 'A', 'C', 'N', 1, 0, 0, 0, 0}));
   Ubo_TestModes fresh;
-  EXPECT_EQ(Tail(Save(fresh), 21), (std::vector<uint8_t>{'M', 'O', 'D', 'E', 4, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF,
-                                                          'U', 'A', 'C', 'N', 1, 0, 0, 0, 1}));
+  EXPECT_EQ(lastBytes(fresh),
+            (std::vector<uint8_t>{'M',  'O', 'D', 'E', 4,   0, 0, 0, 0xFF, 0xFF, 0xFF,
+                                  0xFF, 'U', 'A', 'C', 'N', 1, 0, 0, 0,    1}));
 
   ZyrFileSaver saver;  // no record open: the engine's part fails, nothing more is written
   EXPECT_FALSE(fresh.SaveChannel(saver));
   EXPECT_EQ(saver.Bytes().size(), kZyrFileHeaderSize);
 }
 
-TEST_F(ModePersistence, FailingEnginePartReadsNothingMore) {
-  // A damaged id entry makes the engine refuse its part.
-  const std::vector<uint8_t> file =
-      RecordWith({{"ZCID", {1, 2}}, {"MODE", {3, 0, 0, 0}}, {"UACN", {0}}}, false);
-  Ubo_TestModes ch;
-  ch.SetCurrentMode(1);
-  EXPECT_FALSE(LoadFirstRecord(ch, file));
-  EXPECT_EQ(ch.GetLoadedMode(), kNoMode);
-  EXPECT_EQ(ch.GetCurrentMode(), 1u);
-  EXPECT_EQ(ch.modeIsSetCount, 1);
-}
-
-TEST_F(ModePersistence, LoadSwitchesToTheSavedModeWhenAsked) {
-  Ubo_TestModes source;
-  source.SetCurrentMode(3);
-  source.SetUseAutoChannelName(false);
-  source.SetChannelName("Kept");
-  const std::vector<uint8_t> file = Save(source);
-
-  Ubo_TestModes target;
-  EXPECT_TRUE(LoadFirstRecord(target, file));
-  EXPECT_EQ(target.GetLoadedMode(), 3u);
-  EXPECT_EQ(target.GetCurrentMode(), 3u);
-  EXPECT_EQ(target.modeIsSetCount, 1);
-  EXPECT_FALSE(target.GetUseAutoChannelName());
-  EXPECT_STREQ(target.GetChannelName(), "Kept") << "naming was off in the record";
-
-  Ubo_TestModes keeper;
-  keeper.SetCurrentMode(1);
-  keeper.SetAutoSetModeOnLoad(false);
-  EXPECT_TRUE(LoadFirstRecord(keeper, file));
-  EXPECT_EQ(keeper.GetCurrentMode(), 1u);
-  EXPECT_EQ(keeper.GetLoadedMode(), 3u);
-  EXPECT_EQ(keeper.modeIsSetCount, 1);
-}
-
-TEST_F(ModePersistence, RecordWithoutFrameworkPartSelectsModeZero) {
-  const std::vector<uint8_t> file = RecordWith({});
-  Ubo_TestModes ch;
-  ch.SetUseAutoChannelName(false);
-  EXPECT_TRUE(LoadFirstRecord(ch, file));
-  EXPECT_EQ(ch.GetLoadedMode(), 0u);
-  EXPECT_EQ(ch.GetCurrentMode(), 0u);
-  EXPECT_EQ(ch.modeIsSetCount, 1);
-  EXPECT_FALSE(ch.GetUseAutoChannelName()) << "a missing flag leaves it";
-}
-
-TEST_F(ModePersistence, LoadedUnregisteredModeIsReportedAndKeepsTheMode) {
-  const std::vector<uint8_t> file = RecordWith({{"MODE", {9, 0, 0, 0}}, {"UACN", {1}}});
-  Ubo_TestModes ch;
-  ch.SetCurrentMode(1);
-  MessageCapture capture;
-  EXPECT_TRUE(LoadFirstRecord(ch, file));
-  EXPECT_EQ(ch.GetLoadedMode(), 9u);
-  EXPECT_EQ(ch.GetCurrentMode(), 1u);
-  ASSERT_EQ(capture.Count(), 1u);
-  EXPECT_NE(capture.Last().text.find("().InvalidMode[9]"), std::string::npos);
-}
-
-TEST_F(ModePersistence, BlocksOfTheWrongSizeAreRefused) {
-  const std::vector<uint8_t> file =
-      RecordWith({{"MODE", {3, 0, 0, 0, 0xAA, 0xBB, 0xCC, 0xDD}}, {"UACN", {1, 1}}, {"XTRA", {5}}});
-  Ubo_TestModes ch;
-  ch.SetUseAutoChannelName(false);
-  ZyrFileLoader loader;
-  OpenFirstRecord(loader, file);
-  MessageCapture capture;
-  EXPECT_TRUE(ch.LoadChannel(loader, nullptr));
-  ASSERT_EQ(capture.Count(), 2u);
-  EXPECT_EQ(capture.Messages()[0].text, Head("LoadChannel") + "().BadBlockSize.Tag[MODE].Size[8]");
-  EXPECT_EQ(capture.Messages()[1].text, Head("LoadChannel") + "().BadBlockSize.Tag[UACN].Size[2]");
-  EXPECT_EQ(ch.GetLoadedMode(), 0u);
-  EXPECT_EQ(ch.GetCurrentMode(), 0u);
-  EXPECT_FALSE(ch.GetUseAutoChannelName());
-  EXPECT_TRUE(loader.GetInfoIfTag("XTRA")) << "the reader goes on behind the refused blocks";
-
-  const std::vector<uint8_t> empty = RecordWith({{"MODE", {}}, {"UACN", {}}});
-  capture.Clear();
-  EXPECT_TRUE(LoadFirstRecord(ch, empty));
-  EXPECT_EQ(capture.CountContaining("BadBlockSize"), 2u);
-  EXPECT_EQ(ch.GetLoadedMode(), 0u);
+// What a channel in mode `start` (none when kNoMode), switching to the
+// loaded mode unless `keep`, makes of a record.
+TEST_F(ModePersistence, LoadReadsModeAndFlagAndSwitchesWhenAsked) {
+  const std::vector<Entry> saved0 = {{"MODE", {3, 0, 0, 0}}, {"UACN", {0}}};
+  const std::vector<Entry> saved1 = {{"MODE", {3, 0, 0, 0}}, {"UACN", {1}}};
+  // A damaged id entry in place of the engine's part, which is refused.
+  const std::vector<Entry> damaged = {{"ZCID", {1, 2}}, {"MODE", {3, 0, 0, 0}}, {"UACN", {1}}};
+  const std::vector<Entry> none = {};
+  const std::vector<Entry> unregistered = {{"MODE", {9, 0, 0, 0}}, {"UACN", {0}}};
+  const std::vector<Entry> tooLong = {{"MODE", {3, 0, 0, 0, 0xAA, 0xBB, 0xCC, 0xDD}},
+                                      {"UACN", {1, 1}}};
+  const std::vector<Entry> empty = {{"MODE", {}}, {"UACN", {}}};
+  const std::string bad = Head("LoadChannel") + "().BadBlockSize.Tag[";
+  const std::string invalid = Head("SetCurrentMode") + "().InvalidMode[9]";
+  const struct {
+    const std::vector<Entry>* entries;
+    bool enginePart;  // false: the record has none, and the load fails
+    uint32_t start;
+    bool keep;
+    uint32_t loadedMode;
+    uint32_t currentMode;
+    int modeIsSet;        // ModeIsSet calls, SetCurrentMode(start)'s among them
+    const char* name;     // the name after loading; the flag is off before
+    std::string reports;  // one a line
+  } kCases[] = {
+      {&saved0, true, kNoMode, false, 3, 3, 1, "Plain", ""},
+      {&saved1, true, 1, true, 3, 1, 1, "Plain", ""},
+      {&saved1, true, 1, false, 3, 3, 2, "Step", ""},
+      {&damaged, false, 1, false, kNoMode, 1, 1, "Saw", ""},
+      {&none, true, kNoMode, false, 0, 0, 1, "Plain", ""},
+      {&unregistered, true, 1, false, 9, 1, 1, "Plain", "Saw.CGR[].Channel[Plain]." + invalid},
+      {&tooLong, true, kNoMode, false, 0, 0, 1, "Plain",
+       bad + "MODE].Size[8]\n" + bad + "UACN].Size[2]"},
+      {&empty, true, kNoMode, false, 0, 0, 1, "Plain",
+       bad + "MODE].Size[0]\n" + bad + "UACN].Size[0]"},
+  };
+  for (size_t i = 0; i < std::size(kCases); ++i) {
+    SCOPED_TRACE("case " + std::to_string(i));
+    const auto& c = kCases[i];
+    const std::vector<uint8_t> file = RecordWith(*c.entries, c.enginePart);
+    Ubo_TestModes ch;
+    if (c.start != kNoMode) ch.SetCurrentMode(c.start);
+    ch.SetUseAutoChannelName(false);
+    ch.SetAutoSetModeOnLoad(!c.keep);
+    MessageCapture capture;
+    ZyrFileLoader loader;
+    GUID type;
+    ASSERT_TRUE(loader.Open(file));
+    ASSERT_TRUE(loader.NextChannel(&type));
+    EXPECT_EQ(ch.LoadChannel(loader, nullptr), c.enginePart);
+    EXPECT_EQ(ch.GetLoadedMode(), c.loadedMode);
+    EXPECT_EQ(ch.GetCurrentMode(), c.currentMode);
+    EXPECT_EQ(ch.modeIsSetCount, c.modeIsSet);
+    EXPECT_STREQ(ch.GetChannelName(), c.name);
+    std::string reports;
+    for (const testing_support::Message& m : capture.Messages()) {
+      reports += (reports.empty() ? "" : "\n") + m.text;
+    }
+    EXPECT_EQ(reports, c.reports);
+  }
 }
 
 }  // namespace

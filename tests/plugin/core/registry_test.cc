@@ -13,7 +13,9 @@ namespace {
 
 using ModeRegistry = TestModesFixture;
 
-TEST_F(ModeRegistry, OrderIndexFollowsRegistrationNotCode) {
+// Display positions follow registration, not codes; codes and positions
+// that are not there are answered and reported.
+TEST_F(ModeRegistry, QueriesByCodeAndByPosition) {
   Ubo_TestModes::initializer = [](Ubo_TestModes& ch) {
     ch.AddMode(5, "E", "Echo");
     ch.AddMode(2, "B", "Bravo");
@@ -22,15 +24,31 @@ TEST_F(ModeRegistry, OrderIndexFollowsRegistrationNotCode) {
   Ubo_TestModes ch;
   MessageCapture capture;
   ch.BuildModesList(false);
-  EXPECT_EQ(ch.GetModeCount(), 3u);
-  EXPECT_EQ(ch.GetModeFromIndex(0), 5u);
-  EXPECT_EQ(ch.GetModeFromIndex(1), 2u);
-  EXPECT_EQ(ch.GetModeFromIndex(2), 9u);
-  EXPECT_EQ(ch.GetIndexFromMode(9), 2u);
+  const uint32_t codes[] = {5, 2, 9};
+  ASSERT_EQ(ch.GetModeCount(), 3u);
+  for (uint32_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(ch.GetModeFromIndex(i), codes[i]);
+    EXPECT_EQ(ch.GetIndexFromMode(codes[i]), i);
+  }
   std::vector<std::string> names;
   ch.GetModeNames(names);
   EXPECT_EQ(names, (std::vector<std::string>{"Echo", "Bravo", "November"}));
+  EXPECT_EQ(ch.GetIndexFromMode(42), 0u);
+  EXPECT_FALSE(ch.IsModeValid(42));
+  EXPECT_TRUE(ch.IsModeValid(9));
   EXPECT_EQ(capture.Count(), 0u);
+
+  EXPECT_EQ(ch.GetModeDescription(42u), nullptr);
+  EXPECT_EQ(ch.GetModeFromIndex(3), kNoMode);
+  ch.ClearModes();
+  names.clear();
+  ch.GetModeNames(names);
+  EXPECT_TRUE(names.empty());
+  ASSERT_EQ(capture.CountAtLevel(1), 3u);
+  EXPECT_EQ(capture.Messages()[0].text,
+            Head("GetModeDescription") + "().ModeNotRecognized.Mode[42]");
+  EXPECT_EQ(capture.Messages()[1].text, Head("GetModeFromIndex") + "().index<_modeOrder.size()");
+  EXPECT_EQ(capture.Messages()[2].text, Head("GetModeNames") + "()._modes.size()>0");
 }
 
 TEST_F(ModeRegistry, SecondRegistrationKeepsTheFirstAndLinksAfterAddModeAreDropped) {
@@ -46,7 +64,6 @@ TEST_F(ModeRegistry, SecondRegistrationKeepsTheFirstAndLinksAfterAddModeAreDropp
   MessageCapture capture;
   EXPECT_NO_THROW(ch.BuildModesList(false));
   EXPECT_EQ(capture.Count(), 0u);
-  EXPECT_EQ(ch.GetModeCount(), 2u);
   EXPECT_EQ(Ubo_TestModes::_modeOrder, (std::vector<uint32_t>{4, 6}));
   const ModeDescription* first = ch.GetModeDescription(4u);
   ASSERT_NE(first, nullptr);
@@ -78,37 +95,18 @@ TEST_F(ModeRegistry, FirstRegistrationMakesCurrentModeZero) {
   EXPECT_EQ(a.GetCurrentMode(), 0u) << "also after a refused registration";
 }
 
-TEST_F(ModeRegistry, UnregisteredCodeOutOfRangeIndexAndMissingDescription) {
+// InitMode grows the work table only; a build empties it and runs
+// InitializeModes once until the registry is cleared.
+TEST_F(ModeRegistry, WorkTableAndBuildingOnceUntilCleared) {
   Ubo_TestModes ch;
-  ch.BuildModesList(false);
-  MessageCapture capture;
-  EXPECT_EQ(ch.GetIndexFromMode(42), 0u);
-  EXPECT_FALSE(ch.IsModeValid(42));
-  EXPECT_EQ(capture.Count(), 0u);
-  EXPECT_EQ(ch.GetModeDescription(42u), nullptr);
-  ASSERT_EQ(capture.Count(), 1u);
-  EXPECT_EQ(capture.Last().level, 1u);
-  EXPECT_EQ(capture.Last().text, Head("GetModeDescription") + "().ModeNotRecognized.Mode[42]");
-  EXPECT_TRUE(ch.IsModeValid(3));
-
-  capture.Clear();
-  EXPECT_EQ(ch.GetModeFromIndex(3), kNoMode);
-  ASSERT_EQ(capture.Count(), 1u);
-  EXPECT_EQ(capture.Last().text, Head("GetModeFromIndex") + "().index<_modeOrder.size()");
-
-  ch.ClearModes();
-  std::vector<std::string> names;
-  ch.GetModeNames(names);
-  EXPECT_TRUE(names.empty());
-  EXPECT_EQ(capture.Last().text, Head("GetModeNames") + "()._modes.size()>0");
-}
-
-TEST_F(ModeRegistry, BuildRunsInitializeModesOnceUntilCleared) {
-  Ubo_TestModes ch;
+  ch.InitMode(3);
+  ch.InitMode(1);
+  EXPECT_EQ(Ubo_TestModes::_tempLinks.size(), 4u);
+  EXPECT_EQ(ch.GetInitMode(), 1u);
   ch.BuildModesList(false);
   ch.BuildModesList(false);
   EXPECT_EQ(Ubo_TestModes::initializeCount, 1);
-  EXPECT_TRUE(Ubo_TestModes::_bModesInitialized);
+  EXPECT_TRUE(Ubo_TestModes::_tempLinks.empty());
   EXPECT_EQ(ch.GetModeCount(), 3u);
 
   ch.ClearModes();
@@ -121,16 +119,6 @@ TEST_F(ModeRegistry, BuildRunsInitializeModesOnceUntilCleared) {
   EXPECT_THROW(ch.BuildModesList(true), std::out_of_range);
   EXPECT_FALSE(Ubo_TestModes::_bModesInitialized);
   EXPECT_EQ(ch.GetModeCount(), 3u);
-}
-
-TEST_F(ModeRegistry, InitModeGrowsTheWorkTableOnly) {
-  Ubo_TestModes ch;
-  ch.InitMode(3);
-  EXPECT_EQ(Ubo_TestModes::_tempLinks.size(), 4u);
-  for (const auto& links : Ubo_TestModes::_tempLinks) EXPECT_TRUE(links.empty());
-  ch.InitMode(1);
-  EXPECT_EQ(Ubo_TestModes::_tempLinks.size(), 4u);
-  EXPECT_EQ(ch.GetInitMode(), 1u);
 }
 
 TEST_F(ModeRegistry, HugeModeCodesAreRefused) {

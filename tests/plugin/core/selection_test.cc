@@ -34,6 +34,9 @@ TEST_F(ModeSelection, LinksReachTheHostRenumberedAndStoredUnchanged) {
   EXPECT_EQ(zero->Children[2].LinkIndex, 5);
 }
 
+// Each selection declares the mode's links, sets the self pointer,
+// notifies and renames, the same mode again too; a mode that is not
+// registered changes nothing and is reported once.
 TEST_F(ModeSelection, EachSelectionDeclaresSetsSelfNotifiesAndRenames) {
   Ubo_TestModes ch;
   ch.SetCurrentMode(0);
@@ -47,22 +50,18 @@ TEST_F(ModeSelection, EachSelectionDeclaresSetsSelfNotifiesAndRenames) {
 
   ch.SetChannelName("Renamed");
   ch.CE_SetSelf(nullptr);
-  ch.SetCurrentMode(1);  // the same mode again runs every step
+  ch.SetCurrentMode(1);
   EXPECT_EQ(ch.modeIsSetCount, 3);
   EXPECT_STREQ(ch.GetChannelName(), "Saw");
   EXPECT_EQ(ch.CE_GetSelf(), &ch);
-}
 
-TEST_F(ModeSelection, UnregisteredModeChangesNothingAndReportsOnce) {
-  Ubo_TestModes ch;
-  ch.SetCurrentMode(0);
   MessageCapture capture;
   ch.SetCurrentMode(4);
   ASSERT_EQ(capture.Count(), 1u);
   EXPECT_EQ(capture.Last().text,
-            "Sine.CGR[].Channel[Sine]." + Head("SetCurrentMode") + "().InvalidMode[4]");
-  EXPECT_EQ(ch.GetCurrentMode(), 0u);
-  EXPECT_EQ(ch.modeIsSetCount, 1);
+            "Saw.CGR[].Channel[Saw]." + Head("SetCurrentMode") + "().InvalidMode[4]");
+  EXPECT_EQ(ch.GetCurrentMode(), 1u);
+  EXPECT_EQ(ch.modeIsSetCount, 3);
 }
 
 // The host asks for link names by index of the current mode: a name, or ""
@@ -77,10 +76,13 @@ TEST_F(ModeSelection, ChildLinkNamesOfTheCurrentModeAndTheirRefusals) {
   ch._currentMode = 7;
   EXPECT_STREQ(ch.GetChildLinkName(0), "");
   ASSERT_EQ(capture.Count(), 2u);
-  EXPECT_NE(capture.Messages()[0].text.find(Head("GetChildLinkName") + "().link < desc.Children.size()"),
-            std::string::npos) << capture.Messages()[0].text;
+  EXPECT_NE(
+      capture.Messages()[0].text.find(Head("GetChildLinkName") + "().link < desc.Children.size()"),
+      std::string::npos)
+      << capture.Messages()[0].text;
   EXPECT_NE(capture.Messages()[1].text.find(Head("GetChildLinkName") + "().found != _modes.end()"),
-            std::string::npos) << capture.Messages()[1].text;
+            std::string::npos)
+      << capture.Messages()[1].text;
   ch._currentMode = 0;
   EXPECT_EQ(Ubo_TestModes::ReportHead("GetChildLinkName"), Head("GetChildLinkName"));
   EXPECT_EQ(ch.GetPrefixedMessage(std::string("Done!")), ch.GetPrefixedMessage("Done!"));
@@ -110,35 +112,27 @@ TEST_F(ModeSelection, FromIndexSelectsByDisplayPositionAndRefusesBadOnes) {
   EXPECT_EQ(ch.modeIsSetCount, 1);
 }
 
-TEST_F(ModeSelection, CreateLinkAppendsToTheCollectedModeAndNamesIt) {
+// Links are appended to the mode being collected and named for the
+// framework part; their texts are cut to their fields.
+TEST_F(ModeSelection, CreateLinkAppendsToTheCollectedModeNamesAndBoundsIt) {
   Ubo_TestModes ch;
   ch.InitMode(3);
   ch.CreateLink(kValueType, "Value", "In%u", kLinkModeInput, false);
   ch.CreateLink(kValueType, "Value", "Out", kLinkModeOutput, true);
+  const std::string type79(79, 't');
+  const std::string name99(99, 'n');
+  ch.CreateLink(kValueType, (type79 + "XYZ").c_str(), (name99 + "XYZ").c_str(), kLinkModeInput,
+                false);
   const auto& links = Ubo_TestModes::_tempLinks[3];
-  ASSERT_EQ(links.size(), 2u);
+  ASSERT_EQ(links.size(), 3u);
   EXPECT_STREQ(links[0].LinkName, "In%u");
   EXPECT_EQ(links[0].LinkIndex, 0);
   EXPECT_EQ(links[1].LinkIndex, -1);
   EXPECT_STREQ(ch.ExtensionLinkName(0), "In%u");
   EXPECT_STREQ(ch.ExtensionLinkName(1), "Out");
-}
-
-TEST_F(ModeSelection, CreateLinkTextsAreBoundedToTheirFields) {
-  Ubo_TestModes ch;
-  ch.InitMode(0);
-  const std::string type79(79, 't');
-  const std::string name99(99, 'n');
-  ch.CreateLink(kValueType, type79.c_str(), name99.c_str(), kLinkModeInput, false);
-  ch.CreateLink(kValueType, (type79 + "XYZ").c_str(), (name99 + "XYZ").c_str(), kLinkModeInput,
-                false);
-  const auto& links = Ubo_TestModes::_tempLinks[0];
-  ASSERT_EQ(links.size(), 2u);
-  for (const ChildCreation& link : links) {
-    EXPECT_EQ(std::string(link.Type._name), type79);
-    EXPECT_EQ(std::string(link.LinkName), name99);
-    EXPECT_EQ(link.Type._typeGuid, kValueType);
-  }
+  EXPECT_EQ(std::string(links[2].Type._name), type79);
+  EXPECT_EQ(std::string(links[2].LinkName), name99);
+  EXPECT_EQ(links[2].Type._typeGuid, kValueType);
 }
 
 TEST_F(ModeSelection, CreateLinkRefusesNullTextsAndMissingWorkEntries) {
