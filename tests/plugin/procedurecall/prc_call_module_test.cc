@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -43,10 +44,6 @@ constexpr const char kGetPrcName[] = "_ZNK17Ubo_VanticPrcCall10GetPrcNameB5cxx11
 using SetTextMember = void (*)(void* self, const std::string&);
 using GetTextMember = const std::string& (*)(const void* self);
 
-// Status values of a procedure-call channel.
-constexpr float kStatusFailed = 1.0f;
-constexpr float kStatusInputs = 3.0f;
-
 ProceduresManager& Procedures() { return CoreFramework::Singleton<ProceduresManager>::Instance(); }
 
 float& FloatIn(VarList& vars, const char* name) {
@@ -63,56 +60,63 @@ class PrcCallModuleHostTest : public ::testing::Test {
     std::string error;
     _module = _loader.Load(kModulePath, &_factory, &error);
     ASSERT_NE(_module, nullptr) << error;
-    _setOwner = reinterpret_cast<SetTextMember>(dlsym(_module->handle, kSetPrcOwnerClass));
-    _setName = reinterpret_cast<SetTextMember>(dlsym(_module->handle, kSetPrcName));
-    _getName = reinterpret_cast<GetTextMember>(dlsym(_module->handle, kGetPrcName));
-    ASSERT_TRUE(_setOwner != nullptr && _setName != nullptr && _getName != nullptr);
-    RegisterProcedures();
   }
   void TearDown() override { Procedures().RemoveAll(); }
-
-  // "Math/Scale" (static): y = x * k.
-  static void RegisterProcedures() {
-    VarList scale;
-    scale.AddVar(VarFloat(VarType_Float, 1, "x", 0, FLT_MIN, FLT_MAX));
-    scale.AddVar(VarFloat(VarType_Float, 1, "k", 0, FLT_MIN, FLT_MAX));
-    scale.AddVar(VarFloat(VarType_Float, 2, "y", 0, FLT_MIN, FLT_MAX));
-    ASSERT_NE(Procedures().RegisterFunction("Math", "Scale", true, scale,
-                                            [](VarList& vars) {
-                                              FloatIn(vars, "y") =
-                                                  FloatIn(vars, "x") * FloatIn(vars, "k");
-                                              return 0;
-                                            }),
-              nullptr);
-  }
 
   std::unique_ptr<Zyr_Channel> Make(std::string_view type) {
     std::unique_ptr<Zyr_Channel> ch = _factory.Create(guid::FromString(type));
     EXPECT_NE(ch, nullptr) << type;
     return ch;
   }
-
-  static float Evaluate(Zyr_Channel* ch) { return dynamic_cast<Ubo_FloatChannel&>(*ch).GetFloat(); }
+  // The float value of `ch` at the next render count.
+  static float Evaluate(Zyr_Channel* ch) {
+    globalEngine->AdvanceRenderCount();
+    return dynamic_cast<Ubo_FloatChannel&>(*ch).GetFloat();
+  }
 
   testing_support::MessageCapture _messages;
   ModuleLoader _loader;  // unloads after every channel of the test is gone
   ChannelFactory _factory;
   const LoadedModule* _module = nullptr;
-  SetTextMember _setOwner = nullptr;
-  SetTextMember _setName = nullptr;
-  GetTextMember _getName = nullptr;
 };
 
-// A channel made by the module, told its procedure through the exported
-// members, binds at its first due evaluation and then runs the procedure.
+// A channel made by the module answers 1.0 without a procedure; told its
+// procedure through the exported members, it binds at its next due
+// evaluation (3.0 with nothing plugged) and then runs the procedure.
 TEST_F(PrcCallModuleHostTest, ExportedMembersChooseTheProcedureTheChannelRuns) {
+  // The record the module's GetType answered, byte for byte.
+  EXPECT_EQ(std::memcmp(&_module->type, kExpectedTypeRecord.data(), sizeof(ChannelType)), 0);
+  auto setOwner = reinterpret_cast<SetTextMember>(dlsym(_module->handle, kSetPrcOwnerClass));
+  auto setName = reinterpret_cast<SetTextMember>(dlsym(_module->handle, kSetPrcName));
+  auto getName = reinterpret_cast<GetTextMember>(dlsym(_module->handle, kGetPrcName));
+  ASSERT_TRUE(setOwner != nullptr && setName != nullptr && getName != nullptr);
+  VarList scale;  // "Math/Scale": y = x * k
+  scale.AddVar(VarFloat(VarType_Float, 1, "x", 0, FLT_MIN, FLT_MAX));
+  scale.AddVar(VarFloat(VarType_Float, 1, "k", 0, FLT_MIN, FLT_MAX));
+  scale.AddVar(VarFloat(VarType_Float, 2, "y", 0, FLT_MIN, FLT_MAX));
+  ASSERT_NE(Procedures().RegisterFunction("Math", "Scale", true, scale,
+                                          [](VarList& vars) {
+                                            FloatIn(vars, "y") =
+                                                FloatIn(vars, "x") * FloatIn(vars, "k");
+                                            return 0;
+                                          }),
+            nullptr);
+
   std::unique_ptr<Zyr_Channel> call = Make(guid::kPrcCallChannelType);
+  ASSERT_NE(call, nullptr);
+  EXPECT_STREQ(call->GetChannelName(), "VanticPrcCall_Call");
+  EXPECT_EQ(Evaluate(call.get()), 1.0f);
+  Zyr_List dependencies;
+  call->DoDependencyInit(&dependencies);
+  ASSERT_EQ(dependencies.Count(), 1u);
+  EXPECT_EQ(dependencies.At(0), guid::FromString(guid::kFloatChannelType));
+  call->DoDependencyInit(nullptr);  // no list, nothing to record
+
   void* self = dynamic_cast<void*>(call.get());
-  _setOwner(self, "Math");
-  _setName(self, "Scale");
-  EXPECT_EQ(_getName(self), "Scale");
-  globalEngine->AdvanceRenderCount();
-  EXPECT_EQ(Evaluate(call.get()), kStatusInputs);
+  setOwner(self, "Math");
+  setName(self, "Scale");
+  EXPECT_EQ(getName(self), "Scale");
+  EXPECT_EQ(Evaluate(call.get()), 3.0f);
   EXPECT_STREQ(call->GetChannelName(), "Math :: Scale");
   std::unique_ptr<Zyr_Channel> x = Make(guid::kFloatChannelType);
   std::unique_ptr<Zyr_Channel> k = Make(guid::kFloatChannelType);
@@ -122,29 +126,28 @@ TEST_F(PrcCallModuleHostTest, ExportedMembersChooseTheProcedureTheChannelRuns) {
   for (auto [link, child] : {std::pair{"x", x.get()}, {"k", k.get()}, {"y", y.get()}}) {
     ASSERT_TRUE(call->PlugChild(call->FindChildLink(link), child)) << link;
   }
-  globalEngine->AdvanceRenderCount();
   EXPECT_EQ(Evaluate(call.get()), 0.0f);
-  EXPECT_EQ(Evaluate(y.get()), 6.0f);
-}
-
-TEST_F(PrcCallModuleHostTest, ChannelWithoutProcedureAnswersOneAndDependsOnFloatsOnly) {
-  // The record the module's GetType answered, byte for byte.
-  EXPECT_EQ(std::memcmp(&_module->type, kExpectedTypeRecord.data(), sizeof(ChannelType)), 0);
-  std::unique_ptr<Zyr_Channel> ch = Make(guid::kPrcCallChannelType);
-  ASSERT_NE(ch, nullptr);
-  EXPECT_STREQ(ch->GetChannelName(), "VanticPrcCall_Call");
-  globalEngine->AdvanceRenderCount();
-  EXPECT_EQ(Evaluate(ch.get()), kStatusFailed);
-  Zyr_List dependencies;
-  ch->DoDependencyInit(&dependencies);
-  ASSERT_EQ(dependencies.Count(), 1u);
-  EXPECT_EQ(dependencies.At(0), guid::FromString(guid::kFloatChannelType));
-  ch->DoDependencyInit(nullptr);  // no list, nothing to record
+  EXPECT_EQ(dynamic_cast<Ubo_FloatChannel&>(*y).GetFloat(), 6.0f);
 }
 
 // ---- what the module exports ----
 // (fault_module_test refuses anything beyond these; here every member a
 // host may call is present.)
+
+// Members of the two classes a host may call, one a word.
+const char kMultiMembers[] =
+    "MultiModeChannel ~MultiModeChannel operator= AddMode BuildModesList ClearModes CreateLink "
+    "GetApplySameMode GetChildLinkName GetCurrentMode GetIndexFromMode GetModeCount "
+    "GetModeDescription GetModeFromIndex GetModeNames GetNamePrefix GetPrefixedMessage "
+    "GetUseAutoChannelName InitMode IsModeValid LoadChannel ModeIsSet OnClickedOK SaveChannel "
+    "SetApplySameMode SetAutoChannelName SetAutoSetModeOnLoad SetCurrentMode "
+    "SetCurrentModeFromIndex SetModeDescription SetNamePrefix SetUseAutoChannelName _modes "
+    "_modeOrder _tempLinks _refCount _bModesInitialized";
+const char kPrcCallMembers[] =
+    "Ubo_VanticPrcCall ~Ubo_VanticPrcCall CreateChildLinks DoDependencyInit GetFloat GetPrcName "
+    "GetPrcOwnerClass InitializeModes LoadChannel ModeIsSet OnProcedureUpdate PrepareModesList "
+    "SaveChannel SetChannelNameFromOwnSetup SetPrcName SetPrcOwnerClass ShouldCreateChildLinks "
+    "UpdatePrc";
 
 TEST(PrcCallModuleExports, BothClassesWithEveryMember) {
   const std::vector<testing_support::Symbol> symbols = testing_support::DynamicSymbols(kModulePath);
@@ -154,28 +157,19 @@ TEST(PrcCallModuleExports, BothClassesWithEveryMember) {
     exported.insert(s.name.substr(0, s.name.find_first_of("([", s.name.find("::"))));
   }
   const std::string multi = "MultiModeChannel<Ubo_FloatChannel, Ubo_VanticPrcCall>::";
-  for (const char* member : {
-      "MultiModeChannel", "~MultiModeChannel", "operator=", "AddMode", "BuildModesList",
-      "ClearModes", "CreateLink", "GetApplySameMode", "GetChildLinkName", "GetCurrentMode",
-      "GetIndexFromMode", "GetModeCount", "GetModeDescription", "GetModeFromIndex", "GetModeNames",
-      "GetNamePrefix", "GetPrefixedMessage", "GetUseAutoChannelName", "InitMode", "IsModeValid",
-      "LoadChannel", "ModeIsSet", "OnClickedOK", "SaveChannel", "SetApplySameMode",
-      "SetAutoChannelName", "SetAutoSetModeOnLoad", "SetCurrentMode", "SetCurrentModeFromIndex",
-      "SetModeDescription", "SetNamePrefix", "SetUseAutoChannelName", "_modes", "_modeOrder",
-      "_tempLinks", "_refCount", "_bModesInitialized"}) {
+  std::istringstream multiMembers(kMultiMembers);
+  for (std::string member; multiMembers >> member;) {
     EXPECT_GE(exported.count(multi + member), 1u) << multi << member;
   }
   EXPECT_GE(exported.count(multi + "GetModeDescription"), 2u);  // the two overloads
   EXPECT_GE(exported.count(multi + "GetPrefixedMessage"), 2u);
-  for (const char* member :
-       {"Ubo_VanticPrcCall", "~Ubo_VanticPrcCall", "CreateChildLinks", "DoDependencyInit",
-        "GetFloat", "GetPrcName", "GetPrcOwnerClass", "InitializeModes", "LoadChannel", "ModeIsSet",
-        "OnProcedureUpdate", "PrepareModesList", "SaveChannel", "SetChannelNameFromOwnSetup",
-        "SetPrcName", "SetPrcOwnerClass", "ShouldCreateChildLinks", "UpdatePrc"}) {
-    EXPECT_GE(exported.count(std::string("Ubo_VanticPrcCall::") + member), 1u) << member;
+  std::istringstream prcCallMembers(kPrcCallMembers);
+  for (std::string member; prcCallMembers >> member;) {
+    EXPECT_GE(exported.count("Ubo_VanticPrcCall::" + member), 1u) << member;
   }
   EXPECT_EQ(exported.count("Ubo_VanticPrcCall::operator="), 0u);
-  for (const char* cls : {"MultiModeChannel<Ubo_FloatChannel, Ubo_VanticPrcCall>", "Ubo_VanticPrcCall"}) {
+  for (const char* cls :
+       {"MultiModeChannel<Ubo_FloatChannel, Ubo_VanticPrcCall>", "Ubo_VanticPrcCall"}) {
     EXPECT_EQ(exported.count(std::string("vtable for ") + cls), 1u) << cls;
   }
 }
