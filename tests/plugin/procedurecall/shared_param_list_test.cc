@@ -13,10 +13,19 @@
 
 namespace {
 
-VarList Layout(const std::function<void(VarList&)>& change = nullptr) {
+const VarFloat kA(VarType_Float, 1, "a", 1.0f, 0.0f, 10.0f);
+const VarVec3 kP(VarType_Vec3, 2, "p", Vec3{1, 2, 3}, Vec3{0, 0, 0}, Vec3{9, 9, 9});
+
+template <class A, class B>
+VarList Two(const A& a, const B& b) {
   VarList list;
-  list.AddVar(VarFloat(VarType_Float, 1, "a", 1.0f, 0.0f, 10.0f));
-  list.AddVar(VarVec3(VarType_Vec3, 2, "p", Vec3{1, 2, 3}, Vec3{0, 0, 0}, Vec3{9, 9, 9}));
+  list.AddVar(a);
+  list.AddVar(b);
+  return list;
+}
+
+VarList Layout(const std::function<void(VarList&)>& change = nullptr) {
+  VarList list = Two(kA, kP);
   if (change) change(list);
   return list;
 }
@@ -35,21 +44,10 @@ TEST(SharedParamList, SharedOnlyWhileEveryVariableIsEqual) {
       [](VarList& l) { VectorAt(l, 1)._min.x = -1.0f; },
       [](VarList& l) { l.AddVar(VarFloat(VarType_Float, 1, "b", 0.0f, 0.0f, 1.0f)); },
       [object](VarList& l) { l._thisObject = object; },
-      [](VarList& l) {
-        l.ClearVars();
-        l.AddVar(VarFloat(VarType_Float, 1, "A", 1.0f, 0.0f, 10.0f));
-        l.AddVar(VarVec3(VarType_Vec3, 2, "p", Vec3{1, 2, 3}, Vec3{0, 0, 0}, Vec3{9, 9, 9}));
-      },
-      [](VarList& l) {  // same type code, mode, name and bytes, other kind
-        l.ClearVars();
-        l.AddVar(VarVec3(VarType_Float, 1, "a", Vec3{1, 0, 10}, Vec3{}, Vec3{}));
-        l.AddVar(VarVec3(VarType_Vec3, 2, "p", Vec3{1, 2, 3}, Vec3{0, 0, 0}, Vec3{9, 9, 9}));
-      },
-      [](VarList& l) {
-        l.ClearVars();
-        l.AddVar(VarFloat(VarType_Float, 1, "a", 1.0f, 0.0f, 10.0f));
-        l.AddVar(VarFloat(VarType_Vec3, 2, "p", 1.0f, 2.0f, 3.0f));
-      },
+      [](VarList& l) { l = Two(VarFloat(VarType_Float, 1, "A", 1.0f, 0.0f, 10.0f), kP); },
+      // The same type code, mode, name and bytes, of another kind.
+      [](VarList& l) { l = Two(VarVec3(VarType_Float, 1, "a", Vec3{1, 0, 10}, {}, {}), kP); },
+      [](VarList& l) { l = Two(kA, VarFloat(VarType_Vec3, 2, "p", 1.0f, 2.0f, 3.0f)); },
       [](VarList& l) { FloatAt(l, 0) = VarFloat(VarType_Float, 3, "a", 1.0f, 0.0f, 10.0f); },
       [](VarList& l) { FloatAt(l, 0) = VarFloat(VarType_Vec3, 1, "a", 1.0f, 0.0f, 10.0f); },
   };
