@@ -1,5 +1,7 @@
-// `dravik inspect`: one channel at one frame, as the runner saw it; and
-// `dravik check`: what a scene will do wrong, found without running it.
+// Looking at a scene: `dravik inspect` (one channel at one frame, as the
+// runner saw it), `dravik check` (what a scene will do wrong, found without
+// running it) and `dravik graph` (channels and links, hostile names kept as
+// plain text in DOT and SVG, statuses from a run or a saved file).
 #include <string>
 #include <vector>
 
@@ -9,17 +11,16 @@
 #include "tests/runner/dravik_process.h"
 #include "tests/support/test_support.h"
 
+namespace runner_testing {
 namespace {
 
 using nlohmann::json;
-using runner_testing::Example;
-using runner_testing::RunDravik;
 
 json Inspect(const std::vector<std::string>& args) {
   std::vector<std::string> all = {"inspect"};
   all.insert(all.end(), args.begin(), args.end());
   all.insert(all.end(), {"-f", "json"});
-  const runner_testing::Result r = RunDravik(all);
+  const Result r = RunDravik(all);
   EXPECT_EQ(r.exitCode, 0) << r.err;
   return r.exitCode == 0 ? json::parse(r.out) : json::object();
 }
@@ -61,9 +62,7 @@ TEST(Inspect, CallChannelsShowBindingLinksAndMessagesOfTheFrame) {
   EXPECT_EQ(ghost["status"], 3);
   EXPECT_EQ(Link(ghost, "This")["plugged"]["channel"], "nobody");
   EXPECT_TRUE(Link(ghost, "position")["plugged"].is_null());
-}
-
-TEST(Inspect, SavedFilesGoOnFromTheirFrameAndErrorsAreOneLine) {
+  // A saved file as loaded, and gone on from its frame.
   testing_support::ScratchDir dir;
   const std::string saved = dir.File("t8.zyr");
   ASSERT_EQ(RunDravik({"run", "--frames", "8", "--save", saved, "-q"}).exitCode, 0);
@@ -74,19 +73,6 @@ TEST(Inspect, SavedFilesGoOnFromTheirFrameAndErrorsAreOneLine) {
   EXPECT_EQ(later["frame"], 20);
   EXPECT_EQ(later["value"], 4.75);
   EXPECT_EQ(later["group"], "Inputs");
-  const struct {
-    std::vector<std::string> args;
-    std::string error;
-  } errors[] = {
-      {{"inspect", saved, "t", "--frame", "3"}, "dravik: --frame 3: the file was saved after frame 8"},
-      {{"inspect", Example("tour.json"), "nope"}, "tour.json: no channel 'nope'"},
-  };
-  for (const auto& e : errors) {
-    const runner_testing::Result r = RunDravik(e.args);
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(runner_testing::CountLines(r.err), 1u) << r.err;
-    EXPECT_NE(r.err.find(e.error), std::string::npos) << r.err;
-  }
 }
 
 // Each warning the check gives, with the JSON path it names, and the
@@ -123,20 +109,72 @@ TEST(Check, WarnsOfWhatWillNotWorkAndFailsOnWhatRunRefuses) {
        {"error: /channels/7/links/z: procedure Math::Sin has no parameter 'z'"}},
   };
   for (const auto& c : cases) {
-    const std::string scene = dir.File("scene.json");
-    runner_testing::WriteFile(scene, head + c.tail);
-    const runner_testing::Result r = RunDravik({"check", scene});
+    const std::string scene = WriteFile(dir.File("scene.json"), head + c.tail);
+    const Result r = RunDravik({"check", scene});
     EXPECT_EQ(r.exitCode, c.exitCode) << c.tail << "\n" << r.out << r.err;
     for (const std::string& line : c.lines) {
-      EXPECT_EQ(runner_testing::LinesWith(r.out, scene + ": " + line).size(), 1u) << line << "\n" << r.out;
+      EXPECT_EQ(LinesWith(r.out, scene + ": " + line).size(), 1u) << line << "\n" << r.out;
     }
     if (c.lines.empty()) {
-      EXPECT_EQ(runner_testing::LinesWith(r.out, "'lonely'").size(), 0u) << r.out;
-      EXPECT_EQ(runner_testing::LinesWith(r.out, "link 'x'").size(), 0u) << r.out;
+      EXPECT_EQ(LinesWith(r.out, "'lonely'").size() + LinesWith(r.out, "link 'x'").size(), 0u) << r.out;
     }
   }
-  const runner_testing::Result tour = RunDravik({"check", Example("tour.json")});
-  EXPECT_EQ(tour.exitCode, 0) << tour.out;
+  EXPECT_EQ(RunDravik({"check", Example("tour.json")}).exitCode, 0);
+}
+
+TEST(Graph, TourHasANodePerChannelAndAnEdgePerLink) {
+  const Result r = RunDravik({"graph"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  const std::pair<const char*, size_t> counts[] = {
+      {"tooltip=", 22}, {" -> ", 16}, {"subgraph cluster_", 2}, {R"(label="step\nBody :: Step")", 1},
+      {R"([label="This"])", 2}, {"status", 0},  // nothing ran
+      {"c9 -> c18 [label=\"arm\", dir=both]", 1},
+  };
+  for (const auto& [part, count] : counts) EXPECT_EQ(LinesWith(r.out, part).size(), count) << part;
+}
+
+// Calls p and q plugged into each other's links; r calls a procedure that
+// does not exist. Ids and names hold quotes, markup, DOT escapes and a byte
+// that is not UTF-8.
+TEST(Graph, HostileNamesStayTextAndStatusesShow) {
+  testing_support::ScratchDir dir;
+  const std::string scene = WriteFile(dir.File("scene.json"),
+      "{\"name\": \"<b>\\\"&amp;\", \"frames\": 3, \"channels\": ["
+      "{\"id\": \"x\\\"<y>\\\\N%n\\u00ff\", \"name\": \"</script>\", \"type\": \"value\", \"value\": 1},"
+      "{\"id\": \"p\", \"type\": \"call\", \"owner\": \"Math\", \"procedure\": \"Add\","
+      " \"links\": {\"a\": \"q\", \"b\": \"x\\\"<y>\\\\N%n\\u00ff\"}},"
+      "{\"id\": \"q\", \"type\": \"call\", \"owner\": \"Math\", \"procedure\": \"Add\", \"links\": {\"a\": \"p\"}},"
+      "{\"id\": \"r\", \"type\": \"call\", \"owner\": \"Math\", \"procedure\": \"Nope\","
+      " \"params\": [{\"name\": \"a\"}], \"links\": {\"a\": \"q\"}}],"
+      " \"groups\": [{\"name\": \"G&\", \"channels\": [\"p\"]}]}");
+  const std::string saved = dir.File("saved.zyr");
+  const std::string svg = dir.File("graph.svg");
+  ASSERT_EQ(RunDravik({"run", scene, "-q", "--save", saved}).exitCode, 0);
+
+  const Result dot = RunDravik({"graph", scene, "--frames", "2"});
+  ASSERT_EQ(dot.exitCode, 0) << dot.err;
+  EXPECT_NE(dot.out.find(R"(label="x\"<y>\\N%n)" "\xC3\xBF" R"(\n</script>")"), std::string::npos) << dot.out;
+  EXPECT_NE(dot.out.find(R"(label="G&amp;")"), std::string::npos);
+  EXPECT_EQ(LinesWith(dot.out, "#c62828").size(), 4u) << dot.out;  // p, q and the links between them
+  EXPECT_EQ(LinesWith(dot.out, "status 3").size(), 1u);          // q: link b unplugged
+
+  for (const std::string& input : {scene, saved}) {
+    const Result r = RunDravik({"graph", input, "-f", "svg", "-o", svg});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out + r.err, "");
+    const std::string text = ReadFile(svg);
+    EXPECT_EQ(text.rfind("<?xml", 0), 0u);
+    for (const char* part : {"x&quot;&lt;y&gt;\\N%n\xC3\xBF</text>", "&lt;/script&gt;</text>",
+                             "&lt;b&gt;&quot;&amp;amp;</text>"}) {
+      EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+    }
+    EXPECT_EQ(text.find("<y>"), std::string::npos);
+    // The saved file keeps each call's last status: r failed, q took no inputs.
+    EXPECT_EQ(text.find("fill=\"#ffcdd2\"") != std::string::npos, input == saved);
+    EXPECT_EQ(text.find("fill=\"#ffe0b2\"") != std::string::npos, input == saved);
+  }
 }
 
 }  // namespace
+}  // namespace runner_testing

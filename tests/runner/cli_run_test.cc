@@ -1,5 +1,5 @@
 // `dravik run` on the scenes in examples/: values, statuses, names and
-// messages as the procedure-call channel produces them.
+// messages as the procedure-call channel produces them, in each output.
 #include <algorithm>
 #include <cmath>
 #include <iterator>
@@ -16,17 +16,16 @@
 #include "tests/runner/dravik_process.h"
 #include "tests/support/test_support.h"
 
+namespace runner_testing {
 namespace {
 
 using nlohmann::json;
-using runner_testing::RunDravik;
 
 class TourJsonl : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     result = RunDravik({"run", "--format", "jsonl"});
-    std::istringstream in(result.out);
-    for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line));
+    for (const std::string& line : LinesWith(result.out, "")) lines.push_back(json::parse(line));
   }
   static const json& Value(uint32_t frame, const std::string& channel) {
     for (const json& j : lines) {
@@ -37,8 +36,8 @@ class TourJsonl : public ::testing::Test {
     return none;
   }
   static float F(uint32_t frame, const std::string& channel) { return Value(frame, channel)["value"].get<float>(); }
-  // Messages of `frame` and `level` holding `part`, shown by the channel
-  // `channel` (null: by none) when one is given.
+  // Messages of `frame` and `level` holding `part`, shown by `channel`
+  // (null: by none) when one is given.
   static size_t MessagesWith(uint32_t frame, int level, const std::string& part,
                              const std::optional<json>& channel = std::nullopt) {
     return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const json& j) {
@@ -47,28 +46,28 @@ class TourJsonl : public ::testing::Test {
     }));
   }
 
-  inline static runner_testing::Result result;
+  inline static Result result;
   inline static std::vector<json> lines;
 };
 
-TEST_F(TourJsonl, FoundProceduresFeedTheirOutputsEveryFrame) {
+TEST_F(TourJsonl, CallsAnswerTheirStatusAndFeedTheirOutputsEveryFrame) {
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(Value(20, "t")["value"], 4.75);
-  for (uint32_t f = 1; f <= 20; ++f) {
-    EXPECT_EQ(F(f, "add"), 0.0f) << f;
-    EXPECT_EQ(F(f, "spin"), 0.0f) << f;
-  }
   // sum = sin(t) + k, with t = 0 and k = 1 on frame 1.
   EXPECT_FLOAT_EQ(F(1, "sum"), 1.0f);
   EXPECT_NEAR(F(2, "sum"), std::sin(0.25f) + 2.0f, 1e-6);
   float total = 0;
   for (uint32_t f = 1; f <= 20; ++f) {
+    EXPECT_EQ(F(f, "add"), 0.0f) << f;
+    EXPECT_EQ(F(f, "spin"), 0.0f) << f;
+    EXPECT_EQ(F(f, "lost"), 1.0f) << f;   // missing procedure
+    EXPECT_EQ(F(f, "ghost"), 3.0f) << f;  // inputs that cannot be taken
     total += F(f, "sum") * 0.1f;
-    EXPECT_NEAR(F(f, "total"), total, 1e-4) << "frame " << f;
+    EXPECT_NEAR(F(f, "total"), total, 1e-4) << f;
+    EXPECT_GE(Value(f, "pos")["value"][1].get<double>(), 0.0) << f;  // the ball never goes below the floor
   }
-}
-
-TEST_F(TourJsonl, VectorsAndObjectsAreReached) {
+  EXPECT_EQ(F(17, "norm"), 0.0f);
+  EXPECT_EQ(F(18, "norm"), 1.0f);  // failed execution
   const double w = 0.39269908;
   for (uint32_t f : {1u, 2u, 5u}) {
     const json& arm = Value(f, "arm")["value"];
@@ -77,23 +76,14 @@ TEST_F(TourJsonl, VectorsAndObjectsAreReached) {
     EXPECT_EQ(arm[2].get<double>(), 0.0);
   }
   // Body::Step from position (0, 5, 0), velocity (1, 0, 0), gravity 9.81, dt 0.1.
-  const json& pos = Value(1, "pos")["value"];
-  EXPECT_NEAR(pos[0].get<double>(), 0.1, 1e-6);
-  EXPECT_NEAR(pos[1].get<double>(), 5.0 - 0.0981, 1e-5);
+  EXPECT_NEAR(Value(1, "pos")["value"][0].get<double>(), 0.1, 1e-6);
+  EXPECT_NEAR(Value(1, "pos")["value"][1].get<double>(), 5.0 - 0.0981, 1e-5);
   EXPECT_EQ(F(1, "step"), 0.0f);
-  // The ball bounces: it never goes below the floor.
-  for (uint32_t f = 1; f <= 20; ++f) EXPECT_GE(Value(f, "pos")["value"][1].get<double>(), 0.0) << f;
 }
 
-TEST_F(TourJsonl, FailuresAnswerTheirStatusAndReport) {
-  for (uint32_t f = 1; f <= 20; ++f) {
-    EXPECT_EQ(F(f, "lost"), 1.0f) << f;   // missing procedure
-    EXPECT_EQ(F(f, "ghost"), 3.0f) << f;  // inputs that cannot be taken
-  }
-  EXPECT_EQ(F(17, "norm"), 0.0f);
-  EXPECT_EQ(F(18, "norm"), 1.0f);  // failed execution
-  // Each message carries the channel whose work showed it: the two
-  // channels named "Body :: Step" are told apart.
+// Each message carries the channel whose work showed it: the two channels
+// named "Body :: Step" are told apart.
+TEST_F(TourJsonl, MessagesCarryTheirChannel) {
   const struct {
     uint32_t frame;
     int level;
@@ -115,14 +105,10 @@ TEST_F(TourJsonl, FailuresAnswerTheirStatusAndReport) {
   }
 }
 
-TEST_F(TourJsonl, RenameAndRemovalAreFollowedInMidRun) {
+TEST_F(TourJsonl, RenameChangeRemovalAndReturnAreFollowedInMidRun) {
   EXPECT_EQ(Value(5, "add")["name"], "Math :: Add");
   EXPECT_EQ(Value(6, "add")["name"], "Math :: Plus");
-  EXPECT_EQ(F(6, "add"), 0.0f);
   EXPECT_NEAR(F(7, "sum"), std::sin(1.5f) + 3.0f, 1e-6);
-}
-
-TEST_F(TourJsonl, ParameterChangeRebuildsTheLinks) {
   EXPECT_EQ(MessagesWith(9, 2, "Channel[Physics :: Accumulate].CreatingNewSetOfChildLinks!"), 1u);
   EXPECT_EQ(F(9, "doubled"), 0.0f);  // the new output link is plugged after the rebuild
   for (uint32_t f = 10; f <= 20; ++f) EXPECT_NEAR(F(f, "doubled"), 2 * F(f, "total"), 1e-4) << f;
@@ -133,53 +119,48 @@ TEST_F(TourJsonl, ParameterChangeRebuildsTheLinks) {
   EXPECT_EQ(F(16, "sin"), 0.0f);
 }
 
-TEST(RunTable, DefaultSceneShowsStatusesNamesAndSummary) {
-  const runner_testing::Result r = RunDravik({"run"});
+TEST(RunTable, DefaultSceneShowsStatusesNamesMessagesAndExitCodes) {
+  const Result r = RunDravik({"run"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_NE(r.out.find("dravik · tour · frames 1–20"), std::string::npos);
-  EXPECT_NE(r.out.find("B add is now \"Math :: Plus\""), std::string::npos);
-  EXPECT_NE(r.out.find("│ ✓ ✓ ✓ ✓ ✓ ✓ ✗ ∅"), std::string::npos);
+  for (const char* part : {"dravik · tour · frames 1–20", "B add is now \"Math :: Plus\"", "│ ✓ ✓ ✓ ✓ ✓ ✓ ✗ ∅"}) {
+    EXPECT_NE(r.out.find(part), std::string::npos) << part;
+  }
   // Messages go to stderr with their level, each shown once and counted after.
-  EXPECT_EQ(runner_testing::LinesWith(r.err, "[error] [lost] VanticPrcCall_Call.CGR[Calls].Channel[Math :: Divide].CannotFindProcedure").size(), 2u);
+  EXPECT_EQ(LinesWith(r.err, "[error] [lost] VanticPrcCall_Call.CGR[Calls].Channel[Math :: Divide].CannotFindProcedure")
+                .size(),
+            2u);
   EXPECT_NE(r.err.find("met again"), std::string::npos);
   EXPECT_NE(r.err.find("× [error] [ghost] VanticPrcCall_Add.CGR[Calls].Channel[Body :: Step]."), std::string::npos);
   EXPECT_EQ(r.err.find("[info]"), std::string::npos);
-}
-
-// A call channel read by another is evaluated inside the reader's
-// evaluation; its messages are still its own, and its namesake's are not.
-TEST(RunMessages, NestedEvaluationKeepsTheInnermostChannel) {
-  testing_support::ScratchDir dir;
-  const std::string scene = dir.File("nested.json");
-  const std::string lost = R"("owner": "Math", "procedure": "Divide", "params": [{"name": "a"}]})";
-  runner_testing::WriteFile(scene, R"({"frames": 1, "channels": [{"id": "out", "type": "value"},
-    {"id": "reader", "type": "call", "owner": "Math", "procedure": "Sin", "links": {"x": "inner", "result": "out"}},
-    {"id": "inner", "type": "call", )" + lost + R"(, {"id": "twin", "type": "call", )" + lost + "]}");
-  const runner_testing::Result r = RunDravik({"run", scene, "-f", "jsonl"});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  std::map<std::string, size_t> byChannel;
-  for (const std::string& line : runner_testing::LinesWith(r.out, "\"type\":\"message\"")) {
-    const json j = json::parse(line);
-    if (j["frame"] == 1) ++byChannel[j["channel"].is_null() ? "(none)" : j["channel"].get<std::string>()];
-  }
-  EXPECT_EQ(byChannel, (std::map<std::string, size_t>{{"inner", 3}, {"twin", 3}}));
+  EXPECT_NE(RunDravik({"run", "-v"}).err.find("[info]"), std::string::npos);
+  const Result quiet = RunDravik({"run", "-q", "-f", "csv"});
+  EXPECT_EQ(quiet.exitCode, 0);
+  EXPECT_EQ(quiet.err, "");
+  // --strict: the tour has a missing procedure and inputs that cannot be taken.
+  const Result strict = RunDravik({"run", "-q", "--strict", "-f", "csv"});
+  EXPECT_EQ(strict.exitCode, 4) << strict.err;
+  EXPECT_NE(strict.err.find("dravik: --strict: "), std::string::npos) << strict.err;
+  EXPECT_EQ(RunDravik({"run", Example("bounce.json"), "-q", "--strict"}).exitCode, 0);
+  EXPECT_EQ(RunDravik({"--version"}).out, "dravik 1.0.0\n");
+  EXPECT_NE(RunDravik({"run", "--help"}).out.find("4 run --strict saw a call answer 1.0 or 3.0"), std::string::npos);
+  const Result watch = RunDravik({"run", "-f", "csv", "-q", "--frames", "1", "--watch", "lost,t"});
+  EXPECT_EQ(watch.out, "frame,channel,name,kind,value,x,y,z\n1,t,t,value,0,,,\n1,lost,Math :: Divide,call,1,,,\n");
 }
 
 TEST(RunTable, ManyCallsKeepUniqueLabelsAndIds) {
   json scene = {{"frames", 1}, {"channels", {{{"id", "x"}, {"type", "value"}, {"watch", false}}}}};
   for (int i = 0; i < 30; ++i) {
     const std::string id = i == 29 ? "Größe_ü" : "a_channel_with_a_rather_long_name_" + std::to_string(i);
-    scene["channels"].push_back({{"id", id}, {"type", "call"}, {"owner", "Math"}, {"procedure", "Sin"},
-                                 {"links", {{"x", "x"}}}});
+    scene["channels"].push_back(
+        {{"id", id}, {"type", "call"}, {"owner", "Math"}, {"procedure", "Sin"}, {"links", {{"x", "x"}}}});
   }
   testing_support::ScratchDir dir;
-  runner_testing::WriteFile(dir.File("many.json"), scene.dump());
-  const runner_testing::Result r = RunDravik({"run", dir.File("many.json")});
+  const Result r = RunDravik({"run", WriteFile(dir.File("many.json"), scene.dump())});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NO_THROW(json(r.out).dump()) << "the table is not UTF-8";
   EXPECT_NE(r.out.find("│ A B C D E F G H I J K L M N O P Q R S T U V W X Y Z AA AB AC AD\n"), std::string::npos);
   std::set<std::string> shown;  // in the list of calls, above the marks
-  for (const std::string& line : runner_testing::LinesWith(r.out.substr(0, r.out.find("  marks")), " Math :: Sin")) {
+  for (const std::string& line : LinesWith(r.out.substr(0, r.out.find("  marks")), " Math :: Sin")) {
     std::istringstream words(line);
     std::vector<std::string> w{std::istream_iterator<std::string>(words), {}};
     shown.insert(w.at(w.size() - 4));
@@ -188,31 +169,43 @@ TEST(RunTable, ManyCallsKeepUniqueLabelsAndIds) {
   EXPECT_EQ(shown.count("Größe_ü"), 1u);
 }
 
+// A call channel read by another is evaluated inside the reader's
+// evaluation; its messages are still its own, and its namesake's are not.
+TEST(RunMessages, NestedEvaluationKeepsTheInnermostChannel) {
+  testing_support::ScratchDir dir;
+  const std::string lost = R"("owner": "Math", "procedure": "Divide", "params": [{"name": "a"}]})";
+  const std::string scene = WriteFile(dir.File("nested.json"), R"({"frames": 1, "channels": [{"id": "out", "type": "value"},
+    {"id": "reader", "type": "call", "owner": "Math", "procedure": "Sin", "links": {"x": "inner", "result": "out"}},
+    {"id": "inner", "type": "call", )" + lost + R"(, {"id": "twin", "type": "call", )" + lost + "]}");
+  const Result r = RunDravik({"run", scene, "-f", "jsonl"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  std::map<std::string, size_t> byChannel;
+  for (const std::string& line : LinesWith(r.out, "\"type\":\"message\"")) {
+    const json j = json::parse(line);
+    if (j["frame"] == 1) ++byChannel[j["channel"].is_null() ? "(none)" : j["channel"].get<std::string>()];
+  }
+  EXPECT_EQ(byChannel, (std::map<std::string, size_t>{{"inner", 3}, {"twin", 3}}));
+}
+
+// A parameter change without "outputs" keeps the renamed procedure's
+// expressions and its constants, those it gives replacing theirs.
 TEST(RunEvents, LateEventsWarnAndChangedExpressionsKeepTheirConstantsAfterARename) {
   testing_support::ScratchDir dir;
-  runner_testing::WriteFile(dir.File("s.json"), R"({"frames": 3,
+  const std::string scene = WriteFile(dir.File("s.json"), R"({"frames": 3,
     "procedures": [{"owner": "S", "name": "P", "params": [{"name": "a"}, {"name": "y", "mode": "out"}],
-                    "outputs": {"y": "a * k"}, "constants": {"k": 2}}],
+                    "outputs": {"y": "a * k + m"}, "constants": {"k": 2, "m": 3}}],
     "channels": [{"id": "x", "type": "value", "value": 1}, {"id": "r", "type": "value"},
                  {"id": "c", "type": "call", "owner": "S", "procedure": "P", "links": {"a": "x", "y": "r"}}],
     "events": [{"frame": 2, "rename": {"owner": "S", "procedure": "P", "new_name": "Q"}},
                {"frame": 3, "change_params": {"owner": "S", "procedure": "Q",
-                  "params": [{"name": "a"}, {"name": "y", "mode": "out"}], "outputs": {"y": "a * k + m"},
-                  "constants": {"m": 10}}},
+                  "params": [{"name": "a"}, {"name": "y", "mode": "out"}], "constants": {"m": 10}}},
                {"frame": 4, "remove": {"owner": "S", "procedure": "Q"}}]})");
-  const runner_testing::Result r = RunDravik({"run", dir.File("s.json"), "-f", "csv", "-q"});
+  const Result r = RunDravik({"run", scene, "-f", "csv", "-q"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(r.err, "dravik: warning: " + dir.File("s.json") +
+  EXPECT_EQ(r.err, "dravik: warning: " + scene +
                        ": /events/2/frame: frame 4 is after the last frame (3): the event never happens\n");
-  EXPECT_EQ(runner_testing::LinesWith(r.out, ",r,").at(2), "3,r,r,value,12,,,");
-}
-
-TEST(RunTable, VerbosityChoosesTheLevels) {
-  const runner_testing::Result verbose = RunDravik({"run", "-v"});
-  EXPECT_NE(verbose.err.find("[info]"), std::string::npos);
-  const runner_testing::Result quiet = RunDravik({"run", "-q"});
-  EXPECT_EQ(quiet.exitCode, 0);
-  EXPECT_EQ(quiet.err, "");
+  EXPECT_EQ(LinesWith(r.out, ",r,").at(2), "3,r,r,value,12,,,");
 }
 
 }  // namespace
+}  // namespace runner_testing

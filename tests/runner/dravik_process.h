@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "tests/support/test_support.h"
 
 extern char** environ;
@@ -33,13 +35,15 @@ inline std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
-inline void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
+// Writes `bytes` to `path` and returns `path`.
+inline std::string WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+  return path;
 }
 
-inline std::string DravikPath() { return std::string(VPC_BIN_DIR) + "/dravik"; }
-inline std::string Example(const std::string& name) { return std::string(VPC_SOURCE_DIR) + "/examples/" + name; }
+inline std::string Example(const std::string& name) {
+  return std::string(VPC_SOURCE_DIR) + "/examples/" + name;
+}
 
 // Runs the program argv[0] with its arguments; standard input is empty.
 inline Result RunProgram(std::vector<std::string> all) {
@@ -68,9 +72,19 @@ inline Result RunProgram(std::vector<std::string> all) {
 
 // Runs bin/dravik with `args`; standard input is empty.
 inline Result RunDravik(const std::vector<std::string>& args) {
-  std::vector<std::string> all = {DravikPath()};
+  std::vector<std::string> all = {std::string(VPC_BIN_DIR) + "/dravik"};
   all.insert(all.end(), args.begin(), args.end());
   return RunProgram(std::move(all));
+}
+
+// Expects `r` to be a failure: exit code `exitCode`, nothing on stdout and
+// one line "dravik: ..." holding `part` on stderr.
+inline void ExpectFailure(const Result& r, int exitCode, const std::string& part) {
+  EXPECT_EQ(r.exitCode, exitCode) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  EXPECT_EQ(r.err.rfind("dravik: ", 0), 0u) << r.err;
+  EXPECT_NE(r.err.find(part), std::string::npos) << "wanted: " << part << "\ngot: " << r.err;
 }
 
 // The lines of `text` that contain `part`.
@@ -81,10 +95,6 @@ inline std::vector<std::string> LinesWith(const std::string& text, const std::st
     if (line.find(part) != std::string::npos) lines.push_back(line);
   }
   return lines;
-}
-
-inline size_t CountLines(const std::string& text) {
-  return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
 }  // namespace runner_testing

@@ -83,23 +83,4 @@ TEST(EventCheck, FindsWhatCanOnlyFail) {
   }
 }
 
-TEST(EventCheck, ChangeParamsKeepsTheProcedureConstantsUnderItsNewName) {
-  dravik::Scene scene;
-  std::string error;
-  ASSERT_TRUE(dravik::LoadSceneJson(R"({
-    "procedures": [{"owner": "S", "name": "P", "params": [{"name": "y", "mode": "out"}],
-                    "outputs": {"y": "k"}, "constants": {"k": 2, "m": 3}}],
-    "events": [{"frame": 1, "rename": {"owner": "S", "procedure": "P", "new_name": "Q"}},
-               {"frame": 2, "change_params": {"owner": "S", "procedure": "Q", "params": [{"name": "y", "mode": "out"}],
-                                              "constants": {"m": 5}}}]})",
-                                    &scene, &error))
-      << error;
-  const dravik::EventCheck check = dravik::CheckSceneEvents(scene, dravik::BuiltinProcedures(), 10);
-  ASSERT_EQ(check.findings.size(), 0u) << check.findings[0].Line();
-  ASSERT_EQ(check.bodies.count(1), 1u);
-  const dravik::ExpressionChange& change = check.bodies.at(1);
-  EXPECT_EQ(change.constants, (std::map<std::string, double>{{"k", 2}, {"m", 5}}));
-  EXPECT_EQ(change.outputs.at("y"), std::vector<std::string>{"k"});
-}
-
 }  // namespace
