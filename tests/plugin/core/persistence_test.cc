@@ -70,19 +70,10 @@ TEST_F(ModePersistence, SavesModeAndFlagBehindTheEnginePart) {
 // What a channel in mode `start` (none when kNoMode), switching to the
 // loaded mode unless `keep`, makes of a record.
 TEST_F(ModePersistence, LoadReadsModeAndFlagAndSwitchesWhenAsked) {
-  const std::vector<Entry> saved0 = {{"MODE", {3, 0, 0, 0}}, {"UACN", {0}}};
-  const std::vector<Entry> saved1 = {{"MODE", {3, 0, 0, 0}}, {"UACN", {1}}};
-  // A damaged id entry in place of the engine's part, which is refused.
-  const std::vector<Entry> damaged = {{"ZCID", {1, 2}}, {"MODE", {3, 0, 0, 0}}, {"UACN", {1}}};
-  const std::vector<Entry> none = {};
-  const std::vector<Entry> unregistered = {{"MODE", {9, 0, 0, 0}}, {"UACN", {0}}};
-  const std::vector<Entry> tooLong = {{"MODE", {3, 0, 0, 0, 0xAA, 0xBB, 0xCC, 0xDD}},
-                                      {"UACN", {1, 1}}};
-  const std::vector<Entry> empty = {{"MODE", {}}, {"UACN", {}}};
   const std::string bad = Head("LoadChannel") + "().BadBlockSize.Tag[";
   const std::string invalid = Head("SetCurrentMode") + "().InvalidMode[9]";
   const struct {
-    const std::vector<Entry>* entries;
+    std::vector<Entry> entries;
     bool enginePart;  // false: the record has none, and the load fails
     uint32_t start;
     bool keep;
@@ -92,21 +83,25 @@ TEST_F(ModePersistence, LoadReadsModeAndFlagAndSwitchesWhenAsked) {
     const char* name;     // the name after loading; the flag is off before
     std::string reports;  // one a line
   } kCases[] = {
-      {&saved0, true, kNoMode, false, 3, 3, 1, "Plain", ""},
-      {&saved1, true, 1, true, 3, 1, 1, "Plain", ""},
-      {&saved1, true, 1, false, 3, 3, 2, "Step", ""},
-      {&damaged, false, 1, false, kNoMode, 1, 1, "Saw", ""},
-      {&none, true, kNoMode, false, 0, 0, 1, "Plain", ""},
-      {&unregistered, true, 1, false, 9, 1, 1, "Plain", "Saw.CGR[].Channel[Plain]." + invalid},
-      {&tooLong, true, kNoMode, false, 0, 0, 1, "Plain",
-       bad + "MODE].Size[8]\n" + bad + "UACN].Size[2]"},
-      {&empty, true, kNoMode, false, 0, 0, 1, "Plain",
+      {{{"MODE", {3, 0, 0, 0}}, {"UACN", {0}}}, true, kNoMode, false, 3, 3, 1, "Plain", ""},
+      {{{"MODE", {3, 0, 0, 0}}, {"UACN", {1}}}, true, 1, true, 3, 1, 1, "Plain", ""},
+      {{{"MODE", {3, 0, 0, 0}}, {"UACN", {1}}}, true, 1, false, 3, 3, 2, "Step", ""},
+      // A damaged id entry in place of the engine's part, which is refused.
+      {{{"ZCID", {1, 2}}, {"MODE", {3, 0, 0, 0}}, {"UACN", {1}}}, false, 1, false, kNoMode, 1, 1,
+       "Saw", ""},
+      {{}, true, kNoMode, false, 0, 0, 1, "Plain", ""},
+      // A mode not registered: reported, nothing selected.
+      {{{"MODE", {9, 0, 0, 0}}, {"UACN", {0}}}, true, 1, false, 9, 1, 1, "Plain",
+       "Saw.CGR[].Channel[Plain]." + invalid},
+      {{{"MODE", {3, 0, 0, 0, 0xAA, 0xBB, 0xCC, 0xDD}}, {"UACN", {1, 1}}}, true, kNoMode, false, 0,
+       0, 1, "Plain", bad + "MODE].Size[8]\n" + bad + "UACN].Size[2]"},
+      {{{"MODE", {}}, {"UACN", {}}}, true, kNoMode, false, 0, 0, 1, "Plain",
        bad + "MODE].Size[0]\n" + bad + "UACN].Size[0]"},
   };
   for (size_t i = 0; i < std::size(kCases); ++i) {
     SCOPED_TRACE("case " + std::to_string(i));
     const auto& c = kCases[i];
-    const std::vector<uint8_t> file = RecordWith(*c.entries, c.enginePart);
+    const std::vector<uint8_t> file = RecordWith(c.entries, c.enginePart);
     Ubo_TestModes ch;
     if (c.start != kNoMode) ch.SetCurrentMode(c.start);
     ch.SetUseAutoChannelName(false);

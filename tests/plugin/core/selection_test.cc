@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "tests/plugin/core/test_channel.h"
 #include "tests/support/test_support.h"
@@ -12,26 +13,20 @@ namespace {
 
 using ModeSelection = TestModesFixture;
 
+// The host sees the selected mode's links numbered by position (a link
+// without a number keeps none); the registry keeps its own numbers.
 TEST_F(ModeSelection, LinksReachTheHostRenumberedAndStoredUnchanged) {
-  Ubo_TestModes::initializer = [](Ubo_TestModes& ch) {
-    ch.InitMode(0);
-    ch.CreateLink(kValueType, "Value", "A", kLinkModeInput, false);
-    ch.CreateLink(kValueType, "Value", "B", kLinkModeOutput, true);
-    ch.CreateLink(kValueType, "Value", "C", kLinkModeInputOutput, false);
-    Ubo_TestModes::_tempLinks[0][2].LinkIndex = 5;
-    ch.AddMode(0, "Z", "Zero");
-  };
   Ubo_TestModes ch;
+  ch.BuildModesList(false);
+  std::vector<ChildCreation>& stored = Ubo_TestModes::_modes.at(0).Children;
+  stored[0].LinkIndex = -1;
+  stored[1].LinkIndex = 5;
   ch.SetCurrentMode(0);
-  ASSERT_EQ(ch.GetChildCreationCount(), 3);
-  EXPECT_EQ(ch.HostLinkIndex(0), 0);
-  EXPECT_EQ(ch.HostLinkIndex(1), -1);
-  EXPECT_EQ(ch.HostLinkIndex(2), 2);
-  const ModeDescription* zero = ch.GetModeDescription(0u);
-  ASSERT_NE(zero, nullptr);
-  EXPECT_EQ(zero->Children[0].LinkIndex, 0);
-  EXPECT_EQ(zero->Children[1].LinkIndex, -1);
-  EXPECT_EQ(zero->Children[2].LinkIndex, 5);
+  ASSERT_EQ(ch.GetChildCreationCount(), 2);
+  EXPECT_EQ(ch.HostLinkIndex(0), -1);
+  EXPECT_EQ(ch.HostLinkIndex(1), 1);
+  EXPECT_EQ(stored[0].LinkIndex, -1);
+  EXPECT_EQ(stored[1].LinkIndex, 5);
 }
 
 // Each selection declares the mode's links, sets the self pointer,
@@ -68,10 +63,11 @@ TEST_F(ModeSelection, ChildLinkNamesOfTheCurrentModeAndTheirRefusals) {
   ch._currentMode = 7;
   EXPECT_STREQ(ch.GetChildLinkName(0), "");
   ASSERT_EQ(capture.Count(), 2u);
-  EXPECT_EQ(capture.Messages()[0].text, Head("GetChildLinkName") + "().link < desc.Children.size()");
-  EXPECT_EQ(capture.Messages()[1].text, Head("GetChildLinkName") + "().found != _modes.end()");
+  const std::string head = Head("GetChildLinkName");
+  EXPECT_EQ(capture.Messages()[0].text, head + "().link < desc.Children.size()");
+  EXPECT_EQ(capture.Messages()[1].text, head + "().found != _modes.end()");
   ch._currentMode = 0;
-  EXPECT_EQ(Ubo_TestModes::ReportHead("GetChildLinkName"), Head("GetChildLinkName"));
+  EXPECT_EQ(Ubo_TestModes::ReportHead("GetChildLinkName"), head);
   EXPECT_EQ(ch.GetPrefixedMessage(std::string("Done!")), ch.GetPrefixedMessage("Done!"));
 }
 

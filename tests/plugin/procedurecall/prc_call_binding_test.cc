@@ -59,15 +59,20 @@ TEST_F(PrcCallBindingTest, PlainProcedureIsBoundButNotFollowed) {
   EXPECT_EQ(ch._currentProcedure, nullptr);
 }
 
-// The type's labels; a destroyed channel no longer follows its procedure
-// (its parameter list going with it is the sanitizers' to check).
-TEST_F(PrcCallBindingTest, LabelsAndDestructionUnfollows) {
+// The type's labels and dependency; a destroyed channel no longer follows
+// its procedure (its parameter list going with it is the sanitizers' to
+// check).
+TEST_F(PrcCallBindingTest, LabelsDependencyAndDestructionUnfollows) {
   VeskProcedure* p = Register("Hero", "Jump", true, Params({{"h", VarType_Float, 1}}));
   {
     Ubo_VanticPrcCall ch;
     ASSERT_NE(ch.GetModeDescription(0), nullptr);
     EXPECT_EQ(ch.GetModeDescription(0)->Name, "call");
     EXPECT_EQ(ch.GetModeDescription(), "Name:");
+    Zyr_List dependencies;
+    ch.DoDependencyInit(&dependencies);
+    ASSERT_EQ(dependencies.Count(), 1u);
+    EXPECT_EQ(dependencies.At(0), FloatGuid());
     ASSERT_EQ(ch.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);
     EXPECT_EQ(p->FollowerCount(), 1u);
   }
