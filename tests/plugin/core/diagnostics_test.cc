@@ -18,9 +18,7 @@ constexpr size_t kBound = kDebugMessageBufferSize - 1;  // 20480
 TEST(DiagnosticReport, LevelsZeroToThreeReachTheirFunctorOthersShowNothing) {
   MessageCapture capture;
   for (unsigned level = 0; level < 4; ++level) ShowDebugMessageAtLevel(level, "text");
-  ShowDebugMessageAtLevel(4, "four");
-  ShowDebugMessageAtLevel(100, "hundred");
-  ShowDebugMessageAtLevel(UINT_MAX, "max");
+  for (unsigned level : {4u, 100u, UINT_MAX}) ShowDebugMessageAtLevel(level, "none");
   ShowDebugMessageAtLevel(1, static_cast<const char*>(nullptr));
   ASSERT_EQ(capture.Count(), 4u);
   for (unsigned level = 0; level < 4; ++level) {
