@@ -43,16 +43,9 @@ Kind KindFor(const GUID& type) {
 }
 
 std::unique_ptr<Zyr_Channel> Make(Kind kind) {
-  switch (kind) {
-    case Kind::kValue:
-      return std::make_unique<Ubo_ValueChannel>();
-    case Kind::kVector:
-      return std::make_unique<Ubo_VectorChannel>();
-    case Kind::kCoreRef:
-      return std::make_unique<Ubo_CoreRefChannel>();
-    case Kind::kPrcCall:
-      break;
-  }
+  if (kind == Kind::kValue) return std::make_unique<Ubo_ValueChannel>();
+  if (kind == Kind::kVector) return std::make_unique<Ubo_VectorChannel>();
+  if (kind == Kind::kCoreRef) return std::make_unique<Ubo_CoreRefChannel>();
   auto channel = std::make_unique<Ubo_VanticPrcCall>();
   channel->SetChannelTypeRecord(*GetType());
   return channel;
@@ -90,21 +83,14 @@ std::string CheckRoundTrip(Zyr_Channel& loaded, Kind kind) {
 std::string CheckEvaluation(Ubo_VanticPrcCall& channel) {
   std::vector<std::unique_ptr<Zyr_Channel>> children;
   for (int i = 0; i < channel.GetChildCreationCount(); ++i) {
-    const GUID& accepted = channel.GetChildCreation(i)->Type._typeGuid;
-    std::unique_ptr<Zyr_Channel> child;
-    if (accepted == TypeGuid(Kind::kVector)) {
-      auto vector = std::make_unique<Ubo_VectorChannel>();
-      vector->SetVector(Vec3{1.0f, 2.0f, 3.0f});
-      child = std::move(vector);
-    } else if (accepted == TypeGuid(Kind::kCoreRef)) {
-      auto ref = std::make_unique<Ubo_CoreRefChannel>();
-      ref->SetObjectId(1);
-      child = std::move(ref);
-    } else {
-      auto value = std::make_unique<Ubo_ValueChannel>();
-      value->SetFloat(static_cast<float>(i) + 0.5f);
-      child = std::move(value);
-    }
+    // A link accepts one of the three plain kinds; any other is given a value.
+    Kind kind = KindFor(channel.GetChildCreation(i)->Type._typeGuid);
+    if (kind == Kind::kPrcCall) kind = Kind::kValue;
+    std::unique_ptr<Zyr_Channel> child = Make(kind);
+    const float value = static_cast<float>(i) + 0.5f;
+    if (kind == Kind::kValue) static_cast<Ubo_ValueChannel&>(*child).SetFloat(value);
+    if (kind == Kind::kVector) static_cast<Ubo_VectorChannel&>(*child).SetVector(Vec3{1.0f, 2.0f, 3.0f});
+    if (kind == Kind::kCoreRef) static_cast<Ubo_CoreRefChannel&>(*child).SetObjectId(1);
     channel.PlugChild(i, child.get());
     children.push_back(std::move(child));
   }

@@ -42,13 +42,16 @@ long Model::PrefixCost(int c) const {
   return ShortName(channels[static_cast<size_t>(c)].currentMode) == nullptr ? 1 : 0;
 }
 
+int Model::Append(Channel ch) {
+  _liveCalls += ch.kind == Kind::kCall;
+  channels.push_back(std::move(ch));
+  return static_cast<int>(channels.size()) - 1;
+}
+
 int Model::NewCall() {
   Channel ch;
-  ch.kind = Kind::kCall;
   ch.name = "VanticPrcCall";
-  channels.push_back(std::move(ch));
-  const int c = static_cast<int>(channels.size()) - 1;
-  ++_liveCalls;
+  const int c = Append(std::move(ch));
   SetCurrentMode(c, 0);
   return c;
 }
@@ -56,8 +59,7 @@ int Model::NewCall() {
 int Model::NewPlain(Kind kind) {
   Channel ch;
   ch.kind = kind;
-  channels.push_back(std::move(ch));
-  return static_cast<int>(channels.size()) - 1;
+  return Append(std::move(ch));
 }
 
 int Model::Copy(int c) {
@@ -67,9 +69,7 @@ int Model::Copy(int c) {
   copy.bound = copy.following = -1;
   copy.lastDue = 0;
   copy.status = 0;
-  channels.push_back(std::move(copy));
-  ++_liveCalls;
-  return static_cast<int>(channels.size()) - 1;
+  return Append(std::move(copy));
 }
 
 void Model::Destroy(int c) {
@@ -118,7 +118,7 @@ int Model::Register(const std::string& owner, const std::string& name, bool isSt
 }
 
 void Model::Announce(int p) {
-  Proc& proc = procs[static_cast<size_t>(p)];
+  Proc& proc = Procedure(p);
   proc.revision = ++_counter;
   for (Channel& ch : channels) {
     if (!ch.live || ch.following != p) continue;
@@ -134,7 +134,7 @@ bool Model::Rename(const std::string& owner, const std::string& name,
   if (p < 0) return false;
   if (owner == newOwner && name == newName) return true;
   if (FindLive(newOwner, newName) >= 0) return false;
-  Proc& proc = procs[static_cast<size_t>(p)];
+  Proc& proc = Procedure(p);
   if (proc.owner != newOwner) proc.place = ++_counter;
   proc.owner = newOwner;
   proc.name = newName;
@@ -146,8 +146,8 @@ bool Model::Change(const std::string& owner, const std::string& name, std::vecto
                    bool isStatic) {
   const int p = FindLive(owner, name);
   if (p < 0) return false;
-  procs[static_cast<size_t>(p)].params = std::move(params);
-  procs[static_cast<size_t>(p)].isStatic = isStatic;
+  Procedure(p).params = std::move(params);
+  Procedure(p).isStatic = isStatic;
   Announce(p);
   return true;
 }
@@ -155,14 +155,14 @@ bool Model::Change(const std::string& owner, const std::string& name, std::vecto
 bool Model::Remove(const std::string& owner, const std::string& name) {
   const int p = FindLive(owner, name);
   if (p < 0) return false;
-  procs[static_cast<size_t>(p)].live = false;
+  Procedure(p).live = false;
   Announce(p);
   return true;
 }
 
 bool Model::SetBody(const std::string& owner, const std::string& name, Body body) {
   const int p = FindLive(owner, name);
-  if (p >= 0) procs[static_cast<size_t>(p)].body = body;
+  if (p >= 0) Procedure(p).body = body;
   return p >= 0;
 }
 
@@ -254,7 +254,7 @@ int Model::UpdatePrc(int c, std::string owner, std::string name) {
     ++reports;
     return 3;
   }
-  const Proc& proc = procs[static_cast<size_t>(p)];
+  const Proc& proc = Procedure(p);
   ch.bound = ch.following = p;
   ch.boundRevision = proc.revision;
   ch.owner = owner;
@@ -271,10 +271,15 @@ int Model::UpdatePrc(int c, std::string owner, std::string name) {
   return 0;
 }
 
+size_t Model::FirstParamLink(int c) {
+  const std::vector<Link>& links = At(c).links;
+  return !links.empty() && links[0].typeName == "CoreRef" && links[0].name == "This";
+}
+
 bool Model::TakeInputs(int c, uint32_t now, const std::vector<Param>& params,
                        std::vector<Value>& values) {
   const std::vector<Link>& links = At(c).links;
-  const size_t first = !links.empty() && links[0].typeName == "CoreRef" && links[0].name == "This";
+  const size_t first = FirstParamLink(c);
   if (first == 1) {
     const int ref = links[0].child;
     if (ref < 0 || At(ref).kind != Kind::kCoreRef || !objects.count(At(ref).objectId)) return false;
@@ -297,7 +302,7 @@ bool Model::TakeInputs(int c, uint32_t now, const std::vector<Param>& params,
 void Model::WriteOutputs(int c, const std::vector<Param>& params,
                          const std::vector<Value>& values) {
   const std::vector<Link>& links = At(c).links;
-  const size_t first = !links.empty() && links[0].typeName == "CoreRef" && links[0].name == "This";
+  const size_t first = FirstParamLink(c);
   for (size_t i = 0; i < params.size(); ++i) {
     if (!(params[i].mode & 2) || first + i >= links.size()) continue;
     const int child = links[first + i].child;
@@ -317,35 +322,26 @@ float Model::Read(int c, uint32_t now) {
   // channel evaluates: the status of its last due evaluation.
   if (ch.lastDue == now) return ch.status;
   ch.lastDue = now;
-  const float status = Evaluate(c, now);
-  At(c).status = status;
-  return status;
+  return At(c).status = Evaluate(c, now);
 }
 
 float Model::Evaluate(int c, uint32_t now) {
   const Channel& ch = At(c);
-  if (ch.bound < 0 || Stale(ch)) {
-    if (UpdatePrc(c, ch.owner, ch.prc) != 0) {
-      Fail(c, 1);
-      return At(c).value;
-    }
-  }
-  const Proc& proc = procs[static_cast<size_t>(At(c).bound)];
+  if ((ch.bound < 0 || Stale(ch)) && UpdatePrc(c, ch.owner, ch.prc) != 0) return Fail(c, 1);
+  const Proc& proc = Procedure(At(c).bound);
   const std::vector<Param> params = proc.params;
   std::vector<Value> values(params.size());
-  if (!TakeInputs(c, now, params, values)) {
-    Fail(c, 3);
-    return At(c).value;
-  }
-  // Reading the inputs only evaluates channels: the procedure is as bound.
-  if (proc.body != Body::kSum) {
-    Fail(c, 1);
-    return At(c).value;
-  }
+  if (!TakeInputs(c, now, params, values)) return Fail(c, 3);
+  // Reading the inputs may have run procedures that changed, renamed or
+  // removed this one: it runs all the same, on the list as it was bound.
+  if (proc.body == Body::kFail || proc.body == Body::kThrow) return Fail(c, 1);
   RunSum(proc.tag, params, values);
+  const std::string owner = proc.owner, name = proc.name;
+  if (proc.body == Body::kChangeSelf) Change(owner, name, proc.params, !proc.isStatic);
+  if (proc.body == Body::kRenameSelf) Rename(owner, name, owner, name + "!");
+  if (proc.body == Body::kRemoveSelf) Remove(owner, name);
   WriteOutputs(c, params, values);
-  Status(c, 0);
-  return At(c).value;
+  return At(c).value = 0;
 }
 
 }  // namespace lifecycle

@@ -20,8 +20,10 @@ namespace lifecycle {
 
 enum class Kind { kCall, kValue, kVector, kCoreRef };
 // What a procedure's body does: sums its inputs into its outputs, fails
-// (answers 1) or throws.
-enum class Body { kSum, kFail, kThrow };
+// (answers 1) or throws; or sums, then changes the procedure running it
+// (its static flag flipped), renames it ("!" appended to its name) or
+// removes it.
+enum class Body { kSum, kFail, kThrow, kChangeSelf, kRenameSelf, kRemoveSelf };
 
 inline constexpr uint32_t kNoMode = 0xFFFFFFFFu;
 
@@ -123,6 +125,9 @@ class Model {
 
  private:
   Channel& At(int c) { return channels[static_cast<size_t>(c)]; }
+  Proc& Procedure(int p) { return procs[static_cast<size_t>(p)]; }
+  int Append(Channel ch);  // returns its index
+  size_t FirstParamLink(int c);  // 1 after a "This" link, else 0
   const std::string* ShortName(uint32_t mode) const;
   // Level-1 reports a prefixed message costs beyond its own: one when the
   // channel's current mode is not registered.
@@ -130,16 +135,16 @@ class Model {
   void Announce(int p);
   void Rebuild(int c, std::vector<Link> links);
   std::vector<Link> ParamLinks(int c);
-  void Status(int c, float status) { At(c).value = status; }
   // The due evaluation; returns the status.
   float Evaluate(int c, uint32_t now);
   // Whether every input was taken; the values go to `values`.
   bool TakeInputs(int c, uint32_t now, const std::vector<Param>& params,
                   std::vector<Value>& values);
   void WriteOutputs(int c, const std::vector<Param>& params, const std::vector<Value>& values);
-  void Fail(int c, float status) {
+  // The evaluation's reports and its status.
+  float Fail(int c, float status) {
     reports += PrefixCost(c) + 2;
-    Status(c, status);
+    return At(c).value = status;
   }
 
   bool _modesBuilt = false;

@@ -1,6 +1,7 @@
 // The lifecycle harness (see lifecycle_target.h).
 #include "fuzz/lifecycle_target.h"
 
+#include <array>
 #include <cfloat>
 #include <memory>
 #include <stdexcept>
@@ -29,9 +30,15 @@ constexpr size_t kMaxCalls = 12;
 constexpr size_t kMaxPlain = 12;
 const char* const kOwners[] = {"Lab", ""};
 const char* const kNames[] = {"mix", "move", ""};
+const uint32_t kModeCodes[] = {0, 1, 2, 3, 999, kNoMode};
+
+const Body kBodies[] = {Body::kSum,        Body::kSum,        Body::kFail,
+                        Body::kThrow,      Body::kSum,        Body::kChangeSelf,
+                        Body::kRenameSelf, Body::kRemoveSelf};
 
 // Parameter lists procedures are registered or changed with: the same
-// names in another order, a vector, a mode out of range, none at all.
+// names in another order, a vector, modes out of range (a mode is a mask:
+// 0 and 4 neither read nor written, 0xFFFF both), none at all.
 const std::vector<Param> kShapes[] = {
     {},
     {{0, 1, "a"}, {0, 1, "b"}, {0, 2, "sum"}},
@@ -40,6 +47,7 @@ const std::vector<Param> kShapes[] = {
     {{0, 1, "a"}, {0, 4, "odd"}, {0, 2, "b"}},
     {{0, 1, "b"}, {0, 1, "a"}, {0, 2, "sum"}},
     {{0, 3, "a"}},
+    {{0, 0, "none"}, {0, 0xFFFF, "a"}, {0, 2, "sum"}},
 };
 
 enum Op {
@@ -47,15 +55,13 @@ enum Op {
   kNewPlain, kPlug, kSetValue, kAdvance, kRead, kPrepare, kSetMode, kSaveOne, kSaveAll,
   kUpdatePrc, kWire, kOpCount
 };
-const char* const kOpNames[] = {
+const char* const kOpNames[kOpCount] = {
     "New", "Copy", "Destroy", "SetOwner", "SetName", "Register", "Rename", "Change", "Remove",
     "SetBody", "NewPlain", "Plug", "SetValue", "Advance", "Read", "Prepare", "SetMode",
     "SaveOne", "SaveAll", "UpdatePrc", "Wire"};
-static_assert(sizeof(kOpNames) / sizeof(kOpNames[0]) == kOpCount);
 // How often each operation is picked, so that most sequences get as far as
 // executing procedures through wired links.
-const int kOpWeights[] = {3, 2, 2, 2, 2, 4, 2, 2, 2, 1, 3, 3, 2, 4, 6, 2, 2, 2, 1, 2, 4};
-static_assert(sizeof(kOpWeights) / sizeof(kOpWeights[0]) == kOpCount);
+const int kOpWeights[kOpCount] = {3, 2, 2, 2, 2, 4, 2, 2, 2, 1, 3, 3, 2, 4, 6, 2, 2, 2, 1, 2, 4};
 
 Op PickOp(uint8_t byte) {
   int total = 0;
@@ -105,11 +111,12 @@ std::vector<Param> FromVarList(const VarList& list) {
   return params;
 }
 
-// What a registered procedure runs: the model's sum body over its
-// variables, or a failure, or a throw, as its state says at the time.
+// What a registered procedure (`self`) runs: the model's body over its
+// variables, as its state says at the time.
 struct BodyState {
   Body body;
   float tag;
+  Procedure* self = nullptr;
 };
 VeskProcedure::Body MakeBody(std::shared_ptr<BodyState> state) {
   return [state](VarList& vars) {
@@ -125,6 +132,13 @@ VeskProcedure::Body MakeBody(std::shared_ptr<BodyState> state) {
       if (float* f = vars._vars[i]->FloatValue()) *f = values[i].f;
       if (Vec3* v = vars._vars[i]->VectorValue()) *v = values[i].v;
     }
+    const Procedure& self = *state->self;
+    const std::string owner = self._ownerClass, name = self._name;
+    if (state->body == Body::kChangeSelf) {
+      Procedures().ChangeParameters(owner, name, VarList(self._params), !self._isStatic);
+    }
+    if (state->body == Body::kRenameSelf) Procedures().Rename(owner, name, owner, name + "!");
+    if (state->body == Body::kRemoveSelf) Procedures().Remove(owner, name);
     return 0;
   };
 }
@@ -143,12 +157,20 @@ struct Slot {
 std::string Differ(const std::string& what, const std::string& real, const std::string& model) {
   return what + ": module '" + real + "', model '" + model + "'";
 }
-std::string Num(double v) { return std::to_string(v); }
+template <class R, class M>
+std::string DifferNum(const std::string& what, R real, M model) {
+  return Differ(what, std::to_string(real), std::to_string(model));
+}
+// "" when module and model answered the same.
+template <class T>
+std::string Agree(const std::string& what, T real, T model) {
+  return real == model ? "" : DifferNum(what, real, model);
+}
 
 class Run {
  public:
   Run() {
-    globalEngine->SetMessageSink(&CountMessage, _messages, &_oldSink, &_oldContext);
+    globalEngine->SetMessageSink(&CountMessage, _messages.data(), &_oldSink, &_oldContext);
     _model.objects = {1};
   }
   ~Run() {
@@ -160,6 +182,9 @@ class Run {
   std::string Step(Input& in);
 
  private:
+  Ubo_VanticPrcCall& Call(int s) const { return *_slots[static_cast<size_t>(s)].call; }
+  Zyr_Channel* ChannelAt(int s) const { return _slots[static_cast<size_t>(s)].channel; }
+  // The live call channels, or the live plain ones.
   std::vector<int> Live(bool calls) const {
     std::vector<int> live;
     for (size_t i = 0; i < _slots.size(); ++i) {
@@ -169,15 +194,16 @@ class Run {
     }
     return live;
   }
-  int PickCall(Input& in) const {
-    const std::vector<int> live = Live(true);
-    return live.empty() ? -1 : live[in.Pick(live.size())];
-  }
-  int PickAny(Input& in) const {
+  // The live channels, call channels first.
+  std::vector<int> Any() const {
     std::vector<int> live = Live(true);
     for (int s : Live(false)) live.push_back(s);
+    return live;
+  }
+  static int PickFrom(Input& in, const std::vector<int>& live) {
     return live.empty() ? -1 : live[in.Pick(live.size())];
   }
+  int PickCall(Input& in) const { return PickFrom(in, Live(true)); }
   int SlotOf(const Zyr_Channel* channel) const {
     if (channel == nullptr) return -1;
     for (size_t i = 0; i < _slots.size(); ++i) {
@@ -194,6 +220,20 @@ class Run {
     _slots.push_back(Slot{std::unique_ptr<DllInterface>(owned), channel, call});
     return static_cast<int>(_slots.size()) - 1;
   }
+  // Sets plain channel `s` from `k`: a value k % 8, a vector (k % 8, 1, 2),
+  // an object id k % 3.
+  void SetPlain(int s, int k) {
+    Channel& m = _model.channels[static_cast<size_t>(s)];
+    Zyr_Channel* channel = ChannelAt(s);
+    const float v = static_cast<float>(k % 8);
+    if (m.kind == Kind::kValue) {
+      static_cast<Ubo_ValueChannel*>(channel)->SetFloat(m.value = v);
+    } else if (m.kind == Kind::kVector) {
+      static_cast<Ubo_VectorChannel*>(channel)->SetVector(m.vector = Vec3{v, 1, 2});
+    } else {
+      static_cast<Ubo_CoreRefChannel*>(channel)->SetObjectId(m.objectId = static_cast<uint32_t>(k % 3));
+    }
+  }
   std::string SaveAndLoad(const std::vector<int>& calls);
   std::string Compare() const;
   std::string CompareCall(int s) const;
@@ -202,7 +242,7 @@ class Run {
   std::vector<Slot> _slots;                 // index = the model's channel index
   std::vector<Procedure*> _procs;           // index = the model's procedure index
   std::vector<std::shared_ptr<BodyState>> _bodies;
-  long _messages[2] = {0, 0};  // levels 1 and 2
+  std::array<long, 2> _messages = {0, 0};  // levels 1 and 2
   MessageSink _oldSink = nullptr;
   void* _oldContext = nullptr;
 };
@@ -212,9 +252,7 @@ std::string Run::SaveAndLoad(const std::vector<int>& calls) {
   std::vector<Channel> saved;
   for (int s : calls) {
     saver.BeginChannel(guid::FromString(guid::kPrcCallChannelType));
-    if (!_slots[static_cast<size_t>(s)].call->SaveChannel(saver) || !saver.EndChannel()) {
-      return "a channel could not be saved";
-    }
+    if (!Call(s).SaveChannel(saver) || !saver.EndChannel()) return "a channel could not be saved";
     saved.push_back(_model.channels[static_cast<size_t>(s)]);
   }
   ZyrFileLoader loader;
@@ -223,16 +261,14 @@ std::string Run::SaveAndLoad(const std::vector<int>& calls) {
   for (const Channel& record : saved) {
     if (!loader.NextChannel(&type)) return "a saved record is missing: " + loader.GetError();
     const int s = AddCall();
-    if (!_slots[static_cast<size_t>(s)].call->LoadChannel(loader, nullptr)) {
+    if (!Call(s).LoadChannel(loader, nullptr)) {
       return "a saved record does not load: " + loader.GetError();
     }
     if (_model.Load(record) != s) return "model and module count channels differently";
     // The check's own channels report for themselves.
-    const long before[2] = {_messages[0], _messages[1]};
-    const std::string failure = fuzz_target::RoundTripFailure(*_slots[static_cast<size_t>(s)].call,
-                                                              type);
-    _messages[0] = before[0];
-    _messages[1] = before[1];
+    const std::array<long, 2> before = _messages;
+    const std::string failure = fuzz_target::RoundTripFailure(Call(s), type);
+    _messages = before;
     if (!failure.empty()) return failure;
   }
   return "";
@@ -248,12 +284,12 @@ std::string Run::Step(Input& in) {
     case kCopy: {
       const int s = PickCall(in);
       if (s < 0 || Live(true).size() >= kMaxCalls) break;
-      auto* copy = new Ubo_VanticPrcCall(*_slots[static_cast<size_t>(s)].call);
+      auto* copy = new Ubo_VanticPrcCall(Call(s));
       if (_model.Copy(s) != Add(copy, copy, copy)) failure = "slot";
       break;
     }
     case kDestroy: {
-      const int s = PickAny(in);
+      const int s = PickFrom(in, Any());
       const size_t how = in.Pick(3);
       if (s < 0) break;
       Slot& slot = _slots[static_cast<size_t>(s)];
@@ -277,10 +313,10 @@ std::string Run::Step(Input& in) {
       if (s < 0) break;
       Channel& m = _model.channels[static_cast<size_t>(s)];
       if (op == kSetOwner) {
-        _slots[static_cast<size_t>(s)].call->SetPrcOwnerClass(text);
+        Call(s).SetPrcOwnerClass(text);
         m.owner = text;
       } else {
-        _slots[static_cast<size_t>(s)].call->SetPrcName(text);
+        Call(s).SetPrcName(text);
         m.prc = text;
       }
       break;
@@ -289,16 +325,15 @@ std::string Run::Step(Input& in) {
       const std::string owner = in.From(kOwners), name = in.From(kNames);
       const std::vector<Param>& shape = in.From(kShapes);
       const bool isStatic = in.Byte() & 1;
-      const uint8_t b = in.Byte();
-      const Body body = b % 4 == 2 ? Body::kFail : b % 4 == 3 ? Body::kThrow : Body::kSum;
+      const Body body = in.From(kBodies);
       const float tag = static_cast<float>(_procs.size() % 50 + 1);
       auto state = std::make_shared<BodyState>(BodyState{body, tag});
       VeskProcedure* real = Procedures().RegisterFunction(owner, name, isStatic,
                                                           ToVarList(shape), MakeBody(state));
       const int p = _model.Register(owner, name, isStatic, shape, body, tag);
-      if ((real != nullptr) != (p >= 0)) {
-        failure = Differ("registered", real ? "yes" : "no", p >= 0 ? "yes" : "no");
-      } else if (p >= 0) {
+      failure = Agree("registered", real != nullptr, p >= 0);
+      if (failure.empty() && p >= 0) {
+        state->self = real;
         _procs.push_back(real);
         _bodies.push_back(state);
       }
@@ -307,32 +342,26 @@ std::string Run::Step(Input& in) {
     case kRename: {
       const std::string owner = in.From(kOwners), name = in.From(kNames);
       const std::string newOwner = in.From(kOwners), newName = in.From(kNames);
-      if (Procedures().Rename(owner, name, newOwner, newName) !=
-          _model.Rename(owner, name, newOwner, newName)) {
-        failure = "renamed: module and model disagree";
-      }
+      failure = Agree("renamed", Procedures().Rename(owner, name, newOwner, newName),
+                      _model.Rename(owner, name, newOwner, newName));
       break;
     }
     case kChange: {
       const std::string owner = in.From(kOwners), name = in.From(kNames);
       const std::vector<Param>& shape = in.From(kShapes);
       const bool isStatic = in.Byte() & 1;
-      if (Procedures().ChangeParameters(owner, name, ToVarList(shape), isStatic) !=
-          _model.Change(owner, name, shape, isStatic)) {
-        failure = "changed: module and model disagree";
-      }
+      failure = Agree("changed", Procedures().ChangeParameters(owner, name, ToVarList(shape), isStatic),
+                      _model.Change(owner, name, shape, isStatic));
       break;
     }
     case kRemove: {
       const std::string owner = in.From(kOwners), name = in.From(kNames);
-      if (Procedures().Remove(owner, name) != _model.Remove(owner, name)) {
-        failure = "removed: module and model disagree";
-      }
+      failure = Agree("removed", Procedures().Remove(owner, name), _model.Remove(owner, name));
       break;
     }
     case kSetBody: {
       const std::string owner = in.From(kOwners), name = in.From(kNames);
-      const Body body = static_cast<Body>(in.Pick(3));
+      const Body body = in.From(kBodies);
       const int p = _model.FindLive(owner, name);
       if (_model.SetBody(owner, name, body)) _bodies[static_cast<size_t>(p)]->body = body;
       break;
@@ -343,14 +372,10 @@ std::string Run::Step(Input& in) {
       Zyr_Channel* channel = nullptr;
       if (kind == Kind::kValue) channel = new Ubo_ValueChannel();
       if (kind == Kind::kVector) channel = new Ubo_VectorChannel();
-      if (kind == Kind::kCoreRef) {
-        auto* ref = new Ubo_CoreRefChannel();
-        ref->SetObjectId(1);  // the object SetUpLifecycle makes
-        channel = ref;
-      }
-      const int m = _model.NewPlain(kind);
-      _model.channels[static_cast<size_t>(m)].objectId = kind == Kind::kCoreRef ? 1 : 0;
-      if (m != Add(channel, channel, nullptr)) failure = "slot";
+      if (kind == Kind::kCoreRef) channel = new Ubo_CoreRefChannel();
+      const int s = _model.NewPlain(kind);
+      if (s != Add(channel, channel, nullptr)) failure = "slot";
+      SetPlain(s, 1);  // a "CoreRef" refers to the object SetUpLifecycle makes
       break;
     }
     case kPlug: {
@@ -358,34 +383,17 @@ std::string Run::Step(Input& in) {
       const int index = static_cast<int>(in.Pick(6)) - 1;
       const size_t childPick = in.Byte();
       if (parent < 0) break;
-      std::vector<int> any = Live(true);
-      for (int s : Live(false)) any.push_back(s);
-      const int child = childPick % (any.size() + 1) == any.size()
-                            ? -1
-                            : any[childPick % (any.size() + 1)];
-      const bool real = _slots[static_cast<size_t>(parent)].channel->PlugChild(
-          index, child < 0 ? nullptr : _slots[static_cast<size_t>(child)].channel);
-      if (real != _model.Plug(parent, index, child)) failure = "plugged: module and model disagree";
+      const std::vector<int> any = Any();
+      const size_t k = childPick % (any.size() + 1);
+      const int child = k == any.size() ? -1 : any[k];
+      failure = Agree("plugged", ChannelAt(parent)->PlugChild(index, child < 0 ? nullptr : ChannelAt(child)),
+                      _model.Plug(parent, index, child));
       break;
     }
     case kSetValue: {
       const std::vector<int> plain = Live(false);
       const int k = in.Byte();
-      if (plain.empty()) break;
-      const int s = plain[static_cast<size_t>(k) % plain.size()];
-      Channel& m = _model.channels[static_cast<size_t>(s)];
-      Zyr_Channel* channel = _slots[static_cast<size_t>(s)].channel;
-      const float v = static_cast<float>(k % 8);
-      if (m.kind == Kind::kValue) {
-        static_cast<Ubo_ValueChannel*>(channel)->SetFloat(v);
-        m.value = v;
-      } else if (m.kind == Kind::kVector) {
-        m.vector = Vec3{v, 1, 2};
-        static_cast<Ubo_VectorChannel*>(channel)->SetVector(m.vector);
-      } else {
-        m.objectId = static_cast<uint32_t>(k % 3);
-        static_cast<Ubo_CoreRefChannel*>(channel)->SetObjectId(m.objectId);
-      }
+      if (!plain.empty()) SetPlain(plain[static_cast<size_t>(k) % plain.size()], k);
       break;
     }
     case kAdvance:
@@ -395,9 +403,8 @@ std::string Run::Step(Input& in) {
       for (size_t n = 1 + in.Pick(3); n > 0 && failure.empty(); --n) {
         const int s = PickCall(in);
         if (s < 0) break;
-        const float real = _slots[static_cast<size_t>(s)].call->GetFloat();
-        const float model = _model.Read(s, globalEngine->GetRenderCount());
-        if (real != model) failure = Differ("read of " + std::to_string(s), Num(real), Num(model));
+        failure = Agree("read of " + std::to_string(s), Call(s).GetFloat(),
+                        _model.Read(s, globalEngine->GetRenderCount()));
       }
       break;
     }
@@ -405,16 +412,15 @@ std::string Run::Step(Input& in) {
       const int s = PickCall(in);
       const std::string owner = in.From(kOwners);
       if (s < 0) break;
-      _slots[static_cast<size_t>(s)].call->PrepareModesList(owner);
+      Call(s).PrepareModesList(owner);
       _model.PrepareModesList(s, owner);
       break;
     }
     case kSetMode: {
       const int s = PickCall(in);
-      const uint32_t codes[] = {0, 1, 2, 3, 999, kNoMode};
-      const uint32_t mode = in.From(codes);
+      const uint32_t mode = in.From(kModeCodes);
       if (s < 0) break;
-      _slots[static_cast<size_t>(s)].call->SetCurrentMode(mode);
+      Call(s).SetCurrentMode(mode);
       _model.SetCurrentMode(s, mode);
       break;
     }
@@ -432,15 +438,13 @@ std::string Run::Step(Input& in) {
       const int s = PickCall(in);
       const std::string owner = in.From(kOwners), name = in.From(kNames);
       if (s < 0) break;
-      const int real = _slots[static_cast<size_t>(s)].call->UpdatePrc(owner, name);
-      const int model = _model.UpdatePrc(s, owner, name);
-      if (real != model) failure = Differ("UpdatePrc", Num(real), Num(model));
+      failure = Agree("UpdatePrc", Call(s).UpdatePrc(owner, name), _model.UpdatePrc(s, owner, name));
       break;
     }
     case kWire: {  // every empty link of a channel gets a channel it accepts
       const int parent = PickCall(in);
       if (parent < 0) break;
-      Zyr_Channel* channel = _slots[static_cast<size_t>(parent)].channel;
+      Zyr_Channel* channel = ChannelAt(parent);
       for (int link = 0; link < channel->GetChildCreationCount() && failure.empty(); ++link) {
         if (channel->GetChild(link) != nullptr) continue;
         std::vector<int> fits;
@@ -452,7 +456,7 @@ std::string Run::Step(Input& in) {
         }
         if (fits.empty()) continue;
         const int child = fits[in.Pick(fits.size())];
-        if (!channel->PlugChild(link, _slots[static_cast<size_t>(child)].channel) ||
+        if (!channel->PlugChild(link, ChannelAt(child)) ||
             !_model.Plug(parent, link, child)) {
           failure = "wiring: a link refused a channel it accepts";
         }
@@ -463,15 +467,13 @@ std::string Run::Step(Input& in) {
       break;
   }
   if (failure.empty()) failure = Compare();
-  return failure.empty() ? failure : std::string(kOpNames[op]) + ": " + failure;
+  return failure.empty() ? failure : kOpNames[op] + (": " + failure);
 }
 
 std::string Run::Compare() const {
-  if (_messages[0] != _model.reports || _messages[1] != _model.notes) {
-    return Differ("level-1 and level-2 messages",
-                  std::to_string(_messages[0]) + "+" + std::to_string(_messages[1]),
-                  std::to_string(_model.reports) + "+" + std::to_string(_model.notes));
-  }
+  const std::string messages = Agree("level-1 messages", _messages[0], _model.reports) +
+                               Agree("level-2 messages", _messages[1], _model.notes);
+  if (!messages.empty()) return messages;
   size_t liveProcs = 0;
   for (const Proc& p : _model.procs) liveProcs += p.live;
   if (Procedures().Count() != liveProcs) return "live procedures differ";
@@ -488,18 +490,18 @@ std::string Run::Compare() const {
       continue;
     }
     const auto* f = static_cast<const Ubo_FloatChannel*>(slot.channel);
-    if (f->_value != m.value) return Differ(at + "value", Num(f->_value), Num(m.value));
+    if (f->_value != m.value) return DifferNum(at + "value", f->_value, m.value);
     if (m.kind == Kind::kVector) {
       const Vec3 v = static_cast<const Ubo_VectorChannel*>(slot.channel)->GetVector();
       if (v.x != m.vector.x || v.y != m.vector.y || v.z != m.vector.z) {
-        return Differ(at + "vector x", Num(v.x), Num(m.vector.x));
+        return DifferNum(at + "vector x", v.x, m.vector.x);
       }
     }
   }
   if (anyCall < 0) return "";
-  Ubo_VanticPrcCall& call = *_slots[static_cast<size_t>(anyCall)].call;
+  Ubo_VanticPrcCall& call = Call(anyCall);
   if (call.GetModeCount() != _model.modes.size()) {
-    return Differ("mode count", Num(call.GetModeCount()), Num(static_cast<double>(_model.modes.size())));
+    return DifferNum("mode count", call.GetModeCount(), _model.modes.size());
   }
   for (uint32_t i = 0; i < _model.modes.size(); ++i) {
     const uint32_t code = call.GetModeFromIndex(i);
@@ -512,7 +514,7 @@ std::string Run::Compare() const {
 }
 
 std::string Run::CompareCall(int s) const {
-  Ubo_VanticPrcCall& call = *_slots[static_cast<size_t>(s)].call;
+  Ubo_VanticPrcCall& call = Call(s);
   const Channel& m = _model.channels[static_cast<size_t>(s)];
   if (m.name != call.GetChannelName()) return Differ("name", call.GetChannelName(), m.name);
   if (m.owner != call.GetPrcOwnerClass()) return Differ("owner", call.GetPrcOwnerClass(), m.owner);
@@ -520,19 +522,19 @@ std::string Run::CompareCall(int s) const {
   if (m.isStatic != call.IsStatic()) return "static flag differs";
   if (m.params != FromVarList(call.GetParamVars())) return "parameters differ";
   if (m.currentMode != call.GetCurrentMode()) {
-    return Differ("mode", Num(call.GetCurrentMode()), Num(m.currentMode));
+    return DifferNum("mode", call.GetCurrentMode(), m.currentMode);
   }
-  if (m.value != call._value) return Differ("status", Num(call._value), Num(m.value));
+  if (m.value != call._value) return DifferNum("status", call._value, m.value);
   const Procedure* bound = call.GetBoundProcedure();
   const Procedure* modelBound = m.bound < 0 ? nullptr : _procs[static_cast<size_t>(m.bound)];
   if (bound != modelBound) return "bound to another procedure";
   const bool stale = bound != nullptr && bound->_revision != call.GetPrcRevision();
   if (stale != _model.Stale(m)) return stale ? "stale, the model's binding is not" : "not stale";
-  const Procedure* following = call._currentProcedure;
-  const Procedure* modelFollowing = m.following < 0 ? nullptr : _procs[static_cast<size_t>(m.following)];
-  if (following != modelFollowing) return "follows another procedure";
+  if (call._currentProcedure != (m.following < 0 ? nullptr : _procs[static_cast<size_t>(m.following)])) {
+    return "follows another procedure";
+  }
   if (static_cast<size_t>(call.GetChildCreationCount()) != m.links.size()) {
-    return Differ("links", Num(call.GetChildCreationCount()), Num(static_cast<double>(m.links.size())));
+    return DifferNum("links", call.GetChildCreationCount(), m.links.size());
   }
   for (size_t i = 0; i < m.links.size(); ++i) {
     const ChildCreation& c = *call.GetChildCreation(static_cast<int>(i));
@@ -542,7 +544,7 @@ std::string Run::CompareCall(int s) const {
     if (l.typeName != c.Type._name) return Differ(at + "kind", c.Type._name, l.typeName);
     if (l.mode != c.LinkMode || c.LinkIndex != static_cast<int32_t>(i)) return at + "mode or index";
     const int child = SlotOf(call.GetChild(static_cast<int>(i)));
-    if (child != l.child) return Differ(at + "child", Num(child), Num(l.child));
+    if (child != l.child) return DifferNum(at + "child", child, l.child);
   }
   return "";
 }

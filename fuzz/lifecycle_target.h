@@ -4,11 +4,13 @@
 // The input is read as a sequence of operations: make procedure-call
 // channels with InitDLL, copy and destroy them; set their owner class and
 // procedure name; register, rename, change (static flag included), remove
-// and register again procedures; make "Value", "Value Vector" and
-// "CoreRef" channels and plug, unplug and re-plug any channel into any
-// link, call channels and loops included; advance the render count and
-// read channels in any order; PrepareModesList, SetCurrentMode, UpdatePrc;
-// save one channel or all and load them into new channels. Each operation
+// and register again procedures, and let procedures change (static flag
+// flipped), rename or remove themselves while they run; make "Value",
+// "Value Vector" and "CoreRef" channels and plug, unplug and re-plug any
+// channel into any link, call channels and loops included; advance the
+// render count and read channels in any order; PrepareModesList,
+// SetCurrentMode, UpdatePrc; save one channel or all and load them into
+// new channels. Each operation
 // runs on the module, through the host libraries, and on the reference
 // model (lifecycle_model.h); after each the two must agree on every
 // channel's status, name, owner class and procedure name, static flag,

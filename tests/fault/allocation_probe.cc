@@ -26,23 +26,6 @@ void Note(size_t size) {
   if (size > largest) largest = size;
 }
 
-void* Allocate(size_t size) {
-  Note(size);
-  void* p = std::malloc(size == 0 ? 1 : size);
-  if (p == nullptr) throw std::bad_alloc();
-  return p;
-}
-
-void* AllocateAligned(size_t size, std::align_val_t alignment) {
-  Note(size);
-  const size_t align = static_cast<size_t>(alignment);
-  void* p = nullptr;
-  if (posix_memalign(&p, align < sizeof(void*) ? sizeof(void*) : align, size == 0 ? 1 : size) != 0) {
-    throw std::bad_alloc();
-  }
-  return p;
-}
-
 }  // namespace
 
 namespace fault {
@@ -61,42 +44,22 @@ AllocationProbe::~AllocationProbe() {
 
 size_t AllocationProbe::Largest() const { return largest; }
 
-size_t AllocationProbe::Count() const { return count; }
-
 void AllocationProbe::FailFrom(size_t n) { failFrom = count + n; }
 
 bool AllocationProbe::Refused() const { return refused; }
 
 }  // namespace fault
 
-void* operator new(size_t size) { return Allocate(size); }
-void* operator new[](size_t size) { return Allocate(size); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept {
-  try {
-    return Allocate(size);
-  } catch (...) {
-    return nullptr;
-  }
+// The allocation function the standard library's own array and nothrow
+// forms call (the nothrow forms answer null where it throws), and the
+// deallocation functions theirs call. No type in the code under test is
+// over-aligned, so the aligned forms stay the library's (aligned_alloc and
+// free), neither probed nor failed.
+void* operator new(size_t size) {
+  Note(size);
+  void* p = std::malloc(size == 0 ? 1 : size);
+  if (p == nullptr) throw std::bad_alloc();
+  return p;
 }
-void* operator new[](size_t size, const std::nothrow_t&) noexcept {
-  try {
-    return Allocate(size);
-  } catch (...) {
-    return nullptr;
-  }
-}
-void* operator new(size_t size, std::align_val_t alignment) {
-  return AllocateAligned(size, alignment);
-}
-void* operator new[](size_t size, std::align_val_t alignment) {
-  return AllocateAligned(size, alignment);
-}
-
 void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t, std::align_val_t) noexcept { std::free(p); }

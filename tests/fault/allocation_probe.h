@@ -23,8 +23,6 @@ class AllocationProbe {
 
   // The largest single request made since the probe began (bytes).
   size_t Largest() const;
-  // The number of requests made since the probe began.
-  size_t Count() const;
   // Memory runs out: the request `n` requests from now and every later one,
   // while the probe lives, fail (std::bad_alloc; null from the nothrow
   // forms).

@@ -35,14 +35,18 @@ class QuietObserver final : public dravik::RunObserver {
   int frames = 0;
 };
 
-// A host as `dravik run` sets it up: the float channel types and the
-// modules of the build, the procedure-call module among them. Each load
-// gets a host of its own and an empty framework, as each run of the
-// program does.
-std::unique_ptr<dravik::HostEnvironment> NewHost() {
+// The framework emptied, as each run of the program finds it.
+void ClearFramework() {
   ProceduresManager& framework = CoreFramework::Singleton<ProceduresManager>::Instance();
   framework.RemoveAll();
   framework.Objects().Clear();
+}
+
+// A host as `dravik run` sets it up: the float channel types and the
+// modules of the build, the procedure-call module among them, over an
+// empty framework.
+std::unique_ptr<dravik::HostEnvironment> NewHost() {
+  ClearFramework();
   auto host = std::make_unique<dravik::HostEnvironment>();
   std::vector<std::string> refused;
   std::string error;
@@ -61,23 +65,18 @@ constexpr char kSmallScene[] = R"({"frames": 2, "channels": [
 std::vector<uint8_t> SavedScene(uint32_t frames, std::string text = {}) {
   testing_support::ScratchDir dir;
   std::unique_ptr<dravik::HostEnvironment> host = NewHost();
-  std::vector<uint8_t> bytes;
-  {
-    dravik::SceneRuntime runtime(*host);
-    dravik::Scene scene;
-    std::string error;
-    if (text.empty()) text = dravik::DefaultSceneText();
-    EXPECT_TRUE(dravik::LoadSceneJson(text, &scene, &error)) << error;
-    EXPECT_TRUE(runtime.Build(std::move(scene), text, &error)) << error;
-    QuietObserver observer;
-    runtime.Run(frames, observer);
-    const std::string path = dir.File("saved.zyr");
-    EXPECT_TRUE(dravik::SaveScene(runtime, path, &error)) << error;
-    ZyrFileLoader loader;
-    EXPECT_TRUE(loader.OpenFile(path));
-    bytes = loader.Bytes();
-  }
-  return bytes;
+  dravik::SceneRuntime runtime(*host);
+  dravik::Scene scene;
+  std::string error;
+  if (text.empty()) text = dravik::DefaultSceneText();
+  EXPECT_TRUE(dravik::LoadSceneJson(text, &scene, &error)) << error;
+  EXPECT_TRUE(runtime.Build(std::move(scene), text, &error)) << error;
+  QuietObserver observer;
+  runtime.Run(frames, observer);
+  EXPECT_TRUE(dravik::SaveScene(runtime, dir.File("saved.zyr"), &error)) << error;
+  ZyrFileLoader loader;
+  EXPECT_TRUE(loader.OpenFile(dir.File("saved.zyr")));
+  return loader.Bytes();
 }
 
 // Loads `bytes` into a fresh runtime, on a fresh host or, to spare loading
@@ -85,13 +84,8 @@ std::vector<uint8_t> SavedScene(uint32_t frames, std::string text = {}) {
 // with the framework emptied. When the load is taken, runs two frames;
 // when refused, checks the error is one line.
 bool LoadAndRun(const std::vector<uint8_t>& bytes, dravik::HostEnvironment* shared = nullptr) {
-  std::unique_ptr<dravik::HostEnvironment> own;
-  if (shared != nullptr) {
-    CoreFramework::Singleton<ProceduresManager>::Instance().RemoveAll();
-    CoreFramework::Singleton<ProceduresManager>::Instance().Objects().Clear();
-  } else {
-    own = NewHost();
-  }
+  ClearFramework();
+  std::unique_ptr<dravik::HostEnvironment> own = shared != nullptr ? nullptr : NewHost();
   dravik::SceneRuntime runtime(shared != nullptr ? *shared : *own);
   std::string error;
   if (!dravik::LoadScene(bytes, "damaged.zyr", runtime, &error)) {

@@ -31,23 +31,21 @@ std::string UserText(char lead, size_t length) {
 std::string VarName(const std::string& name) { return name.substr(0, kVarNameSize - 1); }
 std::string LinkName(const std::string& name) { return VarName(name).substr(0, 99); }
 
-class UserTextTest : public PrcCallTest {
- protected:
-  // Every message shown so far is plain text: none holds the output of a
-  // conversion ("%n" would have written through a pointer; "%s" printed
-  // some other string), so each "%" seen came from a user text.
-  void ExpectTextsShownLiterally(const std::string& text) {
-    for (const testing_support::Message& m : _messages.Messages()) {
-      if (text.size() <= 256) {
-        // Short enough to stand whole in every message that carries it.
-        if (m.text.find("UpdatingProcedure[") != std::string::npos) {
-          EXPECT_NE(m.text.find(text), std::string::npos) << m.text.substr(0, 400);
-        }
-      }
-      EXPECT_EQ(m.text.find("(null)"), std::string::npos) << m.text.substr(0, 400);
+using UserTextTest = PrcCallTest;
+
+// Every message shown is plain text: none holds the output of a conversion
+// ("%n" would have written through a pointer; "%s" printed some other
+// string), so each "%" seen came from a user text. A `text` short enough
+// to stand whole in every message that carries it is found there whole.
+void ExpectTextsShownLiterally(const testing_support::MessageCapture& messages,
+                               const std::string& text) {
+  for (const testing_support::Message& m : messages.Messages()) {
+    if (text.size() <= 256 && m.text.find("UpdatingProcedure[") != std::string::npos) {
+      EXPECT_NE(m.text.find(text), std::string::npos) << m.text.substr(0, 400);
     }
+    EXPECT_EQ(m.text.find("(null)"), std::string::npos) << m.text.substr(0, 400);
   }
-};
+}
 
 TEST_F(UserTextTest, EveryTextBindsNamesLinksEvaluatesAndSurvivesSaving) {
   for (size_t length : kLengths) {
@@ -59,12 +57,8 @@ TEST_F(UserTextTest, EveryTextBindsNamesLinksEvaluatesAndSurvivesSaving) {
     const std::string group = UserText('G', length);
     const std::string channelName = UserText('C', length);
 
-    VarList params;
-    params.AddVar(FloatVar(in, VarMode_In));
-    params.AddVar(FloatVar(out, VarMode_Out));
-    const std::string inKept = VarName(in);
-    const std::string outKept = VarName(out);
-    Register(owner, name, true, params, [inKept, outKept](VarList& vars) {
+    const VarList params = Params({{in.c_str(), VarType_Float, 1}, {out.c_str(), VarType_Float, 2}});
+    Register(owner, name, true, params, [inKept = VarName(in), outKept = VarName(out)](VarList& vars) {
       VarBase* from = vars.Find(inKept.c_str());
       VarBase* to = vars.Find(outKept.c_str());
       if (from == nullptr || to == nullptr) return 1;
@@ -85,7 +79,7 @@ TEST_F(UserTextTest, EveryTextBindsNamesLinksEvaluatesAndSurvivesSaving) {
     EXPECT_TRUE(_messages.Last().text.ends_with("OK!")) << _messages.Last().text.substr(0, 200);
     // The prefix of the report is built from the channel's own copies.
     EXPECT_EQ(_messages.CountContaining("CGR[" + group + "].Channel[" + channelName + "]."), 1u);
-    ExpectTextsShownLiterally(owner + "/" + name);
+    ExpectTextsShownLiterally(_messages, owner + "/" + name);
 
     auto value = NewValue(1.25f);
     auto result = NewValue();
@@ -109,7 +103,7 @@ TEST_F(UserTextTest, EveryTextBindsNamesLinksEvaluatesAndSurvivesSaving) {
     EXPECT_EQ(ch.UpdatePrc(name, owner), kUpdatePrcNotFound);
     EXPECT_TRUE(_messages.Last().text.ends_with("NotFound!"));
     EXPECT_EQ(ch.GetPrcOwnerClass(), owner);
-    ExpectTextsShownLiterally(name + "/" + owner);
+    ExpectTextsShownLiterally(_messages, name + "/" + owner);
 
     // Offered as a mode under its own name.
     ch.PrepareModesList(owner);
@@ -117,23 +111,15 @@ TEST_F(UserTextTest, EveryTextBindsNamesLinksEvaluatesAndSurvivesSaving) {
     EXPECT_EQ(ch.GetModeDescription(0)->ShortName, name);
     Procedures().RemoveAll();
     _messages.Clear();
-  }
-}
 
-TEST_F(UserTextTest, SavedEngineNamesAtEveryLengthLoadOrAreRefusedWhole) {
-  // A plain channel's own name and its group's name, written by the engine
-  // and read back by a plain value channel.
-  for (size_t length : kLengths) {
-    SCOPED_TRACE("length " + std::to_string(length));
-    Zyr_ChannelGroup group(UserText('G', length));
-    auto value = NewValue(3.0f);
-    value->SetChannelName(UserText('V', length).c_str());
-    value->SetChannelGroup(&group);
-    const std::vector<uint8_t> file = SaveFile(*value, FloatGuid());
-    Ubo_ValueChannel loaded;
-    ASSERT_TRUE(LoadFile(file, loaded)) << "a saved value channel does not load back";
-    EXPECT_FLOAT_EQ(loaded.GetFloat(), 3.0f);
-    EXPECT_TRUE(SurvivesRoundTrip(loaded, FloatGuid()));
+    // A plain channel's own name and its group's name, written by the
+    // engine and read back by a plain value channel.
+    value->SetChannelName(channelName.c_str());
+    value->SetChannelGroup(&channelGroup);
+    Ubo_ValueChannel plain;
+    ASSERT_TRUE(LoadFile(SaveFile(*value, FloatGuid()), plain)) << "a value channel does not load";
+    EXPECT_FLOAT_EQ(plain.GetFloat(), 1.25f);
+    EXPECT_TRUE(SurvivesRoundTrip(plain, FloatGuid()));
   }
 }
 

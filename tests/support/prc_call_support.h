@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cstdint>
 #include <cstring>
@@ -33,7 +34,6 @@ class PrcCallTestPeer {
   static bool ShouldCreateChildLinks(const Ubo_VanticPrcCall& c) {
     return c.ShouldCreateChildLinks();
   }
-  static void CreateChildLinks(Ubo_VanticPrcCall& c) { c.CreateChildLinks(); }
   static VarList& ParamVars(Ubo_VanticPrcCall& c) { return *c._paramVars; }
   static void ReplaceParamVars(Ubo_VanticPrcCall& c, VarList* list) { c._paramVars.reset(list); }
   static void SetStatic(Ubo_VanticPrcCall& c, bool isStatic) { c._bStatic = isStatic; }
@@ -82,16 +82,11 @@ inline VarList Params(std::initializer_list<ParamSpec> specs) {
   return list;
 }
 
-// The value of the float / vector variable called `name` of `list`.
-// Throws std::logic_error when there is no such variable of that kind.
+// The value of the float variable called `name` of `list`. Throws
+// std::logic_error when there is no such variable of that kind.
 inline float& FloatValue(VarList& list, const char* name) {
   auto* v = dynamic_cast<VarFloat*>(list.Find(name));
   if (v == nullptr) throw std::logic_error(std::string("no float variable ") + name);
-  return v->_value;
-}
-inline Vec3& VectorValue(VarList& list, const char* name) {
-  auto* v = dynamic_cast<VarVec3*>(list.Find(name));
-  if (v == nullptr) throw std::logic_error(std::string("no vector variable ") + name);
   return v->_value;
 }
 
@@ -177,10 +172,8 @@ inline std::vector<Entry> Entries(const std::vector<uint8_t>& file) {
 // The channel's own part: the entries behind the modes' "UACN".
 inline std::vector<Entry> ChannelPart(const std::vector<uint8_t>& file) {
   std::vector<Entry> all = Entries(file);
-  for (size_t i = 0; i < all.size(); ++i) {
-    if (all[i].tag == "UACN") return std::vector<Entry>(all.begin() + static_cast<long>(i) + 1, all.end());
-  }
-  return {};
+  auto uacn = std::find_if(all.begin(), all.end(), [](const Entry& e) { return e.tag == "UACN"; });
+  return uacn == all.end() ? std::vector<Entry>() : std::vector<Entry>(uacn + 1, all.end());
 }
 
 // The body of the first record (its entries' bytes).
