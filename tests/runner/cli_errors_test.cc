@@ -96,35 +96,36 @@ TEST_F(Failures, CommandLinesAndFilesGiveOneLineAndTheirExitCode) {
   EXPECT_EQ(RunDravik({"run", notes, "-q"}).exitCode, 0);
 }
 
+// A scene of a value 'x', a vector 'v', an object channel 'o' and a call
+// 'c' with the fields `call`, and `more` after the channels.
+std::string WithCall(const std::string& call, const std::string& more = "") {
+  return R"({"channels": [{"id": "x", "type": "value"}, {"id": "v", "type": "vector"},
+    {"id": "o", "type": "object", "object": null}, {"id": "c", "type": "call", "owner": "Math", )" + call + "}]" +
+         more + "}";
+}
+
 TEST_F(Failures, ScenesRunRefusesNameTheJsonPath) {
-  const std::string x = R"({"id": "x", "type": "value"}, )";
   const struct {
     std::string scene, part;
   } cases[] = {
       {"{\n  \"frames\": 3,\n  \"channels\": [ }\n", "line 3, column 17: not valid JSON"},
       {R"({"frames": -2})", "/frames: must be from 0 to 10000000"},
-      {R"({"channels": [{"id": "c", "type": "call", "owner": "Math", "procedure": "Add", "links": {"a": "zzz"}}]})",
-       "/channels/0/links/a: no channel 'zzz'"},
-      {R"({"channels": [{"id": "v", "type": "vector"},
-        {"id": "c", "type": "call", "owner": "Math", "procedure": "Sin", "links": {"x": "v"}}]})",
-       "/channels/1/links/x: link 'x' takes a \"Value\" channel, not the vector channel 'v'"},
       {R"({"procedures": [{"owner": "S", "name": "P",
         "params": [{"name": "y", "mode": "out"}], "outputs": {"y": "1 +* nosuch"}}]})",
        "/procedures/0/outputs/y: "},
-      {R"({"channels": [)" + x +
-           R"({"id": "c", "type": "call", "owner": "Math", "procedure": "Add", "links": {"a": "x", "c": "x"}}]})",
-       "scene.json: /channels/1/links/c: procedure Math::Add has no parameter 'c'"},
-      {R"({"objects": [{"id": "o", "class": "Body"}], "channels": [{"id": "r", "type": "object", "object": "o"},
-        {"id": "c", "type": "call", "owner": "Math", "procedure": "Sin", "links": {"This": "r"}}]})",
-       "/channels/1/links/This: procedure Math::Sin is static, so it has no \"This\" link"},
-      {R"({"channels": [)" + x +
-           R"({"id": "c", "type": "call", "owner": "Nope", "procedure": "Gone", "links": {"a": "x"}}]})",
-       "procedure Nope::Gone is not registered, so its parameters are unknown"},
-      {R"({"channels": [{"id": "c", "type": "call", "owner": "Math", "procedure": "Sin", "links": {"x": "c"}}]})",
-       "/channels/0/links/x: call 'c' is plugged into its own link: a call cannot read itself"},
-      {R"({"channels": [)" + x + R"({"id": "c", "type": "call", "owner": "Math", "procedure": "Sin"}],
-        "events": [{"frame": 3, "remove": {"owner": "Math", "procedure": "Sin"}},
-                   {"frame": 4, "link": {"channel": "c", "param": "y", "source": null}}]})",
+      {WithCall(R"("procedure": "Add", "links": {"a": "zzz"})"), "/channels/3/links/a: no channel 'zzz'"},
+      {WithCall(R"("procedure": "Sin", "links": {"x": "v"})"),
+       "/channels/3/links/x: link 'x' takes a \"Value\" channel, not the vector channel 'v'"},
+      {WithCall(R"("procedure": "Add", "links": {"a": "x", "c": "x"})"),
+       "scene.json: /channels/3/links/c: procedure Math::Add has no parameter 'c'"},
+      {WithCall(R"("procedure": "Sin", "links": {"This": "o"})"),
+       "/channels/3/links/This: procedure Math::Sin is static, so it has no \"This\" link"},
+      {WithCall(R"("procedure": "Gone", "links": {"a": "x"})"),
+       "procedure Math::Gone is not registered, so its parameters are unknown"},
+      {WithCall(R"("procedure": "Sin", "links": {"x": "c"})"),
+       "/channels/3/links/x: call 'c' is plugged into its own link: a call cannot read itself"},
+      {WithCall(R"("procedure": "Sin")", R"(, "events": [{"frame": 3, "remove": {"owner": "Math", "procedure": "Sin"}},
+        {"frame": 4, "link": {"channel": "c", "param": "y", "source": null}}])"),
        "/events/1/link/param: call 'c' never has a link 'y' from frame 4 on"},
   };
   for (const auto& c : cases) ExpectFailure(RunDravik({"run", WriteFile(scene, c.scene)}), 1, c.part);

@@ -1,6 +1,6 @@
-// Saved files: `dravik dump` and `dravik diff` on good and damaged files,
-// and going on from a file saved after frame k, which gives the same values
-// for frames k+1 on as a run that went straight through.
+// Saved files: `dravik dump` and `dravik diff` on good, older and damaged
+// files, and going on from a file saved after frame k, which gives the
+// same values for frames k+1 on as a run that went straight through.
 #include <string>
 #include <vector>
 
@@ -24,74 +24,62 @@ class SavedFile : public ::testing::Test {
   std::string bytes;
 };
 
-// The same file in version 1 (no checksums) dumps the same entries, with a
-// note that nothing checks them, and runs the same.
-TEST_F(SavedFile, DumpShowsEveryRecordDecodedInBothVersions) {
-  const std::vector<uint8_t> file = testing_support::WithoutChecksums({bytes.begin(), bytes.end()});
-  const std::string v1 = WriteFile(dir.File("v1.zyr"), std::string(file.begin(), file.end()));
-  for (const auto& [path, header] : {std::pair<std::string, std::string>{saved, "header  magic \"ZYRF\"  version 2"},
-                                     {v1, "version 1: the records carry no checksums"}}) {
-    const Result r = RunDravik({"dump", path});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    for (const std::string& part : {header, std::string("VanticPrcCall C7653FCA-6B0C-44FA-936F-EA1952B129F0"),
-                                    std::string("OWNC     4  owner class    \"Math\""),
-                                    std::string("param 0 type   0 (float)"),
-                                    std::string("FVAL     4  value          0.5"),  // t after 3 frames
-                                    std::string("VVAL    12  vector         (3, 4, 0)"),
-                                    std::string("end: 23 record(s), 0 problem(s), 0 unknown tag(s)")}) {
-      EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
-    }
-  }
-  const Result run1 = RunDravik({"run", v1, "-f", "jsonl", "--frames", "2"});
-  EXPECT_EQ(run1.exitCode, 0) << run1.err;
-  EXPECT_EQ(run1.out, RunDravik({"run", saved, "-f", "jsonl", "--frames", "2"}).out);
-}
-
-// Each damage is marked, the record decoded all the same, and the dump goes
-// on to the end.
-TEST_F(SavedFile, DumpMarksDamageAndGoesOn) {
+// What `dump` and `diff` show of a file: every record decoded, in version 1
+// (no checksums) too; damage marked, the record decoded all the same and
+// the dump going on to the end; and the scene text as it was saved.
+TEST_F(SavedFile, DumpAndDiffShowWhatTheFileHolds) {
+  const std::string later = dir.File("later.zyr");
+  ASSERT_EQ(RunDravik({"run", "--frames", "7", "--save", later, "-q"}).exitCode, 0);
+  const std::vector<uint8_t> unchecked = testing_support::WithoutChecksums({bytes.begin(), bytes.end()});
+  const std::string v1 = WriteFile(dir.File("v1.zyr"), std::string(unchecked.begin(), unchecked.end()));
   std::string damaged = bytes;
   damaged[damaged.find("VVAL") + 8] ^= 0x04;
   damaged.replace(damaged.find("FRAM"), 4, "DRVK");  // still 4 bytes: fine
   damaged.replace(damaged.find("UACN"), 4, "FRAM");  // a 1-byte block under a 4-byte tag
-  const Result r = RunDravik({"dump", WriteFile(dir.File("damaged.zyr"), damaged)});
-  EXPECT_EQ(r.exitCode, 3);
-  for (const char* part : {"!! the record fails its checksum (computed ", "VVAL    12  vector",
-                           "expected 4 bytes; bytes 01", "!! the block's size does not fit its tag",
-                           "end: 23 record(s), 4 problem(s)"}) {
-    EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
-  }
-}
-
-TEST_F(SavedFile, SceneAndDiffReadWhatTheFileHolds) {
-  const std::string later = dir.File("later.zyr");
-  ASSERT_EQ(RunDravik({"run", "--frames", "7", "--save", later, "-q"}).exitCode, 0);
+  const std::string damagedPath = WriteFile(dir.File("damaged.zyr"), damaged);
   // Same length, past what a dump line shows of the scene text.
   std::string renamed = bytes;
   renamed.replace(renamed.find("\"Inputs\""), 8, "\"Inputz\"");
   const struct {
     std::vector<std::string> args;
     int exitCode;
-    std::string part;  // in stdout; all of it for --scene
+    std::vector<std::string> parts;  // in stdout; all of it for --scene and for none
+    std::string err = "";
   } cases[] = {
-      {{"dump", saved, "--scene"}, 0, ReadFile(Example("tour.json"))},
-      {{"diff", saved, saved}, 0, ""},
-      {{"diff", saved, later}, 1, "    - FRAM last frame     3\n    + FRAM last frame     7\n"},
-      {{"diff", saved, later}, 1, "record 17 (VanticPrcCall C7653FCA-6B0C-44FA-936F-EA1952B129F0)\n  entry 2:\n"},
-      {{"diff", saved, WriteFile(dir.File("renamed.zyr"), renamed)}, 1, "(the blocks differ from byte "},
+      {{"dump", saved}, 0,
+       {"header  magic \"ZYRF\"  version 2", "VanticPrcCall C7653FCA-6B0C-44FA-936F-EA1952B129F0",
+        "OWNC     4  owner class    \"Math\"", "param 0 type   0 (float)",
+        "FVAL     4  value          0.5",  // t after 3 frames
+        "VVAL    12  vector         (3, 4, 0)", "end: 23 record(s), 0 problem(s), 0 unknown tag(s)"}},
+      {{"dump", v1}, 0,
+       {"version 1: the records carry no checksums", "OWNC     4  owner class    \"Math\"",
+        "end: 23 record(s), 0 problem(s)"}},
+      {{"dump", damagedPath}, 3,
+       {"!! the record fails its checksum (computed ", "VVAL    12  vector", "expected 4 bytes; bytes 01",
+        "!! the block's size does not fit its tag", "end: 23 record(s), 4 problem(s)"},
+       "dravik: " + damagedPath + ": damaged: 4 problem(s), marked \"!!\" above\n"},
+      {{"dump", saved, "--scene"}, 0, {ReadFile(Example("tour.json"))}},
+      {{"diff", saved, saved}, 0, {}},
+      {{"diff", saved, later}, 1,
+       {"    - FRAM last frame     3\n    + FRAM last frame     7\n",
+        "record 17 (VanticPrcCall C7653FCA-6B0C-44FA-936F-EA1952B129F0)\n  entry 2:\n"}},
+      {{"diff", saved, WriteFile(dir.File("renamed.zyr"), renamed)}, 1, {"(the blocks differ from byte "}},
       {{"diff", saved, WriteFile(dir.File("cut.zyr"), bytes.substr(0, bytes.size() - 30))}, 1,
-       "    + !! the body runs 30 bytes past the end of the file (truncated)"},
+       {"    + !! the body runs 30 bytes past the end of the file (truncated)"}},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args.back());
     const Result r = RunDravik(c.args);
-    EXPECT_EQ(r.exitCode, c.exitCode) << c.args[0] << " " << c.args.back() << ": " << r.err;
-    if (c.part.empty() || c.args.back() == "--scene") {
-      EXPECT_EQ(r.out, c.part);
-    } else {
-      EXPECT_NE(r.out.find(c.part), std::string::npos) << c.part << "\n" << r.out;
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+    EXPECT_EQ(r.err, c.err);
+    if (c.parts.empty() || c.args.back() == "--scene") {
+      EXPECT_EQ(r.out, c.parts.empty() ? "" : c.parts[0]);
     }
+    for (const std::string& part : c.parts) EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
   }
+  const Result run1 = RunDravik({"run", v1, "-f", "jsonl", "--frames", "2"});
+  EXPECT_EQ(run1.exitCode, 0) << run1.err;
+  EXPECT_EQ(run1.out, RunDravik({"run", saved, "-f", "jsonl", "--frames", "2"}).out);
 }
 
 // Cut before and after the tour's rename, parameter change, removal and
