@@ -114,27 +114,22 @@ TEST_F(TourJsonl, RenameChangeRemovalAndReturnAreFollowedInMidRun) {
 TEST(RunTable, DefaultSceneShowsStatusesNamesMessagesAndExitCodes) {
   const Result r = RunDravik({"run"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  for (const char* part : {"dravik · tour · frames 1–20", "B add is now \"Math :: Plus\"", "│ ✓ ✓ ✓ ✓ ✓ ✓ ✗ ∅"}) {
-    EXPECT_NE(r.out.find(part), std::string::npos) << part;
-  }
+  ExpectHas(r.out, {"dravik · tour · frames 1–20", "B add is now \"Math :: Plus\"", "│ ✓ ✓ ✓ ✓ ✓ ✓ ✗ ∅"});
   // Messages go to stderr with their level, each shown once and counted after.
-  EXPECT_EQ(LinesWith(r.err, "[error] [lost] VanticPrcCall_Call.CGR[Calls].Channel[Math :: Divide].CannotFindProcedure")
-                .size(),
-            2u);
-  EXPECT_NE(r.err.find("met again"), std::string::npos);
-  EXPECT_NE(r.err.find("× [error] [ghost] VanticPrcCall_Add.CGR[Calls].Channel[Body :: Step]."), std::string::npos);
+  ExpectHas(r.err, {"met again", "× [error] [ghost] VanticPrcCall_Add.CGR[Calls].Channel[Body :: Step]."});
+  EXPECT_EQ(LinesWith(r.err, "[lost] VanticPrcCall_Call.CGR[Calls].Channel[Math :: Divide].CannotFindProcedure").size(), 2u);
   EXPECT_EQ(r.err.find("[info]"), std::string::npos);
-  EXPECT_NE(RunDravik({"run", "-v"}).err.find("[info]"), std::string::npos);
+  ExpectHas(RunDravik({"run", "-v"}).err, {"[info]"});
   const Result quiet = RunDravik({"run", "-q", "-f", "csv"});
   EXPECT_EQ(quiet.exitCode, 0);
   EXPECT_EQ(quiet.err, "");
   // --strict: the tour has a missing procedure and inputs that cannot be taken.
   const Result strict = RunDravik({"run", "-q", "--strict", "-f", "csv"});
   EXPECT_EQ(strict.exitCode, 4) << strict.err;
-  EXPECT_NE(strict.err.find("dravik: --strict: "), std::string::npos) << strict.err;
+  ExpectHas(strict.err, {"dravik: --strict: "});
   EXPECT_EQ(RunDravik({"run", Example("bounce.json"), "-q", "--strict"}).exitCode, 0);
   EXPECT_EQ(RunDravik({"--version"}).out, "dravik 1.0.0\n");
-  EXPECT_NE(RunDravik({"run", "--help"}).out.find("4 run --strict saw a call answer 1.0 or 3.0"), std::string::npos);
+  ExpectHas(RunDravik({"run", "--help"}).out, {"4 run --strict saw a call answer 1.0 or 3.0"});
   const Result watch = RunDravik({"run", "-f", "csv", "-q", "--frames", "1", "--watch", "lost,t"});
   EXPECT_EQ(watch.out, "frame,channel,name,kind,value,x,y,z\n1,t,t,value,0,,,\n1,lost,Math :: Divide,call,1,,,\n");
 }
@@ -150,13 +145,13 @@ TEST(RunTable, ManyCallsKeepUniqueLabelsAndIds) {
   const Result r = RunDravik({"run", WriteFile(dir.File("many.json"), scene.dump())});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NO_THROW(json(r.out).dump()) << "the table is not UTF-8";
-  EXPECT_NE(r.out.find("│ A B C D E F G H I J K L M N O P Q R S T U V W X Y Z AA AB AC AD\n"), std::string::npos);
   std::set<std::string> shown;  // the ids in the list of calls, above the marks
   for (const std::string& line : LinesWith(r.out.substr(0, r.out.find("  marks")), " Math :: Sin")) {
     shown.insert(line.substr(12, line.find(" Math :: Sin") - 12));
   }
   EXPECT_EQ(shown.size(), 30u);
-  EXPECT_NE(r.out.find("\n         AD Größe_ü      Math :: Sin\n"), std::string::npos);
+  ExpectHas(r.out, {"\n         AD Größe_ü      Math :: Sin\n",
+                    "│ A B C D E F G H I J K L M N O P Q R S T U V W X Y Z AA AB AC AD\n"});
 }
 
 // A call channel read by another is evaluated inside the reader's

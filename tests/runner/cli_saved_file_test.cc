@@ -75,7 +75,7 @@ TEST_F(SavedFile, DumpAndDiffShowWhatTheFileHolds) {
     if (c.parts.empty() || c.args.back() == "--scene") {
       EXPECT_EQ(r.out, c.parts.empty() ? "" : c.parts[0]);
     }
-    for (const std::string& part : c.parts) EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
+    ExpectHas(r.out, c.parts);
   }
   const Result run1 = RunDravik({"run", v1, "-f", "jsonl", "--frames", "2"});
   EXPECT_EQ(run1.exitCode, 0) << run1.err;

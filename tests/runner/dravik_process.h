@@ -87,6 +87,11 @@ inline void ExpectFailure(const Result& r, int exitCode, const std::string& part
   EXPECT_NE(r.err.find(part), std::string::npos) << "wanted: " << part << "\ngot: " << r.err;
 }
 
+// Expects each of `parts` in `text`.
+inline void ExpectHas(const std::string& text, const std::vector<std::string>& parts) {
+  for (const std::string& part : parts) EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+}
+
 // The lines of `text` that contain `part`.
 inline std::vector<std::string> LinesWith(const std::string& text, const std::string& part) {
   std::vector<std::string> lines;

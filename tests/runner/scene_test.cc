@@ -1,0 +1,181 @@
+// The scene as the runner reads it: the loader (event order, the JSON path
+// of every error, bounds; arbitrary input is left to
+// fuzz/scene_json_fuzzer.cc), the event replay that finds what can only
+// fail, and the module's mode descriptions read through the runner's own
+// copy of the exported record's layout.
+#include <cstddef>
+#include <string>
+#include <type_traits>
+
+#include <gtest/gtest.h>
+
+#include "plugin/multimode/mode_description.h"
+#include "runner/environment/prc_call_module.h"
+#include "runner/procedures/procedure_library.h"
+#include "runner/scene/event_check.h"
+#include "runner/scene/scene_json.h"
+
+namespace {
+
+using dravik::ExportedModeDescription;
+using dravik::LoadSceneJson;
+using dravik::Scene;
+
+static_assert(sizeof(ExportedModeDescription) == sizeof(ModeDescription));
+static_assert(alignof(ExportedModeDescription) == alignof(ModeDescription));
+static_assert(offsetof(ExportedModeDescription, Name) == offsetof(ModeDescription, Name));
+static_assert(offsetof(ExportedModeDescription, ShortName) == offsetof(ModeDescription, ShortName));
+static_assert(offsetof(ExportedModeDescription, Children) == offsetof(ModeDescription, Children));
+static_assert(offsetof(ExportedModeDescription, OrderIndex) == offsetof(ModeDescription, OrderIndex));
+static_assert(std::is_same_v<decltype(ExportedModeDescription::Name), decltype(ModeDescription::Name)>);
+static_assert(std::is_same_v<decltype(ExportedModeDescription::Children), decltype(ModeDescription::Children)>);
+static_assert(std::is_same_v<decltype(ExportedModeDescription::OrderIndex), decltype(ModeDescription::OrderIndex)>);
+
+// The scene `text` holds; a failure when the loader refuses it.
+Scene Loaded(const std::string& text) {
+  Scene scene;
+  std::string error;
+  EXPECT_TRUE(LoadSceneJson(text, &scene, &error)) << error;
+  return scene;
+}
+
+std::string ErrorOf(const std::string& text) {
+  Scene scene;
+  std::string error;
+  EXPECT_FALSE(LoadSceneJson(text, &scene, &error)) << text;
+  return error;
+}
+
+TEST(SceneJson, EventsAreSortedByFrameKeepingTheirOrder) {
+  const Scene scene = Loaded(R"({"events": [
+      {"frame": 5, "remove": {"owner": "A", "procedure": "B"}},
+      {"frame": 2, "remove": {"owner": "A", "procedure": "C"}},
+      {"frame": 5, "register": {"owner": "A", "procedure": "B"}}]})");
+  EXPECT_EQ(scene.events[0].procedure, "C");
+  EXPECT_EQ(scene.events[1].kind, dravik::EventKind::kRemove);
+  EXPECT_EQ(scene.events[2].kind, dravik::EventKind::kRegister);
+}
+
+TEST(SceneJson, ErrorsNameTheJsonPath) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"[]", "/: expected an object"},
+      {R"({"frames": 1.5})", "/frames: expected a whole number"},
+      {R"({"objects": [{"id": "a"}]})", "/objects/0/class: missing"},
+      {R"({"objects": [{"id": "a", "class": "B", "vectors": {"p": [1, 2]}}]})", "/objects/0/vectors/p: expected a vector"},
+      {R"({"channels": [{"id": "a", "type": "bulb"}]})", "/channels/0/type: expected"},
+      {R"({"channels": [{"id": "a", "type": "value", "value": 1e39}]})", "/channels/0/value: number out of the float range"},
+      {R"({"channels": [{"id": "a", "type": "value", "object": "o"}]})", "/channels/0/object: not a field of a value channel"},
+      {R"({"channels": [{"id": "a", "type": "value"}, {"id": "a", "type": "value"}]})", "/channels/1/id: channel id 'a' used twice"},
+      {R"({"channels": [{"id": "a", "type": "value", "animate": {}}]})", "/channels/0/animate: give either"},
+      {R"({"channels": [{"id": "a", "type": "vector", "animate": {"step": 1}}]})", "/channels/0/animate/step: expected a vector"},
+      {R"({"channels": [{"id": "a", "type": "object", "object": "nobody"}]})", "/channels/0/object: no object 'nobody'"},
+      {R"({"channels": [{"id": "c", "type": "call", "owner": "M", "procedure": "P", "params": [{"name": "x", "mode": "sideways"}]}]})",
+       "/channels/0/params/0/mode: expected"},
+      {R"({"procedures": [{"owner": "S", "name": "P", "params": [{"name": "y", "mode": "out"}]}]})",
+       "/procedures/0/outputs: no expression for output parameter 'y'"},
+      {R"({"procedures": [{"owner": "S", "name": "P", "params": [{"name": "x"}], "outputs": {"x": "1"}}]})",
+       "/procedures/0/outputs/x: parameter 'x' is an input only"},
+      {R"({"groups": [{"name": "G", "channels": ["nope"]}]})", "/groups/0/channels/0: no channel 'nope'"},
+      {R"({"events": [{"frame": 0, "remove": {"owner": "A", "procedure": "B"}}]})", "/events/0/frame: must be from 1"},
+      {R"({"events": [{"frame": 1}]})", "/events/0: no event"},
+      {R"({"events": [{"frame": 1, "set": {"channel": "x", "value": 1}}]})", "/events/0: no channel 'x'"},
+      {R"({"channels": [{"id": "a/b~c", "type": "vector"}], "events": [{"frame": 1, "set": {"channel": "a/b~c", "value": 1}}]})",
+       "/events/0: expected a vector value"},
+      {R"({"channels": [{"id": "c", "type": "call", "owner": "M", "procedure": "P", "links": {"a/b": 3}}]})",
+       "/channels/0/links/a~1b: expected a channel id"},
+  };
+  for (const auto& [text, part] : cases) {
+    const std::string error = ErrorOf(text);
+    EXPECT_NE(error.find(part), std::string::npos) << text << "\n  gave: " << error;
+  }
+}
+
+TEST(SceneJson, NamesAndNestingAreBounded) {
+  const std::string longId(300, 'x');
+  EXPECT_NE(ErrorOf(R"({"channels": [{"id": ")" + longId + R"(", "type": "value"}]})").find("at most 255"),
+            std::string::npos);
+  EXPECT_NE(ErrorOf(std::string(100, '[') + std::string(100, ']')).find("nested deeper than 64"), std::string::npos);
+  EXPECT_NE(ErrorOf(R"({"name": "a\u0000b"})").find("NUL"), std::string::npos);
+  // Lists are bounded by kMaxItems (20,000 channels were once refused).
+  std::string many = R"({"channels": [)";
+  for (int i = 0; i <= 20000; ++i) many += (i ? R"(, {"id": "c)" : R"({"id": "c)") + std::to_string(i) + R"(", "type": "value"})";
+  EXPECT_EQ(Loaded(many + "]}").channels.size(), 20001u);
+  std::string over = R"({"events": [0)";
+  for (size_t i = 0; i < dravik::kMaxItems; ++i) over += ",0";
+  EXPECT_NE(ErrorOf(over + "]}").find("/events: list of 2000001 entries; at most 2000000 allowed"), std::string::npos);
+  // User text in messages is shown printable.
+  EXPECT_NE(ErrorOf("{\"x\\u0001%s\": 1}").find("unknown field 'x\\x01%s'"), std::string::npos);
+}
+
+// Findings of the scene below with `events`, one "path: what" per line,
+// warnings marked "warning ".
+std::string Findings(const std::string& events) {
+  const std::string text = R"({"frames": 10,
+    "procedures": [{"owner": "S", "name": "P", "params": [{"name": "a"}, {"name": "y", "mode": "out"}],
+                    "outputs": {"y": "a * k"}, "constants": {"k": 2}}],
+    "channels": [{"id": "x", "type": "value"}, {"id": "v", "type": "vector"},
+                 {"id": "c", "type": "call", "owner": "Math", "procedure": "Sin", "links": {"x": "x"}},
+                 {"id": "p", "type": "call", "owner": "S", "procedure": "P"}],
+    "events": [)" + events + "]}";
+  const Scene scene = Loaded(text);
+  std::string out;
+  for (const dravik::SceneFinding& f : dravik::CheckSceneEvents(scene, dravik::BuiltinProcedures(), 10).findings) {
+    out += (f.severity == dravik::SceneFinding::Severity::kWarning ? "warning " : "") + f.Line() + "\n";
+  }
+  return out;
+}
+
+TEST(EventCheck, FindsWhatCanOnlyFail) {
+  const struct {
+    const char* events;
+    const char* want;  // a part of the findings; "" for none at all
+  } cases[] = {
+      // Links: the kind a link takes, links the call never has, itself.
+      {R"({"frame": 1, "link": {"channel": "c", "param": "x", "source": "v"}})",
+       "/events/0/link/source: link 'x' of 'c' takes a \"Value\" channel, not the vector channel 'v'"},
+      {R"({"frame": 1, "link": {"channel": "c", "param": "zz", "source": null}})",
+       "/events/0/link/param: call 'c' never has a link 'zz' from frame 1 on"},
+      {R"({"frame": 1, "link": {"channel": "c", "param": "This", "source": null}})", "(its procedure is static)"},
+      {R"({"frame": 1, "link": {"channel": "c", "param": "x", "source": "c"}})",
+       "/events/0/link/source: call 'c' is plugged into its own link 'x': a call cannot read itself"},
+      // A link a later parameter change gives, and one the call follows through a rename.
+      {R"({"frame": 2, "link": {"channel": "c", "param": "w", "source": "v"}},
+          {"frame": 3, "rename": {"owner": "Math", "procedure": "Sin", "new_name": "S2"}},
+          {"frame": 4, "change_params": {"owner": "Math", "procedure": "S2", "params": [{"name": "w", "type": "vec3"}]}})",
+       ""},
+      // Procedures that are not there at the event's frame.
+      {R"({"frame": 2, "rename": {"owner": "Math", "procedure": "Nope", "new_name": "X"}})",
+       "/events/0/rename: procedure Math::Nope is not registered at frame 2\n"},
+      {R"({"frame": 2, "rename": {"owner": "Math", "procedure": "Add", "new_name": "Plus"}},
+          {"frame": 3, "remove": {"owner": "Math", "procedure": "Add"}})",
+       "/events/1/remove: procedure Math::Add is not registered at frame 3 (renamed to Math::Plus at frame 2)"},
+      {R"({"frame": 1, "remove": {"owner": "S", "procedure": "P"}},
+          {"frame": 2, "change_params": {"owner": "S", "procedure": "P", "params": []}})",
+       "/events/1/change_params: procedure S::P is not registered at frame 2 (removed at frame 1)"},
+      {R"({"frame": 1, "register": {"owner": "A", "procedure": "B"}})", "/events/0/register: no definition of A::B"},
+      {R"({"frame": 1, "register": {"owner": "Math", "procedure": "Sin"}})", "Math::Sin is already registered"},
+      {R"({"frame": 1, "rename": {"owner": "Math", "procedure": "Add", "new_name": "Sub"}})",
+       "/events/0/rename/new_name: procedure Math::Sub is already registered at frame 1"},
+      {R"({"frame": 1, "remove": {"owner": "Math", "procedure": "Sin"}},
+          {"frame": 2, "register": {"owner": "Math", "procedure": "Sin"}})",
+       ""},
+      // Outputs of an expression procedure; constants.
+      {R"({"frame": 1, "change_params": {"owner": "S", "procedure": "P",
+          "params": [{"name": "a"}, {"name": "y", "mode": "out"}, {"name": "z", "mode": "out"}]}})",
+       "/events/0/change_params/params/2: output parameter 'z' of S::P has no expression (give \"outputs\")"},
+      {R"({"frame": 1, "change_params": {"owner": "Math", "procedure": "Sin", "params": [], "constants": {"k": 1}}})",
+       "/events/0/change_params/constants: procedure Math::Sin is not defined by expressions"},
+      {R"({"frame": 11, "remove": {"owner": "Math", "procedure": "Sin"}})",
+       "warning /events/0/frame: frame 11 is after the last frame (10): the event never happens"},
+  };
+  for (const auto& c : cases) {
+    const std::string found = Findings(c.events);
+    if (std::string(c.want).empty()) {
+      EXPECT_EQ(found, "") << c.events;
+    } else {
+      EXPECT_NE(found.find(c.want), std::string::npos) << c.events << "\n  gave: " << found;
+    }
+  }
+}
+
+}  // namespace
