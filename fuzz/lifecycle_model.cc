@@ -88,15 +88,14 @@ void Model::Destroy(int c) {
 
 int Model::Load(const Channel& saved) {
   const int c = NewCall();
-  At(c).name = saved.name;
   SetCurrentMode(c, saved.currentMode);
   Channel& ch = At(c);
   ch.owner = saved.owner;
   ch.prc = saved.prc;
+  ch.name = saved.owner + " :: " + saved.prc;
   ch.isStatic = saved.isStatic;
   ch.params = saved.params;
   Rebuild(c, ParamLinks(c));
-  At(c).name = saved.owner + " :: " + saved.prc;
   return c;
 }
 

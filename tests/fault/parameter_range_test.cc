@@ -83,7 +83,9 @@ TEST_F(ParameterRangeTest, KindAndDeclaredTypeDisagreeing) {
   ASSERT_EQ(ch.UpdatePrc("Odd", "Kinds"), kUpdatePrcBound);
   ASSERT_EQ(ch.GetChildCreation(0)->Type._typeGuid, VectorGuid());
   ASSERT_EQ(ch.GetChildCreation(1)->Type._typeGuid, FloatGuid());
-  auto vector = NewVector(Vec3{3, 4, 0});
+  auto vector = std::make_unique<Ubo_VectorChannel>();
+  vector->SetChannelTypeRecord(Ubo_VectorChannel::TypeRecord());
+  vector->SetVector(Vec3{3, 4, 0});
   auto value = NewValue(2.0f);
   ASSERT_TRUE(ch.PlugChild(0, vector.get()));
   ASSERT_TRUE(ch.PlugChild(1, value.get()));

@@ -120,12 +120,6 @@ inline std::unique_ptr<Ubo_ValueChannel> NewValue(float v = 0.0f) {
   ch->SetFloat(v);
   return ch;
 }
-inline std::unique_ptr<Ubo_VectorChannel> NewVector(Vec3 v = Vec3{0, 0, 0}) {
-  auto ch = std::make_unique<Ubo_VectorChannel>();
-  ch->SetChannelTypeRecord(Ubo_VectorChannel::TypeRecord());
-  ch->SetVector(v);
-  return ch;
-}
 
 // ---- records, byte by byte ----
 
