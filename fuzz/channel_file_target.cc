@@ -89,7 +89,7 @@ std::string CheckEvaluation(Ubo_VanticPrcCall& channel) {
     std::unique_ptr<Zyr_Channel> child = Make(kind);
     const float value = static_cast<float>(i) + 0.5f;
     if (kind == Kind::kValue) static_cast<Ubo_ValueChannel&>(*child).SetFloat(value);
-    if (kind == Kind::kVector) static_cast<Ubo_VectorChannel&>(*child).SetVector(Vec3{1.0f, 2.0f, 3.0f});
+    if (kind == Kind::kVector) static_cast<Ubo_VectorChannel&>(*child).SetVector(Vec3{1, 2, 3});
     if (kind == Kind::kCoreRef) static_cast<Ubo_CoreRefChannel&>(*child).SetObjectId(1);
     channel.PlugChild(i, child.get());
     children.push_back(std::move(child));

@@ -231,7 +231,8 @@ class Run {
     } else if (m.kind == Kind::kVector) {
       static_cast<Ubo_VectorChannel*>(channel)->SetVector(m.vector = Vec3{v, 1, 2});
     } else {
-      static_cast<Ubo_CoreRefChannel*>(channel)->SetObjectId(m.objectId = static_cast<uint32_t>(k % 3));
+      m.objectId = static_cast<uint32_t>(k % 3);
+      static_cast<Ubo_CoreRefChannel*>(channel)->SetObjectId(m.objectId);
     }
   }
   std::string SaveAndLoad(const std::vector<int>& calls);
@@ -350,7 +351,8 @@ std::string Run::Step(Input& in) {
       const std::string owner = in.From(kOwners), name = in.From(kNames);
       const std::vector<Param>& shape = in.From(kShapes);
       const bool isStatic = in.Byte() & 1;
-      failure = Agree("changed", Procedures().ChangeParameters(owner, name, ToVarList(shape), isStatic),
+      const VarList vars = ToVarList(shape);
+      failure = Agree("changed", Procedures().ChangeParameters(owner, name, vars, isStatic),
                       _model.Change(owner, name, shape, isStatic));
       break;
     }
@@ -386,7 +388,8 @@ std::string Run::Step(Input& in) {
       const std::vector<int> any = Any();
       const size_t k = childPick % (any.size() + 1);
       const int child = k == any.size() ? -1 : any[k];
-      failure = Agree("plugged", ChannelAt(parent)->PlugChild(index, child < 0 ? nullptr : ChannelAt(child)),
+      Zyr_Channel* plugged = child < 0 ? nullptr : ChannelAt(child);
+      failure = Agree("plugged", ChannelAt(parent)->PlugChild(index, plugged),
                       _model.Plug(parent, index, child));
       break;
     }
@@ -530,9 +533,8 @@ std::string Run::CompareCall(int s) const {
   if (bound != modelBound) return "bound to another procedure";
   const bool stale = bound != nullptr && bound->_revision != call.GetPrcRevision();
   if (stale != _model.Stale(m)) return stale ? "stale, the model's binding is not" : "not stale";
-  if (call._currentProcedure != (m.following < 0 ? nullptr : _procs[static_cast<size_t>(m.following)])) {
-    return "follows another procedure";
-  }
+  const Procedure* following = m.following < 0 ? nullptr : _procs[static_cast<size_t>(m.following)];
+  if (call._currentProcedure != following) return "follows another procedure";
   if (static_cast<size_t>(call.GetChildCreationCount()) != m.links.size()) {
     return DifferNum("links", call.GetChildCreationCount(), m.links.size());
   }
