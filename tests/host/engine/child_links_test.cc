@@ -6,17 +6,32 @@
 
 #include <gtest/gtest.h>
 
+#include "hostapi/channel_type.h"
 #include "hostapi/float_channel.h"
+#include "hostapi/guid.h"
 #include "hostapi/zyr_channel.h"
-#include "tests/host/engine/link_helpers.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-using engine_test::DeclareLinks;
-using engine_test::kValueType;
-using engine_test::kVectorType;
-using engine_test::Link;
+const GUID kValueType = guid::FromString(guid::kFloatChannelType);
+const GUID kVectorType = guid::FromString(guid::kVectorChannelType);
+
+// A link named `name` that accepts channels of `type`.
+ChildCreation Link(const char* name, const GUID& type) {
+  ChildCreation c;
+  std::strncpy(c.LinkName, name, sizeof(c.LinkName) - 1);
+  c.Type._typeGuid = type;
+  c.Type._baseTypeGuid = GUID{};
+  return c;
+}
+
+// Rebuilds the channel's links the way a module does: count 0, then each
+// description by index.
+void DeclareLinks(Zyr_Channel& channel, const std::vector<ChildCreation>& links) {
+  channel.SetChildCreationCount(0);
+  for (size_t i = 0; i < links.size(); ++i) channel.SetChildCreateType(links[i], static_cast<int>(i));
+}
 
 TEST(ChannelIdentity, UniqueIdsAndOwnNameCopy) {
   std::set<uint32_t> ids;
@@ -116,59 +131,37 @@ TEST(ChildLinkPlugging, TypeChecks) {
   EXPECT_EQ(bare.ParentLinkCount(), 0u);  // replaced children are released
 }
 
-TEST(ChildLinkRebuild, ChildrenFollowTheirLinkNames) {
+// Children follow their link names through a rebuild (the rule the
+// lifecycle model checks); repeated names keep their order, and forgotten
+// children are released.
+TEST(ChildLinkRebuild, RepeatedNamesKeepTheirOrder) {
   Zyr_Channel parent;
-  DeclareLinks(parent, {Link("Speed", kValueType), Link("Direction", kVectorType)});
-  Ubo_ValueChannel speed;
-  Ubo_VectorChannel direction;
-  ASSERT_TRUE(parent.PlugChild(0, &speed));
-  ASSERT_TRUE(parent.PlugChild(1, &direction));
-  DeclareLinks(parent, {Link("Direction", kVectorType), Link("New", kValueType),
-                        Link("Speed", kValueType)});
-  EXPECT_EQ(parent.GetChild(0), &direction);
-  EXPECT_EQ(parent.GetChild(1), nullptr);
-  EXPECT_EQ(parent.GetChild(2), &speed);
-  // Same name, a type that does not accept it: remembered, not plugged.
-  DeclareLinks(parent, {Link("Speed", kVectorType)});
-  EXPECT_EQ(parent.GetChild(0), nullptr);
-  EXPECT_EQ(parent.DetachedChildCount(), 2u);
-  DeclareLinks(parent, {Link("Other", kValueType), Link("Speed", kValueType)});
-  EXPECT_EQ(parent.GetChild(1), &speed);
-  EXPECT_EQ(speed.ParentLinkCount(), 1u);
-  parent.SetChildCreateType(Link("Renamed", kValueType), 1);
-  EXPECT_EQ(parent.GetChild(1), nullptr);
-  parent.SetChildCreateType(Link("Speed", kValueType), 0);
-  EXPECT_EQ(parent.GetChild(0), &speed);
-  // Repeated names keep their order.
+  Ubo_ValueChannel first;
   Ubo_ValueChannel second;
   DeclareLinks(parent, {Link("Speed", kValueType), Link("Speed", kValueType)});
+  ASSERT_TRUE(parent.PlugChild(0, &first));
   ASSERT_TRUE(parent.PlugChild(1, &second));
-  DeclareLinks(parent, {Link("Speed", kValueType), Link("Speed", kValueType)});
-  EXPECT_EQ(parent.GetChild(0), &speed);
-  EXPECT_EQ(parent.GetChild(1), &second);
+  DeclareLinks(parent, {Link("Other", kValueType), Link("Speed", kValueType),
+                        Link("Speed", kValueType)});
+  EXPECT_EQ(parent.GetChild(1), &first);
+  EXPECT_EQ(parent.GetChild(2), &second);
+  parent.SetChildCreateType(Link("Renamed", kValueType), 1);
+  parent.SetChildCreateType(Link("Speed", kValueType), 0);
+  EXPECT_EQ(parent.GetChild(0), &first);
   parent.SetChildCreationCount(0);
   parent.ForgetDetachedChildren();
-  EXPECT_EQ(speed.ParentLinkCount(), 0u);
-  EXPECT_EQ(direction.ParentLinkCount(), 0u);
+  EXPECT_EQ(first.ParentLinkCount(), 0u);
+  EXPECT_EQ(second.ParentLinkCount(), 0u);
   DeclareLinks(parent, {Link("Speed", kValueType)});
   EXPECT_EQ(parent.GetChild(0), nullptr);
 }
 
-TEST(ChildLinkLifetime, DestructionAndRemovalUnplugEverywhere) {
+// Destroying a parent releases the child's places in it; a removal
+// unplugs every place. (A child destroyed is unplugged everywhere: the
+// lifecycle model and tests/fault.)
+TEST(ChildLinkLifetime, ParentDestructionAndRemovalReleaseTheChild) {
   Zyr_Channel p1;
-  Zyr_Channel p2;
   DeclareLinks(p1, {Link("A", kValueType), Link("B", kValueType)});
-  DeclareLinks(p2, {Link("A", kValueType)});
-  auto child = std::make_unique<Ubo_ValueChannel>();
-  ASSERT_TRUE(p1.PlugChild(0, child.get()));
-  ASSERT_TRUE(p1.PlugChild(1, child.get()));
-  ASSERT_TRUE(p2.PlugChild(0, child.get()));
-  p2.SetChildCreationCount(0);  // remembered by name in p2
-  child.reset();
-  EXPECT_EQ(p1.GetChild(0), nullptr);
-  EXPECT_EQ(p1.GetChild(1), nullptr);
-  EXPECT_EQ(p2.DetachedChildCount(), 0u);
-
   Ubo_ValueChannel kept;
   {
     Zyr_Channel parent;

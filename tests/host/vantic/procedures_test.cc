@@ -114,7 +114,8 @@ class Counted : public VeskProcedure {
 };
 
 // A retired procedure lives while it is held or followed, also past its
-// manager, and is freed once nothing reaches it; churn frees the rest.
+// manager, and is freed once nothing reaches it; churn frees the rest. A
+// destroyed manager leaves its followers following nothing.
 TEST_F(ProceduresManagerTest, RetiredProceduresLiveExactlyWhileReachable) {
   Counted::destroyed = 0;
   ProcedureHold held(manager.Register(std::make_unique<Counted>("Held")));
@@ -123,6 +124,8 @@ TEST_F(ProceduresManagerTest, RetiredProceduresLiveExactlyWhileReachable) {
       static_cast<VeskProcedure*>(manager.Register(std::make_unique<Counted>("Followed"))));
   auto outliving = std::make_unique<ProceduresManager>();
   ProcedureHold orphan(outliving->Register(std::make_unique<Counted>("Orphan")));
+  Follower left;
+  left.SetCurrentProcedure(outliving->RegisterFunction("A", "B", true, VarList(), nullptr));
   ASSERT_TRUE(manager.Remove("Keep", "Held"));
   ASSERT_TRUE(manager.Remove("Keep", "Followed"));
   const auto churn = [this] {
@@ -137,6 +140,7 @@ TEST_F(ProceduresManagerTest, RetiredProceduresLiveExactlyWhileReachable) {
   EXPECT_EQ(follower._currentProcedure->_name, "Followed");
   outliving.reset();
   EXPECT_EQ(orphan->_name, "Orphan");  // left behind to its hold
+  EXPECT_EQ(left._currentProcedure, nullptr);
   const int churned = Counted::destroyed;
   EXPECT_GE(churned, 100 - 16);
   orphan.Reset(nullptr);
@@ -195,15 +199,6 @@ TEST_F(FollowersTest, ComingAndGoingDuringARound) {
   EXPECT_EQ(late.updates, 1);
   EXPECT_EQ(first.updates, 2);
   EXPECT_EQ(procedure->FollowerCount(), 2u);
-}
-
-TEST(FollowersLifetime, DestroyedManagerLeavesUsersFollowingNothing) {
-  Follower user;
-  {
-    ProceduresManager manager;
-    user.SetCurrentProcedure(manager.RegisterFunction("A", "B", true, VarList(), nullptr));
-  }
-  EXPECT_EQ(user._currentProcedure, nullptr);
 }
 
 TEST(ObjectsManagerTest, GivesIdsFromOneAndSkipsTakenOnes) {
