@@ -75,10 +75,14 @@ TEST(FloatValues, RoundTripLittleEndian) {
   vector.SetVector({1.0f, -2.0f, 2.0f});
   Ubo_CoreRefChannel ref;
   ref.SetObjectId(0xDEADBEEF);
+  Ubo_ValueChannel value2;
+  Ubo_VectorChannel vector2;
+  Ubo_CoreRefChannel ref2;
+  const std::pair<Zyr_Channel*, Zyr_Channel*> saved[] = {{&value, &value2}, {&vector, &vector2}, {&ref, &ref2}};
   ZyrFileSaver saver;
-  for (Zyr_Channel* c : std::vector<Zyr_Channel*>{&value, &vector, &ref}) {
-    saver.BeginChannel(c->GetChannelType()._typeGuid);
-    ASSERT_TRUE(c->SaveChannel(saver));
+  for (const auto& [from, to] : saved) {
+    saver.BeginChannel(from->GetChannelType()._typeGuid);
+    ASSERT_TRUE(from->SaveChannel(saver));
     ASSERT_TRUE(saver.EndChannel());
   }
   const std::vector<uint8_t>& bytes = saver.Bytes();
@@ -86,12 +90,9 @@ TEST(FloatValues, RoundTripLittleEndian) {
   EXPECT_NE(std::search(bytes.begin(), bytes.end(), fval, fval + sizeof(fval)), bytes.end());
   ZyrFileLoader loader;
   ASSERT_TRUE(loader.Open(bytes));
-  Ubo_ValueChannel value2;
-  Ubo_VectorChannel vector2;
-  Ubo_CoreRefChannel ref2;
-  for (Zyr_Channel* c : std::vector<Zyr_Channel*>{&value2, &vector2, &ref2}) {
+  for (const auto& [from, to] : saved) {
     ASSERT_TRUE(loader.NextChannel(nullptr));
-    ASSERT_TRUE(c->LoadChannel(loader, nullptr)) << loader.GetError();
+    ASSERT_TRUE(to->LoadChannel(loader, nullptr)) << loader.GetError();
   }
   EXPECT_EQ(value2.GetFloat(), 1.0f);
   EXPECT_EQ(vector2.GetVector().z, 2.0f);

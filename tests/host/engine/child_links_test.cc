@@ -33,7 +33,7 @@ void DeclareLinks(Zyr_Channel& channel, const std::vector<ChildCreation>& links)
   for (size_t i = 0; i < links.size(); ++i) channel.SetChildCreateType(links[i], static_cast<int>(i));
 }
 
-TEST(ChannelIdentity, UniqueIdsAndOwnNameCopy) {
+TEST(ChannelIdentity, UniqueIdsOwnNameCopyAndDependencies) {
   std::set<uint32_t> ids;
   std::vector<std::unique_ptr<Zyr_Channel>> channels(50);
   for (auto& c : channels) ids.insert((c = std::make_unique<Zyr_Channel>())->GetChannelId());
@@ -46,14 +46,9 @@ TEST(ChannelIdentity, UniqueIdsAndOwnNameCopy) {
   EXPECT_STREQ(channels[0]->GetChannelName(), "Speed :: Compute");
   channels[0]->SetChannelName(nullptr);
   EXPECT_STREQ(channels[0]->GetChannelName(), "");
-}
-
-TEST(ChannelDependencies, RecordedOnceInTheList) {
-  Zyr_Channel channel;
-  Zyr_List list;
-  for (const GUID& g : {kValueType, kValueType, kVectorType}) channel.AddChannelGuidDepend(g, &list);
-  channel.AddChannelGuidDepend(kVectorType, nullptr);
-  EXPECT_EQ(list.Count(), 2u);
+  Zyr_List types;  // dependencies: each type recorded once
+  for (const GUID& g : {kValueType, kValueType, kVectorType}) channels[1]->AddChannelGuidDepend(g, &types);
+  EXPECT_EQ(types.Count(), 2u);
 }
 
 TEST(ChannelGroups, MembershipFollowsBothLifetimes) {
@@ -99,36 +94,29 @@ TEST(ChildLinkDescriptions, StoredGrownAndBounded) {
   EXPECT_EQ(capture.CountAtLevel(1), 2u);
 }
 
+// A link takes its type or a channel based on it (the plug-in and
+// lifecycle tests plug those); never a channel into a link of no type,
+// into a link out of range, or into itself. A replaced child is released.
 TEST(ChildLinkPlugging, TypeChecks) {
   Ubo_ValueChannel parent;
-  DeclareLinks(parent, {Link("Value", kValueType), Link("Vector", kVectorType), Link("Zero", GUID{})});
+  DeclareLinks(parent, {Link("Value", kValueType), Link("Zero", GUID{})});
   Ubo_ValueChannel value;
   Ubo_VectorChannel vector;  // base all zero
-  Ubo_CoreRefChannel coreRef;
-  Ubo_FloatChannel bare;
   Zyr_Channel untyped;
-  Ubo_FloatChannel module;  // a module's type whose base is the float type
-  ChannelType type;
-  type._typeGuid = guid::FromString(guid::kPrcCallChannelType);
-  type._baseTypeGuid = kValueType;
-  module.SetChannelTypeRecord(type);
   const struct {
     int link;
     Zyr_Channel* child;
     bool accepted;
-  } cases[] = {{0, &value, true},   {0, &bare, true},     {0, &module, true},
-               {0, &vector, false}, {0, &coreRef, false}, {0, &parent, false},
-               {1, &vector, true},  {1, &value, false},   {2, &untyped, false},
-               {2, &vector, false}, {3, &value, false},   {-1, &value, false}};
+  } cases[] = {{0, &value, true},  {0, &parent, false}, {0, &vector, false}, {1, &untyped, false},
+               {1, &vector, false}, {2, &value, false}, {-1, &value, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.link);
     Zyr_Channel* before = parent.GetChild(c.link);
     EXPECT_EQ(parent.PlugChild(c.link, c.child), c.accepted);
     EXPECT_EQ(parent.GetChild(c.link), c.accepted ? c.child : before);
   }
-  EXPECT_TRUE(parent.PlugChild(1, nullptr));
-  EXPECT_EQ(vector.ParentLinkCount(), 0u);
-  EXPECT_EQ(bare.ParentLinkCount(), 0u);  // replaced children are released
+  EXPECT_TRUE(parent.PlugChild(0, nullptr));
+  EXPECT_EQ(value.ParentLinkCount(), 0u);
 }
 
 // Children follow their link names through a rebuild (the rule the

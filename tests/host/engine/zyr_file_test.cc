@@ -1,6 +1,6 @@
 // The tagged file format: the bytes written, reading by position, the
-// saver's order of calls and writing to disk. Damaged files are the fault
-// suite's (tests/fault) and the channel-file fuzzer's.
+// saver's order of calls, writing to disk and bad headers. Damaged records
+// are the fault suite's (tests/fault) and the channel-file fuzzer's.
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -125,6 +125,19 @@ TEST(ZyrFileSaverOrder, OutOfOrderCallsAndIncompleteEntries) {
   EXPECT_EQ(Read(loader, "GOOD"), "1");
   EXPECT_FALSE(loader.NextChannel(nullptr));
   EXPECT_FALSE(loader.HasError());
+}
+
+// Files shorter than their header, of another kind or of a version not
+// known are refused before any record is read.
+TEST(ZyrFileDamage, BadHeadersAreRefused) {
+  const std::string headers[] = {"", std::string("ZYRF\x02\0\0", 7), std::string("XYRF\x02\0\0\0", 8),
+                                 std::string("ZYRF\0\0\0\0", 8), std::string("ZYRF\x03\0\0\0", 8)};
+  for (const std::string& header : headers) {
+    ZyrFileLoader loader;
+    EXPECT_FALSE(loader.Open({header.begin(), header.end()})) << header.size();
+    EXPECT_TRUE(loader.HasError());
+    EXPECT_FALSE(loader.NextChannel(nullptr));
+  }
 }
 
 TEST(ZyrFileWrite, WritesThroughRenameAndReportsFailures) {

@@ -5,7 +5,6 @@
 
 #include <cstring>
 #include <string>
-#include <utility>
 
 #include "hostapi/guid.h"
 #include "hostapi/vantic_channel_extension.h"
@@ -53,8 +52,9 @@ TEST(ChannelExtensionLinks, CreateLinkAppendsAndNames) {
   EXPECT_EQ(channel.GetChildCreationCount(), 3);
 }
 
-// Bad tags and oversized strings are not written; wrong-sized entries are
-// refused on reading and passed over, leaving the value as it was.
+// Bad tags and oversized strings are not written; oversized strings are
+// refused on reading and passed over, leaving the value as it was. (Numbers
+// of the wrong size: tests/fault/damaged_record_test.)
 TEST(ChannelExtensionValues, DamagedEntriesAreRefusedAndPassedOver) {
   ExtendedChannel channel;
   ZyrFileSaver saver;
@@ -64,13 +64,9 @@ TEST(ChannelExtensionValues, DamagedEntriesAreRefusedAndPassedOver) {
   EXPECT_FALSE(channel.SaveChannelValue(saver, "ABCDE", std::string("x")));
   EXPECT_FALSE(channel.SaveChannelValue(saver, nullptr, 1u));
   EXPECT_FALSE(channel.SaveChannelValue(saver, "NAME", huge));
-  for (const auto& [tag, data] : {std::pair<const char*, std::string>{"STTC", "\x01"},
-                                  {"MODE", std::string(8, '\x01')},
-                                  {"NAME", huge}}) {
-    ASSERT_EQ(saver.SaveTag(tag), 0);
-    ASSERT_EQ(saver.SaveBlockSize(static_cast<uint32_t>(data.size())), 0);
-    ASSERT_EQ(saver.SaveDataToFile(data.data(), static_cast<uint32_t>(data.size())), 0);
-  }
+  ASSERT_EQ(saver.SaveTag("NAME"), 0);  // written past the extension's check
+  ASSERT_EQ(saver.SaveBlockSize(static_cast<uint32_t>(huge.size())), 0);
+  ASSERT_EQ(saver.SaveDataToFile(huge.data(), static_cast<uint32_t>(huge.size())), 0);
   ASSERT_TRUE(channel.SaveChannelValue(saver, "PRMS", 5u));
   ASSERT_TRUE(channel.SaveChannelValue(saver, "NAME", std::string(kMaxChannelValueString, 'm')));
   ASSERT_TRUE(saver.EndChannel());
@@ -79,14 +75,12 @@ TEST(ChannelExtensionValues, DamagedEntriesAreRefusedAndPassedOver) {
   ASSERT_TRUE(loader.NextChannel(nullptr));
   uint32_t value = 77;
   std::string text = "kept";
-  EXPECT_FALSE(channel.ReadChannelValue(loader, "NAME", text));  // missing: position kept
-  EXPECT_FALSE(channel.ReadChannelValue(loader, "STTC", value));
-  EXPECT_FALSE(channel.ReadChannelValue(loader, "MODE", value));
-  EXPECT_FALSE(channel.ReadChannelValue(loader, "NAME", text));
-  EXPECT_EQ(value, 77u);
+  EXPECT_FALSE(channel.ReadChannelValue(loader, "PRMS", value));  // not at the position
+  EXPECT_FALSE(channel.ReadChannelValue(loader, "NAME", text));   // too long: passed over
   EXPECT_EQ(text, "kept");
   EXPECT_FALSE(channel.ReadChannelValue(loader, "PRM", value));
   EXPECT_FALSE(channel.ReadChannelValue(loader, nullptr, value));
+  EXPECT_EQ(value, 77u);
   EXPECT_TRUE(channel.ReadChannelValue(loader, "PRMS", value));
   EXPECT_EQ(value, 5u);
   EXPECT_TRUE(channel.ReadChannelValue(loader, "NAME", text));

@@ -31,11 +31,6 @@ class ProceduresManagerTest : public ::testing::Test {
     params.AddVar(VarFloat(VarType_Float, VarMode_In, "x", 0, 0, 1));
     return manager.RegisterFunction(owner, name, false, params, nullptr);
   }
-  std::vector<std::string> Names(const std::string& owner) const {
-    std::vector<std::string> names;
-    manager.GetProceduresList(owner, names);
-    return names;
-  }
   ProceduresManager manager;
 };
 
@@ -151,32 +146,28 @@ TEST_F(ProceduresManagerTest, RetiredProceduresLiveExactlyWhileReachable) {
   EXPECT_EQ(Counted::destroyed + static_cast<int>(manager.RetiredCount()), 203);
 }
 
-TEST(ProcedureExecute, RunsTheBodyAndTurnsFailuresIntoResults) {
-  ProceduresManager manager;
-  VarList vars;
-  vars.AddVar(VarFloat(VarType_Float, VarMode_In, "x", 4, 0, 1));
-  VeskProcedure* twice = manager.RegisterFunction("M", "Twice", true, vars, [](VarList& v) {
+// A body's result is the procedure's; no body or a throwing one fails.
+TEST_F(ProceduresManagerTest, ExecuteTurnsFailuresIntoResults) {
+  VeskProcedure* p = Add("M", "Twice");
+  p->SetBody([](VarList& v) {
     *v._vars[0]->FloatValue() *= 2;
     return 0;
   });
-  EXPECT_EQ(twice->Execute(vars), 0);
+  VarList vars(p->_params);
+  *vars._vars[0]->FloatValue() = 4;
+  EXPECT_EQ(p->Execute(vars), 0);
   EXPECT_EQ(*vars._vars[0]->FloatValue(), 8.0f);
-  VeskProcedure* empty = manager.RegisterFunction("M", "Empty", true, VarList(), nullptr);
-  EXPECT_EQ(empty->Execute(vars), 1);
-  empty->SetBody([](VarList&) -> int { throw std::runtime_error("boom"); });
-  EXPECT_EQ(empty->Execute(vars), 1);
+  p->SetBody(nullptr);
+  EXPECT_EQ(p->Execute(vars), 1);
+  p->SetBody([](VarList&) -> int { throw std::runtime_error("boom"); });
+  EXPECT_EQ(p->Execute(vars), 1);
 }
-
-class FollowersTest : public ProceduresManagerTest {
- protected:
-  void SetUp() override { procedure = Add("Body", "Move"); }
-  void Change() { ASSERT_TRUE(manager.ChangeParameters("Body", "Move", VarList(), false)); }
-  VeskProcedure* procedure = nullptr;
-};
 
 // Followers destroyed before or during an update are never told; one
 // unfollowing others mid-round stops them; a new one waits a round.
-TEST_F(FollowersTest, ComingAndGoingDuringARound) {
+TEST_F(ProceduresManagerTest, FollowersComingAndGoingDuringARound) {
+  VeskProcedure* procedure = Add("Body", "Move");
+  const auto change = [this] { ASSERT_TRUE(manager.ChangeParameters("Body", "Move", VarList(), false)); };
   auto gone = std::make_unique<Follower>();
   gone->SetCurrentProcedure(procedure);
   gone.reset();
@@ -191,11 +182,11 @@ TEST_F(FollowersTest, ComingAndGoingDuringARound) {
     destroyed.reset();
     late.SetCurrentProcedure(procedure);
   };
-  Change();
+  change();
   EXPECT_EQ(second.updates, 0);
   EXPECT_EQ(late.updates, 0);
   first.onUpdate = nullptr;
-  Change();
+  change();
   EXPECT_EQ(late.updates, 1);
   EXPECT_EQ(first.updates, 2);
   EXPECT_EQ(procedure->FollowerCount(), 2u);
