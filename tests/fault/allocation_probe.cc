@@ -26,6 +26,21 @@ void Note(size_t size) {
   if (size > largest) largest = size;
 }
 
+void* Allocate(size_t size) {
+  Note(size);
+  void* p = std::malloc(size == 0 ? 1 : size);
+  if (p == nullptr) throw std::bad_alloc();
+  return p;
+}
+
+void* AllocateOrNull(size_t size) noexcept {
+  try {
+    return Allocate(size);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
 }  // namespace
 
 namespace fault {
@@ -50,16 +65,16 @@ bool AllocationProbe::Refused() const { return refused; }
 
 }  // namespace fault
 
-// The allocation function the standard library's own array and nothrow
-// forms call (the nothrow forms answer null where it throws), and the
-// deallocation functions theirs call. No type in the code under test is
-// over-aligned, so the aligned forms stay the library's (aligned_alloc and
-// free), neither probed nor failed.
-void* operator new(size_t size) {
-  Note(size);
-  void* p = std::malloc(size == 0 ? 1 : size);
-  if (p == nullptr) throw std::bad_alloc();
-  return p;
-}
+// Every form the code under test may call with the default alignment, so
+// that what one form allocates the matching form frees, sanitizer builds
+// included (whose runtime supplies any form not replaced here). No type in
+// the code under test is over-aligned: the aligned forms stay the
+// runtime's, neither probed nor failed.
+void* operator new(size_t size) { return Allocate(size); }
+void* operator new[](size_t size) { return Allocate(size); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return AllocateOrNull(size); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return AllocateOrNull(size); }
 void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete[](void* p, size_t) noexcept { std::free(p); }
