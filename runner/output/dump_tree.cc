@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/engine/le_bytes.h"
 #include "hostapi/guid.h"
 #include "hostapi/zyr_file.h"
 #include "runner/scene/record_entries.h"
@@ -51,15 +52,6 @@ const TagInfo* FindTag(const std::string& tag) {
   return nullptr;
 }
 
-GUID GuidAt(const uint8_t* p) {
-  GUID g;
-  g.Data1 = ReadU32(p);
-  g.Data2 = static_cast<uint16_t>(p[4] | (p[5] << 8));
-  g.Data3 = static_cast<uint16_t>(p[6] | (p[7] << 8));
-  std::memcpy(g.Data4, p + 8, 8);
-  return g;
-}
-
 const char* TypeName(const GUID& type) {
   const std::string text = guid::ToString(type);
   if (text == guid::kFloatChannelType) return "Value";
@@ -68,13 +60,6 @@ const char* TypeName(const GUID& type) {
   if (text == guid::kPrcCallChannelType) return "VanticPrcCall";
   if (text == kSceneRecordType) return "dravik scene";
   return "unknown type";
-}
-
-float FloatAt(const uint8_t* p) {
-  const uint32_t bits = ReadU32(p);
-  float f;
-  std::memcpy(&f, &bits, 4);
-  return f;
 }
 
 std::string Hex(const uint8_t* p, size_t n) {
@@ -151,7 +136,7 @@ std::string Decoder::Describe(const std::string& tag, const uint8_t* data, uint3
     *unknown = true;
     std::string guess = "unknown tag";
     if (size == 4) {
-      guess += ": u32 " + std::to_string(ReadU32(data)) + " / float " + FormatNumber(FloatAt(data));
+      guess += ": u32 " + std::to_string(ReadU32(data)) + " / float " + FormatNumber(le::GetF32(data));
       if (LooksLikeText(data, size)) guess += " / text " + TextValue(data, size);
     } else if (size > 0 && LooksLikeText(data, size)) {
       guess += ": text " + TextValue(data, size);
@@ -180,11 +165,11 @@ std::string Decoder::Describe(const std::string& tag, const uint8_t* data, uint3
       break;
     case Kind::kFloat:
       if (!need(4)) return Pad(label, 14, false) + " expected 4 bytes; bytes " + Hex(data, size);
-      value = FormatNumber(FloatAt(data));
+      value = FormatNumber(le::GetF32(data));
       break;
     case Kind::kVec3:
       if (!need(12)) return Pad(label, 14, false) + " expected 12 bytes; bytes " + Hex(data, size);
-      value = FormatVector(Vec3{FloatAt(data), FloatAt(data + 4), FloatAt(data + 8)});
+      value = FormatVector(Vec3{le::GetF32(data), le::GetF32(data + 4), le::GetF32(data + 8)});
       break;
     case Kind::kBool:
       if (!need(1)) return Pad(label, 14, false) + " expected 1 byte; bytes " + Hex(data, size);
@@ -269,7 +254,7 @@ void Decoder::Run(const std::string& name) {
                       " stray bytes, too few for a record header");
       break;
     }
-    const GUID type = GuidAt(&_bytes[p]);
+    const GUID type = le::GetGuid(&_bytes[p]);
     const uint32_t body = ReadU32(&_bytes[p + 16]);
     const size_t begin = p + headerSize;
     ++_r->records;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "host/engine/le_bytes.h"
+
 namespace dravik {
 
 bool SaveChannelEntries(Zyr_Channel& channel, std::vector<RecordEntry>* entries, std::string* error) {
@@ -44,13 +46,13 @@ bool PutText(ZyrFileSaver& saver, const char* tag, const std::string& text) {
 }
 
 bool PutU32(ZyrFileSaver& saver, const char* tag, uint32_t value) {
-  const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                            static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+  uint8_t bytes[4];
+  le::PutU32(bytes, value);
   return PutBytes(saver, tag, bytes, 4);
 }
 
 uint32_t ReadU32(const uint8_t* data) {
-  return uint32_t{data[0]} | (uint32_t{data[1]} << 8) | (uint32_t{data[2]} << 16) | (uint32_t{data[3]} << 24);
+  return le::GetU32(data);
 }
 
 }  // namespace dravik

@@ -4,6 +4,7 @@
 #include <map>
 #include <utility>
 
+#include "host/engine/le_bytes.h"
 #include "hostapi/guid.h"
 #include "hostapi/zyr_file.h"
 #include "runner/scene/record_entries.h"
@@ -17,18 +18,9 @@ GUID SceneRecordGuid() { return guid::FromString(kSceneRecordType); }
 bool PutFloats(ZyrFileSaver& saver, const char* tag, const float* values, uint32_t count) {
   uint8_t bytes[12];
   for (uint32_t i = 0; i < count && i < 3; ++i) {
-    uint32_t bits = 0;
-    std::memcpy(&bits, &values[i], 4);
-    for (int b = 0; b < 4; ++b) bytes[i * 4 + b] = static_cast<uint8_t>(bits >> (8 * b));
+    le::PutF32(bytes + 4 * i, values[i]);
   }
   return PutBytes(saver, tag, bytes, count * 4);
-}
-
-float FloatAt(const uint8_t* data) {
-  const uint32_t bits = ReadU32(data);
-  float f = 0;
-  std::memcpy(&f, &bits, 4);
-  return f;
 }
 
 // Reads the scene record entry by entry; the first failure names itself.
@@ -62,7 +54,7 @@ class RecordReader {
   bool Floats(const char* tag, float* out, uint32_t count) {
     if (!Entry(tag)) return false;
     if (_loader.GetCurrentTagSize() != count * 4) return Damaged(tag, "has the wrong size");
-    for (uint32_t i = 0; i < count; ++i) out[i] = FloatAt(_loader.GetCurrentTagData() + 4 * i);
+    for (uint32_t i = 0; i < count; ++i) out[i] = le::GetF32(_loader.GetCurrentTagData() + 4 * i);
     return true;
   }
 
