@@ -16,18 +16,12 @@ namespace {
 
 using Result = ProcedureForVesk::Result;
 
-ChildCreation Link(std::string_view type, const char* typeName, const char* name) {
+// A link named `name` that accepts channels of `type`.
+ChildCreation Link(std::string_view type, const char* name) {
   ChildCreation link;
   link.Type._typeGuid = guid::FromString(type);
-  std::string(typeName).copy(link.Type._name, sizeof(link.Type._name) - 1);
   std::string(name).copy(link.LinkName, sizeof(link.LinkName) - 1);
   return link;
-}
-
-ChildCreation ThisLink() { return Link(guid::kCoreRefChannelType, "CoreRef", "This"); }
-ChildCreation ValueLink(const char* name) { return Link(guid::kFloatChannelType, "Value", name); }
-ChildCreation VectorLink(const char* name) {
-  return Link(guid::kVectorChannelType, "Value Vector", name);
 }
 
 // A channel with the type record `type` but no float or object of its own.
@@ -56,7 +50,10 @@ TEST(Converters, WrongKindsAndMissingLinksAreRefused) {
   const uint32_t object = objects.Create("Body", "target")->Id();
   target.SetObjectId(object);
   const std::pair<ChildCreation, Zyr_Channel*> links[] = {
-      {ThisLink(), &target}, {ValueLink("a"), &a}, {VectorLink("b"), &b}, {ValueLink("c"), &c}};
+      {Link(guid::kCoreRefChannelType, "This"), &target},
+      {Link(guid::kFloatChannelType, "a"), &a},
+      {Link(guid::kVectorChannelType, "b"), &b},
+      {Link(guid::kFloatChannelType, "c"), &c}};
   for (int i = 0; i < 4; ++i) {
     channel.SetChildCreateType(links[i].first, i);
     ASSERT_TRUE(channel.PlugChild(i, links[i].second));
@@ -78,7 +75,7 @@ TEST(Converters, WrongKindsAndMissingLinksAreRefused) {
 
   // A vector written into a value channel is reported; the others are
   // still written.
-  channel.SetChildCreateType(ValueLink("b"), 2);
+  channel.SetChildCreateType(Link(guid::kFloatChannelType, "b"), 2);
   Ubo_ValueChannel notVector;
   ASSERT_TRUE(channel.PlugChild(2, &notVector));
   *vars._vars[2]->FloatValue() = 7.0f;
