@@ -39,28 +39,27 @@ class DamagedRecordTest : public PrcCallTest {
     EXPECT_EQ(bound.UpdatePrc("Car", "Drive"), kUpdatePrcBound);
     _file = SaveFile(bound);
     _entries = Entries(_file);
+    _ownc = static_cast<long>(_entries.size() - ChannelPart(_file).size());
     _messages.Clear();
   }
 
-  // The saved record with `edit` applied, loaded into `ch`.
+  // The saved record with `edit` applied, loaded into `ch`; the load
+  // allocates nothing near what a damaged size or count claims.
   bool LoadEdited(const Edit& edit, Ubo_VanticPrcCall& ch) const {
     std::vector<Entry> entries = _entries;
-    edit(entries, static_cast<long>(Find("OWNC")));
+    edit(entries, _ownc);
     std::vector<uint8_t> body;
     for (const Entry& e : entries) {
-      const std::vector<uint8_t> bytes = EntryBytes(e.tag, e.data);
-      body.insert(body.end(), bytes.begin(), bytes.end());
+      const std::vector<uint8_t> size = U32Bytes(static_cast<uint32_t>(e.data.size()));
+      body.insert(body.end(), e.tag.begin(), e.tag.end());
+      body.insert(body.end(), size.begin(), size.end());
+      body.insert(body.end(), e.data.begin(), e.data.end());
     }
-    return LoadFile(FileOf(PrcCallGuid(), body), ch);
-  }
-
-  // Index of the n-th (from 0) entry tagged `tag`.
-  size_t Find(const std::string& tag, int n = 0) const {
-    for (size_t i = 0; i < _entries.size(); ++i) {
-      if (_entries[i].tag == tag && n-- == 0) return i;
-    }
-    ADD_FAILURE() << "no entry " << tag;
-    return 0;
+    const std::vector<uint8_t> file = FileOf(PrcCallGuid(), body);
+    AllocationProbe probe;
+    const bool loaded = LoadFile(file, ch);
+    EXPECT_LT(probe.Largest(), kAllocationCeiling);
+    return loaded;
   }
 
   // Loaded parameters are among the saved ones by name, of a type the
@@ -79,12 +78,13 @@ class DamagedRecordTest : public PrcCallTest {
 
   std::vector<uint8_t> _file;
   std::vector<Entry> _entries;
+  long _ownc;  // index of "OWNC", the channel part's first entry
 };
 
 TEST_F(DamagedRecordTest, RecordCutAtEveryByte) {
   // The record's own size is cut with it, so that the loader reads a
   // shorter record rather than refusing its header.
-  const std::vector<uint8_t> body = RecordBody(_file);
+  const std::vector<uint8_t> body(_file.begin() + kZyrFileHeaderSize + kZyrRecordHeaderSize, _file.end());
   for (auto end = body.begin(); end <= body.end(); ++end) {
     SCOPED_TRACE("record cut at " + std::to_string(end - body.begin()));
     Ubo_VanticPrcCall ch;
@@ -122,39 +122,24 @@ TEST_F(DamagedRecordTest, BlockSizesBeyondTheRecordAreRefusedNotAllocated) {
   }
 }
 
-TEST_F(DamagedRecordTest, CountOfFFFFFFFFReadsWhatIsThereAndAllocatesNoMore) {
-  const size_t prms = Find("PRMS");
+// With no parameter behind the count: a row of kTagCases.
+TEST_F(DamagedRecordTest, CountOfFFFFFFFFReadsWhatIsThere) {
   Ubo_VanticPrcCall ch;
-  {
-    AllocationProbe probe;
-    ASSERT_TRUE(LoadEdited([&](std::vector<Entry>& e, long) { e[prms].data = U32Bytes(~0u); }, ch));
-    EXPECT_LT(probe.Largest(), kAllocationCeiling);
-  }
+  ASSERT_TRUE(LoadEdited([](std::vector<Entry>& e, long o) { e[o + 3].data = U32Bytes(~0u); }, ch));
   EXPECT_EQ(LinkNames(ch), (std::vector<std::string>{"This", "speed", "pos", "out"}));
   ASSERT_EQ(_messages.CountAtLevel(1), 1u);
   EXPECT_EQ(_messages.Last().text,
             "Ubo_VanticPrcCall::LoadChannel().ParametersMissing.Read[3].Saved[4294967295]");
   ExpectSound(ch);
-
-  // With no parameter behind it at all.
-  Ubo_VanticPrcCall empty;
-  ASSERT_TRUE(LoadEdited(
-      [&](std::vector<Entry>& e, long) {
-        e[prms].data = U32Bytes(~0u);
-        e.resize(prms + 1);
-      },
-      empty));
-  EXPECT_EQ(empty.GetParamVars().Count(), 0u);
 }
 
 TEST_F(DamagedRecordTest, NumbersOfTheWrongSizeArePassedOver) {
-  for (const char* tag : {"STTC", "PRMS", "TYPE", "MODE"}) {
+  // "STTC", "PRMS", then the first parameter's "TYPE" and "MODE".
+  for (long k = 2; k <= 5; ++k) {
     for (size_t size : {0u, 3u, 5u, 8u}) {
-      SCOPED_TRACE(std::string(tag) + " of " + std::to_string(size) + " bytes");
-      // The parameter's "MODE", not the framework's.
-      const size_t at = Find(tag, std::string(tag) == "MODE" ? 1 : 0);
+      SCOPED_TRACE(_entries[_ownc + k].tag + " of " + std::to_string(size) + " bytes");
       Ubo_VanticPrcCall ch;
-      ASSERT_TRUE(LoadEdited([&](std::vector<Entry>& e, long) { e[at].data.assign(size, 1); }, ch));
+      ASSERT_TRUE(LoadEdited([&](std::vector<Entry>& e, long o) { e[o + k].data.assign(size, 1); }, ch));
       ExpectSound(ch);
     }
   }
@@ -193,6 +178,12 @@ const TagCase kTagCases[] = {
     {"PRCN missing", Erase(1), "Car", "", false, 3},
     {"STTC missing", Erase(2), "Car", "Drive", true, 3},
     {"PRMS missing", Erase(3), "Car", "Drive", false, 0},
+    {"PRMS of 0xFFFFFFFF with no parameter behind",
+     [](std::vector<Entry>& e, long o) {
+       e[o + 3].data = U32Bytes(~0u);
+       e.resize(size_t(o) + 4);
+     },
+     "Car", "Drive", false, 0},
     {"second TYPE missing", Erase(7), "Car", "Drive", false, 3},
     {"every NAME missing",
      [](std::vector<Entry>& e, long) { std::erase_if(e, [](const Entry& x) { return x.tag == "NAME"; }); },

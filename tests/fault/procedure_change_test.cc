@@ -9,7 +9,6 @@
 #include <new>
 #include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -19,18 +18,9 @@
 namespace prccall_test {
 namespace {
 
-// "Car/Drive" (static: in, out) running `body`, and a channel bound to it
-// with both links plugged.
+// A channel, an input and an output for it.
 class ProcedureChangeTest : public PrcCallTest {
  protected:
-  void Wire(VeskProcedure::Body body) {
-    Register("Car", "Drive", true, Params({{"in", VarType_Float, 1}, {"out", VarType_Float, 2}}),
-             std::move(body));
-    ASSERT_EQ(_ch.UpdatePrc("Car", "Drive"), kUpdatePrcBound);
-    ASSERT_TRUE(_ch.PlugChild(0, _in.get()));
-    ASSERT_TRUE(_ch.PlugChild(1, _out.get()));
-  }
-
   std::unique_ptr<Ubo_ValueChannel> _in = NewValue(1.5f);
   std::unique_ptr<Ubo_ValueChannel> _out = NewValue();
   Ubo_VanticPrcCall _ch;
@@ -52,10 +42,14 @@ TEST_F(ProcedureChangeTest, ChildDestroyedAndListReshapedDuringExecution) {
         *vars._vars[1]->FloatValue() = 1.0f;
       }};
   size_t shape = 0;
-  Wire([&](VarList& vars) {
-    kReshapes[shape](vars);
-    return 0;
-  });
+  Register("Car", "Drive", true, Params({{"in", VarType_Float, 1}, {"out", VarType_Float, 2}}),
+           [&](VarList& vars) {
+             kReshapes[shape](vars);
+             return 0;
+           });
+  ASSERT_EQ(_ch.UpdatePrc("Car", "Drive"), kUpdatePrcBound);
+  ASSERT_TRUE(_ch.PlugChild(0, _in.get()));
+  ASSERT_TRUE(_ch.PlugChild(1, _out.get()));
   for (shape = 0; shape < std::size(kReshapes); ++shape) {
     SCOPED_TRACE("shape " + std::to_string(shape));
     EXPECT_EQ(Evaluate(_ch), kPrcStatusOk);

@@ -111,15 +111,6 @@ TEST_F(UserTextTest, EveryTextBindsNamesLinksEvaluatesAndSurvivesSaving) {
     EXPECT_EQ(ch.GetModeDescription(0)->ShortName, name);
     Procedures().RemoveAll();
     _messages.Clear();
-
-    // A plain channel's own name and its group's name, written by the
-    // engine and read back by a plain value channel.
-    value->SetChannelName(channelName.c_str());
-    value->SetChannelGroup(&channelGroup);
-    Ubo_ValueChannel plain;
-    ASSERT_TRUE(LoadFile(SaveFile(*value, FloatGuid()), plain)) << "a value channel does not load";
-    EXPECT_FLOAT_EQ(plain.GetFloat(), 1.25f);
-    EXPECT_TRUE(SurvivesRoundTrip(plain, FloatGuid()));
   }
 }
 

@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,12 +34,9 @@ class PrcCallTestPeer {
     return c.ShouldCreateChildLinks();
   }
   static VarList& ParamVars(Ubo_VanticPrcCall& c) { return *c._paramVars; }
-  static void ReplaceParamVars(Ubo_VanticPrcCall& c, VarList* list) { c._paramVars.reset(list); }
   static void SetStatic(Ubo_VanticPrcCall& c, bool isStatic) { c._bStatic = isStatic; }
   static void SetProcedure(Ubo_VanticPrcCall& c, Procedure* p) { c._procedure = p; }
   static void SetCurrentMode(Ubo_VanticPrcCall& c, uint32_t mode) { c._currentMode = mode; }
-  static std::vector<uint32_t> ModeOrder() { return Ubo_VanticPrcCall::_modeOrder; }
-  static const PrcCallModeChannel::ModeMap& Modes() { return Ubo_VanticPrcCall::_modes; }
   static uint32_t RefCount() { return Ubo_VanticPrcCall::_refCount; }
   static void SetRefCount(uint32_t count) { Ubo_VanticPrcCall::_refCount = count; }
 };
@@ -82,34 +78,12 @@ inline VarList Params(std::initializer_list<ParamSpec> specs) {
   return list;
 }
 
-// The value of the float variable called `name` of `list`. Throws
-// std::logic_error when there is no such variable of that kind.
-inline float& FloatValue(VarList& list, const char* name) {
-  auto* v = dynamic_cast<VarFloat*>(list.Find(name));
-  if (v == nullptr) throw std::logic_error(std::string("no float variable ") + name);
-  return v->_value;
-}
-
-// One declared child link, as the engine holds it.
-struct LinkView {
-  std::string typeName;
-  GUID typeGuid;
-  int32_t linkIndex;
-  std::string name;
-  int32_t linkMode;
-  bool operator==(const LinkView&) const = default;
-};
-inline std::vector<LinkView> Links(const Zyr_Channel& ch) {
-  std::vector<LinkView> links;
-  for (int i = 0; i < ch.GetChildCreationCount(); ++i) {
-    const ChildCreation* c = ch.GetChildCreation(i);
-    links.push_back({c->Type._name, c->Type._typeGuid, c->LinkIndex, c->LinkName, c->LinkMode});
-  }
-  return links;
-}
+// The names of the child links `ch` declares, in order.
 inline std::vector<std::string> LinkNames(const Zyr_Channel& ch) {
   std::vector<std::string> names;
-  for (const LinkView& l : Links(ch)) names.push_back(l.name);
+  for (int i = 0; i < ch.GetChildCreationCount(); ++i) {
+    names.push_back(ch.GetChildCreation(i)->LinkName);
+  }
   return names;
 }
 
@@ -170,14 +144,6 @@ inline std::vector<Entry> ChannelPart(const std::vector<uint8_t>& file) {
   return uacn == all.end() ? std::vector<Entry>() : std::vector<Entry>(uacn + 1, all.end());
 }
 
-// The body of the first record (its entries' bytes).
-inline std::vector<uint8_t> RecordBody(const std::vector<uint8_t>& file) {
-  const size_t begin = kZyrFileHeaderSize + kZyrRecordHeaderSize;
-  const size_t size = GetU32(&file[kZyrFileHeaderSize + 16]);
-  return std::vector<uint8_t>(file.begin() + static_cast<std::ptrdiff_t>(begin),
-                              file.begin() + static_cast<std::ptrdiff_t>(begin + size));
-}
-
 // A file of one record of `type` whose body is `body`.
 inline std::vector<uint8_t> FileOf(const GUID& type, const std::vector<uint8_t>& body) {
   std::vector<uint8_t> file(kZyrFileHeaderSize + kZyrRecordHeaderSize);
@@ -188,15 +154,6 @@ inline std::vector<uint8_t> FileOf(const GUID& type, const std::vector<uint8_t>&
   file.insert(file.end(), body.begin(), body.end());
   ZyrResealRecords(&file);
   return file;
-}
-
-// Entry bytes: tag, size, data.
-inline std::vector<uint8_t> EntryBytes(const std::string& tag, const std::vector<uint8_t>& data) {
-  std::vector<uint8_t> bytes(tag.begin(), tag.end());
-  bytes.resize(kZyrEntryHeaderSize);
-  PutU32(&bytes[4], static_cast<uint32_t>(data.size()));
-  bytes.insert(bytes.end(), data.begin(), data.end());
-  return bytes;
 }
 
 // A file of one record of `channel`, saved as a channel of `type`.
