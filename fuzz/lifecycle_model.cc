@@ -270,50 +270,6 @@ int Model::UpdatePrc(int c, std::string owner, std::string name) {
   return 0;
 }
 
-size_t Model::FirstParamLink(int c) {
-  const std::vector<Link>& links = At(c).links;
-  return !links.empty() && links[0].typeName == "CoreRef" && links[0].name == "This";
-}
-
-bool Model::TakeInputs(int c, uint32_t now, const std::vector<Param>& params,
-                       std::vector<Value>& values) {
-  const std::vector<Link>& links = At(c).links;
-  const size_t first = FirstParamLink(c);
-  if (first == 1) {
-    const int ref = links[0].child;
-    if (ref < 0 || At(ref).kind != Kind::kCoreRef || !objects.count(At(ref).objectId)) return false;
-  }
-  for (size_t i = 0; i < params.size(); ++i) {
-    if (!(params[i].mode & 1)) continue;
-    if (first + i >= At(c).links.size()) return false;
-    const int child = At(c).links[first + i].child;
-    if (child < 0) return false;
-    if (params[i].type == 0) {
-      values[i].f = At(child).kind == Kind::kCall ? Read(child, now) : At(child).value;
-    } else {
-      if (At(child).kind != Kind::kVector) return false;
-      values[i].v = At(child).vector;
-    }
-  }
-  return true;
-}
-
-void Model::WriteOutputs(int c, const std::vector<Param>& params,
-                         const std::vector<Value>& values) {
-  const std::vector<Link>& links = At(c).links;
-  const size_t first = FirstParamLink(c);
-  for (size_t i = 0; i < params.size(); ++i) {
-    if (!(params[i].mode & 2) || first + i >= links.size()) continue;
-    const int child = links[first + i].child;
-    if (child < 0) continue;
-    if (params[i].type == 0) {
-      At(child).value = values[i].f;
-    } else if (At(child).kind == Kind::kVector) {
-      At(child).vector = values[i].v;
-    }
-  }
-}
-
 float Model::Read(int c, uint32_t now) {
   Channel& ch = At(c);
   if (ch.kind != Kind::kCall) return ch.value;
@@ -327,10 +283,30 @@ float Model::Read(int c, uint32_t now) {
 float Model::Evaluate(int c, uint32_t now) {
   const Channel& ch = At(c);
   if ((ch.bound < 0 || Stale(ch)) && UpdatePrc(c, ch.owner, ch.prc) != 0) return Fail(c, 1);
-  const Proc& proc = Procedure(At(c).bound);
+  const Proc& proc = Procedure(ch.bound);
   const std::vector<Param> params = proc.params;
+  // A "This" link first, which must refer to an existing object, then a
+  // link for each parameter. Every input must be taken.
+  const std::vector<Link>& links = ch.links;
+  const size_t first = !links.empty() && links[0].typeName == "CoreRef" && links[0].name == "This";
+  const auto child = [&](size_t i) {
+    return first + i < links.size() ? links[first + i].child : -1;
+  };
+  const int ref = first == 1 ? links[0].child : -1;
+  if (first == 1 && (ref < 0 || At(ref).kind != Kind::kCoreRef || At(ref).objectId != kObjectId)) {
+    return Fail(c, 3);
+  }
   std::vector<Value> values(params.size());
-  if (!TakeInputs(c, now, params, values)) return Fail(c, 3);
+  for (size_t i = 0; i < params.size(); ++i) {
+    if (!(params[i].mode & 1)) continue;
+    const int in = child(i);
+    if (in < 0 || (params[i].type != 0 && At(in).kind != Kind::kVector)) return Fail(c, 3);
+    if (params[i].type == 0) {
+      values[i].f = At(in).kind == Kind::kCall ? Read(in, now) : At(in).value;
+    } else {
+      values[i].v = At(in).vector;
+    }
+  }
   // Reading the inputs may have run procedures that changed, renamed or
   // removed this one: it runs all the same, on the list as it was bound.
   if (proc.body == Body::kFail || proc.body == Body::kThrow) return Fail(c, 1);
@@ -339,7 +315,15 @@ float Model::Evaluate(int c, uint32_t now) {
   if (proc.body == Body::kChangeSelf) Change(owner, name, proc.params, !proc.isStatic);
   if (proc.body == Body::kRenameSelf) Rename(owner, name, owner, name + "!");
   if (proc.body == Body::kRemoveSelf) Remove(owner, name);
-  WriteOutputs(c, params, values);
+  for (size_t i = 0; i < params.size(); ++i) {
+    const int out = child(i);
+    if (!(params[i].mode & 2) || out < 0) continue;
+    if (params[i].type == 0) {
+      At(out).value = values[i].f;
+    } else if (At(out).kind == Kind::kVector) {
+      At(out).vector = values[i].v;
+    }
+  }
   return At(c).value = 0;
 }
 

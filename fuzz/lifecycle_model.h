@@ -9,7 +9,6 @@
 #define FUZZ_LIFECYCLE_MODEL_H_
 
 #include <cstdint>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,6 +25,8 @@ enum class Kind { kCall, kValue, kVector, kCoreRef };
 enum class Body { kSum, kFail, kThrow, kChangeSelf, kRenameSelf, kRemoveSelf };
 
 inline constexpr uint32_t kNoMode = 0xFFFFFFFFu;
+// The one framework object there is, which "CoreRef" channels may refer to.
+inline constexpr uint32_t kObjectId = 1;
 
 struct Param {
   int32_t type;   // 0 float, 1 vector
@@ -62,6 +63,7 @@ struct Link {
   std::string name;
   int32_t mode;
   int child;  // channel plugged in, -1 for none
+  bool operator==(const Link&) const = default;
 };
 
 struct Channel {
@@ -119,7 +121,6 @@ class Model {
   std::vector<Proc> procs;
   std::vector<Channel> channels;
   std::vector<std::pair<uint32_t, std::string>> modes;  // code, short name; in order
-  std::set<uint32_t> objects;                           // ids of existing objects
   long reports = 0;                                     // level-1 messages
   long notes = 0;                                       // level-2 messages
 
@@ -127,7 +128,6 @@ class Model {
   Channel& At(int c) { return channels[static_cast<size_t>(c)]; }
   Proc& Procedure(int p) { return procs[static_cast<size_t>(p)]; }
   int Append(Channel ch);  // returns its index
-  size_t FirstParamLink(int c);  // 1 after a "This" link, else 0
   const std::string* ShortName(uint32_t mode) const;
   // Level-1 reports a prefixed message costs beyond its own: one when the
   // channel's current mode is not registered.
@@ -137,10 +137,6 @@ class Model {
   std::vector<Link> ParamLinks(int c);
   // The due evaluation; returns the status.
   float Evaluate(int c, uint32_t now);
-  // Whether every input was taken; the values go to `values`.
-  bool TakeInputs(int c, uint32_t now, const std::vector<Param>& params,
-                  std::vector<Value>& values);
-  void WriteOutputs(int c, const std::vector<Param>& params, const std::vector<Value>& values);
   // The evaluation's reports and its status.
   float Fail(int c, float status) {
     reports += PrefixCost(c) + 2;

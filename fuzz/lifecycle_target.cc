@@ -154,24 +154,39 @@ struct Slot {
   Ubo_VanticPrcCall* call = nullptr;  // for call channels
 };
 
-std::string Differ(const std::string& what, const std::string& real, const std::string& model) {
-  return what + ": module '" + real + "', model '" + model + "'";
-}
-template <class R, class M>
-std::string DifferNum(const std::string& what, R real, M model) {
-  return Differ(what, std::to_string(real), std::to_string(model));
-}
-// "" when module and model answered the same.
+// How a value is shown when module and model disagree.
+std::string Text(const std::string& s) { return "'" + s + "'"; }
+std::string Text(const char* s) { return Text(std::string(s)); }
 template <class T>
-std::string Agree(const std::string& what, T real, T model) {
-  return real == model ? "" : DifferNum(what, real, model);
+std::string Text(const T& number) {
+  return std::to_string(number);
+}
+std::string Text(const Vec3& v) { return Text(v.x) + "," + Text(v.y) + "," + Text(v.z); }
+std::string Text(const Param& p) { return Text(p.name) + ":" + Text(p.type) + "/" + Text(p.mode); }
+std::string Text(const Link& l) {
+  return Text(l.name) + ":" + Text(l.typeName) + "/" + Text(l.mode) + "->" + Text(l.child);
+}
+std::string Text(const std::pair<uint32_t, std::string>& mode) {
+  return Text(mode.first) + "=" + Text(mode.second);
+}
+template <class T>
+std::string Text(const std::vector<T>& list) {
+  std::string text;
+  for (const T& item : list) text += " " + Text(item);
+  return "[" + text + " ]";
+}
+bool operator==(const Vec3& a, const Vec3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
+
+// "" when module and model answered the same, else what differed.
+template <class R, class M>
+std::string Agree(const std::string& what, const R& real, const M& model) {
+  return real == model ? "" : what + ": module " + Text(real) + ", model " + Text(model) + "; ";
 }
 
 class Run {
  public:
   Run() {
     globalEngine->SetMessageSink(&CountMessage, _messages.data(), &_oldSink, &_oldContext);
-    _model.objects = {1};
   }
   ~Run() {
     _slots.clear();  // channels first, then the procedures they refer to
@@ -180,10 +195,14 @@ class Run {
   }
 
   std::string Step(Input& in);
+  // Runs operation `op` on module and model: "" or what they disagreed on.
+  std::string Apply(Op op, Input& in);
 
  private:
   Ubo_VanticPrcCall& Call(int s) const { return *_slots[static_cast<size_t>(s)].call; }
-  Zyr_Channel* ChannelAt(int s) const { return _slots[static_cast<size_t>(s)].channel; }
+  Zyr_Channel* ChannelAt(int s) const {
+    return s < 0 ? nullptr : _slots[static_cast<size_t>(s)].channel;
+  }
   // The live call channels, or the live plain ones.
   std::vector<int> Live(bool calls) const {
     std::vector<int> live;
@@ -204,6 +223,7 @@ class Run {
     return live.empty() ? -1 : live[in.Pick(live.size())];
   }
   int PickCall(Input& in) const { return PickFrom(in, Live(true)); }
+  const Procedure* ProcAt(int p) const { return p < 0 ? nullptr : _procs[static_cast<size_t>(p)]; }
   int SlotOf(const Zyr_Channel* channel) const {
     if (channel == nullptr) return -1;
     for (size_t i = 0; i < _slots.size(); ++i) {
@@ -277,17 +297,21 @@ std::string Run::SaveAndLoad(const std::vector<int>& calls) {
 
 std::string Run::Step(Input& in) {
   const Op op = PickOp(in.Byte());
-  std::string failure;
+  std::string failure = Apply(op, in);
+  if (failure.empty()) failure = Compare();
+  return failure.empty() ? failure : kOpNames[op] + (": " + failure);
+}
+
+std::string Run::Apply(Op op, Input& in) {
   switch (op) {
     case kNew:
-      if (Live(true).size() < kMaxCalls && _model.NewCall() != AddCall()) failure = "slot";
+      if (Live(true).size() < kMaxCalls && _model.NewCall() != AddCall()) return "slot";
       break;
     case kCopy: {
       const int s = PickCall(in);
       if (s < 0 || Live(true).size() >= kMaxCalls) break;
       auto* copy = new Ubo_VanticPrcCall(Call(s));
-      if (_model.Copy(s) != Add(copy, copy, copy)) failure = "slot";
-      break;
+      return _model.Copy(s) != Add(copy, copy, copy) ? "slot" : "";
     }
     case kDestroy: {
       const int s = PickFrom(in, Any());
@@ -296,12 +320,10 @@ std::string Run::Step(Input& in) {
       Slot& slot = _slots[static_cast<size_t>(s)];
       // A call channel goes through the engine's base, the framework's
       // interface or its class, as its maker would destroy it.
-      if (slot.call != nullptr && how == 1) {
+      if (slot.call != nullptr && how != 0) {
         static_cast<void>(slot.owned.release());
-        delete static_cast<ChannelExtension<Ubo_FloatChannel>*>(slot.call);
-      } else if (slot.call != nullptr && how == 2) {
-        static_cast<void>(slot.owned.release());
-        delete slot.call;
+        if (how == 1) delete static_cast<ChannelExtension<Ubo_FloatChannel>*>(slot.call);
+        if (how == 2) delete slot.call;
       }
       slot = Slot{};
       _model.Destroy(s);
@@ -313,13 +335,8 @@ std::string Run::Step(Input& in) {
       const std::string text = op == kSetOwner ? in.From(kOwners) : in.From(kNames);
       if (s < 0) break;
       Channel& m = _model.channels[static_cast<size_t>(s)];
-      if (op == kSetOwner) {
-        Call(s).SetPrcOwnerClass(text);
-        m.owner = text;
-      } else {
-        Call(s).SetPrcName(text);
-        m.prc = text;
-      }
+      if (op == kSetOwner) Call(s).SetPrcOwnerClass(m.owner = text);
+      if (op == kSetName) Call(s).SetPrcName(m.prc = text);
       break;
     }
     case kRegister: {
@@ -332,34 +349,30 @@ std::string Run::Step(Input& in) {
       VeskProcedure* real = Procedures().RegisterFunction(owner, name, isStatic,
                                                           ToVarList(shape), MakeBody(state));
       const int p = _model.Register(owner, name, isStatic, shape, body, tag);
-      failure = Agree("registered", real != nullptr, p >= 0);
-      if (failure.empty() && p >= 0) {
+      if (real != nullptr && p >= 0) {
         state->self = real;
         _procs.push_back(real);
         _bodies.push_back(state);
       }
-      break;
+      return Agree("registered", real != nullptr, p >= 0);
     }
     case kRename: {
       const std::string owner = in.From(kOwners), name = in.From(kNames);
       const std::string newOwner = in.From(kOwners), newName = in.From(kNames);
-      failure = Agree("renamed", Procedures().Rename(owner, name, newOwner, newName),
-                      _model.Rename(owner, name, newOwner, newName));
-      break;
+      return Agree("renamed", Procedures().Rename(owner, name, newOwner, newName),
+                   _model.Rename(owner, name, newOwner, newName));
     }
     case kChange: {
       const std::string owner = in.From(kOwners), name = in.From(kNames);
       const std::vector<Param>& shape = in.From(kShapes);
       const bool isStatic = in.Byte() & 1;
       const VarList vars = ToVarList(shape);
-      failure = Agree("changed", Procedures().ChangeParameters(owner, name, vars, isStatic),
-                      _model.Change(owner, name, shape, isStatic));
-      break;
+      return Agree("changed", Procedures().ChangeParameters(owner, name, vars, isStatic),
+                   _model.Change(owner, name, shape, isStatic));
     }
     case kRemove: {
       const std::string owner = in.From(kOwners), name = in.From(kNames);
-      failure = Agree("removed", Procedures().Remove(owner, name), _model.Remove(owner, name));
-      break;
+      return Agree("removed", Procedures().Remove(owner, name), _model.Remove(owner, name));
     }
     case kSetBody: {
       const std::string owner = in.From(kOwners), name = in.From(kNames);
@@ -376,7 +389,7 @@ std::string Run::Step(Input& in) {
       if (kind == Kind::kVector) channel = new Ubo_VectorChannel();
       if (kind == Kind::kCoreRef) channel = new Ubo_CoreRefChannel();
       const int s = _model.NewPlain(kind);
-      if (s != Add(channel, channel, nullptr)) failure = "slot";
+      if (s != Add(channel, channel, nullptr)) return "slot";
       SetPlain(s, 1);  // a "CoreRef" refers to the object SetUpLifecycle makes
       break;
     }
@@ -388,10 +401,8 @@ std::string Run::Step(Input& in) {
       const std::vector<int> any = Any();
       const size_t k = childPick % (any.size() + 1);
       const int child = k == any.size() ? -1 : any[k];
-      Zyr_Channel* plugged = child < 0 ? nullptr : ChannelAt(child);
-      failure = Agree("plugged", ChannelAt(parent)->PlugChild(index, plugged),
-                      _model.Plug(parent, index, child));
-      break;
+      return Agree("plugged", ChannelAt(parent)->PlugChild(index, ChannelAt(child)),
+                   _model.Plug(parent, index, child));
     }
     case kSetValue: {
       const std::vector<int> plain = Live(false);
@@ -402,15 +413,15 @@ std::string Run::Step(Input& in) {
     case kAdvance:
       globalEngine->AdvanceRenderCount();
       break;
-    case kRead: {
-      for (size_t n = 1 + in.Pick(3); n > 0 && failure.empty(); --n) {
+    case kRead:
+      for (size_t n = 1 + in.Pick(3); n > 0; --n) {
         const int s = PickCall(in);
         if (s < 0) break;
-        failure = Agree("read of " + std::to_string(s), Call(s).GetFloat(),
-                        _model.Read(s, globalEngine->GetRenderCount()));
+        const std::string failure = Agree("read of " + std::to_string(s), Call(s).GetFloat(),
+                                          _model.Read(s, globalEngine->GetRenderCount()));
+        if (!failure.empty()) return failure;
       }
       break;
-    }
     case kPrepare: {
       const int s = PickCall(in);
       const std::string owner = in.From(kOwners);
@@ -429,26 +440,23 @@ std::string Run::Step(Input& in) {
     }
     case kSaveOne: {
       const int s = PickCall(in);
-      if (s >= 0 && Live(true).size() < kMaxCalls) failure = SaveAndLoad({s});
-      break;
+      return s >= 0 && Live(true).size() < kMaxCalls ? SaveAndLoad({s}) : "";
     }
     case kSaveAll: {
       const std::vector<int> calls = Live(true);
-      if (!calls.empty() && calls.size() * 2 <= kMaxCalls) failure = SaveAndLoad(calls);
-      break;
+      return !calls.empty() && calls.size() * 2 <= kMaxCalls ? SaveAndLoad(calls) : "";
     }
     case kUpdatePrc: {
       const int s = PickCall(in);
       const std::string owner = in.From(kOwners), name = in.From(kNames);
       if (s < 0) break;
-      failure = Agree("UpdatePrc", Call(s).UpdatePrc(owner, name), _model.UpdatePrc(s, owner, name));
-      break;
+      return Agree("UpdatePrc", Call(s).UpdatePrc(owner, name), _model.UpdatePrc(s, owner, name));
     }
     case kWire: {  // every empty link of a channel gets a channel it accepts
       const int parent = PickCall(in);
       if (parent < 0) break;
       Zyr_Channel* channel = ChannelAt(parent);
-      for (int link = 0; link < channel->GetChildCreationCount() && failure.empty(); ++link) {
+      for (int link = 0; link < channel->GetChildCreationCount(); ++link) {
         if (channel->GetChild(link) != nullptr) continue;
         std::vector<int> fits;
         for (size_t s = 0; s < _slots.size(); ++s) {
@@ -459,9 +467,8 @@ std::string Run::Step(Input& in) {
         }
         if (fits.empty()) continue;
         const int child = fits[in.Pick(fits.size())];
-        if (!channel->PlugChild(link, ChannelAt(child)) ||
-            !_model.Plug(parent, link, child)) {
-          failure = "wiring: a link refused a channel it accepts";
+        if (!channel->PlugChild(link, ChannelAt(child)) || !_model.Plug(parent, link, child)) {
+          return "wiring: a link refused a channel it accepts";
         }
       }
       break;
@@ -469,93 +476,70 @@ std::string Run::Step(Input& in) {
     case kOpCount:
       break;
   }
-  if (failure.empty()) failure = Compare();
-  return failure.empty() ? failure : kOpNames[op] + (": " + failure);
+  return "";
 }
 
 std::string Run::Compare() const {
-  const std::string messages = Agree("level-1 messages", _messages[0], _model.reports) +
-                               Agree("level-2 messages", _messages[1], _model.notes);
-  if (!messages.empty()) return messages;
   size_t liveProcs = 0;
   for (const Proc& p : _model.procs) liveProcs += p.live;
-  if (Procedures().Count() != liveProcs) return "live procedures differ";
+  std::string failure = Agree("level-1 messages", _messages[0], _model.reports) +
+                        Agree("level-2 messages", _messages[1], _model.notes) +
+                        Agree("live procedures", Procedures().Count(), liveProcs);
   int anyCall = -1;
-  for (size_t i = 0; i < _slots.size(); ++i) {
-    const Slot& slot = _slots[i];
+  for (size_t i = 0; i < _slots.size() && failure.empty(); ++i) {
     const Channel& m = _model.channels[i];
-    if (slot.channel == nullptr) continue;
-    const std::string at = "channel " + std::to_string(i) + " ";
-    if (slot.call != nullptr) {
+    const auto* plain = static_cast<const Ubo_FloatChannel*>(_slots[i].channel);
+    if (_slots[i].call != nullptr) {
       anyCall = static_cast<int>(i);
-      const std::string failure = CompareCall(static_cast<int>(i));
-      if (!failure.empty()) return at + failure;
-      continue;
+      failure = CompareCall(static_cast<int>(i));
+    } else if (plain != nullptr) {
+      failure = Agree("value", plain->_value, m.value);
+      const auto* vector = static_cast<const Ubo_VectorChannel*>(plain);
+      if (m.kind == Kind::kVector) failure += Agree("vector", vector->GetVector(), m.vector);
     }
-    const auto* f = static_cast<const Ubo_FloatChannel*>(slot.channel);
-    if (f->_value != m.value) return DifferNum(at + "value", f->_value, m.value);
-    if (m.kind == Kind::kVector) {
-      const Vec3 v = static_cast<const Ubo_VectorChannel*>(slot.channel)->GetVector();
-      if (v.x != m.vector.x || v.y != m.vector.y || v.z != m.vector.z) {
-        return DifferNum(at + "vector x", v.x, m.vector.x);
-      }
-    }
+    if (!failure.empty()) failure = "channel " + std::to_string(i) + " " + failure;
   }
-  if (anyCall < 0) return "";
+  if (anyCall < 0 || !failure.empty()) return failure;
+  // The mode registry, as any call channel lists it.
   Ubo_VanticPrcCall& call = Call(anyCall);
-  if (call.GetModeCount() != _model.modes.size()) {
-    return DifferNum("mode count", call.GetModeCount(), _model.modes.size());
+  std::vector<std::pair<uint32_t, std::string>> modes;
+  for (uint32_t i = 0; i < call.GetModeCount(); ++i) {
+    const ModeDescription* d = call.GetModeDescription(call.GetModeFromIndex(i));
+    modes.emplace_back(call.GetModeFromIndex(i), d != nullptr ? d->ShortName : "?");
   }
-  for (uint32_t i = 0; i < _model.modes.size(); ++i) {
-    const uint32_t code = call.GetModeFromIndex(i);
-    const ModeDescription* d = call.GetModeDescription(code);
-    if (code != _model.modes[i].first || d == nullptr || d->ShortName != _model.modes[i].second) {
-      return Differ("mode " + std::to_string(i), d ? d->ShortName : "?", _model.modes[i].second);
-    }
-  }
-  return "";
+  return Agree("modes", modes, _model.modes);
 }
 
 std::string Run::CompareCall(int s) const {
   Ubo_VanticPrcCall& call = Call(s);
   const Channel& m = _model.channels[static_cast<size_t>(s)];
-  if (m.name != call.GetChannelName()) return Differ("name", call.GetChannelName(), m.name);
-  if (m.owner != call.GetPrcOwnerClass()) return Differ("owner", call.GetPrcOwnerClass(), m.owner);
-  if (m.prc != call.GetPrcName()) return Differ("procedure", call.GetPrcName(), m.prc);
-  if (m.isStatic != call.IsStatic()) return "static flag differs";
-  if (m.params != FromVarList(call.GetParamVars())) return "parameters differ";
-  if (m.currentMode != call.GetCurrentMode()) {
-    return DifferNum("mode", call.GetCurrentMode(), m.currentMode);
+  std::string failure;
+  std::vector<Link> links;
+  for (int i = 0; i < call.GetChildCreationCount(); ++i) {
+    const ChildCreation& c = *call.GetChildCreation(i);
+    links.push_back(Link{c.Type._name, c.LinkName, c.LinkMode, SlotOf(call.GetChild(i))});
+    failure += Agree("link index", c.LinkIndex, i);
   }
-  if (m.value != call._value) return DifferNum("status", call._value, m.value);
   const Procedure* bound = call.GetBoundProcedure();
-  const Procedure* modelBound = m.bound < 0 ? nullptr : _procs[static_cast<size_t>(m.bound)];
-  if (bound != modelBound) return "bound to another procedure";
   const bool stale = bound != nullptr && bound->_revision != call.GetPrcRevision();
-  if (stale != _model.Stale(m)) return stale ? "stale, the model's binding is not" : "not stale";
-  const Procedure* following = m.following < 0 ? nullptr : _procs[static_cast<size_t>(m.following)];
-  if (call._currentProcedure != following) return "follows another procedure";
-  if (static_cast<size_t>(call.GetChildCreationCount()) != m.links.size()) {
-    return DifferNum("links", call.GetChildCreationCount(), m.links.size());
-  }
-  for (size_t i = 0; i < m.links.size(); ++i) {
-    const ChildCreation& c = *call.GetChildCreation(static_cast<int>(i));
-    const Link& l = m.links[i];
-    const std::string at = "link " + std::to_string(i) + " ";
-    if (l.name != c.LinkName) return Differ(at + "name", c.LinkName, l.name);
-    if (l.typeName != c.Type._name) return Differ(at + "kind", c.Type._name, l.typeName);
-    if (l.mode != c.LinkMode || c.LinkIndex != static_cast<int32_t>(i)) return at + "mode or index";
-    const int child = SlotOf(call.GetChild(static_cast<int>(i)));
-    if (child != l.child) return DifferNum(at + "child", child, l.child);
-  }
-  return "";
+  return failure + Agree("name", call.GetChannelName(), m.name) +
+         Agree("owner", call.GetPrcOwnerClass(), m.owner) +
+         Agree("procedure", call.GetPrcName(), m.prc) +
+         Agree("static flag", call.IsStatic(), m.isStatic) +
+         Agree("parameters", FromVarList(call.GetParamVars()), m.params) +
+         Agree("mode", call.GetCurrentMode(), m.currentMode) +
+         Agree("status", call._value, m.value) +
+         Agree("bound to the model's procedure", bound == ProcAt(m.bound), true) +
+         Agree("stale", stale, _model.Stale(m)) +
+         Agree("follows the model's", call._currentProcedure == ProcAt(m.following), true) +
+         Agree("links", links, m.links);
 }
 
 }  // namespace
 
 void SetUpLifecycle() {
   ObjectsManager& objects = Procedures().Objects();
-  if (objects.Get(1) == nullptr) objects.CreateWithId(1, "Crate", "crate");
+  if (objects.Get(kObjectId) == nullptr) objects.CreateWithId(kObjectId, "Crate", "crate");
 }
 
 std::string RunLifecycle(const uint8_t* data, size_t size) {
