@@ -87,8 +87,7 @@ std::string CheckEvaluation(Ubo_VanticPrcCall& channel) {
     Kind kind = KindFor(channel.GetChildCreation(i)->Type._typeGuid);
     if (kind == Kind::kPrcCall) kind = Kind::kValue;
     std::unique_ptr<Zyr_Channel> child = Make(kind);
-    const float value = static_cast<float>(i) + 0.5f;
-    if (kind == Kind::kValue) static_cast<Ubo_ValueChannel&>(*child).SetFloat(value);
+    if (kind == Kind::kValue) static_cast<Ubo_ValueChannel&>(*child).SetFloat(i + 0.5f);
     if (kind == Kind::kVector) static_cast<Ubo_VectorChannel&>(*child).SetVector(Vec3{1, 2, 3});
     if (kind == Kind::kCoreRef) static_cast<Ubo_CoreRefChannel&>(*child).SetObjectId(1);
     channel.PlugChild(i, child.get());

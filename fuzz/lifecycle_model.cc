@@ -32,10 +32,9 @@ bool Accepts(const Link& link, Kind kind) {
 }  // namespace
 
 const std::string* Model::ShortName(uint32_t mode) const {
-  for (const auto& [code, shortName] : modes) {
-    if (code == mode) return &shortName;
-  }
-  return nullptr;
+  const auto it =
+      std::find_if(modes.begin(), modes.end(), [mode](const auto& m) { return m.first == mode; });
+  return it == modes.end() ? nullptr : &it->second;
 }
 
 long Model::PrefixCost(int c) const {
@@ -43,15 +42,13 @@ long Model::PrefixCost(int c) const {
 }
 
 int Model::Append(Channel ch) {
-  _liveCalls += ch.kind == Kind::kCall;
   channels.push_back(std::move(ch));
   return static_cast<int>(channels.size()) - 1;
 }
 
 int Model::NewCall() {
-  Channel ch;
-  ch.name = "VanticPrcCall";
-  const int c = Append(std::move(ch));
+  const int c = NewPlain(Kind::kCall);
+  At(c).name = "VanticPrcCall";
   SetCurrentMode(c, 0);
   return c;
 }
@@ -80,7 +77,8 @@ void Model::Destroy(int c) {
     std::erase_if(ch.detached, [c](const auto& d) { return d.second == c; });
   }
   At(c).live = false;
-  if (At(c).kind == Kind::kCall && --_liveCalls == 0) {
+  const auto liveCall = [](const Channel& ch) { return ch.live && ch.kind == Kind::kCall; };
+  if (At(c).kind == Kind::kCall && std::none_of(channels.begin(), channels.end(), liveCall)) {
     modes.clear();
     _modesBuilt = false;
   }
@@ -100,12 +98,10 @@ int Model::Load(const Channel& saved) {
 }
 
 int Model::FindLive(const std::string& owner, const std::string& name) const {
-  for (size_t p = 0; p < procs.size(); ++p) {
-    if (procs[p].live && procs[p].owner == owner && procs[p].name == name) {
-      return static_cast<int>(p);
-    }
-  }
-  return -1;
+  const auto it = std::find_if(procs.begin(), procs.end(), [&](const Proc& p) {
+    return p.live && p.owner == owner && p.name == name;
+  });
+  return it == procs.end() ? -1 : static_cast<int>(it - procs.begin());
 }
 
 int Model::Register(const std::string& owner, const std::string& name, bool isStatic,

@@ -47,8 +47,7 @@ struct Value {
 void RunSum(float tag, const std::vector<Param>& params, std::vector<Value>& values);
 
 struct Proc {
-  std::string owner;
-  std::string name;
+  std::string owner, name;
   bool isStatic;
   std::vector<Param> params;
   Body body;
@@ -144,7 +143,6 @@ class Model {
   }
 
   bool _modesBuilt = false;
-  int _liveCalls = 0;
   uint64_t _counter = 0;
 };
 

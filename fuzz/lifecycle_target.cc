@@ -32,9 +32,8 @@ const char* const kOwners[] = {"Lab", ""};
 const char* const kNames[] = {"mix", "move", ""};
 const uint32_t kModeCodes[] = {0, 1, 2, 3, 999, kNoMode};
 
-const Body kBodies[] = {Body::kSum,        Body::kSum,        Body::kFail,
-                        Body::kThrow,      Body::kSum,        Body::kChangeSelf,
-                        Body::kRenameSelf, Body::kRemoveSelf};
+const Body kBodies[] = {Body::kSum, Body::kSum,        Body::kFail,       Body::kThrow,
+                        Body::kSum, Body::kChangeSelf, Body::kRenameSelf, Body::kRemoveSelf};
 
 // Parameter lists procedures are registered or changed with: the same
 // names in another order, a vector, modes out of range (a mode is a mask:
@@ -203,15 +202,18 @@ class Run {
   Zyr_Channel* ChannelAt(int s) const {
     return s < 0 ? nullptr : _slots[static_cast<size_t>(s)].channel;
   }
-  // The live call channels, or the live plain ones.
-  std::vector<int> Live(bool calls) const {
+  // The live channels `keep` keeps, in slot order.
+  template <class F>
+  std::vector<int> Live(F keep) const {
     std::vector<int> live;
     for (size_t i = 0; i < _slots.size(); ++i) {
-      if (_slots[i].channel != nullptr && (_slots[i].call != nullptr) == calls) {
-        live.push_back(static_cast<int>(i));
-      }
+      if (_slots[i].channel != nullptr && keep(_slots[i])) live.push_back(static_cast<int>(i));
     }
     return live;
+  }
+  // The live call channels, or the live plain ones.
+  std::vector<int> Live(bool calls) const {
+    return Live([calls](const Slot& slot) { return (slot.call != nullptr) == calls; });
   }
   // The live channels, call channels first.
   std::vector<int> Any() const {
@@ -458,13 +460,10 @@ std::string Run::Apply(Op op, Input& in) {
       Zyr_Channel* channel = ChannelAt(parent);
       for (int link = 0; link < channel->GetChildCreationCount(); ++link) {
         if (channel->GetChild(link) != nullptr) continue;
-        std::vector<int> fits;
-        for (size_t s = 0; s < _slots.size(); ++s) {
-          if (_slots[s].channel != nullptr && static_cast<int>(s) != parent &&
-              Zyr_Channel::LinkAccepts(*channel->GetChildCreation(link), *_slots[s].channel)) {
-            fits.push_back(static_cast<int>(s));
-          }
-        }
+        const std::vector<int> fits = Live([&](const Slot& slot) {
+          return slot.channel != channel &&
+                 Zyr_Channel::LinkAccepts(*channel->GetChildCreation(link), *slot.channel);
+        });
         if (fits.empty()) continue;
         const int child = fits[in.Pick(fits.size())];
         if (!channel->PlugChild(link, ChannelAt(child)) || !_model.Plug(parent, link, child)) {

@@ -24,10 +24,9 @@ namespace {
 bool WithinBounds(const dravik::Scene& scene) {
   using dravik::kMaxItems;
   if (scene.frames > dravik::kMaxFrames) return false;
-  if (scene.objects.size() > kMaxItems || scene.channels.size() > kMaxItems ||
-      scene.events.size() > kMaxItems || scene.procedures.size() > kMaxItems ||
-      scene.groups.size() > kMaxItems) {
-    return false;
+  for (size_t count : {scene.objects.size(), scene.channels.size(), scene.events.size(),
+                       scene.procedures.size(), scene.groups.size()}) {
+    if (count > kMaxItems) return false;
   }
   for (const dravik::ExpressionProcedureSpec& p : scene.procedures) {
     if (p.params.size() > dravik::kMaxParams || p.name.size() > dravik::kMaxNameLength) {

@@ -16,7 +16,7 @@ namespace {
 
 constexpr uint32_t kSequences = 1500;
 
-TEST(LifecycleModel, SeededSequencesAgree) {
+TEST(LifecycleModel, SeededAndKeptInputsAgree) {
   lifecycle::SetUpLifecycle();
   for (uint32_t seed = 1; seed <= kSequences; ++seed) {
     std::mt19937 random(seed);
@@ -24,10 +24,6 @@ TEST(LifecycleModel, SeededSequencesAgree) {
     for (uint8_t& b : input) b = static_cast<uint8_t>(random());
     ASSERT_EQ(lifecycle::RunLifecycle(input.data(), input.size()), "") << "seed " << seed;
   }
-}
-
-TEST(LifecycleModel, KeptInputsAgree) {
-  lifecycle::SetUpLifecycle();
   int replayed = 0;
   for (const char* dir : {VPC_FUZZ_DIR "/corpus/lifecycle", VPC_FUZZ_DIR "/regressions/lifecycle"}) {
     if (!std::filesystem::is_directory(dir)) continue;
