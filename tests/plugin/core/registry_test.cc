@@ -14,16 +14,22 @@ namespace {
 using ModeRegistry = TestModesFixture;
 
 // Display positions follow registration, not codes; codes and positions
-// that are not there are answered, an empty registry reported.
-TEST_F(ModeRegistry, QueriesByCodeAndByPosition) {
+// that are not there are answered, an empty registry reported. A second
+// registration of a code keeps the first, and links collected after an
+// AddMode reach no mode.
+TEST_F(ModeRegistry, QueriesByCodeAndPositionAndSecondRegistrationKeepsTheFirst) {
   Ubo_TestModes::initializer = [](Ubo_TestModes& ch) {
+    ch.InitMode(5);
+    ch.CreateLink(kValueType, "Value", "First", kLinkModeInput, false);
     ch.AddMode(5, "E", "Echo");
     ch.AddMode(2, "B", "Bravo");
+    ch.CreateLink(kValueType, "Value", "Second", kLinkModeInput, false);  // _initMode is 2
     ch.AddMode(9, "N", "November");
+    ch.AddMode(5, "Z", "Zulu");
   };
   Ubo_TestModes ch;
   MessageCapture capture;
-  ch.BuildModesList(false);
+  EXPECT_NO_THROW(ch.BuildModesList(false));
   const uint32_t codes[] = {5, 2, 9};
   ASSERT_EQ(ch.GetModeCount(), 3u);
   for (uint32_t i = 0; i < 3; ++i) {
@@ -33,6 +39,10 @@ TEST_F(ModeRegistry, QueriesByCodeAndByPosition) {
   std::vector<std::string> names;
   ch.GetModeNames(names);
   EXPECT_EQ(names, (std::vector<std::string>{"Echo", "Bravo", "November"}));
+  const ModeDescription& first = Ubo_TestModes::_modes.at(5);
+  ASSERT_EQ(first.Children.size(), 1u);
+  EXPECT_STREQ(first.Children[0].LinkName, "First");
+  EXPECT_TRUE(Ubo_TestModes::_modes.at(2).Children.empty());
   EXPECT_EQ(ch.GetIndexFromMode(42), 0u);
   EXPECT_FALSE(ch.IsModeValid(42));
   EXPECT_TRUE(ch.IsModeValid(9));
@@ -44,28 +54,6 @@ TEST_F(ModeRegistry, QueriesByCodeAndByPosition) {
   ch.GetModeNames(names);
   EXPECT_TRUE(names.empty());
   EXPECT_EQ(capture.Last().text, Head("GetModeNames") + "()._modes.size()>0");
-}
-
-TEST_F(ModeRegistry, SecondRegistrationKeepsTheFirstAndLinksAfterAddModeAreDropped) {
-  Ubo_TestModes::initializer = [](Ubo_TestModes& ch) {
-    ch.InitMode(4);
-    ch.CreateLink(kValueType, "Value", "First", kLinkModeInput, false);
-    ch.AddMode(4, "A", "Alpha");
-    ch.AddMode(6, "C", "Charlie");
-    ch.CreateLink(kValueType, "Value", "Second", kLinkModeInput, false);  // _initMode is 6
-    ch.AddMode(4, "Z", "Zulu");
-  };
-  Ubo_TestModes ch;
-  MessageCapture capture;
-  EXPECT_NO_THROW(ch.BuildModesList(false));
-  EXPECT_EQ(capture.Count(), 0u);
-  EXPECT_EQ(Ubo_TestModes::_modeOrder, (std::vector<uint32_t>{4, 6}));
-  const ModeDescription& first = Ubo_TestModes::_modes.at(4);
-  EXPECT_EQ(first.Name, "Alpha");
-  ASSERT_EQ(first.Children.size(), 1u);
-  EXPECT_STREQ(first.Children[0].LinkName, "First");
-  EXPECT_TRUE(Ubo_TestModes::_modes.at(6).Children.empty())
-      << "links collected after AddMode reach no mode";
 }
 
 // InitMode grows the work table only; a build empties it and runs

@@ -16,9 +16,17 @@ using ModeSelection = TestModesFixture;
 // Each selection declares the mode's links to the host, numbered by
 // position (a link without a number keeps none; the registry keeps its own
 // numbers), sets the self pointer, notifies and renames, the same mode
-// again too. (A mode that is not registered: ModePersistence.)
+// again too. By display position, positions and codes not there are
+// refused. (A mode that is not registered: ModePersistence.)
 TEST_F(ModeSelection, EachSelectionDeclaresLinksSetsSelfNotifiesAndRenames) {
   Ubo_TestModes ch;
+  MessageCapture capture;
+  ch.SetCurrentModeFromIndex(0);  // not built: the first check fails
+  ASSERT_EQ(capture.Count(), 1u);
+  EXPECT_EQ(capture.Last().text,
+            Head("SetCurrentModeFromIndex") + "().orderIndex < _modeOrder.size()");
+  EXPECT_EQ(ch.GetCurrentMode(), kNoMode);
+
   ch.BuildModesList(false);
   std::vector<ChildCreation>& stored = Ubo_TestModes::_modes.at(0).Children;
   stored[0].LinkIndex = -1;
@@ -30,7 +38,7 @@ TEST_F(ModeSelection, EachSelectionDeclaresLinksSetsSelfNotifiesAndRenames) {
   EXPECT_EQ(stored[1].LinkIndex, 5);
   EXPECT_STREQ(ch.GetChannelName(), "Sine");
 
-  ch.SetCurrentMode(1);  // no links: the old ones are dropped
+  ch.SetCurrentModeFromIndex(1);  // Saw, no links: the old ones are dropped
   EXPECT_EQ(ch.GetChildCreationCount(), 0);
   EXPECT_EQ(ch.modeIsSetCount, 2);
   EXPECT_STREQ(ch.GetChannelName(), "Saw");
@@ -41,6 +49,17 @@ TEST_F(ModeSelection, EachSelectionDeclaresLinksSetsSelfNotifiesAndRenames) {
   EXPECT_EQ(ch.modeIsSetCount, 3);
   EXPECT_STREQ(ch.GetChannelName(), "Saw");
   EXPECT_EQ(ch.CE_GetSelf(), &ch);
+
+  ch.SetCurrentModeFromIndex(2);
+  EXPECT_EQ(ch.GetCurrentMode(), 3u);
+  Ubo_TestModes::_modeOrder.push_back(77);
+  capture.Clear();
+  ch.SetCurrentModeFromIndex(3);
+  ch.SetCurrentModeFromIndex(4);
+  ASSERT_EQ(capture.Count(), 2u);
+  EXPECT_EQ(capture.Messages()[0].text, Head("SetCurrentModeFromIndex") + "().it!=_modes.end()");
+  EXPECT_EQ(ch.GetCurrentMode(), 3u);
+  EXPECT_EQ(ch.modeIsSetCount, 4);
 }
 
 // The host asks for link names by index of the current mode: a name, or ""
@@ -61,30 +80,6 @@ TEST_F(ModeSelection, ChildLinkNamesOfTheCurrentModeAndTheirRefusals) {
   ch._currentMode = 0;
   EXPECT_EQ(Ubo_TestModes::ReportHead("GetChildLinkName"), head);
   EXPECT_EQ(ch.GetPrefixedMessage(std::string("Done!")), ch.GetPrefixedMessage("Done!"));
-}
-
-TEST_F(ModeSelection, FromIndexSelectsByDisplayPositionAndRefusesBadOnes) {
-  Ubo_TestModes ch;
-  MessageCapture capture;
-  ch.SetCurrentModeFromIndex(0);  // not built: the first check fails
-  ASSERT_EQ(capture.Count(), 1u);
-  EXPECT_EQ(capture.Last().text,
-            Head("SetCurrentModeFromIndex") + "().orderIndex < _modeOrder.size()");
-  EXPECT_EQ(ch.GetCurrentMode(), kNoMode);
-
-  ch.BuildModesList(false);
-  ch.SetCurrentModeFromIndex(2);
-  EXPECT_EQ(ch.GetCurrentMode(), 3u);
-  EXPECT_EQ(ch.modeIsSetCount, 1);
-
-  Ubo_TestModes::_modeOrder.push_back(77);
-  capture.Clear();
-  ch.SetCurrentModeFromIndex(3);
-  ch.SetCurrentModeFromIndex(4);
-  ASSERT_EQ(capture.Count(), 2u);
-  EXPECT_EQ(capture.Messages()[0].text, Head("SetCurrentModeFromIndex") + "().it!=_modes.end()");
-  EXPECT_EQ(ch.GetCurrentMode(), 3u);
-  EXPECT_EQ(ch.modeIsSetCount, 1);
 }
 
 // Links are appended to the mode being collected and named for the

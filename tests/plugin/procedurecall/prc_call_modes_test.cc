@@ -24,16 +24,15 @@ class PrcCallModesTest : public PrcCallTest {
 };
 
 // By procedure name only (whatever the channel's owner class), exact and
-// case-sensitive; an unlisted name keeps a set mode, or gives 999.
+// case-sensitive; an unlisted name gives 999 to a channel without a mode.
+// (Moving from a set mode, and keeping it: the lifecycle model.)
 TEST_F(PrcCallModesTest, CurrentModeMovesToTheChannelsProcedureOnly) {
   const struct {
     uint32_t start;
     const char* prcName;
     const char* owner;
     uint32_t expected;
-  } kCases[] = {{0, "Run", "Hero", 2},
-                {kNoMode, "Walk", "Villain", 1},
-                {2, "Fly", "Hero", 2},
+  } kCases[] = {{kNoMode, "Walk", "Villain", 1},
                 {kNoMode, "Fly", "Hero", 999},
                 {kNoMode, "Run", "Villain", 999},
                 {kNoMode, "WALK", "Villain", 999},
