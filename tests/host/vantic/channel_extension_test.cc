@@ -47,6 +47,7 @@ TEST(ChannelExtensionLinks, CreateLinkAppendsAndNames) {
   EXPECT_EQ(copy.CE_GetSelf(), nullptr);
   ChannelExtension<Ubo_FloatChannel> assigned(copy);
   EXPECT_STREQ(assigned.GetChildLinkName(0xFFFFFFFFu), "far");
+  EXPECT_EQ(channel.CE_ExecuteTrigger(0, nullptr), 1);  // no triggers
   channel.CE_SetSelf(nullptr);
   channel.CreateLink(GUID{}, "t", "n", kLinkModeInput, false);
   EXPECT_EQ(channel.GetChildCreationCount(), 3);

@@ -39,6 +39,7 @@ TEST_F(ProceduresManagerTest, RegistersInOrderAndRefusesTakenNames) {
   Add("Light", "On");
   Add("Body", "Alpha");
   EXPECT_EQ(Add("Body", "Zeta"), nullptr);
+  EXPECT_EQ(manager.Register(nullptr), nullptr);
   EXPECT_EQ(manager.GetProcedure("Body", "Zeta"), zeta);
   EXPECT_EQ(manager.GetProcedure("Body", "zeta"), nullptr);
   EXPECT_EQ(manager.GetProcedure("Bod", "yZeta"), nullptr);
