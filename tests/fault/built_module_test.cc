@@ -1,9 +1,12 @@
-// What the built module exports, compared with the list of what its
-// boundary needs: the two entry points under their plain names, the two
-// channel classes' member functions, the registry's five statics, and the
-// classes' virtual tables and type information. Anything else that leaves
-// the module (a helper, a standard-library instantiation, another class of
-// ours, data) fails the test.
+// The built module itself. It exports what its boundary needs and nothing
+// else: the two entry points under their plain names, the two channel
+// classes' member functions, the registry's five statics, and the classes'
+// virtual tables and type information; anything else that leaves the module
+// (a helper, a standard-library instantiation, another class of ours, data)
+// fails the test. And the hardening a build promises is in effect: checked
+// standard containers (_GLIBCXX_ASSERTIONS), fortified string and memory
+// calls and a stack protector in the module (the build tells the test what
+// it promised: VPC_FAULT_HARDENING, VPC_FAULT_FORTIFY).
 #include <set>
 #include <string>
 #include <vector>
@@ -71,5 +74,46 @@ TEST(ModuleBoundary, ExportsOnlyWhatTheBoundaryLists) {
   }
   EXPECT_EQ(entryPoints, (std::set<std::string>{"GetType", "InitDLL"}));
 }
+
+#if VPC_FAULT_HARDENING
+
+// The undefined dynamic symbols of the module, one name a line.
+std::string ImportedSymbols() {
+  std::string out;
+  for (const Symbol& s :
+       testing_support::DynamicSymbols(testing_support::PrcCallModulePath(), "--undefined-only")) {
+    out += s.name + '\n';
+  }
+  return out;
+}
+
+TEST(Hardening, StandardContainersAreChecked) {
+#ifndef _GLIBCXX_ASSERTIONS
+  FAIL() << "_GLIBCXX_ASSERTIONS is not defined";
+#endif
+  std::vector<int> v(3);
+  volatile size_t past = v.size();
+  EXPECT_DEATH(static_cast<void>(v[past]), "");
+}
+
+TEST(Hardening, ModuleHasAStackProtector) {
+  EXPECT_NE(ImportedSymbols().find("__stack_chk_fail"), std::string::npos);
+}
+
+#if VPC_FAULT_FORTIFY
+TEST(Hardening, FortifiedCallsInTheModule) {
+#if !defined(_FORTIFY_SOURCE) || _FORTIFY_SOURCE < 3
+  FAIL() << "_FORTIFY_SOURCE is not 3";
+#endif
+  // The checked forms of the library calls the module makes.
+  EXPECT_NE(ImportedSymbols().find("_chk"), std::string::npos) << ImportedSymbols();
+}
+#endif
+
+#else
+
+TEST(Hardening, NotPromisedByThisBuild) { GTEST_SKIP() << "built without VPC_HARDENING"; }
+
+#endif
 
 }  // namespace
