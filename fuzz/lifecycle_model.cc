@@ -7,16 +7,14 @@
 
 namespace lifecycle {
 
-void RunSum(float tag, const std::vector<Param>& params, std::vector<Value>& values) {
+void RunSum(float tag, const std::vector<Param>& params, std::vector<Vec3>& values) {
   float s = tag;
   for (size_t i = 0; i < params.size(); ++i) {
-    if (params[i].mode & 1) s += params[i].type == 0 ? values[i].f : values[i].v.x;
+    if (params[i].mode & 1) s += values[i].x;
   }
   s = std::fmod(s, 100.0f);
   for (size_t i = 0; i < params.size(); ++i) {
-    if (!(params[i].mode & 2)) continue;
-    values[i].f = s;
-    values[i].v = Vec3{s, s + 1, -s};
+    if (params[i].mode & 2) values[i] = Vec3{s, s + 1, -s};
   }
 }
 
@@ -155,10 +153,9 @@ bool Model::Remove(const std::string& owner, const std::string& name) {
   return true;
 }
 
-bool Model::SetBody(const std::string& owner, const std::string& name, Body body) {
+void Model::SetBody(const std::string& owner, const std::string& name, Body body) {
   const int p = FindLive(owner, name);
   if (p >= 0) Procedure(p).body = body;
-  return p >= 0;
 }
 
 bool Model::Plug(int parent, int index, int child) {
@@ -292,15 +289,15 @@ float Model::Evaluate(int c, uint32_t now) {
   if (first == 1 && (ref < 0 || At(ref).kind != Kind::kCoreRef || At(ref).objectId != kObjectId)) {
     return Fail(c, 3);
   }
-  std::vector<Value> values(params.size());
+  std::vector<Vec3> values(params.size());
   for (size_t i = 0; i < params.size(); ++i) {
     if (!(params[i].mode & 1)) continue;
     const int in = child(i);
     if (in < 0 || (params[i].type != 0 && At(in).kind != Kind::kVector)) return Fail(c, 3);
     if (params[i].type == 0) {
-      values[i].f = At(in).kind == Kind::kCall ? Read(in, now) : At(in).value;
+      values[i].x = At(in).kind == Kind::kCall ? Read(in, now) : At(in).value;
     } else {
-      values[i].v = At(in).vector;
+      values[i] = At(in).vector;
     }
   }
   // Reading the inputs may have run procedures that changed, renamed or
@@ -315,9 +312,9 @@ float Model::Evaluate(int c, uint32_t now) {
     const int out = child(i);
     if (!(params[i].mode & 2) || out < 0) continue;
     if (params[i].type == 0) {
-      At(out).value = values[i].f;
+      At(out).value = values[i].x;
     } else if (At(out).kind == Kind::kVector) {
-      At(out).vector = values[i].v;
+      At(out).vector = values[i];
     }
   }
   return At(c).value = 0;

@@ -35,16 +35,13 @@ struct Param {
   bool operator==(const Param&) const = default;
 };
 
-// A variable's value while a procedure runs.
-struct Value {
-  float f = 0;
-  Vec3 v{0, 0, 0};
-};
+// The sum body over the values of `params` (a float in x): s = tag + every
+// input's x, kept below 100 so that every value stays a small whole number
+// (exact in any float arithmetic); every output becomes (s, s + 1, -s).
+void RunSum(float tag, const std::vector<Param>& params, std::vector<Vec3>& values);
 
-// The sum body: s = tag + every input (a vector counts its x), kept below
-// 100 so that every value stays a small whole number (exact in any float
-// arithmetic); every output becomes s, a vector output (s, s + 1, -s).
-void RunSum(float tag, const std::vector<Param>& params, std::vector<Value>& values);
+// A registered mode: its code and its short name.
+using Mode = std::pair<uint32_t, std::string>;
 
 struct Proc {
   std::string owner, name;
@@ -103,7 +100,7 @@ class Model {
   bool Change(const std::string& owner, const std::string& name, std::vector<Param> params,
               bool isStatic);
   bool Remove(const std::string& owner, const std::string& name);
-  bool SetBody(const std::string& owner, const std::string& name, Body body);
+  void SetBody(const std::string& owner, const std::string& name, Body body);
   int FindLive(const std::string& owner, const std::string& name) const;
 
   bool Plug(int parent, int index, int child);
@@ -119,7 +116,7 @@ class Model {
 
   std::vector<Proc> procs;
   std::vector<Channel> channels;
-  std::vector<std::pair<uint32_t, std::string>> modes;  // code, short name; in order
+  std::vector<Mode> modes;                              // in order
   long reports = 0;                                     // level-1 messages
   long notes = 0;                                       // level-2 messages
 

@@ -110,38 +110,6 @@ std::vector<Param> FromVarList(const VarList& list) {
   return params;
 }
 
-// What a registered procedure (`self`) runs: the model's body over its
-// variables, as its state says at the time.
-struct BodyState {
-  Body body;
-  float tag;
-  Procedure* self = nullptr;
-};
-VeskProcedure::Body MakeBody(std::shared_ptr<BodyState> state) {
-  return [state](VarList& vars) {
-    if (state->body == Body::kFail) return 1;
-    if (state->body == Body::kThrow) throw std::runtime_error("lifecycle body");
-    std::vector<Value> values(vars._vars.size());
-    for (size_t i = 0; i < values.size(); ++i) {
-      if (const float* f = vars._vars[i]->FloatValue()) values[i].f = *f;
-      if (const Vec3* v = vars._vars[i]->VectorValue()) values[i].v = *v;
-    }
-    RunSum(state->tag, FromVarList(vars), values);
-    for (size_t i = 0; i < values.size(); ++i) {
-      if (float* f = vars._vars[i]->FloatValue()) *f = values[i].f;
-      if (Vec3* v = vars._vars[i]->VectorValue()) *v = values[i].v;
-    }
-    const Procedure& self = *state->self;
-    const std::string owner = self._ownerClass, name = self._name;
-    if (state->body == Body::kChangeSelf) {
-      Procedures().ChangeParameters(owner, name, VarList(self._params), !self._isStatic);
-    }
-    if (state->body == Body::kRenameSelf) Procedures().Rename(owner, name, owner, name + "!");
-    if (state->body == Body::kRemoveSelf) Procedures().Remove(owner, name);
-    return 0;
-  };
-}
-
 // Counts level-1 and level-2 messages.
 void CountMessage(void* context, unsigned level, const char*) {
   if (level == 1 || level == 2) ++static_cast<long*>(context)[level - 1];
@@ -157,17 +125,13 @@ struct Slot {
 std::string Text(const std::string& s) { return "'" + s + "'"; }
 std::string Text(const char* s) { return Text(std::string(s)); }
 template <class T>
-std::string Text(const T& number) {
-  return std::to_string(number);
-}
+std::string Text(const T& number) { return std::to_string(number); }
 std::string Text(const Vec3& v) { return Text(v.x) + "," + Text(v.y) + "," + Text(v.z); }
 std::string Text(const Param& p) { return Text(p.name) + ":" + Text(p.type) + "/" + Text(p.mode); }
 std::string Text(const Link& l) {
   return Text(l.name) + ":" + Text(l.typeName) + "/" + Text(l.mode) + "->" + Text(l.child);
 }
-std::string Text(const std::pair<uint32_t, std::string>& mode) {
-  return Text(mode.first) + "=" + Text(mode.second);
-}
+std::string Text(const Mode& mode) { return Text(mode.first) + "=" + Text(mode.second); }
 template <class T>
 std::string Text(const std::vector<T>& list) {
   std::string text;
@@ -257,6 +221,9 @@ class Run {
       static_cast<Ubo_CoreRefChannel*>(channel)->SetObjectId(m.objectId);
     }
   }
+  // What registered procedure `p` runs: the model's body for it, over its
+  // variables, as the model says at the time.
+  VeskProcedure::Body MakeBody(size_t p);
   std::string SaveAndLoad(const std::vector<int>& calls);
   std::string Compare() const;
   std::string CompareCall(int s) const;
@@ -264,11 +231,36 @@ class Run {
   Model _model;
   std::vector<Slot> _slots;                 // index = the model's channel index
   std::vector<Procedure*> _procs;           // index = the model's procedure index
-  std::vector<std::shared_ptr<BodyState>> _bodies;
   std::array<long, 2> _messages = {0, 0};  // levels 1 and 2
   MessageSink _oldSink = nullptr;
   void* _oldContext = nullptr;
 };
+
+VeskProcedure::Body Run::MakeBody(size_t p) {
+  return [this, p](VarList& vars) {
+    const Proc& proc = _model.procs[p];
+    if (proc.body == Body::kFail) return 1;
+    if (proc.body == Body::kThrow) throw std::runtime_error("lifecycle body");
+    std::vector<Vec3> values(vars._vars.size());  // a float in x
+    for (size_t i = 0; i < values.size(); ++i) {
+      if (const float* f = vars._vars[i]->FloatValue()) values[i].x = *f;
+      if (const Vec3* v = vars._vars[i]->VectorValue()) values[i] = *v;
+    }
+    RunSum(proc.tag, FromVarList(vars), values);
+    for (size_t i = 0; i < values.size(); ++i) {
+      if (float* f = vars._vars[i]->FloatValue()) *f = values[i].x;
+      if (Vec3* v = vars._vars[i]->VectorValue()) *v = values[i];
+    }
+    const Procedure& self = *_procs[p];
+    const std::string owner = self._ownerClass, name = self._name;
+    if (proc.body == Body::kChangeSelf) {
+      Procedures().ChangeParameters(owner, name, VarList(self._params), !self._isStatic);
+    }
+    if (proc.body == Body::kRenameSelf) Procedures().Rename(owner, name, owner, name + "!");
+    if (proc.body == Body::kRemoveSelf) Procedures().Remove(owner, name);
+    return 0;
+  };
+}
 
 std::string Run::SaveAndLoad(const std::vector<int>& calls) {
   ZyrFileSaver saver;
@@ -347,15 +339,11 @@ std::string Run::Apply(Op op, Input& in) {
       const bool isStatic = in.Byte() & 1;
       const Body body = in.From(kBodies);
       const float tag = static_cast<float>(_procs.size() % 50 + 1);
-      auto state = std::make_shared<BodyState>(BodyState{body, tag});
-      VeskProcedure* real = Procedures().RegisterFunction(owner, name, isStatic,
-                                                          ToVarList(shape), MakeBody(state));
+      // The body reads the model's procedure, which it is registered as.
+      VeskProcedure* real = Procedures().RegisterFunction(
+          owner, name, isStatic, ToVarList(shape), MakeBody(_model.procs.size()));
       const int p = _model.Register(owner, name, isStatic, shape, body, tag);
-      if (real != nullptr && p >= 0) {
-        state->self = real;
-        _procs.push_back(real);
-        _bodies.push_back(state);
-      }
+      if (real != nullptr && p >= 0) _procs.push_back(real);
       return Agree("registered", real != nullptr, p >= 0);
     }
     case kRename: {
@@ -379,8 +367,7 @@ std::string Run::Apply(Op op, Input& in) {
     case kSetBody: {
       const std::string owner = in.From(kOwners), name = in.From(kNames);
       const Body body = in.From(kBodies);
-      const int p = _model.FindLive(owner, name);
-      if (_model.SetBody(owner, name, body)) _bodies[static_cast<size_t>(p)]->body = body;
+      _model.SetBody(owner, name, body);
       break;
     }
     case kNewPlain: {
@@ -501,7 +488,7 @@ std::string Run::Compare() const {
   if (anyCall < 0 || !failure.empty()) return failure;
   // The mode registry, as any call channel lists it.
   Ubo_VanticPrcCall& call = Call(anyCall);
-  std::vector<std::pair<uint32_t, std::string>> modes;
+  std::vector<Mode> modes;
   for (uint32_t i = 0; i < call.GetModeCount(); ++i) {
     const ModeDescription* d = call.GetModeDescription(call.GetModeFromIndex(i));
     modes.emplace_back(call.GetModeFromIndex(i), d != nullptr ? d->ShortName : "?");
