@@ -60,6 +60,24 @@ std::vector<uint8_t> Save(Zyr_Channel& channel, Kind kind) {
   return saver.Bytes();
 }
 
+// `file` (one record) with the data of its "ZCID" entries zeroed and its
+// checksum made good: the id is each channel's own and not part of what a
+// record must keep.
+std::vector<uint8_t> WithoutIds(std::vector<uint8_t> file) {
+  size_t pos = kZyrFileHeaderSize + kZyrRecordHeaderSize;
+  while (pos + kZyrEntryHeaderSize <= file.size()) {
+    const uint8_t* header = file.data() + pos;
+    const size_t size = size_t{header[4]} | size_t{header[5]} << 8 | size_t{header[6]} << 16 |
+                        size_t{header[7]} << 24;
+    const size_t data = pos + kZyrEntryHeaderSize;
+    if (size > file.size() - data) break;
+    if (std::memcmp(header, "ZCID", 4) == 0) std::memset(file.data() + data, 0, size);
+    pos = data + size;
+  }
+  ZyrResealRecords(&file);  // the checksum covers the ids
+  return file;
+}
+
 // Property 1: what a loaded channel saves loads back into a fresh channel
 // of its kind, which saves the same record.
 std::string CheckRoundTrip(Zyr_Channel& loaded, Kind kind) {
@@ -158,21 +176,6 @@ void SetUpChannelFile() {
   procedures.Register(std::make_unique<ThrowingProcedure>());
 
   procedures.Objects().Create("Fuzz", "target");
-}
-
-std::vector<uint8_t> WithoutIds(std::vector<uint8_t> file) {
-  size_t pos = kZyrFileHeaderSize + kZyrRecordHeaderSize;
-  while (pos + kZyrEntryHeaderSize <= file.size()) {
-    const uint8_t* header = file.data() + pos;
-    const size_t size = size_t{header[4]} | size_t{header[5]} << 8 | size_t{header[6]} << 16 |
-                        size_t{header[7]} << 24;
-    const size_t data = pos + kZyrEntryHeaderSize;
-    if (size > file.size() - data) break;
-    if (std::memcmp(header, "ZCID", 4) == 0) std::memset(file.data() + data, 0, size);
-    pos = data + size;
-  }
-  ZyrResealRecords(&file);  // the checksum covers the ids
-  return file;
 }
 
 std::string RoundTripFailure(Zyr_Channel& loaded, const GUID& type) {

@@ -20,7 +20,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "hostapi/guid.h"
 #include "hostapi/zyr_channel.h"
@@ -44,11 +43,6 @@ std::string RunChannelFile(const uint8_t* data, size_t size);
 // Property 1 on its own, for `loaded`, a channel of one of the four kinds
 // (`type` names which): "" when it holds, else what broke.
 std::string RoundTripFailure(Zyr_Channel& loaded, const GUID& type);
-
-// `file` (one record) with the data of its "ZCID" entries zeroed and its
-// checksum made good: the id is each channel's own and not part of what a
-// record must keep.
-std::vector<uint8_t> WithoutIds(std::vector<uint8_t> file);
 
 }  // namespace fuzz_target
 

@@ -39,11 +39,6 @@ long Model::PrefixCost(int c) const {
   return ShortName(channels[static_cast<size_t>(c)].currentMode) == nullptr ? 1 : 0;
 }
 
-int Model::Append(Channel ch) {
-  channels.push_back(std::move(ch));
-  return static_cast<int>(channels.size()) - 1;
-}
-
 int Model::NewCall() {
   const int c = NewPlain(Kind::kCall);
   At(c).name = "VanticPrcCall";
@@ -52,19 +47,20 @@ int Model::NewCall() {
 }
 
 int Model::NewPlain(Kind kind) {
-  Channel ch;
-  ch.kind = kind;
-  return Append(std::move(ch));
+  channels.emplace_back().kind = kind;
+  return static_cast<int>(channels.size()) - 1;
 }
 
 int Model::Copy(int c) {
-  Channel copy = At(c);
+  const int k = NewPlain(Kind::kCall);
+  Channel& copy = At(k);
+  copy = At(c);
   for (Link& link : copy.links) link.child = -1;
   copy.detached.clear();
   copy.bound = copy.following = -1;
   copy.lastDue = 0;
   copy.status = 0;
-  return Append(std::move(copy));
+  return k;
 }
 
 void Model::Destroy(int c) {

@@ -123,7 +123,6 @@ class Model {
  private:
   Channel& At(int c) { return channels[static_cast<size_t>(c)]; }
   Proc& Procedure(int p) { return procs[static_cast<size_t>(p)]; }
-  int Append(Channel ch);  // returns its index
   const std::string* ShortName(uint32_t mode) const;
   // Level-1 reports a prefixed message costs beyond its own: one when the
   // channel's current mode is not registered.

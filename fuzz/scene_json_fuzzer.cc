@@ -22,11 +22,10 @@ namespace {
 }
 
 bool WithinBounds(const dravik::Scene& scene) {
-  using dravik::kMaxItems;
   if (scene.frames > dravik::kMaxFrames) return false;
   for (size_t count : {scene.objects.size(), scene.channels.size(), scene.events.size(),
                        scene.procedures.size(), scene.groups.size()}) {
-    if (count > kMaxItems) return false;
+    if (count > dravik::kMaxItems) return false;
   }
   for (const dravik::ExpressionProcedureSpec& p : scene.procedures) {
     if (p.params.size() > dravik::kMaxParams || p.name.size() > dravik::kMaxNameLength) {
