@@ -474,14 +474,16 @@ std::string Run::Compare() const {
   int anyCall = -1;
   for (size_t i = 0; i < _slots.size() && failure.empty(); ++i) {
     const Channel& m = _model.channels[i];
-    const auto* plain = static_cast<const Ubo_FloatChannel*>(_slots[i].channel);
+    const Zyr_Channel* channel = _slots[i].channel;
     if (_slots[i].call != nullptr) {
       anyCall = static_cast<int>(i);
       failure = CompareCall(static_cast<int>(i));
-    } else if (plain != nullptr) {
-      failure = Agree("value", plain->_value, m.value);
-      const auto* vector = static_cast<const Ubo_VectorChannel*>(plain);
-      if (m.kind == Kind::kVector) failure += Agree("vector", vector->GetVector(), m.vector);
+    } else if (channel != nullptr) {
+      failure = Agree("value", static_cast<const Ubo_FloatChannel*>(channel)->_value, m.value);
+      if (m.kind == Kind::kVector) {
+        const Vec3 v = static_cast<const Ubo_VectorChannel*>(channel)->GetVector();
+        failure += Agree("vector", v, m.vector);
+      }
     }
     if (!failure.empty()) failure = "channel " + std::to_string(i) + " " + failure;
   }
