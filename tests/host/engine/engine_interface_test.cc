@@ -42,21 +42,18 @@ TEST(RenderCount, ChannelDueOncePerCount) {
 }
 
 // Null text is dropped; a functor owned by no engine reaches the global
-// one at level 0. (Levels and '%' kept literally: the lifecycle model's
-// message counts and tests/fault/user_text_test.)
-TEST(EngineMessages, NullTextDroppedLooseFunctorAtLevelZero) {
-  MessageCapture capture;
+// one at level 0. Without a sink, or after it is set back to null:
+// "[level] text" on stderr. (Levels and '%' kept literally: the lifecycle
+// model's message counts and tests/fault/user_text_test.)
+TEST(EngineMessages, NullTextLooseFunctorsAndTheDefaultSink) {
+  MessageCapture global;
   globalEngine->_showDebugMessage[2](nullptr);
   globalEngine->Deliver(2, nullptr);
   ShowDebugMessage loose;
   loose("loose");
-  ASSERT_EQ(capture.Count(), 1u);
-  EXPECT_EQ(capture.Last().level, 0u);
-  EXPECT_EQ(capture.Last().text, "loose");
-}
-
-// Without a sink, or after it is set back to null: "[level] text" on stderr.
-TEST(EngineMessages, DefaultSinkWritesLevelAndTextToStderr) {
+  ASSERT_EQ(global.Count(), 1u);
+  EXPECT_EQ(global.Last().level, 0u);
+  EXPECT_EQ(global.Last().text, "loose");
   EngineInterface engine;
   testing::internal::CaptureStderr();
   engine._showDebugMessage[2]("Progress%d.Done!");
