@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "tests/plugin/core/test_channel.h"
-#include "tests/support/test_support.h"
-
-using testing_support::MessageCapture;
 
 namespace {
 

@@ -7,9 +7,6 @@
 
 #include "hostapi/zyr_file.h"
 #include "tests/plugin/core/test_channel.h"
-#include "tests/support/test_support.h"
-
-using testing_support::MessageCapture;
 
 namespace {
 

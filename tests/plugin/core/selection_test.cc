@@ -5,9 +5,6 @@
 #include <vector>
 
 #include "tests/plugin/core/test_channel.h"
-#include "tests/support/test_support.h"
-
-using testing_support::MessageCapture;
 
 namespace {
 

@@ -2,7 +2,7 @@
 // own registry, so that the template is proved independently of the
 // procedure-call channel. Its InitializeModes runs a replaceable hook and is
 // counted; its ModeIsSet is counted; the template's protected parts are
-// opened for inspection.
+// opened for inspection. The tests' message capture comes with it.
 #ifndef TESTS_PLUGIN_CORE_TEST_CHANNEL_H_
 #define TESTS_PLUGIN_CORE_TEST_CHANNEL_H_
 
@@ -16,6 +16,9 @@
 #include "hostapi/float_channel.h"
 #include "hostapi/guid.h"
 #include "plugin/multimode/multi_mode_channel.h"
+#include "tests/support/test_support.h"
+
+using testing_support::MessageCapture;
 
 class Ubo_TestModes;
 
@@ -46,7 +49,6 @@ class Ubo_TestModes : public MultiModeChannel<Ubo_FloatChannel, Ubo_TestModes> {
   using Modes::_modes;
   using Modes::_refCount;
   using Modes::_tempLinks;
-  using Modes::GetModeDescription;
   using Modes::GetPrefixedMessage;
   using Modes::InitMode;
 
