@@ -1,7 +1,7 @@
 // Ubo_TestModes: a small multi-mode channel type of the tests' own, with its
 // own registry, so that the template is proved independently of the
-// procedure-call channel. Its InitializeModes runs a replaceable hook and is
-// counted; its ModeIsSet is counted; the template's protected parts are
+// procedure-call channel. Its InitializeModes runs a replaceable hook; its
+// ModeIsSet is counted; the template's protected parts are
 // opened for inspection. The tests' message capture comes with it.
 #ifndef TESTS_PLUGIN_CORE_TEST_CHANNEL_H_
 #define TESTS_PLUGIN_CORE_TEST_CHANNEL_H_
@@ -33,11 +33,9 @@ class Ubo_TestModes : public MultiModeChannel<Ubo_FloatChannel, Ubo_TestModes> {
 
   // What InitializeModes registers.
   inline static std::function<void(Ubo_TestModes&)> initializer;
-  inline static int initializeCount = 0;
   int modeIsSetCount = 0;
 
   void InitializeModes() override {
-    ++initializeCount;
     if (initializer) initializer(*this);
   }
   void ModeIsSet() override { ++modeIsSetCount; }
@@ -87,7 +85,6 @@ class TestModesFixture : public ::testing::Test {
     ASSERT_EQ(Ubo_TestModes::_refCount, 0u);
     ResetRegistry();
     Ubo_TestModes::initializer = RegisterStandardModes;
-    Ubo_TestModes::initializeCount = 0;
   }
   void TearDown() override {
     EXPECT_EQ(Ubo_TestModes::_refCount, 0u) << "an instance outlived its test";
