@@ -173,13 +173,12 @@ void Model::Rebuild(int c, std::vector<Link> links) {
   }
   ch.links = std::move(links);
   for (Link& link : ch.links) {
-    for (auto it = ch.detached.begin(); it != ch.detached.end(); ++it) {
-      if (it->first == link.name && Accepts(link, At(it->second).kind)) {
-        link.child = it->second;
-        ch.detached.erase(it);
-        break;
-      }
-    }
+    const auto it = std::find_if(ch.detached.begin(), ch.detached.end(), [&](const auto& d) {
+      return d.first == link.name && Accepts(link, At(d.second).kind);
+    });
+    if (it == ch.detached.end()) continue;
+    link.child = it->second;
+    ch.detached.erase(it);
   }
 }
 

@@ -163,9 +163,7 @@ class Run {
 
  private:
   Ubo_VanticPrcCall& Call(int s) const { return *_slots[static_cast<size_t>(s)].call; }
-  Zyr_Channel* ChannelAt(int s) const {
-    return s < 0 ? nullptr : _slots[static_cast<size_t>(s)].channel;
-  }
+  Zyr_Channel* ChannelAt(int s) const { return _slots[static_cast<size_t>(s)].channel; }
   // The live channels `keep` keeps, in slot order.
   template <class F>
   std::vector<int> Live(F keep) const {
@@ -390,7 +388,8 @@ std::string Run::Apply(Op op, Input& in) {
       const std::vector<int> any = Any();
       const size_t k = childPick % (any.size() + 1);
       const int child = k == any.size() ? -1 : any[k];
-      return Agree("plugged", ChannelAt(parent)->PlugChild(index, ChannelAt(child)),
+      Zyr_Channel* plugged = child < 0 ? nullptr : ChannelAt(child);
+      return Agree("plugged", ChannelAt(parent)->PlugChild(index, plugged),
                    _model.Plug(parent, index, child));
     }
     case kSetValue: {
