@@ -158,7 +158,6 @@ TEST_F(Failures, DamagedSavedFilesAreRefusedAndNothingIsSaved) {
   std::string unsealed = bytes;
   unsealed[unsealed.find("FRAM") + 8] = '\x7f';
   std::vector<std::pair<std::string, std::string>> damaged = {
-      {bytes.substr(0, 9), "damaged file"},
       {bytes.substr(0, bytes.size() / 2), "damaged file"},
       {unsealed, "damaged file: record at offset 8 fails its checksum"}};
   const struct {
