@@ -1,7 +1,6 @@
-// `dravik run` on the scenes in examples/: values, statuses, names and
-// messages as the procedure-call channel produces them, in each output.
-#include <algorithm>
-#include <cmath>
+// `dravik run` on the scenes in examples/ and on small scenes of its own:
+// values, statuses, names and messages as the procedure-call channel
+// produces them, in each output.
 #include <map>
 #include <set>
 #include <string>
@@ -17,101 +16,44 @@ namespace {
 
 using nlohmann::json;
 
-class TourJsonl : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    result = RunDravik({"run", "--format", "jsonl"});
-    for (const std::string& line : LinesWith(result.out, "")) lines.push_back(json::parse(line));
-    for (const json& j : lines) {
-      if (j["type"] == "value") values[{j["frame"].get<uint32_t>(), j["channel"].get<std::string>()}] = j;
-    }
-  }
-  // The value line of `channel` at `frame` (throws when there is none).
-  static const json& Value(uint32_t frame, const std::string& channel) { return values.at({frame, channel}); }
-  static float F(uint32_t frame, const std::string& channel) { return Value(frame, channel)["value"].get<float>(); }
-  // Messages of `frame` and `level` holding `part`, shown by `channel`.
-  static size_t MessagesWith(uint32_t frame, int level, const std::string& part, const std::string& channel) {
-    return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const json& j) {
-      return j["type"] == "message" && j["frame"] == frame && j["level"] == level && j["channel"] == channel &&
-             j["text"].get<std::string>().find(part) != std::string::npos;
-    }));
-  }
-
-  inline static Result result;
-  inline static std::vector<json> lines;
-  inline static std::map<std::pair<uint32_t, std::string>, json> values;
-};
-
-TEST_F(TourJsonl, CallsAnswerTheirStatusAndFeedTheirOutputsEveryFrame) {
-  EXPECT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_EQ(F(1, "ghost"), 3.0f);  // a call's value is its status
-  // total accumulates on through the parameter change at frame 9: the old
-  // links come back by name. (Each call's status on every frame is pinned
-  // by the table's marks below.)
-  float total = 0;
-  for (uint32_t f = 1; f <= 20; ++f) {
-    total += F(f, "sum") * 0.1f;
-    EXPECT_NEAR(F(f, "total"), total, 1e-4) << f;
-    EXPECT_GE(Value(f, "pos")["value"][1].get<double>(), 0.0) << f;  // the ball never goes below the floor
-  }
-  const double w = 0.39269908;
-  for (uint32_t f : {1u, 2u, 5u}) {
-    const json& arm = Value(f, "arm")["value"];
-    EXPECT_NEAR(arm[0].get<double>(), std::cos(w * f), 1e-5);
-    EXPECT_NEAR(arm[1].get<double>(), std::sin(w * f), 1e-5);
-    EXPECT_EQ(arm[2].get<double>(), 0.0);
-  }
-  // Body::Step from position (0, 5, 0), velocity (1, 0, 0), gravity 9.81, dt 0.1.
-  EXPECT_NEAR(Value(1, "pos")["value"][0].get<double>(), 0.1, 1e-6);
-  EXPECT_NEAR(Value(1, "pos")["value"][1].get<double>(), 5.0 - 0.0981, 1e-5);
-  EXPECT_EQ(F(1, "step"), 0.0f);
-}
-
-// Each message carries the channel whose work showed it, from the binding
-// on load on: the two channels named "Body :: Step" are told apart. (Those
-// of frame 1 are checked on stderr by RunTable.)
-TEST_F(TourJsonl, MessagesCarryTheirChannel) {
-  const struct {
-    uint32_t frame;
-    int level;
-    std::string text;
-    std::string channel;
-    size_t count;
-  } reports[] = {
-      {0, 2, "Channel[Body :: Step].UpdatingProcedure[Body/Step].OK!", "step", 1},
-      {0, 2, "Channel[Body :: Step].UpdatingProcedure[Body/Step].OK!", "ghost", 1},
-      {18, 1, "_procedure->Execute()", "norm", 2},
-      {18, 1, "Vec3::Normalize: the vector has no direction", "norm", 1},
-  };
-  for (const auto& r : reports) {
-    EXPECT_EQ(MessagesWith(r.frame, r.level, r.text, r.channel), r.count) << r.text << " of " << r.channel;
-  }
-}
-
-// The rename's new name is shown by RunTable, the removal and return by
-// the table's marks.
-TEST_F(TourJsonl, RenameChangeRemovalAndReturnAreFollowedInMidRun) {
-  EXPECT_NEAR(F(7, "sum"), std::sin(1.5f) + 3.0f, 1e-6);  // sum = sin(t) + k, through the renamed Add
-  EXPECT_EQ(MessagesWith(9, 2, "Channel[Physics :: Accumulate].CreatingNewSetOfChildLinks!", "acc"), 1u);
-  EXPECT_EQ(F(9, "doubled"), 0.0f);  // the new output link is plugged after the rebuild
-  for (uint32_t f = 10; f <= 20; ++f) EXPECT_NEAR(F(f, "doubled"), 2 * F(f, "total"), 1e-4) << f;
-}
-
-TEST(RunTable, DefaultSceneShowsStatusesNamesMessagesAndExitCodes) {
-  const Result r = RunDravik({"run"});
+// The tour, frame by frame: t; sum = sin(t) + k, through Math::Add renamed
+// at frame 6; total, accumulated by acc (an expression procedure); doubled,
+// the output acc gains at frame 9; arm, turned by Spin (vector in/out);
+// pos, moved by Body::Step on the ball, which bounces at frame 11; then the
+// marks of calls A to H.
+TEST(RunTable, DefaultSceneShowsValuesStatusesNamesMessagesAndExitCodes) {
+  const Result r = RunDravik({"run", "-v"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  ExpectHas(r.out, {"dravik · tour · frames 1–20", "B add is now \"Math :: Plus\""});
-  // The marks of calls A to H on each frame: lost (G) has no procedure, ghost
-  // (H) takes no inputs, sin (A) is removed on frames 13 to 15 and norm (D)
-  // fails from frame 18 on.
+  ExpectHas(r.out,
+            {"dravik · tour · frames 1–20", "B add is now \"Math :: Plus\"",
+             "\n     1 │     0.000     1.000     0.100     0.000   (0.92, 0.38, 0.00)   (0.10, 4.90, 0.00) │",
+             "\n     5 │     1.000     1.841     1.125     0.000  (-0.38, 0.92, 0.00)   (0.50, 3.53, 0.00) │",
+             "\n     7 │     1.500     3.997     1.820     0.000  (-0.92, 0.38, 0.00)   (0.70, 2.25, 0.00) │",
+             "\n     9 │     2.000     1.909     2.309     0.000 (-0.92, -0.38, 0.00)   (0.90, 0.59, 0.00) │",
+             "\n    10 │     2.250     2.778     2.587     5.174 (-0.71, -0.71, 0.00)   (1.00, 0.28, 0.00) │",
+             "\n    11 │     2.500     3.598     2.947     5.893 (-0.38, -0.92, 0.00)   (1.10, 0.87, 0.00) │",
+             "\n    20 │     4.750     1.001     4.479     8.959   (0.00, 1.00, 0.00)   (2.00, 1.75, 0.00) │"});
+  // lost (G) has no procedure, ghost (H) takes no inputs, sin (A) is
+  // removed on frames 13 to 15 and norm (D) fails from frame 18 on.
   EXPECT_EQ(LinesWith(r.out, "│ ✓ ✓ ✓ ✓ ✓ ✓ ✗ ∅").size(), 14u);
   EXPECT_EQ(LinesWith(r.out, "│ ✗ ✓ ✓ ✓ ✓ ✓ ✗ ∅").size(), 3u);
   EXPECT_EQ(LinesWith(r.out, "│ ✓ ✓ ✓ ✗ ✓ ✓ ✗ ∅").size(), 3u);
-  // Messages go to stderr with their level, each shown once and counted after.
-  ExpectHas(r.err, {"met again", "× [error] [ghost] VanticPrcCall_Add.CGR[Calls].Channel[Body :: Step]."});
+  // Messages go to stderr with their level and the channel whose work showed
+  // them, from the binding on load on (the two channels named "Body :: Step"
+  // told apart); each is shown once and counted after.
+  ExpectHas(r.err,
+            {"dravik: [info] [step] VanticPrcCall_Call.CGR[Calls].Channel[Body :: Step].UpdatingProcedure[Body/Step].OK!\n",
+             "dravik: [info] [ghost] VanticPrcCall_Call.CGR[Calls].Channel[Body :: Step].UpdatingProcedure[Body/Step].OK!\n",
+             "dravik: frame 1: [error] [ghost] VanticPrcCall_Call.CGR[Calls].Channel[Body :: Step].ProcedureForVesk::",
+             "dravik: frame 9: [info] [acc] VanticPrcCall_Add.CGR[Calls].Channel[Physics :: Accumulate].CreatingNewSet",
+             "dravik: frame 18: [error] [norm] Vec3::Normalize: the vector has no direction\n",
+             "dravik: frame 18: [error] [norm] VanticPrcCall_Add.CGR[Calls].Channel[Vec3 :: Normalize]._procedure->Execute()",
+             "met again", "× [error] [ghost] VanticPrcCall_Add.CGR[Calls].Channel[Body :: Step]."});
+  EXPECT_EQ(LinesWith(r.err, "[step]").size(), 1u);
   EXPECT_EQ(LinesWith(r.err, "[lost] VanticPrcCall_Call.CGR[Calls].Channel[Math :: Divide].CannotFindProcedure").size(), 2u);
-  EXPECT_EQ(r.err.find("[info]"), std::string::npos);
-  ExpectHas(RunDravik({"run", "-v"}).err, {"[info]"});
+  const Result plain = RunDravik({"run"});
+  EXPECT_EQ(plain.out, r.out);
+  EXPECT_EQ(plain.err.find("[info]"), std::string::npos);
   const Result quiet = RunDravik({"run", "-q", "-f", "csv"});
   EXPECT_EQ(quiet.exitCode, 0);
   EXPECT_EQ(quiet.err, "");
@@ -124,6 +66,13 @@ TEST(RunTable, DefaultSceneShowsStatusesNamesMessagesAndExitCodes) {
   ExpectHas(RunDravik({"run", "--help"}).out, {"4 run --strict saw a call answer 1.0 or 3.0"});
   const Result watch = RunDravik({"run", "-f", "csv", "-q", "--frames", "1", "--watch", "lost,t"});
   EXPECT_EQ(watch.out, "frame,channel,name,kind,value,x,y,z\n1,t,t,value,0,,,\n1,lost,Math :: Divide,call,1,,,\n");
+  // jsonl: exact numbers, vectors as arrays, a call's status as its value.
+  const Result jsonl = RunDravik({"run", "-f", "jsonl", "-q", "--frames", "1", "--watch", "arm,ghost"});
+  EXPECT_EQ(LinesWith(jsonl.out, "\"type\":\"value\""),
+            (std::vector<std::string>{
+                R"({"type":"value","frame":1,"channel":"arm","name":"arm","value":[0.9238795,0.38268346,0]})",
+                R"({"type":"value","frame":1,"channel":"ghost","name":"Body :: Step","value":3})"}));
+  ExpectHas(jsonl.out, {R"({"type":"message","frame":0,"level":2,"channel":"ghost","text":"VanticPrcCall_Call.CGR)"});
 }
 
 TEST(RunTable, ManyCallsKeepUniqueLabelsAndIds) {
