@@ -24,8 +24,8 @@ using fault::AllocationProbe;
 // the sizes and counts the damage claims.
 constexpr size_t kAllocationCeiling = 64 * 1024;
 
-// An edit of a record's entries; `ownc` is the index of "OWNC".
-using Edit = std::function<void(std::vector<Entry>&, long ownc)>;
+// An edit of a record's channel part ("OWNC" first).
+using Edit = std::function<void(std::vector<Entry>&)>;
 
 // A channel bound to "Car/Drive" (not static: "This", speed, pos, out),
 // saved; the tests damage copies of its record.
@@ -39,23 +39,19 @@ class DamagedRecordTest : public PrcCallTest {
     EXPECT_EQ(bound.UpdatePrc("Car", "Drive"), kUpdatePrcBound);
     _file = SaveFile(bound);
     _entries = Entries(_file);
-    _ownc = static_cast<long>(_entries.size() - ChannelPart(_file).size());
+    _part = ChannelPart(_file);
     _messages.Clear();
   }
 
-  // The saved record with `edit` applied, loaded into `ch`; the load
-  // allocates nothing near what a damaged size or count claims.
+  // The saved channel part with `edit` applied, written behind a bare
+  // engine part and the modes' part, loaded into `ch`; the load allocates
+  // nothing near what a damaged size or count claims.
   bool LoadEdited(const Edit& edit, Ubo_VanticPrcCall& ch) const {
-    std::vector<Entry> entries = _entries;
-    edit(entries, _ownc);
-    std::vector<uint8_t> body;
-    for (const Entry& e : entries) {
-      const std::vector<uint8_t> size = U32Bytes(static_cast<uint32_t>(e.data.size()));
-      body.insert(body.end(), e.tag.begin(), e.tag.end());
-      body.insert(body.end(), size.begin(), size.end());
-      body.insert(body.end(), e.data.begin(), e.data.end());
-    }
-    const std::vector<uint8_t> file = FileOf(PrcCallGuid(), body);
+    std::vector<Entry> part = _part;
+    edit(part);
+    RecordBuilder record;
+    for (const Entry& e : part) record.Raw(e.tag.c_str(), e.data.data(), uint32_t(e.data.size()));
+    const std::vector<uint8_t> file = record.File();
     AllocationProbe probe;
     const bool loaded = LoadFile(file, ch);
     EXPECT_LT(probe.Largest(), kAllocationCeiling);
@@ -78,20 +74,21 @@ class DamagedRecordTest : public PrcCallTest {
 
   std::vector<uint8_t> _file;
   std::vector<Entry> _entries;
-  long _ownc;  // index of "OWNC", the channel part's first entry
+  std::vector<Entry> _part;  // the channel's own entries
 };
 
 TEST_F(DamagedRecordTest, RecordCutAtEveryByte) {
   // The record's own size is cut with it, so that the loader reads a
   // shorter record rather than refusing its header.
-  const std::vector<uint8_t> body(_file.begin() + kZyrFileHeaderSize + kZyrRecordHeaderSize, _file.end());
-  for (auto end = body.begin(); end <= body.end(); ++end) {
-    SCOPED_TRACE("record cut at " + std::to_string(end - body.begin()));
+  const size_t body = kZyrFileHeaderSize + kZyrRecordHeaderSize;
+  for (size_t end = body; end <= _file.size(); ++end) {
+    SCOPED_TRACE("record cut at " + std::to_string(end - body));
+    std::vector<uint8_t> file(_file.begin(), _file.begin() + static_cast<long>(end));
+    PutU32(&file[kZyrFileHeaderSize + 16], static_cast<uint32_t>(end - body));  // behind the GUID
+    ZyrResealRecords(&file);
     Ubo_VanticPrcCall ch;
     // A cut in the engine's part is refused.
-    if (LoadFile(FileOf(PrcCallGuid(), std::vector<uint8_t>(body.begin(), end)), ch)) {
-      ExpectSound(ch);
-    }
+    if (LoadFile(file, ch)) ExpectSound(ch);
   }
 }
 
@@ -125,7 +122,7 @@ TEST_F(DamagedRecordTest, BlockSizesBeyondTheRecordAreRefusedNotAllocated) {
 // With no parameter behind the count: a row of kTagCases.
 TEST_F(DamagedRecordTest, CountOfFFFFFFFFReadsWhatIsThere) {
   Ubo_VanticPrcCall ch;
-  ASSERT_TRUE(LoadEdited([](std::vector<Entry>& e, long o) { e[o + 3].data = U32Bytes(~0u); }, ch));
+  ASSERT_TRUE(LoadEdited([](std::vector<Entry>& e) { e[3].data = U32Bytes(~0u); }, ch));
   EXPECT_EQ(LinkNames(ch), (std::vector<std::string>{"This", "speed", "pos", "out"}));
   ASSERT_EQ(_messages.CountAtLevel(1), 1u);
   EXPECT_EQ(_messages.Last().text,
@@ -135,11 +132,11 @@ TEST_F(DamagedRecordTest, CountOfFFFFFFFFReadsWhatIsThere) {
 
 TEST_F(DamagedRecordTest, NumbersOfTheWrongSizeArePassedOver) {
   // "STTC", "PRMS", then the first parameter's "TYPE" and "MODE".
-  for (long k = 2; k <= 5; ++k) {
+  for (size_t k = 2; k <= 5; ++k) {
     for (size_t size : {0u, 3u, 5u, 8u}) {
-      SCOPED_TRACE(_entries[_ownc + k].tag + " of " + std::to_string(size) + " bytes");
+      SCOPED_TRACE(_part[k].tag + " of " + std::to_string(size) + " bytes");
       Ubo_VanticPrcCall ch;
-      ASSERT_TRUE(LoadEdited([&](std::vector<Entry>& e, long o) { e[o + k].data.assign(size, 1); }, ch));
+      ASSERT_TRUE(LoadEdited([&](std::vector<Entry>& e) { e[k].data.assign(size, 1); }, ch));
       ExpectSound(ch);
     }
   }
@@ -147,13 +144,11 @@ TEST_F(DamagedRecordTest, NumbersOfTheWrongSizeArePassedOver) {
 
 // Removes the entry `k` places after "OWNC".
 Edit Erase(long k) {
-  return [k](std::vector<Entry>& e, long ownc) { e.erase(e.begin() + ownc + k); };
+  return [k](std::vector<Entry>& e) { e.erase(e.begin() + k); };
 }
 // Puts an entry of an unknown tag `k` places after "OWNC".
 Edit Unknown(const char* tag, long k) {
-  return [tag, k](std::vector<Entry>& e, long ownc) {
-    e.insert(e.begin() + ownc + k, Entry{tag, 1, {'?'}, 0});
-  };
+  return [tag, k](std::vector<Entry>& e) { e.insert(e.begin() + k, Entry{tag, 1, {'?'}, 0}); };
 }
 
 // Repeated, missing and unknown tags. Entries are read in the order
@@ -169,34 +164,34 @@ struct TagCase {
 };
 
 const TagCase kTagCases[] = {
-    {"OWNC repeated", [](std::vector<Entry>& e, long o) { e.insert(e.begin() + o + 1, e[o]); },
+    {"OWNC repeated", [](std::vector<Entry>& e) { e.insert(e.begin() + 1, e[0]); },
      "Car", "", true, 0},
     {"framework part repeated",
-     [](std::vector<Entry>& e, long o) { e.insert(e.begin() + o, e.begin() + o - 2, e.begin() + o); },
+     [](std::vector<Entry>& e) { e.insert(e.begin(), {{"MODE", 4, U32Bytes(0), 0}, {"UACN", 1, {1}, 0}}); },
      "", "", true, 0},
     {"OWNC missing", Erase(0), "", "Drive", false, 3},
     {"PRCN missing", Erase(1), "Car", "", false, 3},
     {"STTC missing", Erase(2), "Car", "Drive", true, 3},
     {"PRMS missing", Erase(3), "Car", "Drive", false, 0},
     {"PRMS of 0xFFFFFFFF with no parameter behind",
-     [](std::vector<Entry>& e, long o) {
-       e[o + 3].data = U32Bytes(~0u);
-       e.resize(size_t(o) + 4);
+     [](std::vector<Entry>& e) {
+       e[3].data = U32Bytes(~0u);
+       e.resize(4);
      },
      "Car", "Drive", false, 0},
     {"second TYPE missing", Erase(7), "Car", "Drive", false, 3},
     {"every NAME missing",
-     [](std::vector<Entry>& e, long) { std::erase_if(e, [](const Entry& x) { return x.tag == "NAME"; }); },
+     [](std::vector<Entry>& e) { std::erase_if(e, [](const Entry& x) { return x.tag == "NAME"; }); },
      "Car", "Drive", false, 3},
-    {"everything behind UACN missing", [](std::vector<Entry>& e, long o) { e.resize(size_t(o)); },
+    {"everything behind UACN missing", [](std::vector<Entry>& e) { e.clear(); },
      "", "", true, 0},
     {"unknown tag before OWNC", Unknown("XXXX", 0), "", "", true, 0},
-    {"lower-case OWNC", [](std::vector<Entry>& e, long o) { e[size_t(o)].tag = "ownc"; }, "", "",
+    {"lower-case OWNC", [](std::vector<Entry>& e) { e[0].tag = "ownc"; }, "", "",
      true, 0},
     {"unknown tag among the parameters", Unknown("\x01\x02\x03\x04", 7), "Car", "Drive", false, 1},
     {"unknown tag at the end", Unknown("ZZZZ", 13), "Car", "Drive", false, 3},
     {"parameter entries in reverse order",
-     [](std::vector<Entry>& e, long o) { std::reverse(e.begin() + o + 4, e.end()); }, "Car",
+     [](std::vector<Entry>& e) { std::reverse(e.begin() + 4, e.end()); }, "Car",
      "Drive", false, static_cast<size_t>(-1)},
 };
 

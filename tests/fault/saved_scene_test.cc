@@ -61,11 +61,12 @@ constexpr char kSmallScene[] = R"({"frames": 2, "channels": [
   {"id": "c", "type": "call", "owner": "Math", "procedure": "Add", "links": {"a": "x", "b": "x", "result": "r"}},
   {"id": "r", "type": "value"}]})";
 
-// `text` (the default scene when empty) after `frames` frames, saved.
-std::vector<uint8_t> SavedScene(uint32_t frames, std::string text = {}) {
+// `text` (the default scene when empty) after `frames` frames on `host`,
+// saved.
+std::vector<uint8_t> SavedScene(dravik::HostEnvironment& host, uint32_t frames, std::string text = {}) {
   testing_support::ScratchDir dir;
-  std::unique_ptr<dravik::HostEnvironment> host = NewHost();
-  dravik::SceneRuntime runtime(*host);
+  ClearFramework();
+  dravik::SceneRuntime runtime(host);
   dravik::Scene scene;
   std::string error;
   if (text.empty()) text = dravik::DefaultSceneText();
@@ -79,14 +80,12 @@ std::vector<uint8_t> SavedScene(uint32_t frames, std::string text = {}) {
   return loader.Bytes();
 }
 
-// Loads `bytes` into a fresh runtime, on a fresh host or, to spare loading
-// the modules again (most of the time a refused load takes), on `shared`
-// with the framework emptied. When the load is taken, runs two frames;
-// when refused, checks the error is one line.
-bool LoadAndRun(const std::vector<uint8_t>& bytes, dravik::HostEnvironment* shared = nullptr) {
+// Loads `bytes` into a fresh runtime on `host`, with the framework emptied
+// (loading the modules again would take most of the time). When the load
+// is taken, runs two frames; when refused, checks the error is one line.
+bool LoadAndRun(const std::vector<uint8_t>& bytes, dravik::HostEnvironment& host) {
   ClearFramework();
-  std::unique_ptr<dravik::HostEnvironment> own = shared != nullptr ? nullptr : NewHost();
-  dravik::SceneRuntime runtime(shared != nullptr ? *shared : *own);
+  dravik::SceneRuntime runtime(host);
   std::string error;
   if (!dravik::LoadScene(bytes, "damaged.zyr", runtime, &error)) {
     EXPECT_FALSE(error.empty());
@@ -101,31 +100,30 @@ bool LoadAndRun(const std::vector<uint8_t>& bytes, dravik::HostEnvironment* shar
 
 class SavedSceneTest : public ::testing::Test {
  protected:
-  void SetUp() override { _saved = SavedScene(3); }
+  void SetUp() override { _saved = SavedScene(*_host, 3); }
   void TearDown() override { CoreFramework::Singleton<ProceduresManager>::Instance().RemoveAll(); }
 
   testing_support::MessageCapture _messages;  // keeps the channels' reports quiet
+  std::unique_ptr<dravik::HostEnvironment> _host = NewHost();
   std::vector<uint8_t> _saved;
 };
 
 // Only the whole file loads.
 TEST_F(SavedSceneTest, CutAtEveryByteIsRefused) {
   ASSERT_GT(_saved.size(), 100u);
-  std::unique_ptr<dravik::HostEnvironment> host = NewHost();
   for (auto end = _saved.begin(); end <= _saved.end(); ++end) {
     SCOPED_TRACE("cut at " + std::to_string(end - _saved.begin()));
-    EXPECT_EQ(LoadAndRun(std::vector<uint8_t>(_saved.begin(), end), host.get()), end == _saved.end());
+    EXPECT_EQ(LoadAndRun(std::vector<uint8_t>(_saved.begin(), end), *_host), end == _saved.end());
   }
 }
 
 TEST_F(SavedSceneTest, EverySingleBitFlipIsRefused) {
-  const std::vector<uint8_t> small = SavedScene(1, kSmallScene);
-  std::unique_ptr<dravik::HostEnvironment> host = NewHost();
-  ASSERT_TRUE(LoadAndRun(small, host.get()));
+  const std::vector<uint8_t> small = SavedScene(*_host, 1, kSmallScene);
+  ASSERT_TRUE(LoadAndRun(small, *_host));
   for (size_t bit = 0; bit < small.size() * 8; ++bit) {
     std::vector<uint8_t> flipped = small;
     flipped[bit / 8] ^= static_cast<uint8_t>(1u << (bit % 8));
-    EXPECT_FALSE(LoadAndRun(flipped, host.get())) << "bit " << bit;
+    EXPECT_FALSE(LoadAndRun(flipped, *_host)) << "bit " << bit;
   }
 }
 
@@ -139,7 +137,7 @@ TEST_F(SavedSceneTest, EveryByteDamagedLoadsOrIsRefused) {
     std::vector<uint8_t> damaged = _saved;
     damaged[at] = damaged[at] == 0xFF ? 0x00 : 0xFF;
     ZyrResealRecords(&damaged);
-    taken += LoadAndRun(damaged);
+    taken += LoadAndRun(damaged, *_host);
   }
   // Text and value bytes may change without the file being refused.
   EXPECT_LT(taken, _saved.size());

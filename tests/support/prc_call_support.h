@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cfloat>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <utility>
@@ -142,18 +141,6 @@ inline std::vector<Entry> ChannelPart(const std::vector<uint8_t>& file) {
   std::vector<Entry> all = Entries(file);
   auto uacn = std::find_if(all.begin(), all.end(), [](const Entry& e) { return e.tag == "UACN"; });
   return uacn == all.end() ? std::vector<Entry>() : std::vector<Entry>(uacn + 1, all.end());
-}
-
-// A file of one record of `type` whose body is `body`.
-inline std::vector<uint8_t> FileOf(const GUID& type, const std::vector<uint8_t>& body) {
-  std::vector<uint8_t> file(kZyrFileHeaderSize + kZyrRecordHeaderSize);
-  std::memcpy(file.data(), kZyrFileMagic, 4);
-  PutU32(&file[4], kZyrFileVersion);
-  std::memcpy(&file[8], &type, sizeof(GUID));  // the platform layout is the in-memory one
-  PutU32(&file[24], static_cast<uint32_t>(body.size()));
-  file.insert(file.end(), body.begin(), body.end());
-  ZyrResealRecords(&file);
-  return file;
 }
 
 // A file of one record of `channel`, saved as a channel of `type`.
