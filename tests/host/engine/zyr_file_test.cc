@@ -122,11 +122,10 @@ TEST(ZyrFileSaverOrder, OutOfOrderCallsAndIncompleteEntries) {
   EXPECT_FALSE(loader.HasError());
 }
 
-// Files shorter than their header, of another kind or of a version not
-// known are refused before any record is read.
-TEST(ZyrFileDamage, BadHeadersAreRefused) {
-  const std::string headers[] = {"", std::string("ZYRF\x02\0\0", 7), std::string("XYRF\x02\0\0\0", 8),
-                                 std::string("ZYRF\0\0\0\0", 8), std::string("ZYRF\x03\0\0\0", 8)};
+// Files shorter than their header are refused before any record is read.
+// (A bad kind or version: every bit flip of a saved scene, tests/fault.)
+TEST(ZyrFileDamage, ShortHeadersAreRefused) {
+  const std::string headers[] = {"", std::string("ZYRF\x02\0\0", 7)};
   for (const std::string& header : headers) {
     ZyrFileLoader loader;
     EXPECT_FALSE(loader.Open({header.begin(), header.end()})) << header.size();

@@ -139,15 +139,12 @@ TEST_F(ProceduresManagerTest, ExecuteTurnsFailuresIntoResults) {
   EXPECT_EQ(p->Execute(vars), 1);
 }
 
-// Followers destroyed before or during an update are never told; one
-// unfollowing others mid-round stops them; a new one waits a round.
+// Followers destroyed during an update are never told (before it: the
+// plug-in's binding tests); one unfollowing others mid-round stops them; a
+// new one waits a round.
 TEST_F(ProceduresManagerTest, FollowersComingAndGoingDuringARound) {
   VeskProcedure* procedure = Add("Body", "Move");
   const auto change = [this] { ASSERT_TRUE(manager.ChangeParameters("Body", "Move", VarList(), false)); };
-  auto gone = std::make_unique<Follower>();
-  gone->SetCurrentProcedure(procedure);
-  gone.reset();
-  EXPECT_EQ(procedure->FollowerCount(), 0u);
   Follower first;
   Follower second;
   Follower late;
