@@ -154,20 +154,18 @@ inline std::vector<uint8_t> SaveFile(Zyr_Channel& channel, const GUID& type = Pr
 
 // Loads the first record of `file` into `channel`. False when the file or
 // its first record does not open, or the channel refuses the record.
-inline bool LoadFile(const std::vector<uint8_t>& file, Zyr_Channel& channel,
-                     Zyr_ChannelGroup* group = nullptr) {
+inline bool LoadFile(const std::vector<uint8_t>& file, Zyr_Channel& channel) {
   ZyrFileLoader loader;
   GUID type;
   if (!loader.Open(file) || !loader.NextChannel(&type)) return false;
-  return channel.LoadChannel(loader, group);
+  return channel.LoadChannel(loader, nullptr);
 }
 
-// What `channel` (of `type`) saves loads into a fresh channel of its kind,
+// What the procedure-call `channel` saves loads into a fresh channel,
 // which saves the same record again. REQUIRES: the test links the fuzz
 // target's code (fuzz/channel_file_target.cc).
-inline ::testing::AssertionResult SurvivesRoundTrip(Zyr_Channel& channel,
-                                                    const GUID& type = PrcCallGuid()) {
-  const std::string failure = fuzz_target::RoundTripFailure(channel, type);
+inline ::testing::AssertionResult SurvivesRoundTrip(Zyr_Channel& channel) {
+  const std::string failure = fuzz_target::RoundTripFailure(channel, PrcCallGuid());
   if (failure.empty()) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << failure;
 }
