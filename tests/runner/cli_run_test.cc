@@ -1,6 +1,8 @@
 // `dravik run` on the scenes in examples/ and on small scenes of its own:
 // values, statuses, names and messages as the procedure-call channel
-// produces them, in each output.
+// produces them, in each output; and going on from a file saved after
+// frame k, which gives the same values for frames k+1 on as a run that
+// went straight through.
 #include <map>
 #include <set>
 #include <string>
@@ -131,6 +133,36 @@ TEST(RunEvents, LateEventsWarnAndChangedExpressionsKeepTheirConstantsAfterARenam
   EXPECT_EQ(r.err, "dravik: warning: " + scene +
                        ": /events/2/frame: frame 4 is after the last frame (3): the event never happens\n");
   EXPECT_EQ(LinesWith(r.out, ",r,").at(2), "3,r,r,value,12,,,");
+}
+
+// Cut before and after the tour's rename, parameter change, removal and
+// return of a procedure, and failing normalisation; and the other examples.
+TEST(SaveAndContinue, MatchesAStraightRunWhereverItIsCut) {
+  const struct {
+    std::string scene;
+    uint32_t total;
+    std::vector<uint32_t> cuts;
+  } cases[] = {
+      {"tour.json", 20, {1, 5, 6, 8, 9, 13, 15, 19}},
+      {"bounce.json", 40, {17}},
+      {"expressions.json", 12, {4}},
+  };
+  testing_support::ScratchDir dir;
+  const std::string saved = dir.File("saved.zyr");
+  for (const auto& c : cases) {
+    const std::string scene = Example(c.scene);
+    const std::string straight = RunDravik({"run", scene, "-f", "jsonl", "--frames", std::to_string(c.total)}).out;
+    for (uint32_t k : c.cuts) {
+      // The value lines of frames k+1 on.
+      const std::string mark = "{\"type\":\"value\",\"frame\":" + std::to_string(k + 1) + ",";
+      ASSERT_NE(straight.find(mark), std::string::npos) << c.scene;
+      std::vector<std::string> expected = LinesWith(straight.substr(straight.find(mark)), "\"type\":\"value\"");
+      ASSERT_EQ(RunDravik({"run", scene, "-f", "jsonl", "--frames", std::to_string(k), "--save", saved}).exitCode, 0);
+      const Result rest = RunDravik({"run", saved, "-f", "jsonl", "--frames", std::to_string(c.total - k)});
+      EXPECT_EQ(rest.exitCode, 0) << rest.err;
+      EXPECT_EQ(LinesWith(rest.out, "\"type\":\"value\""), expected) << c.scene << " saved after frame " << k;
+    }
+  }
 }
 
 }  // namespace

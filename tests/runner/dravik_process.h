@@ -92,6 +92,13 @@ inline void ExpectHas(const std::string& text, const std::vector<std::string>& p
   for (const std::string& part : parts) EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
 }
 
+// How many times `part` is in `text`.
+inline size_t Count(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
 // The lines of `text` that contain `part`.
 inline std::vector<std::string> LinesWith(const std::string& text, const std::string& part) {
   std::vector<std::string> lines;

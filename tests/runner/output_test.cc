@@ -26,8 +26,7 @@ using namespace dravik;
 using nlohmann::json;
 
 TEST(ValueFormat, ExactNumbersQuotedFieldsAndSparklines) {
-  EXPECT_EQ(FormatNumber(0.1f), "0.1");
-  EXPECT_EQ(FormatNumber(3.0f), "3");
+  EXPECT_EQ(FormatNumber(0.1f), "0.1");  // whole numbers without a point: RunTable's jsonl lines
   // The shortest text that reads back the same float.
   for (float f : {1.0f / 3.0f, 0.70000005f, 9.81f, 3.4028235e38f, 1.17549435e-38f, -0.0f}) {
     EXPECT_EQ(std::strtof(FormatNumber(f).c_str(), nullptr), f) << FormatNumber(f);
@@ -77,6 +76,7 @@ GraphNode Node(ChannelKind kind) {
   return node;
 }
 
+// (Two calls reading each other: Graph and Check in cli_inspect_test.)
 TEST(SceneGraph, MarksOnlyLoopsOfCallChannels) {
   using K = ChannelKind;
   struct Edge {
@@ -88,7 +88,6 @@ TEST(SceneGraph, MarksOnlyLoopsOfCallChannels) {
     std::vector<Edge> edges;
     std::vector<bool> inLoop;
   } cases[] = {
-      {{K::kCall, K::kCall}, {{0, 1, true}, {1, 0, true}}, {true, true}},
       {{K::kCall, K::kCall, K::kCall}, {{0, 1, false}, {1, 2, false}}, {false, false, false}},
       // A value channel written by one call and read by another is no loop.
       {{K::kCall, K::kValue, K::kCall}, {{0, 1, false}, {2, 1, false}}, {false, false, false}},
@@ -145,8 +144,6 @@ TEST(ReportData, KeepsEveryFrameOrTheExtremesOfEachRun) {
     size_t stride;
   } cases[] = {
       {4, 10, {11, 12, 13, 14}, {0, 1, nullptr, 3}, {0, -1, -2, -3}, {0, 0, 0, 0}, 1},
-      // 10 frames in at most 4 points: two runs of 5 frames, two points each.
-      {10, 4, {11, 13, 16, 18}, {0, 4, 5, 9}, {-4, 0, -9, -5}, {0, 0, 0, 1}, 5},
       // 13 frames in at most 8 points: runs of 4, and a last run of one frame has one point.
       {13, 8, {11, 13, 15, 17, 19, 21, 23}, {0, 3, 4, 7, 8, 11, 12}, {-3, 0, -7, -4, -11, -8, -12},
        {0, 0, 0, 1, 0, 0, 0}, 4},
@@ -167,9 +164,7 @@ TEST(ReportHtml, NoTextEndsAScriptEarly) {
   Scene scene;
   scene.name = "</script><script>";
   const std::string html = ReportHtml(scene, Record(1, 3), "", "<!--");
-  size_t scripts = 0;
-  for (size_t at = html.find("</script"); at != std::string::npos; at = html.find("</script", at + 1)) ++scripts;
-  EXPECT_EQ(scripts, 3u);  // the data, the charting library, the page's own
+  EXPECT_EQ(runner_testing::Count(html, "</script"), 3u);  // the data, the charting library, the page's own
   EXPECT_EQ(html.find("<!--"), std::string::npos);
   const size_t data = html.find("id=\"report-data\"");
   const std::string embedded = html.substr(data, html.find("</script>", data) - data);
@@ -179,7 +174,7 @@ TEST(ReportHtml, NoTextEndsAScriptEarly) {
 
 // Every kind of damage in a hand-made file is flagged, and the dump goes on
 // (a failed checksum and a body past the end: SavedFile in
-// cli_saved_file_test); unknown tags are guessed, not counted as damage.
+// cli_inspect_test); unknown tags are guessed, not counted as damage.
 TEST(DumpBytes, FlagsEachKindOfDamageAndGuessesUnknownTags) {
   ZyrFileSaver saver;
   saver.BeginChannel(guid::FromString(guid::kFloatChannelType));

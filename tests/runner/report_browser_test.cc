@@ -42,12 +42,7 @@ const char kHostileScene[] =
     R"({"id": "gone", "type": "call", "owner": "No", "procedure": "Such", "params": [{"name": "a"}]}],)"
     R"( "events": [{"frame": 2, "set": {"channel": "<!--", "value": 5}}]})";
 
-// How many times `part` is in `text`.
-size_t Count(const std::string& text, const std::string& part) {
-  size_t n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
+using runner_testing::Count;
 
 TEST(ReportInBrowser, EveryWatchedChannelIsPlottedAndEveryMessageListed) {
   testing_support::ScratchDir scratch;
