@@ -43,10 +43,9 @@ TEST(ChannelExtensionLinks, CreateLinkAppendsAndNames) {
   channel.SetChildLinkName(0xFFFFFFFFu, "far");
   channel.SetChildLinkName(3, nullptr);
   EXPECT_STREQ(channel.GetChildLinkName(3), "");
-  const ChannelExtension<Ubo_FloatChannel> copy(channel);
+  ChannelExtension<Ubo_FloatChannel> copy(channel);
   EXPECT_EQ(copy.CE_GetSelf(), nullptr);
-  ChannelExtension<Ubo_FloatChannel> assigned(copy);
-  EXPECT_STREQ(assigned.GetChildLinkName(0xFFFFFFFFu), "far");
+  EXPECT_STREQ(copy.GetChildLinkName(0xFFFFFFFFu), "far");
   EXPECT_EQ(channel.CE_ExecuteTrigger(0, nullptr), 1);  // no triggers
   channel.CE_SetSelf(nullptr);
   channel.CreateLink(GUID{}, "t", "n", kLinkModeInput, false);
