@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "host/engine/le_bytes.h"
 #include "runner/commands/command_support.h"
 #include "runner/commands/commands.h"
 #include "runner/output/dump_tree.h"
@@ -43,8 +44,8 @@ class Differ {
   Differ(const Side& a, const Side& b) : _a(a), _b(b) {}
 
   std::vector<std::string> Run() {
-    const uint32_t va = ReadU32(reinterpret_cast<const uint8_t*>(_a.bytes.data()) + 4);
-    const uint32_t vb = ReadU32(reinterpret_cast<const uint8_t*>(_b.bytes.data()) + 4);
+    const uint32_t va = le::GetU32(reinterpret_cast<const uint8_t*>(_a.bytes.data()) + 4);
+    const uint32_t vb = le::GetU32(reinterpret_cast<const uint8_t*>(_b.bytes.data()) + 4);
     if (va != vb) _lines.push_back("file: format version " + std::to_string(va) + " | " + std::to_string(vb));
     Compare("file", _a.dump.fileProblems, _b.dump.fileProblems);
     const std::vector<DumpRecord>& ra = _a.dump.recordList;

@@ -136,7 +136,7 @@ std::string Decoder::Describe(const std::string& tag, const uint8_t* data, uint3
     *unknown = true;
     std::string guess = "unknown tag";
     if (size == 4) {
-      guess += ": u32 " + std::to_string(ReadU32(data)) + " / float " + FormatNumber(le::GetF32(data));
+      guess += ": u32 " + std::to_string(le::GetU32(data)) + " / float " + FormatNumber(le::GetF32(data));
       if (LooksLikeText(data, size)) guess += " / text " + TextValue(data, size);
     } else if (size > 0 && LooksLikeText(data, size)) {
       guess += ": text " + TextValue(data, size);
@@ -154,13 +154,13 @@ std::string Decoder::Describe(const std::string& tag, const uint8_t* data, uint3
   switch (info->kind) {
     case Kind::kU32:
       if (!need(4)) return Pad(label, 14, false) + " expected 4 bytes; bytes " + Hex(data, size);
-      value = std::to_string(ReadU32(data));
+      value = std::to_string(le::GetU32(data));
       if (label.find("type") != std::string::npos && tag == "TYPE") {
-        value += ReadU32(data) == 0 ? " (float)" : ReadU32(data) == 1 ? " (vec3)" : " (unknown type)";
+        value += le::GetU32(data) == 0 ? " (float)" : le::GetU32(data) == 1 ? " (vec3)" : " (unknown type)";
       } else if (label.find("mode") != std::string::npos && _afterPrms) {
-        value += std::string(" (") + ParamModeName(static_cast<uint16_t>(ReadU32(data))) + ")";
+        value += std::string(" (") + ParamModeName(static_cast<uint16_t>(le::GetU32(data))) + ")";
       } else if (tag == "STTC") {
-        value += ReadU32(data) ? " (yes)" : " (no)";
+        value += le::GetU32(data) ? " (yes)" : " (no)";
       }
       break;
     case Kind::kFloat:
@@ -189,7 +189,7 @@ std::string Decoder::Describe(const std::string& tag, const uint8_t* data, uint3
           value += ", ... (" + std::to_string(size / 4) + " ids)";
           break;
         }
-        value += (i ? ", " : "") + std::to_string(ReadU32(data + 4 * i));
+        value += (i ? ", " : "") + std::to_string(le::GetU32(data + 4 * i));
       }
       value += "]";
       break;
@@ -210,7 +210,7 @@ void Decoder::Record(size_t at, size_t end, const GUID& type) {
       return;
     }
     const std::string tag(reinterpret_cast<const char*>(&_bytes[p]), 4);
-    const uint32_t size = ReadU32(&_bytes[p + 4]);
+    const uint32_t size = le::GetU32(&_bytes[p + 4]);
     const std::string shownTag = Pad(Printable(tag, 16), 4, false);
     const size_t room = end - p - kZyrEntryHeaderSize;
     if (size > room) {
@@ -236,7 +236,7 @@ void Decoder::Run(const std::string& name) {
     return;
   }
   const std::string magic(reinterpret_cast<const char*>(_bytes.data()), 4);
-  const uint32_t version = ReadU32(&_bytes[4]);
+  const uint32_t version = le::GetU32(&_bytes[4]);
   Line("header  magic \"" + Printable(magic, 16) + "\"  version " + std::to_string(version));
   if (std::memcmp(_bytes.data(), kZyrFileMagic, 4) != 0) Problem("", "bad magic (expected \"ZYRF\")");
   // An unknown version is read as the current one.
@@ -255,10 +255,10 @@ void Decoder::Run(const std::string& name) {
       break;
     }
     const GUID type = le::GetGuid(&_bytes[p]);
-    const uint32_t body = ReadU32(&_bytes[p + 16]);
+    const uint32_t body = le::GetU32(&_bytes[p + 16]);
     const size_t begin = p + headerSize;
     ++_r->records;
-    const uint32_t stored = unchecked ? 0 : ReadU32(&_bytes[p + kZyrRecordChecksumOffset]);
+    const uint32_t stored = unchecked ? 0 : le::GetU32(&_bytes[p + kZyrRecordChecksumOffset]);
     _r->recordList.push_back({std::string(TypeName(type)) + " " + guid::ToString(type), {}});
     _inRecord = true;
     Line("record " + std::to_string(_r->records) + " @" + std::to_string(p) + "  " + TypeName(type) + " " +

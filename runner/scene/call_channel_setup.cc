@@ -1,5 +1,6 @@
 #include "runner/scene/call_channel_setup.h"
 
+#include "host/engine/le_bytes.h"
 #include "hostapi/zyr_file.h"
 #include "runner/scene/record_entries.h"
 
@@ -49,7 +50,7 @@ bool ReadCurrentMode(Zyr_Channel& channel, uint32_t* mode) {
   if (!SaveChannelEntries(channel, &entries, &error)) return false;
   for (const RecordEntry& e : entries) {
     if (e.tag == "MODE" && e.data.size() == 4) {
-      *mode = ReadU32(e.data.data());
+      *mode = le::GetU32(e.data.data());
       return true;
     }
   }
@@ -86,7 +87,7 @@ bool ReadCallSetup(Zyr_Channel& channel, CallSetup* setup) {
   bool haveOwner = false;
   bool haveName = false;
   bool inParams = false;
-  auto u32 = [](const RecordEntry& e) { return e.data.size() == 4 ? ReadU32(e.data.data()) : 0u; };
+  auto u32 = [](const RecordEntry& e) { return e.data.size() == 4 ? le::GetU32(e.data.data()) : 0u; };
   for (const RecordEntry& e : entries) {
     if (e.tag == "OWNC" && !haveOwner) {
       found.owner.assign(e.data.begin(), e.data.end());

@@ -1,7 +1,5 @@
 #include "runner/scene/record_entries.h"
 
-#include <cstring>
-
 #include "host/engine/le_bytes.h"
 
 namespace dravik {
@@ -49,10 +47,6 @@ bool PutU32(ZyrFileSaver& saver, const char* tag, uint32_t value) {
   uint8_t bytes[4];
   le::PutU32(bytes, value);
   return PutBytes(saver, tag, bytes, 4);
-}
-
-uint32_t ReadU32(const uint8_t* data) {
-  return le::GetU32(data);
 }
 
 }  // namespace dravik

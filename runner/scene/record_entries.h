@@ -27,9 +27,6 @@ bool PutText(ZyrFileSaver& saver, const char* tag, const std::string& text);
 bool PutU32(ZyrFileSaver& saver, const char* tag, uint32_t value);
 bool PutBytes(ZyrFileSaver& saver, const char* tag, const void* data, uint32_t size);
 
-// The 32-bit little-endian number in `data` (which holds at least 4 bytes).
-uint32_t ReadU32(const uint8_t* data);
-
 }  // namespace dravik
 
 #endif  // RUNNER_SCENE_RECORD_ENTRIES_H_

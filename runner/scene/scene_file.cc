@@ -31,7 +31,7 @@ class RecordReader {
   bool U32(const char* tag, uint32_t* out) {
     if (!Entry(tag)) return false;
     if (_loader.GetCurrentTagSize() != 4) return Damaged(tag, "holds " + std::to_string(_loader.GetCurrentTagSize()) + " bytes, not 4");
-    *out = ReadU32(_loader.GetCurrentTagData());
+    *out = le::GetU32(_loader.GetCurrentTagData());
     return true;
   }
   bool Text(const char* tag, std::string* out) {
