@@ -229,12 +229,14 @@ class DRAVIK_API Zyr_Channel : public DllInterface {
  protected:
   // True once per engine render count: the first call for a count answers
   // true, later calls for the same count false. A new channel is due at
-  // the count current when it was made.
+  // the count current when it was made. Every evaluation begins here, so a
+  // due channel becomes the engine's channel at work.
   bool CheckRenderCount() {
     EngineInterface* engine = _engine ? _engine : globalEngine;
     const uint32_t now = engine->GetRenderCount();
     if (_lastRenderCount == now) return false;
     _lastRenderCount = now;
+    engine->SetChannelAtWork(this);
     return true;
   }
 

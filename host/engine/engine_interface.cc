@@ -1,4 +1,5 @@
-// The engine instance: message functors, message sink and render count.
+// The engine instance: message functors, message sink, render count and
+// the channel at work.
 #include "hostapi/engine_interface.h"
 
 #include <cstdio>
@@ -30,7 +31,7 @@ void ShowDebugMessage::operator()(const char* text) const {
   (_owner ? _owner : globalEngine)->Deliver(_level, text);
 }
 
-EngineInterface::EngineInterface() : _sink(&StderrSink), _sinkContext(nullptr), _renderCount(1) {
+EngineInterface::EngineInterface() : _sink(&StderrSink), _sinkContext(nullptr), _renderCount(1), _channelAtWork(nullptr) {
   for (unsigned level = 0; level < 4; ++level) {
     _showDebugMessage[level]._level = level;
     _showDebugMessage[level]._owner = this;

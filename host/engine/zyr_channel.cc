@@ -80,6 +80,8 @@ Zyr_Channel& Zyr_Channel::operator=(const Zyr_Channel& other) {
 }
 
 Zyr_Channel::~Zyr_Channel() {
+  EngineInterface* engine = _engine ? _engine : globalEngine;
+  if (engine->GetChannelAtWork() == this) engine->SetChannelAtWork(nullptr);
   for (Zyr_Channel* parent : _parents) parent->Unplug(this);
   _parents.clear();
   if (_extras) {

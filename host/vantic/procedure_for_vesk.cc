@@ -5,6 +5,7 @@
 #include <type_traits>
 #include <typeinfo>
 
+#include "hostapi/engine_interface.h"
 #include "hostapi/float_channel.h"
 #include "hostapi/guid.h"
 #include "hostapi/vantic_procedure.h"
@@ -42,6 +43,9 @@ inline bool ReadFloat(Zyr_Channel& child, float* value) {
   } else if (type == typeid(Ubo_VectorChannel)) {
     *value = static_cast<Ubo_VectorChannel&>(child).GetFloat();
   } else if (auto* source = dynamic_cast<Ubo_FloatChannel*>(&child)) {
+    // A channel of another kind may evaluate as it is read (a call
+    // channel): its work ends with the read.
+    const ChannelWorkScope work(child._engine ? *child._engine : *globalEngine);
     *value = source->GetFloat();
   } else {
     return false;

@@ -13,7 +13,7 @@ void MessageRoute::Sink(void* context, unsigned level, const char* text) {
   RunMessage message;
   message.frame = self->_runtime.CurrentFrame();
   message.level = level;
-  if (const ChannelSpec* channel = self->_runtime.MessageChannel(text)) message.channel = channel->id;
+  if (const ChannelSpec* channel = self->_runtime.MessageChannel()) message.channel = channel->id;
   message.text = text ? text : "";
   self->_reporter.OnMessage(message);
 }

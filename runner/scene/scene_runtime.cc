@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <optional>
 #include <set>
-#include <string_view>
 #include <utility>
 
 #include "hostapi/guid.h"
@@ -34,29 +33,15 @@ GUID TypeOf(ChannelKind kind) {
 
 std::string Quoted(const std::string& text) { return "'" + Printable(text, 60) + "'"; }
 
-// "CGR[group].Channel[name]." as the module's messages about `channel`
-// begin (after the mode's name).
-std::string ModulePrefix(Zyr_Channel& channel) {
-  Zyr_ChannelGroup* group = channel.GetChannelGroup();
-  const char* groupName = group != nullptr ? group->GetGroupName() : "";
-  return std::string("CGR[") + (groupName ? groupName : "null") + "].Channel[" + channel.GetChannelName() + "].";
-}
-
 }  // namespace
 
-// Keeps a call channel on the runtime's stack of channels at work while it
-// lives.
+// Makes a call channel the engine's channel at work while it lives.
 class EvaluationScope {
  public:
-  EvaluationScope(SceneRuntime& runtime, const RuntimeChannel& channel) : _runtime(runtime) {
-    _runtime._atWork.push_back(&channel);
-  }
-  ~EvaluationScope() { _runtime._atWork.pop_back(); }
-  EvaluationScope(const EvaluationScope&) = delete;
-  EvaluationScope& operator=(const EvaluationScope&) = delete;
+  EvaluationScope(SceneRuntime&, const RuntimeChannel& channel) : _work(*globalEngine, channel.channel.get()) {}
 
  private:
-  SceneRuntime& _runtime;
+  ChannelWorkScope _work;
 };
 
 const RuntimeChannel* SceneRuntime::FindChannel(const std::string& id) const {
@@ -77,34 +62,11 @@ bool SceneRuntime::Watch(const std::vector<std::string>& ids, std::string* error
   return true;
 }
 
-const ChannelSpec* SceneRuntime::MessageChannel(const char* text) const {
-  if (_atWork.empty()) return nullptr;
-  const RuntimeChannel* top = _atWork.back();
-  const std::string_view message = text ? text : "";
-  if (message.find("].Channel[") == std::string_view::npos ||
-      message.find(ModulePrefix(*top->channel)) != std::string_view::npos) {
-    return top->spec;
-  }
-  // A call channel plugged below the top one, evaluated as the top one read
-  // it: look for the one the prefix names.
-  std::vector<const RuntimeChannel*> pending = {top};
-  std::set<const RuntimeChannel*> seen = {top};
-  const RuntimeChannel* found = nullptr;
-  size_t matches = 0;
-  while (!pending.empty()) {
-    const RuntimeChannel* rc = pending.back();
-    pending.pop_back();
-    for (int i = 0; i < rc->channel->GetChildCreationCount(); ++i) {
-      auto child = _callByChannel.find(rc->channel->GetChild(i));
-      if (child == _callByChannel.end() || !seen.insert(child->second).second) continue;
-      pending.push_back(child->second);
-      if (message.find(ModulePrefix(*child->second->channel)) != std::string_view::npos) {
-        found = child->second;
-        ++matches;
-      }
-    }
-  }
-  return matches == 1 ? found->spec : top->spec;
+const ChannelSpec* SceneRuntime::MessageChannel() const {
+  const Zyr_Channel* channel = globalEngine->GetChannelAtWork();
+  if (channel == nullptr) return nullptr;
+  auto found = _specByChannel.find(channel);
+  return found == _specByChannel.end() ? nullptr : found->second;
 }
 
 SceneRuntime::SceneRuntime(HostEnvironment& host) : _host(host) {}
@@ -123,10 +85,8 @@ RuntimeChannel* SceneRuntime::Find(const std::string& id) {
 void SceneRuntime::IndexChannels() {
   _channelIndex.clear();
   for (size_t i = 0; i < _channels.size(); ++i) _channelIndex.emplace(_channels[i].spec->id, i);
-  _callByChannel.clear();
-  for (const RuntimeChannel& rc : _channels) {
-    if (rc.spec->kind == ChannelKind::kCall) _callByChannel.emplace(rc.channel.get(), &rc);
-  }
+  _specByChannel.clear();
+  for (const RuntimeChannel& rc : _channels) _specByChannel.emplace(rc.channel.get(), rc.spec);
 }
 
 bool SceneRuntime::Prepare(Scene scene, std::string sceneText, std::string* error) {

@@ -16,12 +16,12 @@
 // that the channel's links now offer but hold nothing or another channel
 // (a procedure whose parameters changed gets a new set of links).
 //
-// Messages: while the runtime has a call channel at work (binding it,
-// preparing its modes, evaluating it) it keeps that channel on a stack, so
-// that a message shown meanwhile can be told apart by the scene id of the
-// channel that showed it (MessageChannel). Reading a call channel evaluates
-// the call channels plugged into it inside the module; their messages name
-// them in their prefix, which tells them from the channel on top.
+// Messages: the engine knows the channel at work (EngineInterface::
+// GetChannelAtWork): the runtime sets the call channel it binds, prepares
+// the modes of or evaluates, and a call channel read by another while that
+// one evaluates sets itself, until the read returns. A message shown
+// meanwhile is told apart by the scene id of that channel (MessageChannel),
+// whatever its text says: calls of the same name are not confused.
 #ifndef RUNNER_SCENE_SCENE_RUNTIME_H_
 #define RUNNER_SCENE_SCENE_RUNTIME_H_
 
@@ -130,12 +130,10 @@ class SceneRuntime {
   // The channel of scene id `id`, or null.
   const RuntimeChannel* FindChannel(const std::string& id) const;
 
-  // The channel whose work shows the message `text` now: the innermost call
-  // channel being evaluated (or bound, or having its modes prepared), or
-  // null outside any channel's work. A module message whose prefix names
-  // another call channel plugged, directly or through others, below the
-  // one on top is that channel's, when exactly one such channel fits.
-  const ChannelSpec* MessageChannel(const char* text) const;
+  // The channel whose work shows a message now: the engine's channel at
+  // work when it is one of the scene's, else null (outside any channel's
+  // work).
+  const ChannelSpec* MessageChannel() const;
 
   // ---- used by the scene file loader ----
   // Takes `scene` over, compiles its procedures and registers the library
@@ -174,7 +172,6 @@ class SceneRuntime {
   // Plugs the wanted links the channel offers now; notes each change.
   void Wire(RuntimeChannel& rc, uint32_t frame, RunObserver* observer);
   ChannelValue Read(RuntimeChannel& rc, float callStatus);
-  friend class EvaluationScope;
 
 
   HostEnvironment& _host;
@@ -188,8 +185,7 @@ class SceneRuntime {
   std::string _modesOwner;
   uint32_t _lastFrame = 0;
   uint32_t _currentFrame = 0;
-  std::vector<const RuntimeChannel*> _atWork;  // the stack MessageChannel reads
-  std::unordered_map<const Zyr_Channel*, const RuntimeChannel*> _callByChannel;  // call channels
+  std::unordered_map<const Zyr_Channel*, const ChannelSpec*> _specByChannel;
   uint64_t _failedCalls = 0;
   std::string _firstFailedCall;
 };

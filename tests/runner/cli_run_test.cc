@@ -97,22 +97,29 @@ TEST(RunTable, ManyCallsKeepUniqueLabelsAndIds) {
                     "│ A B C D E F G H I J K L M N O P Q R S T U V W X Y Z AA AB AC AD\n"});
 }
 
-// A call channel read by another is evaluated inside the reader's
-// evaluation; its messages are still its own, and its namesake's are not.
-TEST(RunMessages, NestedEvaluationKeepsTheInnermostChannel) {
+// Calls of the same name read one another three deep, each missing an
+// input: each failure is the failing call's own, the reader's too after
+// the call it read has returned, in either scene order; `inspect` agrees.
+TEST(RunMessages, NestedCallsOfOneNameKeepTheirOwnMessages) {
   testing_support::ScratchDir dir;
-  const std::string lost = R"("owner": "Math", "procedure": "Divide", "params": [{"name": "a"}]})";
-  const std::string scene = WriteFile(dir.File("nested.json"), R"({"frames": 1, "channels": [{"id": "out", "type": "value"},
-    {"id": "reader", "type": "call", "owner": "Math", "procedure": "Sin", "links": {"x": "inner", "result": "out"}},
-    {"id": "inner", "type": "call", )" + lost + R"(, {"id": "twin", "type": "call", )" + lost + "]}");
-  const Result r = RunDravik({"run", scene, "-f", "jsonl"});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  std::map<std::string, size_t> byChannel;
-  for (const std::string& line : LinesWith(r.out, "\"type\":\"message\"")) {
-    const json j = json::parse(line);
-    if (j["frame"] == 1) ++byChannel[j["channel"].is_null() ? "(none)" : j["channel"].get<std::string>()];
+  const std::vector<std::string> calls = {
+      R"({"id": "top", "type": "call", "owner": "Math", "procedure": "Add", "links": {"a": "mid"}})",
+      R"({"id": "mid", "type": "call", "owner": "Math", "procedure": "Add", "links": {"a": "low"}})",
+      R"({"id": "low", "type": "call", "owner": "Math", "procedure": "Add", "links": {"a": "x"}})"};
+  for (const bool readerFirst : {true, false}) {
+    std::string channels = R"({"id": "x", "type": "value"})";
+    for (size_t i = 0; i < calls.size(); ++i) channels += ", " + calls[readerFirst ? i : calls.size() - 1 - i];
+    const std::string scene = WriteFile(dir.File("nested.json"), R"({"frames": 1, "channels": [)" + channels + "]}");
+    const Result r = RunDravik({"run", scene, "-f", "jsonl"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::map<std::string, size_t> byChannel;
+    for (const std::string& line : LinesWith(r.out, "\"type\":\"message\"")) {
+      const json j = json::parse(line);
+      if (j["frame"] == 1 && j["text"].get<std::string>().ends_with("FromDataChannelToVar()")) ++byChannel[j["channel"]];
+    }
+    EXPECT_EQ(byChannel, (std::map<std::string, size_t>{{"low", 2}, {"mid", 2}, {"top", 2}})) << readerFirst;
+    EXPECT_EQ(json::parse(RunDravik({"inspect", scene, "low", "-f", "json"}).out)["messages"].size(), 2u) << readerFirst;
   }
-  EXPECT_EQ(byChannel, (std::map<std::string, size_t>{{"inner", 3}, {"twin", 3}}));
 }
 
 // A parameter change without "outputs" keeps the renamed procedure's

@@ -1,4 +1,6 @@
-// The engine instance: render counts and message functors.
+// The engine instance: render counts, the channel at work and message
+// functors.
+#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -39,6 +41,25 @@ TEST(RenderCount, ChannelDueOncePerCount) {
   EXPECT_EQ(due(), "10");
   engine.SetRenderCount(3);
   EXPECT_EQ(due(), "10");
+}
+
+// A due channel is at work until the scope of whoever read it ends, which
+// gives the reader back; a channel that goes is at work no more.
+TEST(RenderCount, DueChannelIsAtWorkUntilItsReadEnds) {
+  EngineInterface engine;
+  DueChannel reader;
+  reader._engine = &engine;
+  const ChannelWorkScope outer(engine, &reader);
+  {
+    auto read = std::make_unique<DueChannel>();
+    read->_engine = &engine;
+    const ChannelWorkScope scope(engine);
+    EXPECT_TRUE(read->CheckRenderCount());
+    EXPECT_EQ(engine.GetChannelAtWork(), read.get());
+    read.reset();
+    EXPECT_EQ(engine.GetChannelAtWork(), nullptr);
+  }
+  EXPECT_EQ(engine.GetChannelAtWork(), &reader);
 }
 
 // Null text is dropped; a functor owned by no engine reaches the global
