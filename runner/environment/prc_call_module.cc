@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <exception>
+
 #include "hostapi/guid.h"
 #include "hostapi/vantic_procedure.h"
 
@@ -28,7 +30,9 @@ bool PrcCallModule::Bind(const LoadedModule& module, std::string* error) {
       !Resolve(module.handle, kUpdatePrcSymbol, &bound._update, error) ||
       !Resolve(module.handle, kGetModeCountSymbol, &bound._count, error) ||
       !Resolve(module.handle, kGetModeFromIndexSymbol, &bound._fromIndex, error) ||
-      !Resolve(module.handle, kGetModeDescriptionSymbol, &bound._description, error)) {
+      !Resolve(module.handle, kGetModeDescriptionSymbol, &bound._description, error) ||
+      !Resolve(module.handle, kClearModesSymbol, &bound._clear, error) ||
+      !Resolve(module.handle, kAddModeSymbol, &bound._add, error)) {
     if (module.handle == nullptr) *error = "the procedure-call module is not loaded";
     return false;
   }
@@ -102,6 +106,25 @@ std::vector<ModeEntry> PrcCallModule::Modes(Zyr_Channel& channel) const {
     modes.push_back(std::move(entry));
   }
   return modes;
+}
+
+bool PrcCallModule::AddMode(Zyr_Channel& channel, const ModeEntry& mode) const {
+  if (!Owns(channel)) return false;
+  // A code registered already is refused inside the module, which lets
+  // std::out_of_range through only for such a code whose collected links
+  // are gone: the mode stays as it was either way.
+  try {
+    _add(dynamic_cast<void*>(&channel), mode.code, mode.shortName, mode.name);
+  } catch (const std::exception&) {
+  }
+  return true;
+}
+
+bool PrcCallModule::ReplaceModes(Zyr_Channel& channel, const std::vector<ModeEntry>& modes) const {
+  if (!Owns(channel)) return false;
+  _clear(dynamic_cast<void*>(&channel));
+  for (const ModeEntry& mode : modes) AddMode(channel, mode);
+  return true;
 }
 
 }  // namespace dravik

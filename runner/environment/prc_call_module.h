@@ -8,6 +8,8 @@
 //   MultiModeChannel<Ubo_FloatChannel,Ubo_VanticPrcCall>::GetModeCount()
 //   MultiModeChannel<...>::GetModeFromIndex(unsigned)
 //   MultiModeChannel<...>::GetModeDescription(unsigned) const
+//   MultiModeChannel<...>::ClearModes()
+//   MultiModeChannel<...>::AddMode(unsigned, const std::string&, const std::string&)
 // and, when the module exports them, its read-only views
 //   Ubo_VanticPrcCall::GetBoundProcedure() const
 //   Ubo_VanticPrcCall::GetPrcRevision() const
@@ -55,6 +57,10 @@ inline constexpr const char kGetModeFromIndexSymbol[] =
     "_ZN16MultiModeChannelI16Ubo_FloatChannel17Ubo_VanticPrcCallE16GetModeFromIndexEj";
 inline constexpr const char kGetModeDescriptionSymbol[] =
     "_ZNK16MultiModeChannelI16Ubo_FloatChannel17Ubo_VanticPrcCallE18GetModeDescriptionEj";
+inline constexpr const char kClearModesSymbol[] =
+    "_ZN16MultiModeChannelI16Ubo_FloatChannel17Ubo_VanticPrcCallE10ClearModesEv";
+inline constexpr const char kAddModeSymbol[] =
+    "_ZN16MultiModeChannelI16Ubo_FloatChannel17Ubo_VanticPrcCallE7AddModeEjRKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEESA_";
 
 inline constexpr const char kGetBoundProcedureSymbol[] = "_ZNK17Ubo_VanticPrcCall17GetBoundProcedureEv";
 inline constexpr const char kGetPrcRevisionSymbol[] = "_ZNK17Ubo_VanticPrcCall14GetPrcRevisionEv";
@@ -98,6 +104,21 @@ class PrcCallModule {
   // The type's modes in display order. Empty when not bound.
   std::vector<ModeEntry> Modes(Zyr_Channel& channel) const;
 
+  // Registers `mode` (its code, short name and name) after the type's
+  // modes, through `channel`; a code registered already keeps its
+  // description, and so does a name the module refuses (it reports that).
+  // False, doing nothing, when `channel` is not the module's.
+  bool AddMode(Zyr_Channel& channel, const ModeEntry& mode) const;
+
+  // Makes the type's modes exactly `modes`, in that order: ClearModes on
+  // `channel`, which also leaves it without a mode and without links, then
+  // AddMode for each. The registry then counts as not built, so the next
+  // channel of the type made or switched to a mode (SetCurrentMode) fails
+  // while `modes` holds code 0: meant for a host restoring the registry of
+  // channels it has loaded, through a channel of its own. False, doing
+  // nothing, when `channel` is not the module's.
+  bool ReplaceModes(Zyr_Channel& channel, const std::vector<ModeEntry>& modes) const;
+
   // Reads `channel`'s binding. False, doing nothing, when `channel` is not
   // the module's or the module does not export the views.
   bool ReadBinding(Zyr_Channel& channel, CallBinding* binding) const;
@@ -108,6 +129,8 @@ class PrcCallModule {
   using CountFn = uint32_t (*)(void* self);
   using FromIndexFn = uint32_t (*)(void* self, uint32_t index);
   using DescriptionFn = const ExportedModeDescription* (*)(const void* self, uint32_t mode);
+  using ClearFn = void (*)(void* self);
+  using AddFn = void (*)(void* self, uint32_t mode, const std::string& shortName, const std::string& name);
   using BoundFn = const void* (*)(const void* self);  // Procedure*
   using RevisionFn = uint32_t (*)(const void* self);
 
@@ -117,6 +140,8 @@ class PrcCallModule {
   CountFn _count = nullptr;
   FromIndexFn _fromIndex = nullptr;
   DescriptionFn _description = nullptr;
+  ClearFn _clear = nullptr;
+  AddFn _add = nullptr;
   BoundFn _bound = nullptr;        // optional
   RevisionFn _revision = nullptr;  // optional
 };

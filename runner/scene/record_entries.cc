@@ -1,5 +1,9 @@
 #include "runner/scene/record_entries.h"
 
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+
 #include "host/engine/le_bytes.h"
 
 namespace dravik {
@@ -32,6 +36,23 @@ bool SaveChannelEntries(Zyr_Channel& channel, std::vector<RecordEntry>* entries,
     return false;
   }
   return true;
+}
+
+bool FindEntryAhead(const ZyrFileLoader& loader, const char* tag, std::vector<uint8_t>* data) {
+  const std::vector<uint8_t>& bytes = loader.Bytes();
+  const size_t end = std::min(loader.RecordEnd(), bytes.size());
+  for (size_t at = loader.Position(); at < end && end - at >= kZyrEntryHeaderSize;) {
+    const size_t size = le::GetU32(bytes.data() + at + 4);
+    const size_t begin = at + kZyrEntryHeaderSize;
+    if (size > end - begin) return false;
+    if (std::memcmp(bytes.data() + at, tag, 4) == 0) {
+      data->assign(bytes.begin() + static_cast<std::ptrdiff_t>(begin),
+                   bytes.begin() + static_cast<std::ptrdiff_t>(begin + size));
+      return true;
+    }
+    at = begin + size;
+  }
+  return false;
 }
 
 bool PutBytes(ZyrFileSaver& saver, const char* tag, const void* data, uint32_t size) {

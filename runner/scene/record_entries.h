@@ -21,6 +21,11 @@ struct RecordEntry {
 // its entries. False with *error when the channel or the reader fails.
 bool SaveChannelEntries(Zyr_Channel& channel, std::vector<RecordEntry>* entries, std::string* error);
 
+// The data of the first entry tagged `tag` among those of the loader's
+// current record from its position on, read without moving the loader.
+// False when there is none before the record ends or an entry overruns it.
+bool FindEntryAhead(const ZyrFileLoader& loader, const char* tag, std::vector<uint8_t>* data);
+
 // Writers of one entry: a text (its bytes, no NUL), a 32-bit number
 // (little-endian), or raw bytes. They return false when the saver refused.
 bool PutText(ZyrFileSaver& saver, const char* tag, const std::string& text);

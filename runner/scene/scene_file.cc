@@ -1,7 +1,10 @@
 #include "runner/scene/scene_file.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
+#include <memory>
+#include <set>
 #include <utility>
 
 #include "host/engine/le_bytes.h"
@@ -72,6 +75,69 @@ class RecordReader {
   std::string* _error;
 };
 
+// The channel type's modes as a saved file holds them, put back as they
+// stood when it was saved, however the procedures were renamed since.
+// They cannot be put back before the channels load: a registry made by
+// ClearModes and AddMode counts as not built, and the SetCurrentMode of
+// each LoadChannel would build it again over code 0, which fails. So while
+// the channels load, each code a channel was saved in (one the saved modes
+// no longer hold included) is added to the registry the first of them
+// built, and every channel gets its saved mode back; once all are loaded,
+// a channel of the loader's own makes the registry the saved one, before
+// any channel is bound or evaluated.
+class SavedModes {
+ public:
+  SavedModes(HostEnvironment& host, std::vector<ModeEntry> modes) : _host(host), _modes(std::move(modes)) {}
+
+  // Before the new call channel `channel` loads the record at `loader`'s
+  // position: registers the mode code the record holds, when it is not.
+  void BeforeLoad(Zyr_Channel& channel, const ZyrFileLoader& loader) {
+    if (!_callSeen) {
+      for (const ModeEntry& m : _host.PrcCall().Modes(channel)) _registered.insert(m.code);
+      _callSeen = true;
+    }
+    std::vector<uint8_t> mode;  // the record's first "MODE" is the framework's
+    if (!FindEntryAhead(loader, "MODE", &mode) || mode.size() != 4) return;
+    const uint32_t code = le::GetU32(mode.data());
+    if (!_registered.insert(code).second) return;
+    ModeEntry entry{0, code, std::to_string(code), std::to_string(code)};
+    for (const ModeEntry& m : _modes) {
+      if (m.code == code) entry = m;
+    }
+    _host.PrcCall().AddMode(channel, entry);
+  }
+
+  // After every channel loaded: the registry becomes the saved one.
+  void Restore() {
+    if (!_callSeen) return;
+    const GUID type = guid::FromString(guid::kPrcCallChannelType);
+    std::unique_ptr<Zyr_Channel> own = _host.Factory().Create(type);
+    if (own == nullptr || Same(_host.PrcCall().Modes(*own), _modes)) return;
+    _host.PrcCall().ReplaceModes(*own, _modes);
+  }
+
+ private:
+  static bool Same(const std::vector<ModeEntry>& a, const std::vector<ModeEntry>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const ModeEntry& x, const ModeEntry& y) {
+      return x.code == y.code && x.shortName == y.shortName && x.name == y.name;
+    });
+  }
+
+  HostEnvironment& _host;
+  std::vector<ModeEntry> _modes;
+  bool _callSeen = false;          // a call channel has been made
+  std::set<uint32_t> _registered;  // the codes registered since
+};
+
+// The channel type's modes as they stand, read through the first call
+// channel (none without one).
+std::vector<ModeEntry> RegistryModes(SceneRuntime& runtime) {
+  for (const RuntimeChannel& rc : runtime.Channels()) {
+    if (rc.spec->kind == ChannelKind::kCall) return runtime.Host().PrcCall().Modes(*rc.channel);
+  }
+  return {};
+}
+
 std::string TypeName(HostEnvironment& host, const GUID& type) {
   if (const ChannelType* t = host.Factory().Type(type)) {
     return std::string(t->_name, strnlen(t->_name, sizeof t->_name)) + " " + guid::ToString(type);
@@ -89,8 +155,13 @@ bool SaveScene(SceneRuntime& runtime, const std::string& path, std::string* erro
   ZyrFileSaver saver;
   saver.BeginChannel(SceneRecordGuid());
   bool ok = PutU32(saver, "DRVK", kSceneRecordVersion) && PutU32(saver, "FRAM", runtime.LastFrame()) &&
-            PutText(saver, "SCEN", runtime.SceneText()) && PutText(saver, "MOWN", runtime.ModesOwner()) &&
-            PutU32(saver, "OBJS", static_cast<uint32_t>(runtime.Objects().size()));
+            PutText(saver, "SCEN", runtime.SceneText()) && PutText(saver, "MOWN", runtime.ModesOwner());
+  const std::vector<ModeEntry> modes = RegistryModes(runtime);
+  ok = ok && PutU32(saver, "MODN", static_cast<uint32_t>(modes.size()));
+  for (const ModeEntry& m : modes) {
+    ok = ok && PutU32(saver, "MDCO", m.code) && PutText(saver, "MDSN", m.shortName) && PutText(saver, "MDNM", m.name);
+  }
+  ok = ok && PutU32(saver, "OBJS", static_cast<uint32_t>(runtime.Objects().size()));
   ObjectsManager& objects = runtime.Host().Procedures().Objects();
   for (const RuntimeObject& o : runtime.Objects()) {
     const VanticObject* object = objects.Get(o.id);
@@ -165,10 +236,23 @@ bool LoadScene(std::vector<uint8_t> bytes, const std::string& path, SceneRuntime
   uint32_t objectCount = 0;
   if (!record.U32("DRVK", &version)) return fail("damaged file: " + why);
   if (version != kSceneRecordVersion) return fail("scene record version " + std::to_string(version) + " is not supported");
-  if (!record.U32("FRAM", &lastFrame) || !record.Text("SCEN", &sceneText) || !record.Text("MOWN", &modesOwner) ||
-      !record.Count("OBJS", kMaxItems, &objectCount)) {
+  if (!record.U32("FRAM", &lastFrame) || !record.Text("SCEN", &sceneText) || !record.Text("MOWN", &modesOwner)) {
     return fail("damaged file: " + why);
   }
+  // Files saved before the modes were kept prepare them again instead.
+  const bool modesSaved = record.Peek("MODN");
+  std::vector<ModeEntry> modes;
+  uint32_t modeCount = 0;
+  if (modesSaved && !record.Count("MODN", kMaxItems, &modeCount)) return fail("damaged file: " + why);
+  for (uint32_t i = 0; i < modeCount; ++i) {
+    ModeEntry m;
+    m.orderIndex = i;
+    if (!record.U32("MDCO", &m.code) || !record.Text("MDSN", &m.shortName) || !record.Text("MDNM", &m.name)) {
+      return fail("damaged file: " + why);
+    }
+    modes.push_back(std::move(m));
+  }
+  if (!record.Count("OBJS", kMaxItems, &objectCount)) return fail("damaged file: " + why);
   if (lastFrame > kMaxFrames * 2u) return fail("damaged file: frame " + std::to_string(lastFrame) + " is out of range");
   Scene scene;
   if (!LoadSceneJson(sceneText, &scene, &why)) return fail("the saved scene is damaged: " + why);
@@ -224,12 +308,15 @@ bool LoadScene(std::vector<uint8_t> bytes, const std::string& path, SceneRuntime
   std::map<uint32_t, Zyr_Channel*> bySavedId;
   const GUID prcType = guid::FromString(guid::kPrcCallChannelType);
   bool modesPrepared = modesOwner.empty();
+  SavedModes savedModes(host, std::move(modes));
   for (size_t n = 1; loader.NextChannel(&type); ++n) {
     const std::string where = "record " + std::to_string(n + 1) + " (" + TypeName(host, type) + ")";
     if (type == prcType && !host.HasPrcCallType()) return fail(where + ": " + host.MissingPrcCallReason());
     std::unique_ptr<Zyr_Channel> channel = host.Factory().Create(type);
     if (channel == nullptr) return fail(where + ": no channel type of that GUID is known (is its module loaded?)");
-    if (!modesPrepared && type == prcType) {
+    if (modesSaved && type == prcType) {
+      savedModes.BeforeLoad(*channel, loader);
+    } else if (!modesPrepared && type == prcType) {
       host.PrcCall().PrepareModesList(*channel, modesOwner);
       modesPrepared = true;
     }
@@ -247,6 +334,7 @@ bool LoadScene(std::vector<uint8_t> bytes, const std::string& path, SceneRuntime
     byScene[spec->id] = std::move(channel);
   }
   if (loader.HasError()) return fail("damaged file: " + loader.GetError());
+  savedModes.Restore();
 
   std::vector<RuntimeChannel> channels;
   std::map<std::string, Zyr_ChannelGroup*> groupsByName;

@@ -10,6 +10,11 @@
 //   "SCEN" text  the scene's JSON text, whole: the procedures it defines by
 //                expressions, its events and animations go with the file
 //   "MOWN" text  owner class of the last PrepareModesList ("" for none)
+//   "MODN" u32   n modes: the channel type's modes as they stand (0 without
+//                a procedure-call channel), then per mode, in display
+//                order, "MDCO" u32 code, "MDSN" text short name, "MDNM"
+//                text name (files without "MODN" load: the modes are then
+//                prepared again for the "MOWN" owner)
 //   "OBJS" u32   n objects, then per object:
 //       "OBID" u32 framework id, "OBSC" text scene id, "OBCL" text class,
 //       "OBNM" text name, "OBPN" u32 m properties, then per property
@@ -23,10 +28,11 @@
 // Loading rebuilds the procedure registry as it stood at the saved frame
 // (the scene's procedures, then its procedure events up to that frame),
 // the objects with their ids and properties, every channel through the
-// factory and its own LoadChannel, the links from the saved child ids, and
-// the groups from the saved group names. A run that saved after frame k
-// and one that loads the file and goes on give the same values for every
-// frame after k.
+// factory and its own LoadChannel, the links from the saved child ids, the
+// groups from the saved group names, and the channel type's modes as they
+// were saved, which a rename since does not change. A run that saved after
+// frame k and one that loads the file and goes on give the same values,
+// statuses and messages for every frame after k.
 #ifndef RUNNER_SCENE_SCENE_FILE_H_
 #define RUNNER_SCENE_SCENE_FILE_H_
 

@@ -142,34 +142,61 @@ TEST(RunEvents, LateEventsWarnAndChangedExpressionsKeepTheirConstantsAfterARenam
   EXPECT_EQ(LinesWith(r.out, ",r,").at(2), "3,r,r,value,12,,,");
 }
 
-// Cut before and after the tour's rename, parameter change, removal and
-// return of a procedure, and failing normalisation; and the other examples.
+// The lines of `jsonl` of the frames after `k`: values (calls' statuses
+// among them), events and messages.
+std::vector<std::string> LinesAfter(const std::string& jsonl, uint32_t k) {
+  std::vector<std::string> lines;
+  for (const std::string& line : LinesWith(jsonl, "\"frame\":")) {
+    if (json::parse(line)["frame"].get<uint32_t>() > k) lines.push_back(line);
+  }
+  return lines;
+}
+
+// Cut before and after the tour's PrepareModesList, rename of the mode's
+// procedure, parameter change, removal and return of a procedure, and
+// failing normalisation; the examples; and a call left in a mode that a
+// later PrepareModesList does not register: frames k+1 on are the straight
+// run's, messages naming the modes as they stood included.
 TEST(SaveAndContinue, MatchesAStraightRunWhereverItIsCut) {
+  testing_support::ScratchDir dir;
+  const std::string stale = WriteFile(dir.File("stale.json"), R"({"frames": 4, "channels": [
+    {"id": "c", "type": "call", "owner": "Math", "procedure": "Clamp"},
+    {"id": "v", "type": "call", "owner": "Vec3", "procedure": "Length"}],
+    "events": [{"frame": 1, "prepare_modes": {"channel": "c", "owner": "Math"}},
+               {"frame": 2, "prepare_modes": {"channel": "v", "owner": "Vec3"}}]})");
   const struct {
-    std::string scene;
+    std::string scene;  // "" for the tour built into dravik
     uint32_t total;
     std::vector<uint32_t> cuts;
   } cases[] = {
-      {"tour.json", 20, {1, 5, 6, 8, 9, 13, 15, 19}},
-      {"bounce.json", 40, {17}},
-      {"expressions.json", 12, {4}},
+      {"", 20, {1, 3, 5, 6, 8, 9, 13, 15, 19}},
+      {Example("tour.json"), 20, {2, 10}},
+      {Example("bounce.json"), 40, {1, 17}},
+      {Example("expressions.json"), 12, {4, 8}},
+      {stale, 4, {2}},
   };
-  testing_support::ScratchDir dir;
   const std::string saved = dir.File("saved.zyr");
   for (const auto& c : cases) {
-    const std::string scene = Example(c.scene);
-    const std::string straight = RunDravik({"run", scene, "-f", "jsonl", "--frames", std::to_string(c.total)}).out;
+    std::vector<std::string> run = {"run", "-f", "jsonl", "--frames", std::to_string(c.total)};
+    if (!c.scene.empty()) run.insert(run.begin() + 1, c.scene);
+    const std::string straight = RunDravik(run).out;
     for (uint32_t k : c.cuts) {
-      // The value lines of frames k+1 on.
-      const std::string mark = "{\"type\":\"value\",\"frame\":" + std::to_string(k + 1) + ",";
-      ASSERT_NE(straight.find(mark), std::string::npos) << c.scene;
-      std::vector<std::string> expected = LinesWith(straight.substr(straight.find(mark)), "\"type\":\"value\"");
-      ASSERT_EQ(RunDravik({"run", scene, "-f", "jsonl", "--frames", std::to_string(k), "--save", saved}).exitCode, 0);
+      std::vector<std::string> cut = run;
+      cut.back() = std::to_string(k);
+      cut.insert(cut.end(), {"--save", saved});
+      ASSERT_EQ(RunDravik(cut).exitCode, 0) << c.scene;
       const Result rest = RunDravik({"run", saved, "-f", "jsonl", "--frames", std::to_string(c.total - k)});
       EXPECT_EQ(rest.exitCode, 0) << rest.err;
-      EXPECT_EQ(LinesWith(rest.out, "\"type\":\"value\""), expected) << c.scene << " saved after frame " << k;
+      EXPECT_EQ(LinesAfter(rest.out, k), LinesAfter(straight, k)) << c.scene << " saved after frame " << k;
     }
   }
+  // A file saved before the modes were kept: they are prepared again, and
+  // the values go on as they would have.
+  const std::string old = std::string(VPC_SOURCE_DIR) + "/tests/runner/tour_saved_at_8_without_modes.zyr";
+  const std::string straight = RunDravik({"run", "-f", "jsonl"}).out;
+  const Result rest = RunDravik({"run", old, "-f", "jsonl"});
+  EXPECT_EQ(LinesWith(rest.out, "\"type\":\"value\""),
+            LinesWith(straight.substr(straight.find("{\"type\":\"value\",\"frame\":9,")), "\"type\":\"value\""));
 }
 
 }  // namespace
