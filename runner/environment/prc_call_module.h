@@ -112,11 +112,12 @@ class PrcCallModule {
 
   // Makes the type's modes exactly `modes`, in that order: ClearModes on
   // `channel`, which also leaves it without a mode and without links, then
-  // AddMode for each. The registry then counts as not built, so the next
-  // channel of the type made or switched to a mode (SetCurrentMode) fails
-  // while `modes` holds code 0: meant for a host restoring the registry of
-  // channels it has loaded, through a channel of its own. False, doing
-  // nothing, when `channel` is not the module's.
+  // AddMode for each. The registry then counts as not built: while it
+  // holds code 0, a channel of the type made afterwards, or switched to a
+  // mode (SetCurrentMode, which LoadChannel calls), meets the module's
+  // std::out_of_range. So it is for a host putting back the registry of
+  // channels it has loaded already, through a channel of its own. False,
+  // doing nothing, when `channel` is not the module's.
   bool ReplaceModes(Zyr_Channel& channel, const std::vector<ModeEntry>& modes) const;
 
   // Reads `channel`'s binding. False, doing nothing, when `channel` is not
