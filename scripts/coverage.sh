@@ -30,8 +30,12 @@ for folder in plugin host; do
   floor=""
   [ "$folder" = plugin ] && floor="--fail-under-line 98"
   # shellcheck disable=SC2086
+  status=0
   gcovr --root . --filter "$folder/" --exclude-throw-branches --exclude-unreachable-branches \
-    --txt "$BUILD/coverage-$folder.txt" --print-summary --branches $floor "$BUILD" | tail -n 2
+    --txt "$BUILD/coverage-$folder.txt" --print-summary --branches $floor "$BUILD" \
+    >"$BUILD/summary-$folder.txt" || status=$?
+  grep -E '^(lines|branches):' "$BUILD/summary-$folder.txt"
+  [ "$status" -eq 0 ] || { echo "coverage: $folder/ lines below the floor" >&2; exit 1; }
 done
 python3 scripts/branch_coverage.py "$BUILD" plugin --fail-under=90
 python3 scripts/branch_coverage.py "$BUILD" host
