@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "hostapi/engine_interface.h"
+#include "runner/commands/call_loops.h"
 #include "runner/commands/command_support.h"
 #include "runner/commands/commands.h"
 #include "runner/environment/host_environment.h"
@@ -90,18 +91,10 @@ void CheckBuilt(const SceneRuntime& runtime, std::vector<SceneFinding>* findings
   for (const EventSpec& e : scene.events) {
     if (e.kind == EventKind::kLink && !e.source.empty()) plugLater.insert(e.source);
   }
+  AddLoopFindings(scene, graph, findings);
   for (size_t i = 0; i < runtime.Channels().size() && i < graph.nodes.size(); ++i) {
     const RuntimeChannel& rc = runtime.Channels()[i];
     const ChannelSpec& spec = *rc.spec;
-    if (graph.nodes[i].inLoop) {
-      std::string others;
-      for (const GraphEdge& e : graph.edges) {
-        if (e.inLoop && e.parent == i) others += (others.empty() ? "" : ", ") + Quoted(graph.nodes[e.child].id);
-      }
-      findings->push_back(Warning(spec.path, "call " + Quoted(spec.id) + " is on a loop of call channels (it reads " +
-                                                 others + "): a call read again within its own evaluation answers "
-                                                 "its previous status"));
-    }
     if (spec.kind == ChannelKind::kCall) {
       const std::map<std::string, std::string> wanted = runtime.DesiredLinks(spec, UINT32_MAX);
       for (int l = 0; l < rc.channel->GetChildCreationCount(); ++l) {
@@ -132,6 +125,7 @@ int CheckCommand(const std::string& path, const std::string& modulesDir) {
   if (!LoadModules(host, modulesDir, &error)) return Fail(error);
   const EventCheck events = CheckSceneEvents(scene, host.Library().Definitions(), scene.frames);
   std::vector<SceneFinding> findings = events.findings;
+  findings.insert(findings.end(), events.idle.begin(), events.idle.end());
   for (const ExpressionProcedureSpec& p : scene.procedures) {
     CheckSelfReads(scene, p.path, p.isStatic, p.outputs, &findings);
   }
