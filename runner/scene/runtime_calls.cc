@@ -27,11 +27,16 @@ std::string Field(const char* text, size_t size) { return std::string(text, strn
 
 void SceneRuntime::IndexCallNames() {
   _callsByName.clear();
-  _callNames.assign(_channels.size(), CallName{});
+  _callNames.assign(_channels.size(), nullptr);
   for (size_t i = 0; i < _channels.size(); ++i) {
-    if (_channels[i].spec->kind != ChannelKind::kCall) continue;
-    CallName& names = _callNames[i];
-    if (ReadCallNames(*_channels[i].channel, &names.first, &names.second)) _callsByName[names].push_back(i);
+    CallName names;
+    if (_channels[i].spec->kind != ChannelKind::kCall ||
+        !ReadCallNames(*_channels[i].channel, &names.first, &names.second)) {
+      continue;
+    }
+    auto it = _callsByName.try_emplace(std::move(names)).first;
+    it->second.push_back(i);
+    _callNames[i] = &it->first;
   }
 }
 
@@ -52,8 +57,9 @@ void SceneRuntime::FollowRename(const CallName& from) {
   for (size_t i : calls) {
     CallName now;
     if (!ReadCallNames(*_channels[i].channel, &now.first, &now.second)) now = old;
-    _callNames[i] = now;
-    _callsByName[now].push_back(i);
+    auto entry = _callsByName.try_emplace(std::move(now)).first;
+    entry->second.push_back(i);
+    _callNames[i] = &entry->first;
   }
 }
 

@@ -170,10 +170,10 @@ void SceneRuntime::BindCalls() {
 
 void SceneRuntime::BindCall(size_t position) {
   RuntimeChannel& rc = _channels[position];
-  const auto& [owner, name] = _callNames[position];
-  if (rc.spec->kind == ChannelKind::kCall && _host.Procedures().GetProcedure(owner, name) != nullptr) {
+  const CallName* names = _callNames[position];
+  if (names != nullptr && _host.Procedures().GetProcedure(names->first, names->second) != nullptr) {
     EvaluationScope scope(*this, rc);
-    _host.PrcCall().UpdatePrc(*rc.channel, owner, name);
+    _host.PrcCall().UpdatePrc(*rc.channel, names->first, names->second);
   }
 }
 

@@ -227,7 +227,7 @@ class SceneRuntime {
   uint64_t _failedCalls = 0;
   std::string _firstFailedCall;
   std::map<CallName, std::vector<size_t>> _callsByName;  // names -> call positions in _channels
-  std::vector<CallName> _callNames;                      // by position in _channels
+  std::vector<const CallName*> _callNames;               // by position: its key there, or null
   std::vector<size_t> _toBind;        // calls the frame's procedure events touched
   std::vector<size_t> _toWire;        // calls the frame's events touched
   std::vector<size_t> _linkEvents;    // the frame's link events that plug a source
