@@ -78,7 +78,9 @@ void CheckSelfReads(const Scene& scene, const std::string& path, bool isStatic,
 
 // The warnings that need the built scene: loops of call channels, input
 // links left unplugged, channels nothing reads and nobody watches.
-void CheckBuilt(const SceneRuntime& runtime, std::vector<SceneFinding>* findings) {
+// Calls of `unregistered` answer 1.0 before they read a link.
+void CheckBuilt(const SceneRuntime& runtime, const std::set<size_t>& unregistered,
+                std::vector<SceneFinding>* findings) {
   const Scene& scene = runtime.GetScene();
   SceneGraph graph = DescribeScene(runtime, false);
   MarkLoops(graph);
@@ -96,6 +98,7 @@ void CheckBuilt(const SceneRuntime& runtime, std::vector<SceneFinding>* findings
     const RuntimeChannel& rc = runtime.Channels()[i];
     const ChannelSpec& spec = *rc.spec;
     if (spec.kind == ChannelKind::kCall) {
+      if (unregistered.count(i) > 0) continue;
       const std::map<std::string, std::string> wanted = runtime.DesiredLinks(spec, UINT32_MAX);
       for (int l = 0; l < rc.channel->GetChildCreationCount(); ++l) {
         const ChildCreation* c = rc.channel->GetChildCreation(l);
@@ -140,7 +143,7 @@ int CheckCommand(const std::string& path, const std::string& modulesDir) {
     if (!runtime.Build(scene, text, &error)) {
       findings.push_back({SceneFinding::Severity::kError, "", error});
     } else {
-      CheckBuilt(runtime, &findings);
+      CheckBuilt(runtime, events.unregisteredCalls, &findings);
     }
   }
   size_t errors = 0;

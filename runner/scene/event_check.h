@@ -24,6 +24,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,9 @@ struct EventCheck {
   // calls' messages, "nothing to do" notes): calls, in scene order, then
   // events, in event order. None for an event that has an error.
   std::vector<SceneFinding> idle;
+  // The positions in the scene's channels of the calls whose procedure no
+  // frame registers (warned of in `idle`).
+  std::set<size_t> unregisteredCalls;
   // Event index -> the body to compile, for change_params events that give
   // outputs or constants to a procedure defined by expressions (or outputs
   // to any procedure).

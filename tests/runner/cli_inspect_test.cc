@@ -86,7 +86,7 @@ TEST(Check, WarnsOfWhatWillNotWorkAndFailsOnWhatRunRefuses) {
       {"id": "c2", "type": "call", "owner": "Math", "procedure": "Add", "links": {"a": "c1", "b": "v"}},
       {"id": "c3", "type": "call", "owner": "Math", "procedure": "Sin"},
       {"id": "q", "type": "call", "owner": "P", "procedure": "Q", "links": {"This": "ref", "y": "v"}},
-      {"id": "gone", "type": "call", "owner": "Math", "procedure": "Gone"})";
+      {"id": "gone", "type": "call", "owner": "Math", "procedure": "Gone", "params": [{"name": "x"}]})";
   const struct {
     std::string tail;
     int exitCode;
@@ -101,7 +101,8 @@ TEST(Check, WarnsOfWhatWillNotWorkAndFailsOnWhatRunRefuses) {
         "/channels/4: warning: call 'c2' is on a loop of call channels (it reads 'c1')",
         "/channels/5/links: warning: link 'x' is left unplugged, and Math::Sin reads it",
         "/channels/7: warning: call 'gone': procedure Math::Gone is registered at no frame: the call answers 1.0"}},
-      // A link event that plugs the link later, and one that reads 'lonely', silence two of them.
+      // A link event that plugs the link later, and one that reads 'lonely', silence two of them
+      // (gone's link 'x' is never read: the call finds no procedure).
       {R"(], "events": [{"frame": 2, "link": {"channel": "c3", "param": "x", "source": "lonely"}}]})", 0, {}},
       {R"(], "events": [{"frame": 1, "link": {"channel": "c3", "param": "nope", "source": "v"}}]})", 1,
        {"/events/0/link/param: error: call 'c3' never has a link 'nope'"}},
