@@ -477,6 +477,10 @@ void SceneRuntime::Run(uint32_t count, RunObserver& observer, void (*progress)(v
   std::vector<ChannelValue> values;
   for (size_t i = 0; i < _channels.size(); ++i) {
     if (_channels[i].spec->watch) values.push_back(Read(_channels[i], 0.0f));
+    // A call's last status (a loaded one's is the saved one): a run that
+    // goes on notes what changes from it, as one that went straight would.
+    auto* call = dynamic_cast<Ubo_FloatChannel*>(_channels[i].channel.get());
+    if (_channels[i].spec->kind == ChannelKind::kCall && call != nullptr) statuses[i] = call->_value;
   }
   observer.OnBegin(_scene, first, count == 0 ? first - 1 : last, values);
   size_t nextEvent = 0;
