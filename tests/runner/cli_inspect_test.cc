@@ -118,6 +118,10 @@ TEST(Check, WarnsOfWhatWillNotWorkAndFailsOnWhatRunRefuses) {
     }
   }
   EXPECT_EQ(RunDravik({"check", Example("tour.json")}).exitCode, 0);
+  const std::string clean = WriteFile(dir.File("clean.json"), R"({"channels": [{"id": "x", "type": "value"}]})");
+  const Result r = RunDravik({"check", clean});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out + r.err, "dravik: " + clean + ": 0 error(s), 0 warning(s)\n");
 }
 
 TEST(Graph, TourHasANodePerChannelAndAnEdgePerLink) {

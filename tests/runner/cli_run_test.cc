@@ -77,6 +77,19 @@ TEST(RunTable, DefaultSceneShowsValuesStatusesNamesMessagesAndExitCodes) {
   ExpectHas(jsonl.out, {R"({"type":"message","frame":0,"level":2,"channel":"ghost","text":"VanticPrcCall_Call.CGR)"});
 }
 
+// --watch once per channel, an id with a comma included; a value JSON has
+// no number for, written as the word csv writes.
+TEST(RunTable, WatchedIdsWithCommasAndInfiniteValuesInJsonl) {
+  testing_support::ScratchDir dir;
+  const std::string scene = WriteFile(dir.File("s.json"), R"({"frames": 1, "channels": [
+    {"id": "a,b", "type": "value", "value": 3e38}, {"id": "sum", "type": "value"}, {"id": "x", "type": "value"},
+    {"id": "c", "type": "call", "owner": "Math", "procedure": "Add", "links": {"a": "a,b", "b": "a,b", "result": "sum"}}]})");
+  const Result r = RunDravik({"run", scene, "-f", "jsonl", "--watch", "sum", "--watch", "a,b"});
+  EXPECT_EQ(LinesWith(r.out, "\"type\":\"value\""),
+            (std::vector<std::string>{R"({"type":"value","frame":1,"channel":"a,b","name":"a,b","value":3e+38})",
+                                      R"({"type":"value","frame":1,"channel":"sum","name":"sum","value":"inf"})"}));
+}
+
 TEST(RunTable, ManyCallsKeepUniqueLabelsAndIds) {
   json scene = {{"frames", 1}, {"channels", {{{"id", "x"}, {"type", "value"}, {"watch", false}}}}};
   for (int i = 0; i < 30; ++i) {
