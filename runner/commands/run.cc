@@ -162,7 +162,9 @@ int RunCommand(const RunOptions& options) {
     if (!CheckEvents(name, scene, lastFrame, host)) return kExitFailure;
     if (!runtime.Build(std::move(scene), std::move(text), &error)) return Fail(name + ": " + error);
   }
-  if (options.hasWatch && !runtime.Watch(WatchedIds(runtime.GetScene(), options.watch), &error)) return Fail("--watch: " + error);
+  if (options.hasWatch && !runtime.Watch(WatchedIds(runtime.GetScene(), options.watch), &error)) {
+    return Fail("--watch: " + error);
+  }
   if (options.hasFrames) frames = options.frames;
   runtime.Run(frames, observer, &Progress::Update, &progress);
   if (!options.saveTo.empty() && !SaveScene(runtime, options.saveTo, &error)) return Fail(error);
