@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "runner/output/reporter.h"
+#include "runner/procedures/procedure_library.h"
 
 namespace dravik {
 
@@ -34,6 +35,9 @@ struct RunOptions {
   int maxLevel = 1;         // highest message level shown (table, csv)
   bool hasWatch = false;    // watch the channels of `watch` instead of the scene's
   std::string watch;        // channel ids, separated by commas
+  // Added to the procedure library before the scene is built or loaded, as
+  // if built in (procedures written in Python, for `python3 -m dravik run`).
+  std::vector<ProcedureDefinition> procedures;
 };
 
 struct GraphOptions {

@@ -121,6 +121,7 @@ bool CheckEvents(const std::string& name, const Scene& scene, uint32_t lastFrame
 
 int RunCommand(const RunOptions& options) {
   HostEnvironment host;
+  for (const ProcedureDefinition& d : options.procedures) host.Library().Add(d);
   std::string error;
   if (!options.saveTo.empty() && !CheckSaveTarget(options.saveTo, options.scene, options.force, &error)) {
     return Fail(error);
