@@ -60,6 +60,7 @@ def test_save_and_continue_with_python_procedures(tmp_path):
     scene = dravik.load(scene_dict)
     scene.run(4)
     scene.save(tmp_path / "half.zyr")
+    scene.run(1)  # moves its object on: the loaded scene must not use it
     # The first scene still holds its object's id: the loaded one gets another.
     later = dravik.load(tmp_path / "half.zyr")
     assert later.frame == 4
