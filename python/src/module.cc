@@ -5,6 +5,8 @@
 // `run` command, and where the engine's messages go outside a run.
 #include <pybind11/stl.h>
 
+#include <cstdio>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
