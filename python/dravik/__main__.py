@@ -27,6 +27,7 @@ def parser():
     """The command line: the ``run`` command with the options of ``dravik run`` and ``--procedures``."""
     top = argparse.ArgumentParser(prog="python3 -m dravik",
                                   description="Run dravik scenes with procedures written in Python.")
+    top.add_argument("--version", action="version", version=f"dravik {_dravik.version} (Python module)")
     commands = top.add_subparsers(dest="command", required=True, metavar="COMMAND")
     run = commands.add_parser("run", help="run a scene (the built-in tour when none is given)",
                               description="Run a scene as `dravik run` does, with the procedures of "
