@@ -7,6 +7,7 @@ it; defining it again with other parameters makes the channels bound to it
 rebuild their links.
 """
 
+import math
 from collections import namedtuple
 
 from . import _dravik
@@ -18,6 +19,7 @@ MAX_NAME_LENGTH = 255
 #: Longest parameter name (a parameter names a channel's link).
 MAX_PARAM_NAME_LENGTH = 99
 
+_FLOAT_MAX = 3.4028234663852886e38
 _TYPES = {"float": "float", "vec3": "vec3", "vector": "vec3"}
 _MODES = ("in", "out", "inout")
 
@@ -151,11 +153,13 @@ class Object:
         return self.properties[key]
 
     def __setitem__(self, key, value):
-        if isinstance(value, (int, float)):
+        parts = [value] if isinstance(value, (int, float)) else list(value)
+        if len(parts) not in (1, 3) or not all(math.isfinite(p) and abs(p) <= _FLOAT_MAX for p in parts):
+            raise ValueError(f"a property is a finite float or three of them, not {value!r}")
+        if len(parts) == 1:
             _dravik.set_object_float(self.id, key, float(value))
         else:
-            x, y, z = value
-            _dravik.set_object_vector(self.id, key, float(x), float(y), float(z))
+            _dravik.set_object_vector(self.id, key, *map(float, parts))
 
     def __repr__(self):
         return f"<dravik.Object {self.id} {self.class_name}:{self.name}>"
