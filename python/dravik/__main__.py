@@ -45,7 +45,8 @@ def parser():
     run.add_argument("--strict", action="store_true", help="exit 4 when any call answered 1.0 or 3.0")
     run.add_argument("-v", "--verbose", action="count", default=0, help="more message levels (-v info, -vv debug)")
     run.add_argument("-q", "--quiet", action="store_true", help="only alerts (table and csv)")
-    run.add_argument("--watch", metavar="ID,...", help="watch these channels instead of the scene's")
+    run.add_argument("--watch", action="append", metavar="ID,...",
+                     help="watch these channels instead of the scene's (may be given again)")
     return top
 
 

@@ -131,7 +131,7 @@ PYBIND11_MODULE(_dravik, m) {
   m.def("run_command",
         [](const std::string& scene, const std::string& modulesDir, std::optional<uint32_t> frames,
            const std::string& saveTo, bool force, bool strict, const std::string& reportTo, const std::string& format,
-           int maxLevel, std::optional<std::string> watch) {
+           int maxLevel, std::optional<std::vector<std::string>> watch) {
           dravik::RunOptions o;
           o.scene = scene;
           o.modulesDir = modulesDir;
@@ -146,7 +146,7 @@ PYBIND11_MODULE(_dravik, m) {
                                          : dravik::OutputFormat::kTable;
           o.maxLevel = maxLevel;
           o.hasWatch = watch.has_value();
-          o.watch = watch.value_or("");
+          o.watch = watch.value_or(std::vector<std::string>());
           return RunCommandFromPython(std::move(o));
         });
   m.def("shutdown", &Shutdown);
