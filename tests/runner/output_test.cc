@@ -117,6 +117,45 @@ TEST(SceneGraph, MarksOnlyLoopsOfCallChannels) {
   EXPECT_TRUE(ring.nodes[n / 2].inLoop && ring.edges.back().inLoop);
 }
 
+// Groups as nodes while they are few, else the failed calls and their
+// neighbours; links inside a node dropped, links between two folded.
+TEST(SceneGraph, CondensesToGroupsOrToFailedCallsWithTheirNeighbours) {
+  using K = ChannelKind;
+  SceneGraph g;
+  g.groups = {"G0", "G1"};
+  const struct {
+    K kind;
+    int group;
+    float status;
+  } nodes[] = {{K::kValue, 0, 0}, {K::kCall, 0, 0}, {K::kValue, 1, 0}, {K::kCall, 1, 1}, {K::kValue, -1, 0}};
+  for (const auto& n : nodes) {
+    GraphNode node = Node(n.kind);
+    node.id = "n" + std::to_string(g.nodes.size());
+    node.group = n.group;
+    node.hasStatus = n.kind == K::kCall;
+    node.status = n.status;
+    g.nodes.push_back(node);
+  }
+  for (auto [parent, child] : {std::pair{1, 0}, {1, 2}, {3, 2}, {3, 4}, {3, 0}, {3, 0}}) {
+    g.edges.push_back(GraphEdge{size_t(parent), size_t(child), "l", 1, false});
+  }
+  const SceneGraph groups = CondenseGraph(g, 3);
+  ASSERT_EQ(groups.nodes.size(), 3u);  // G0, G1, n4
+  EXPECT_TRUE(groups.nodes[1].isGroup && groups.nodes[1].failing == 1 && groups.nodes[1].status == 1.0f);
+  EXPECT_EQ(groups.nodes[0].channels, 2u);
+  ASSERT_EQ(groups.edges.size(), 3u);  // G0 -> G1, G1 -> n4, G1 -> G0 (two links)
+  EXPECT_EQ(groups.edges[2].links, 2u);
+  EXPECT_NE(GraphDot(groups).find("c1 [shape=folder, label=\"G1\\n2 channels, 1 calls\\n1 failed\""),
+            std::string::npos);
+  const SceneGraph failed = CondenseGraph(g, 2);
+  ASSERT_EQ(failed.nodes.size(), 2u);
+  EXPECT_EQ(failed.nodes[0].id, "n3");
+  EXPECT_EQ(failed.nodes[1].id, "n2");
+  EXPECT_EQ(failed.condensed.find("1 of the 1 calls that failed"), 0u) << failed.condensed;
+  g.nodes[3].status = 0;
+  EXPECT_EQ(CondenseGraph(g, 2).nodes[0].id, "n0");
+}
+
 // A run of `frames` frames from `first`: a value (not a number on the third
 // frame), a vector whose id ends a script, and a call failing on the eighth.
 RunRecord Record(uint32_t first, size_t frames) {

@@ -249,7 +249,7 @@
       ctx.fillText(String(f), Math.min(x + 2, width - 40), axisHeight - 7);
     }
     document.getElementById('heat-summary').textContent = heatSummary();
-    canvas.setAttribute('data-drawn', String(heatRows));
+    canvas.setAttribute('data-calls', String(heatRows));
   }
   function heatSummary() {
     var w = heat.worst;
@@ -373,9 +373,11 @@
   var folded = messages.folded.map(function (f) {
     return thousands(f.count) + ' ' + levelName(f.level) + ' messages (frames ' + f.first + '\u2013' + f.last + ')';
   });
-  document.getElementById('message-folded').textContent = folded.length
+  var foldedNote = document.getElementById('message-folded');
+  foldedNote.textContent = folded.length
     ? 'Not listed, as the table would be too long: ' + folded.join(', ') + '. Errors are listed before info lines.'
     : '';
+  foldedNote.setAttribute('data-folded', String(messages.folded.reduce(function (n, f) { return n + f.count; }, 0)));
   var textFilter = document.getElementById('message-text');
   var levelFilter = document.getElementById('message-level');
   var shown = document.getElementById('message-count');
