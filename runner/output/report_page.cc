@@ -29,9 +29,9 @@ std::string ReportHtml(const Scene& scene, const RunRecord& record, const std::s
   html += "<p class=\"summary\">" +
           (ran ? "frames " + std::to_string(record.first) + " to " + std::to_string(record.last)
                : std::string("no frames run")) +
-          " \xC2\xB7 " + std::to_string(record.watched.size() + record.watchedLeftOut) + " watched channels \xC2\xB7 " +
-          std::to_string(record.statuses.ids.size()) + " procedure calls \xC2\xB7 " +
-          std::to_string(record.digest.Total()) + " messages</p>\n</header>\n";
+          " \xC2\xB7 " + FormatCount(record.watched.size() + record.watchedLeftOut) + " watched channels \xC2\xB7 " +
+          FormatCount(record.statuses.ids.size()) + " procedure calls \xC2\xB7 " +
+          FormatCount(record.digest.Total()) + " messages</p>\n</header>\n";
 
   html += "<h2>Graph</h2>\n";
   if (!graphNote.empty()) html += "<p class=\"hint\">" + HtmlText(graphNote) + "</p>\n";
@@ -47,7 +47,7 @@ std::string ReportHtml(const Scene& scene, const RunRecord& record, const std::s
           "double-click to zoom out; the cursor and the zoom are shared by every plot, and the legend shows "
           "the values under the cursor. Dashed lines mark events.</p>\n";
   if (record.watchedLeftOut > 0) {
-    html += "<p class=\"hint\">" + std::to_string(record.watchedLeftOut) + " more watched channels are not plotted "
+    html += "<p class=\"hint\">" + FormatCount(record.watchedLeftOut) + " more watched channels are not plotted "
             "(a report plots the first " + std::to_string(RunRecorder::kMaxWatched) +
             "); <code>--watch</code> chooses which.</p>\n";
   }
@@ -71,7 +71,7 @@ std::string ReportHtml(const Scene& scene, const RunRecord& record, const std::s
     }
     html += "</ul>\n";
     if (record.notesLeftOut > 0) {
-      html += "<p class=\"hint\">" + std::to_string(record.notesLeftOut) + " later events are not listed.</p>\n";
+      html += "<p class=\"hint\">" + FormatCount(record.notesLeftOut) + " later events are not listed.</p>\n";
     }
   }
 

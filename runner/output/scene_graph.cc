@@ -231,7 +231,14 @@ SceneGraph CondenseGraph(const SceneGraph& graph, size_t maxNodes) {
     };
     constexpr size_t kMaxNeighbours = 12;
     for (size_t seed : seeds) {
-      if (kept.size() >= maxNodes) break;
+      if (slot[seed] != SIZE_MAX) {
+        ++seedsShown;  // a neighbour of an earlier seed
+        continue;
+      }
+      // A seed comes with its neighbours, or not at all (but the first).
+      size_t fresh = 1;
+      for (size_t k = 0; k < near[seed].size() && k < kMaxNeighbours; ++k) fresh += slot[near[seed][k]] == SIZE_MAX;
+      if (!kept.empty() && kept.size() + fresh > maxNodes) break;
       keep(seed);
       ++seedsShown;
       for (size_t k = 0; k < near[seed].size() && k < kMaxNeighbours; ++k) keep(near[seed][k]);
@@ -271,6 +278,8 @@ std::string GraphDot(const SceneGraph& graph, const std::string& graphAttributes
   std::string dot = "digraph scene {\n";
   dot += "  graph [rankdir=LR, fontname=\"Helvetica,Arial,sans-serif\", fontsize=12";
   if (!graph.title.empty()) dot += ", label=" + DotQuoted(graph.title) + ", labelloc=t";
+  // A condensed graph is mostly pieces apart: laid out side by side.
+  if (!graph.condensed.empty()) dot += ", pack=true, packmode=\"array_u\"";
   dot += graphAttributes + "];\n";
   dot += "  node [fontname=\"Helvetica,Arial,sans-serif\", fontsize=10];\n";
   dot += "  edge [fontname=\"Helvetica,Arial,sans-serif\", fontsize=9];\n";
