@@ -173,8 +173,10 @@ std::string MessagesJson(const MessageDigest& digest) {
   std::string rows = "[";
   size_t rowCount = 0;
   size_t textCount = 0;
+  bool full = false;  // once a text is folded, every less severe one is too
   for (const TextGroup* g : groups) {
-    if (rowCount + rowsFor(*g, listed) > kMaxMessageRows) {
+    full = full || rowCount + rowsFor(*g, listed) > kMaxMessageRows;
+    if (full) {
       // Folded with the messages the digest could not keep.
       auto f = std::find_if(folded.begin(), folded.end(), [&](const FoldedMessages& m) { return m.level == g->level; });
       if (f == folded.end()) f = folded.insert(folded.end(), FoldedMessages{g->level, 0, UINT32_MAX, 0});

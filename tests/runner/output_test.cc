@@ -257,6 +257,26 @@ TEST(MessageDigest, GroupsAndKeepsTheMostSevereWithinItsBounds) {
   EXPECT_EQ(folded[1].last, 3u);
 }
 
+// Past what the table holds, each text lists one channel and sums up the
+// rest; past that, the least severe texts are counted, never listed in
+// place of a more severe one; every message is counted either way.
+TEST(ReportData, MessageTableStaysBoundedAndCountsEveryMessage) {
+  RunRecord r = Record(1, 1);
+  for (int i = 0; i < 1500; ++i) {
+    for (const char* channel : {"a", "b"}) r.digest.Add({1, 1, channel, "e" + std::to_string(i)});
+  }
+  r.digest.Add({2, 2, "a", "info"});
+  const json m = json::parse(ReportData(r))["messages"];
+  EXPECT_EQ(m["rows"].size(), kMaxMessageRows);
+  uint64_t counted = 0;
+  for (const json& row : m["rows"]) counted += row["count"].get<uint64_t>();
+  for (const json& f : m["folded"]) counted += f["count"].get<uint64_t>();
+  EXPECT_EQ(counted, 3001u);
+  ASSERT_EQ(m["folded"].size(), 2u);
+  EXPECT_EQ(m["folded"][0]["count"], 1000);  // 500 error texts
+  EXPECT_EQ(m["folded"][1]["level"], 2);
+}
+
 TEST(ReportHtml, NoTextEndsAScriptEarly) {
   Scene scene;
   scene.name = "</script><script>";
