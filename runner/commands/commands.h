@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "runner/output/graph_layout.h"
 #include "runner/output/reporter.h"
 #include "runner/procedures/procedure_library.h"
 
@@ -48,6 +49,8 @@ struct GraphOptions {
   uint32_t frames = 0;
   bool svg = false;        // SVG laid out by Graphviz; otherwise DOT
   std::string output;      // empty: stdout
+  Layout layout = Layout::kAuto;
+  bool force = false;      // lay out an SVG however long it takes
 };
 
 struct InspectOptions {
@@ -64,6 +67,7 @@ struct InspectOptions {
 int RunCommand(const RunOptions& options);
 // `dravik graph`: the scene as a DOT or SVG graph (see scene_graph.h);
 // call channels show their last status after --frames or from a saved file.
+// An SVG is laid out in bounded time (see DrawGraph in graph.cc).
 int GraphCommand(const GraphOptions& options);
 // `dravik inspect`: one channel at one frame: kind, engine name, group;
 // for a call channel its procedure, static flag, binding, status, links

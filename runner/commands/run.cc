@@ -145,7 +145,7 @@ int RunCommand(const RunOptions& options) {
                                     options.format == OutputFormat::kJsonl ? -1 : options.maxLevel);
   SceneRuntime runtime(host);
   RunRecord record;
-  RunRecorder recorder(&record, &reporter);
+  RunRecorder recorder(&record, &reporter, /*maxMessages=*/0);  // the report folds them
   Reporter& observer = options.reportTo.empty() ? static_cast<Reporter&>(reporter) : recorder;
   MessageRoute route(observer, runtime);
 

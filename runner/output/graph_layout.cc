@@ -57,7 +57,22 @@ extern "C" __attribute__((visibility("default"), used)) const char* __lsan_defau
 }
 #endif
 
-bool LayOutSvg(const std::string& dot, std::string* svg, std::string* error) {
+const char* LayoutName(Layout layout) {
+  switch (layout) {
+    case Layout::kAuto: return "auto";
+    case Layout::kDot: return "dot";
+    case Layout::kSfdp: return "sfdp";
+    case Layout::kCondensed: return "condensed";
+  }
+  return "auto";
+}
+
+Layout ChooseLayout(size_t elements) {
+  if (elements <= kDotMaxElements) return Layout::kDot;
+  return elements <= kSfdpMaxElements ? Layout::kSfdp : Layout::kCondensed;
+}
+
+bool LayOutSvg(const std::string& dot, std::string* svg, std::string* error, const char* engine) {
   std::string messages;
   g_messages = &messages;
   agseterrf(&CollectMessage);
@@ -71,7 +86,7 @@ bool LayOutSvg(const std::string& dot, std::string* svg, std::string* error) {
   if (gvc == nullptr) {
     messages = "cannot start Graphviz";
   } else if (graph_t* g = agmemread(dot.c_str())) {
-    if (gvLayout(gvc, g, "dot") == 0) {
+    if (gvLayout(gvc, g, engine) == 0) {
       ok = Render(&gvRenderData, gvc, g, svg);
       gvFreeLayout(gvc, g);
     }
