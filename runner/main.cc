@@ -118,6 +118,12 @@ int Main(int argc, char** argv) {
                                                     "by its last status (a saved file has them already).")
       ->check(FrameCount());
   graphCmd->add_option("--modules", graph.modulesDir, "Folder of channel modules (default: modules/ beside dravik).");
+  std::string graphLayout = "auto";
+  graphCmd->add_option("--layout", graphLayout, "auto (default: dot for small graphs, sfdp for large ones), dot, "
+                                                "sfdp, or condensed (groups as nodes, or the failed calls and "
+                                                "their neighbours).")
+      ->check(CLI::IsMember({"auto", "dot", "sfdp", "condensed"}));
+  graphCmd->add_flag("--force", graph.force, "Lay an SVG out however many channels it has.");
 
   dravik::InspectOptions inspect;
   std::string inspectFormat = "text";
@@ -185,6 +191,10 @@ int Main(int argc, char** argv) {
   if (graphCmd->parsed()) {
     graph.hasFrames = graphCmd->count("--frames") > 0;
     graph.svg = graphFormat == "svg";
+    graph.layout = graphLayout == "dot" ? dravik::Layout::kDot
+                   : graphLayout == "sfdp" ? dravik::Layout::kSfdp
+                   : graphLayout == "condensed" ? dravik::Layout::kCondensed
+                                                : dravik::Layout::kAuto;
     return dravik::GraphCommand(graph);
   }
   if (inspectCmd->parsed()) {
