@@ -156,9 +156,7 @@ int CheckCommand(const std::string& path, const std::string& modulesDir) {
                 isError ? "error" : "warning", f.what.c_str());
   }
   std::fflush(stdout);
-  if (errors + warnings > 0) {
-    std::fprintf(stderr, "dravik: %s: %zu error(s), %zu warning(s)\n", Printable(path, 200).c_str(), errors, warnings);
-  }
+  std::fprintf(stderr, "dravik: %s: %zu error(s), %zu warning(s)\n", Printable(path, 200).c_str(), errors, warnings);
   return errors > 0 ? kExitFailure : kExitOk;
 }
 

@@ -179,7 +179,9 @@ int RunCommand(const RunOptions& options) {
     AddLoopFindings(runtime.GetScene(), graph, &loops);
     Warn(name, loops, quiet);
   }
-  if (options.hasWatch && !runtime.Watch(SplitList(options.watch), &error)) return Fail("--watch: " + error);
+  if (options.hasWatch && !runtime.Watch(WatchedIds(runtime.GetScene(), options.watch), &error)) {
+    return Fail("--watch: " + error);
+  }
   if (options.hasFrames) frames = options.frames;
   runtime.Run(frames, observer, &Progress::Update, &progress);
   if (!options.saveTo.empty() && !SaveScene(runtime, options.saveTo, &error)) return Fail(error);

@@ -121,6 +121,10 @@ TEST(Check, WarnsOfWhatWillNotWorkAndFailsOnWhatRunRefuses) {
     }
   }
   EXPECT_EQ(RunDravik({"check", Example("tour.json")}).exitCode, 0);
+  const std::string clean = WriteFile(dir.File("clean.json"), R"({"channels": [{"id": "x", "type": "value"}]})");
+  const Result r = RunDravik({"check", clean});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out + r.err, "dravik: " + clean + ": 0 error(s), 0 warning(s)\n");
   // run warns of the loop once, as check does; -q keeps warnings back.
   const std::string looped = WriteFile(dir.File("loop.json"), head + "]}");
   const Result run = RunDravik({"run", looped, "-f", "csv"});

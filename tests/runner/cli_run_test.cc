@@ -79,6 +79,25 @@ TEST(RunTable, DefaultSceneShowsValuesStatusesNamesMessagesAndExitCodes) {
   ExpectHas(jsonl.out, {R"({"type":"message","frame":0,"level":2,"channel":"ghost","text":"VanticPrcCall_Call.CGR)"});
 }
 
+// --watch once per channel, an id with a comma included; a value JSON has
+// no number for, written as the word csv writes.
+TEST(RunTable, WatchedIdsWithCommasAndInfiniteValuesInJsonl) {
+  testing_support::ScratchDir dir;
+  const std::string scene = WriteFile(dir.File("s.json"), R"({"frames": 1, "channels": [
+    {"id": "a,b", "type": "value", "value": 3e38}, {"id": "sum", "type": "value"},
+    {"id": "c", "type": "call", "owner": "Math", "procedure": "Add", "links": {"a": "a,b", "b": "a,b", "result": "sum"}}]})");
+  const std::string sum = R"({"type":"value","frame":1,"channel":"sum","name":"sum","value":"inf"})";
+  const std::pair<std::vector<std::string>, std::vector<std::string>> cases[] = {  // --watch values, value lines
+      {{"sum"}, {sum}},
+      {{"sum", "a,b"}, {R"({"type":"value","frame":1,"channel":"a,b","name":"a,b","value":3e+38})", sum}},
+  };
+  for (const auto& [ids, lines] : cases) {
+    std::vector<std::string> args = {"run", scene, "-f", "jsonl"};
+    for (const std::string& id : ids) args.insert(args.end(), {"--watch", id});
+    EXPECT_EQ(LinesWith(RunDravik(args).out, "\"type\":\"value\""), lines) << ids.back();
+  }
+}
+
 TEST(RunTable, ManyCallsKeepUniqueLabelsAndIds) {
   json scene = {{"frames", 1}, {"channels", {{{"id", "x"}, {"type", "value"}, {"watch", false}}}}};
   for (int i = 0; i < 30; ++i) {
