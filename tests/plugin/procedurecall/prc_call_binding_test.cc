@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "plugin/diagnostics/diagnostic_report.h"
+#include "plugin/entry/static_objects.h"
 #include "tests/support/prc_call_support.h"
 
 namespace prccall_test {
@@ -27,6 +29,9 @@ TEST_F(PrcCallBindingTest, ReportsComeInOrderWithTheirPrefixes) {
   EXPECT_EQ(
       _messages.Messages()[1].text,
       "VanticPrcCall_Call.CGR[].Channel[VanticPrcCall_Call].UpdatingProcedure[Hero/Jump].OK!");
+  // The link note was the last text formatted through FormatTempString.
+  EXPECT_EQ(formatTempStringHolder, "CreatingNewSetOfChildLinks!");
+  EXPECT_STREQ(debugMessageBuffer, "CreatingNewSetOfChildLinks!");
 }
 
 TEST_F(PrcCallBindingTest, ArgumentsMayBeTheChannelsOwnNamesEitherWayRound) {
