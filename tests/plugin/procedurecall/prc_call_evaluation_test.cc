@@ -2,12 +2,9 @@
 // reach: exact report texts, a channel's own engine, throwing children.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
-#include "plugin/entry/entry.h"
 #include "tests/support/prc_call_support.h"
 
 namespace prccall_test {
@@ -77,62 +74,6 @@ TEST_F(PrcCallEvaluationTest, ExceptionsFromChildChannelsNeverReachTheHost) {
 
   faulty._throwOnWrite = false;
   EXPECT_EQ(Evaluate(ch), kPrcStatusOk);  // the binding survived both
-}
-
-// An evaluation runs the procedure it bound at its start to its end and
-// writes its outputs back, whatever the procedure's body or a child does
-// to the channel meanwhile: bound elsewhere or reloaded after the body
-// removed its procedure (retired procedures freed on the way: under the
-// sanitizers a freed body is caught), or unbound by a child.
-TEST_F(PrcCallEvaluationTest, RunsTheProcedureItBoundToTheEnd) {
-  const VarList inOut = Params({{"in", VarType_Float, 1}, {"out", VarType_Float, 2}});
-  Register("Math", "Other", true, inOut);
-  Ubo_VanticPrcCall parent;
-  ASSERT_EQ(parent.UpdatePrc("Math", "Other"), kUpdatePrcBound);
-  const std::vector<uint8_t> otherRecord = SaveFile(parent);
-  std::function<void()> childAct;
-  Register("Math", "Child", true, VarList(), [&](VarList&) {
-    if (childAct) childAct();
-    return 0;
-  });
-  Ubo_VanticPrcCall child;
-  child.SetChannelTypeRecord(*GetType());
-  child.SetPrcOwnerClass("Math");
-  child.SetPrcName("Child");
-  auto out = NewValue();
-  struct Case {
-    const char* what;
-    bool byChild;
-    std::function<void()> act;
-  };
-  const Case cases[] = {
-      {"rebound by its body", false, [&] { parent.UpdatePrc("Math", "Other"); }},
-      {"reloaded by its body", false, [&] { LoadFile(otherRecord, parent); }},
-      {"unbound by its child", true, [&] { parent.UpdatePrc("Ghost", "None"); }},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    const std::string state(40, 'x');  // kept on the heap with the body
-    Register("Math", "Run", true, inOut, [&, state](VarList& vars) {
-      if (!c.byChild) {
-        Procedures().Remove("Math", "Run");
-        c.act();
-        for (int i = 0; i < 100; ++i) {  // retirements enough for a sweep
-          Register("Math", "Churn", true, VarList());
-          Procedures().Remove("Math", "Churn");
-        }
-      }
-      *vars._vars[1]->FloatValue() = static_cast<float>(state.size());
-      return 0;
-    });
-    childAct = c.byChild ? c.act : nullptr;
-    ASSERT_EQ(parent.UpdatePrc("Math", "Run"), kUpdatePrcBound);
-    ASSERT_TRUE(parent.PlugChild(0, &child));
-    ASSERT_TRUE(parent.PlugChild(1, out.get()));
-    EXPECT_EQ(Evaluate(parent), kPrcStatusOk);
-    EXPECT_EQ(out->_value, 40.0f);
-    Procedures().Remove("Math", "Run");
-  }
 }
 
 }  // namespace
