@@ -8,7 +8,7 @@
 #include <CLI/CLI.hpp>
 
 #include "runner/commands/commands.h"
-#include "runner/scene/scene_json.h"
+#include "runner/output/printable_text.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ constexpr const char kDescription[] =
 
 constexpr const char kExitCodes[] =
     "Exit codes: 0 success; 1 failure (a missing or unreadable file, a malformed scene, a bad link or event,\n"
-    "a missing or refused module, a damaged saved file, a refused --save); 2 a command line dravik does not\n"
+    "a missing or refused module, a damaged saved file, a refused output file); 2 a command line dravik does not\n"
     "understand; 3 dump found damage; 4 run --strict saw a call answer 1.0 or 3.0.";
 
 // A parser error as the one line every failure is: "dravik: <what>".
@@ -66,7 +66,8 @@ int Main(int argc, char** argv) {
                                               "messages) to this file; it opens offline.");
   runCmd->add_option("--format,-f", format, "Output: table (default), csv or jsonl.")
       ->check(CLI::IsMember({"table", "csv", "jsonl"}));
-  runCmd->add_flag("--force", run.force, "With --save: replace the file even when it is not a saved scene.");
+  runCmd->add_flag("--force", run.force, "Let --save and --report replace a file that is not a saved scene or a "
+                                          "report of dravik's.");
   runCmd->add_flag("--strict", run.strict, "Exit 4 when any call answered 1.0 or 3.0 in any frame.");
   runCmd->add_flag("-v,--verbose", verbose, "Show more message levels (-v info, -vv debug).");
   runCmd->add_flag("-q,--quiet", quiet, "Show only alerts (table and csv).");
@@ -79,6 +80,7 @@ int Main(int argc, char** argv) {
   graphCmd->add_option("--format,-f", graphFormat, "Output: dot (default) or svg, laid out by Graphviz.")
       ->check(CLI::IsMember({"dot", "svg"}));
   graphCmd->add_option("-o,--output", graph.output, "Write to this file (replaced whole) instead of stdout.");
+  graphCmd->add_flag("--force", graph.force, "Let -o replace a file that is not a graph of dravik's.");
   graphCmd->add_option("--frames,-n", graph.frames, "Run this many frames first and colour each procedure call "
                                                     "by its last status (a saved file has them already).")
       ->check(CLI::Range(0u, 10'000'000u));

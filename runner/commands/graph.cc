@@ -5,10 +5,9 @@
 #include "runner/commands/command_support.h"
 #include "runner/commands/commands.h"
 #include "runner/environment/host_environment.h"
-#include "runner/output/atomic_file.h"
 #include "runner/output/graph_layout.h"
+#include "runner/output/output_file.h"
 #include "runner/output/scene_graph.h"
-#include "runner/scene/scene_json.h"
 #include "runner/scene/scene_runtime.h"
 
 namespace dravik {
@@ -25,11 +24,12 @@ class SilentObserver final : public RunObserver {
 }  // namespace
 
 int GraphCommand(const GraphOptions& options) {
-  if (!options.output.empty() && !options.scene.empty() && SameFile(options.output, options.scene)) {
-    return Fail("not writing the graph over its own scene '" + Printable(options.output, 200) + "'");
+  const OutputFile output{OutputKind::kGraph, "-o", options.output};
+  std::string error;
+  if (!options.output.empty() && !CheckOutputFiles({output}, options.scene, options.force, &error)) {
+    return Fail(error);
   }
   HostEnvironment host;
-  std::string error;
   if (!LoadModules(host, options.modulesDir, &error)) return Fail(error);
   QuietMessages quiet;
   SceneRuntime runtime(host);
@@ -41,12 +41,17 @@ int GraphCommand(const GraphOptions& options) {
   }
   const std::string dot = GraphDot(DescribeScene(runtime, saved || options.hasFrames));
   std::string out = dot;
-  if (options.svg && !LayOutSvg(dot, &out, &error)) return Fail(error);
+  if (options.svg) {
+    if (!LayOutSvg(dot, &out, &error)) return Fail(error);
+    // After the XML declaration, the mark a later `graph -o` knows the file by.
+    const size_t declarationEnd = out.rfind("<?xml", 0) == 0 ? out.find('\n') : std::string::npos;
+    if (declarationEnd != std::string::npos) out.insert(declarationEnd + 1, std::string(kGraphSvgMarker) + "\n");
+  }
   if (options.output.empty()) {
     std::fwrite(out.data(), 1, out.size(), stdout);
     return std::fflush(stdout) == 0 ? kExitOk : Fail("cannot write the graph to the standard output");
   }
-  return WriteFileAtomically(options.output, out, &error) ? kExitOk : Fail(error);
+  return WriteOutputFile(output, out, options.scene, options.force, &error) ? kExitOk : Fail(error);
 }
 
 }  // namespace dravik

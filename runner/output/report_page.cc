@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "runner/output/atomic_file.h"
 #include "runner/output/graph_layout.h"
 #include "runner/output/markup_text.h"
+#include "runner/output/output_file.h"
+#include "runner/output/printable_text.h"
 #include "runner/output/report_assets.h"
 #include "runner/output/scene_graph.h"
 #include "runner/output/value_format.h"
@@ -13,7 +14,8 @@
 namespace dravik {
 namespace {
 
-std::string Json(std::string_view text) { return JsonString(ValidUtf8(text)); }
+// User text as the page shows it (the script puts it in the page as text).
+std::string Json(std::string_view text) { return JsonString(Printable(text, std::string::npos)); }
 
 std::string Number(float v) { return std::isfinite(v) ? FormatNumber(v) : "null"; }
 
@@ -108,7 +110,9 @@ std::string ReportHtml(const Scene& scene, const RunRecord& record, const std::s
   const std::string title = scene.name.empty() ? std::string("dravik run") : scene.name;
   std::string html;
   html.reserve(128 * 1024);
-  html += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+  html += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
+  html += kReportMarker;
+  html += "\n"
           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
           // Everything the page needs is inside it: it may fetch nothing.
           "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
@@ -171,7 +175,7 @@ std::string ReportHtml(const Scene& scene, const RunRecord& record, const std::s
   html += "</tbody>\n</table>\n";
   html += "<footer>Written by dravik " + HtmlText(DRAVIK_VERSION) + ". Plots drawn with uPlot " +
           HtmlText(kUplotVersion) + " (MIT licence):<details><summary>licence</summary><pre>" +
-          HtmlText(UplotLicense()) + "</pre></details></footer>\n";
+          HtmlEscaped(UplotLicense()) + "</pre></details></footer>\n";
   html += "<script type=\"application/json\" id=\"report-data\">" + ScriptSafeJson(ReportData(record)) +
           "</script>\n<script>\n";
   html += UplotScript();
@@ -181,8 +185,7 @@ std::string ReportHtml(const Scene& scene, const RunRecord& record, const std::s
   return html;
 }
 
-bool WriteReport(const SceneRuntime& runtime, const RunRecord& record, const std::string& path,
-                 std::string* error) {
+std::string ReportPage(const SceneRuntime& runtime, const RunRecord& record) {
   std::string svg;
   std::string note;
   if (runtime.Channels().size() > kMaxReportGraphChannels) {
@@ -192,7 +195,7 @@ bool WriteReport(const SceneRuntime& runtime, const RunRecord& record, const std
     svg.clear();
     note = "No graph: " + note;
   }
-  return WriteFileAtomically(path, ReportHtml(runtime.GetScene(), record, svg, note), error);
+  return ReportHtml(runtime.GetScene(), record, svg, note);
 }
 
 }  // namespace dravik

@@ -8,6 +8,7 @@
 #include "hostapi/channel_type.h"
 #include "hostapi/float_channel.h"
 #include "runner/output/markup_text.h"
+#include "runner/output/output_file.h"
 #include "runner/output/value_format.h"
 
 namespace dravik {
@@ -155,8 +156,8 @@ std::string NodeLine(size_t i, const GraphNode& node) {
 }  // namespace
 
 std::string GraphDot(const SceneGraph& graph) {
-  std::string dot = "digraph scene {\n";
-  dot += "  graph [rankdir=LR, fontname=\"Helvetica,Arial,sans-serif\", fontsize=12";
+  std::string dot(kGraphDotHeader);  // how a later `graph -o` knows the file
+  dot += ", fontsize=12";
   if (!graph.title.empty()) dot += ", label=" + DotQuoted(graph.title) + ", labelloc=t";
   dot += "];\n";
   dot += "  node [fontname=\"Helvetica,Arial,sans-serif\", fontsize=10];\n";

@@ -57,7 +57,7 @@ void MarkLoops(SceneGraph& graph);
 // clusters, loops drawn red and bold. Edges point the way values flow: from
 // the plugged channel into an "in" link, out of an "out" link, both ways
 // for "inout". Every user text is escaped; node names are c0, c1, ... in
-// scene order.
+// scene order. The text begins with kGraphDotHeader (output_file.h).
 std::string GraphDot(const SceneGraph& graph);
 
 }  // namespace dravik

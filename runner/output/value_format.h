@@ -25,7 +25,9 @@ std::string FormatVectorCell(const Vec3& v);
 // averaged in buckets beyond), scaled between the least and greatest.
 std::string Sparkline(const std::vector<float>& values, size_t width);
 
-// `text` as a JSON string literal; bytes that are not UTF-8 become U+FFFD.
+// `text` as a JSON string literal, exact once decoded: invisible characters
+// (IsInvisible in printable_text.h) as \u escapes, so that the line shows
+// in the order it is stored; bytes that are not UTF-8 become U+FFFD.
 std::string JsonString(std::string_view text);
 // `text` as one CSV field (quoted when it holds a comma, quote or line end).
 std::string CsvField(std::string_view text);
@@ -38,9 +40,8 @@ size_t DisplayWidth(std::string_view text);
 std::string Pad(std::string_view text, size_t width, bool right = true);
 
 
-// `text` for a table column: valid UTF-8 as it is; control characters,
-// backslashes and bytes that are not UTF-8 as \xNN; longer than `width`
-// display characters, cut (never inside a UTF-8 sequence) and ended by "…".
+// `text` for a table column: Printable (printable_text.h); longer than
+// `width` characters, cut (never inside a UTF-8 sequence) and ended by "…".
 // REQUIRES: width >= 2.
 std::string ColumnText(std::string_view text, size_t width);
 // ColumnText of each text, made unique: cut texts that would read the same

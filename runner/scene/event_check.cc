@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "runner/output/printable_text.h"
 #include "runner/procedures/procedure_library.h"
 #include "runner/scene/scene_json.h"
 

@@ -1,8 +1,12 @@
 // Every failure of dravik: one line "dravik: ..." on stderr, nothing on
 // stdout, the documented exit code; never a crash, never a file written
 // over or half-written.
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -31,6 +35,7 @@ TEST_F(Failures, CommandLinesAndFilesGiveOneLineAndTheirExitCode) {
   const std::string saved = dir.File("saved.zyr");
   ASSERT_EQ(RunDravik({"run", scene, "--save", saved, "-q"}).exitCode, 0);
   const std::string notes = WriteFile(dir.File("notes.txt"), "my notes");
+  const std::string other = WriteFile(dir.File("other.json"), kScene);
   const std::string tour = Example("tour.json");
   fs::create_symlink(scene, dir.File("alias.json"));
   // A folder that takes no new file (root ignores permissions, not /sys).
@@ -65,9 +70,10 @@ TEST_F(Failures, CommandLinesAndFilesGiveOneLineAndTheirExitCode) {
       {{"run", "--watch", "t,zz"}, 1, "dravik: --watch: no channel 'zz' to watch"},
       {{"inspect", saved, "x", "--frame", "1"}, 1, "dravik: --frame 1: the file was saved after frame 2"},
       {{"inspect", tour, "nope"}, 1, "tour.json: no channel 'nope'"},
-      // Outputs never written over the inputs, nor over a foreign file.
-      {{"run", scene, "--save", scene}, 1, "is the scene being run; save to another file"},
-      {{"run", scene, "--save", dir.File("alias.json"), "--force"}, 1, "is the scene being run"},
+      // Outputs, refused before the first frame (nothing on stdout): never
+      // the scene, nor a file of another kind than the command writes.
+      {{"run", scene, "--save", scene}, 1, "--save '" + scene + "' is the scene itself; write to another file"},
+      {{"run", scene, "--save", dir.File("alias.json"), "--force"}, 1, "is the scene itself"},
       {{"run", saved, "--save", saved}, 1,
        "(or give --force to replace the saved scene with its continuation)"},
       {{"run", scene, "--save", notes}, 1,
@@ -75,22 +81,31 @@ TEST_F(Failures, CommandLinesAndFilesGiveOneLineAndTheirExitCode) {
       {{"run", scene, "--save", none + "/out.zyr"}, 1, "folder '" + none + "' does not exist"},
       {{"run", scene, "--save", locked + "/out.zyr"}, 1, "cannot write in folder '" + locked + "'"},
       {{"run", scene, "--save", dir.Path().string()}, 1, "it is a folder"},
-      {{"graph", scene, "-o", scene}, 1, "not writing the graph over its own scene"},
-      {{"graph", scene, "-o", none + "/g.dot"}, 1, "cannot write '"},
-      {{"run", scene, "--report", scene}, 1, "not writing the report over the scene or the saved file"},
-      {{"run", scene, "--report", none, "--save", none}, 1, "not writing the report over"},
+      {{"run", scene, "--report", saved}, 1, "--report '" + saved + "' exists and is not a dravik report; give"},
+      {{"run", scene, "--report", none + "/r.html"}, 1, "/r.html': folder '" + none + "' does not exist"},
+      {{"run", scene, "--report", scene, "--force"}, 1, "--report '" + scene + "' is the scene itself"},
+      {{"run", scene, "--report", none, "--save", none}, 1, "--save '" + none + "' is also the --report file"},
+      {{"graph", scene, "-o", other}, 1, "-o '" + other + "' exists and is not a dravik graph; give --force"},
+      {{"graph", scene, "-o", scene}, 1, "-o '" + scene + "' is the scene itself"},
+      {{"graph", scene, "-o", none + "/g.dot"}, 1, "folder '" + none + "' does not exist"},
+      {{"graph", scene, "-o", "/dev/null", "--force"}, 1, "-o '/dev/null' is not a regular file"},
   };
   for (const auto& c : cases) ExpectFailure(RunDravik(c.args), c.exitCode, c.part);
-  // The report's folder is found missing after the run.
-  const Result report = RunDravik({"run", scene, "--report", none + "/r.html"});
-  EXPECT_EQ(report.exitCode, 1);
-  EXPECT_EQ(report.err, "dravik: cannot write '" + none + "/r.html': No such file or directory\n");
   EXPECT_EQ(ReadFile(scene), kScene);
   EXPECT_EQ(ReadFile(notes), "my notes");
+  EXPECT_EQ(ReadFile(other), kScene);
+  // Each output replaces its own kind: a report, a graph as DOT or SVG.
+  const std::string report = dir.File("r.html");
+  const std::string graph = dir.File("g.dot");
+  for (const char* format : {"dot", "svg", "dot"}) {
+    EXPECT_EQ(RunDravik({"run", scene, "-q", "--report", report}).exitCode, 0);
+    EXPECT_EQ(RunDravik({"graph", scene, "-o", graph, "-f", format}).exitCode, 0) << format;
+  }
   // --force replaces a foreign file, and a saved scene by its continuation.
   EXPECT_EQ(RunDravik({"run", scene, "--save", notes, "--force", "-q"}).exitCode, 0);
   EXPECT_EQ(RunDravik({"run", saved, "--save", saved, "--force", "-q"}).exitCode, 0);
   EXPECT_EQ(RunDravik({"run", notes, "-q"}).exitCode, 0);
+  EXPECT_EQ(RunDravik({"graph", scene, "-o", other, "--force"}).exitCode, 0);
 }
 
 // A scene of a value 'x', a vector 'v', an object channel 'o' and a call
@@ -184,6 +199,107 @@ TEST_F(Failures, DamagedSavedFilesAreRefusedAndNothingIsSaved) {
     ExpectFailure(RunDravik({"run", WriteFile(dir.File("damaged.zyr"), file), "--save", none}), 1, part);
     EXPECT_FALSE(fs::exists(none));
   }
+}
+
+// A scene of `n` unwatched value channels: its saved file, report and
+// graph are several kilobytes.
+std::string ManyChannels(size_t n) {
+  std::string text = R"({"frames": 1, "channels": [)";
+  for (size_t i = 0; i < n; ++i) {
+    text += (i ? R"(,{"id": "c)" : R"({"id": "c)") + std::to_string(i) + R"(", "type": "value", "watch": false})";
+  }
+  return text + "]}";
+}
+
+// The names in `folder`, sorted.
+std::vector<std::string> Listing(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The environment that preloads file_faults.cc with `fault` set.
+std::vector<std::string> WithFault(const std::string& fault) {
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  return {"LD_PRELOAD=" VPC_FILE_FAULTS, fault,
+          "ASAN_OPTIONS=" + std::string(asan ? asan : "") + ":verify_asan_link_order=0"};
+}
+
+// A full disk, as a file size limit: one line, exit 1, the file that was to
+// be replaced as it was, no temporary file left.
+TEST_F(Failures, AFullDiskLeavesTheOldFileAndNoTemporaryFile) {
+  const std::string many = WriteFile(dir.File("many.json"), ManyChannels(300));
+  const std::string saved = dir.File("s.zyr");
+  const std::string report = dir.File("r.html");
+  const std::string graph = dir.File("g.dot");
+  ASSERT_EQ(RunDravik({"run", scene, "-q", "--save", saved, "--report", report}).exitCode, 0);
+  ASSERT_EQ(RunDravik({"graph", scene, "-o", graph}).exitCode, 0);
+  const std::vector<std::string> before = Listing(dir.Path());
+  const struct {
+    std::vector<std::string> args;
+    std::string option, file;
+  } cases[] = {
+      {{"run", many, "-q", "--save", saved}, "--save", saved},
+      {{"run", many, "-q", "--report", report}, "--report", report},
+      {{"graph", many, "-o", graph}, "-o", graph},
+  };
+  for (const auto& c : cases) {
+    const std::string old = ReadFile(c.file);
+    std::vector<std::string> line = {"/bin/sh", "-c", "ulimit -f 8 && exec \"$0\" \"$@\""};
+    for (const std::string& a : DravikLine(c.args)) line.push_back(a);
+    const Result r = RunProgram(line);
+    EXPECT_EQ(r.exitCode, 1) << c.option << ": signal " << r.signal;
+    EXPECT_EQ(r.err, "dravik: cannot write " + c.option + " '" + c.file + "': File too large\n");
+    EXPECT_EQ(ReadFile(c.file), old) << c.option;
+    EXPECT_EQ(Listing(dir.Path()), before);
+  }
+}
+
+// SIGINT or SIGTERM while the frames run, or while a file is written (the
+// run stopped at the write's flush): the files that were to be replaced as
+// they were, no temporary file left.
+TEST_F(Failures, InterruptsLeaveTheOldFilesAndNoTemporaryFile) {
+  const std::string saved = dir.File("s.zyr");
+  const std::string report = dir.File("r.html");
+  ASSERT_EQ(RunDravik({"run", scene, "-q", "--save", saved, "--report", report}).exitCode, 0);
+  const std::string oldSaved = ReadFile(saved);
+  const std::string oldReport = ReadFile(report);
+  const std::vector<std::string> before = Listing(dir.Path());
+  for (const int signal : {SIGINT, SIGTERM}) {
+    for (const bool writing : {false, true}) {
+      Process run(DravikLine({"run", Example("bounce.json"), "-f", "jsonl", "--frames", writing ? "2" : "10000000",
+                              "--save", saved, "--report", report}),
+                  writing ? WithFault("DRAVIK_TEST_STOP_ON_FSYNC=1") : std::vector<std::string>{});
+      if (writing) {
+        int status = 0;
+        ASSERT_EQ(waitpid(run.Pid(), &status, WUNTRACED), run.Pid());
+        ASSERT_TRUE(WIFSTOPPED(status));
+      } else {
+        for (int i = 0; i < 10000 && fs::file_size(run.OutPath()) == 0; ++i) usleep(1000);  // frames are running
+      }
+      kill(run.Pid(), signal);
+      kill(run.Pid(), SIGCONT);
+      const Result r = run.Wait();
+      EXPECT_EQ(r.signal, signal) << "writing " << writing << ": " << r.err;
+      EXPECT_EQ(ReadFile(saved), oldSaved);
+      EXPECT_EQ(ReadFile(report), oldReport);
+      EXPECT_EQ(Listing(dir.Path()), before);
+    }
+  }
+}
+
+// A scene file that changes while it is read is refused; one removed
+// meanwhile was read whole and runs.
+TEST_F(Failures, AChangingSceneFileIsRefused) {
+  const Result changed =
+      Process(DravikLine({"run", scene}), WithFault("DRAVIK_TEST_CHANGE_ON_READ=append:" + scene)).Wait();
+  ExpectFailure(changed, 1, "cannot read '" + scene + "': it changed while dravik read it");
+  const Result removed =
+      Process(DravikLine({"run", scene, "-f", "csv"}), WithFault("DRAVIK_TEST_CHANGE_ON_READ=remove:" + scene)).Wait();
+  EXPECT_EQ(removed.exitCode, 0) << removed.err;
+  EXPECT_EQ(removed.out, "frame,channel,name,kind,value,x,y,z\n1,x,x,value,0,,,\n2,x,x,value,0,,,\n");
+  EXPECT_FALSE(fs::exists(scene));
 }
 
 }  // namespace

@@ -139,9 +139,9 @@ TEST(Graph, HostileNamesStayTextAndStatusesShow) {
   testing_support::ScratchDir dir;
   const std::string scene = WriteFile(dir.File("scene.json"),
       "{\"name\": \"<b>\\\"&amp;\", \"frames\": 3, \"channels\": ["
-      "{\"id\": \"x\\\"<y>\\\\N%n\\u00ff\", \"name\": \"</script>\", \"type\": \"value\", \"value\": 1},"
+      "{\"id\": \"x\\\"<y>\\\\N%n\\u00ff\\u202e\", \"name\": \"</script>\", \"type\": \"value\", \"value\": 1},"
       "{\"id\": \"p\", \"type\": \"call\", \"owner\": \"Math\", \"procedure\": \"Add\","
-      " \"links\": {\"a\": \"q\", \"b\": \"x\\\"<y>\\\\N%n\\u00ff\"}},"
+      " \"links\": {\"a\": \"q\", \"b\": \"x\\\"<y>\\\\N%n\\u00ff\\u202e\"}},"
       "{\"id\": \"q\", \"type\": \"call\", \"owner\": \"Math\", \"procedure\": \"Add\", \"links\": {\"a\": \"p\"}},"
       "{\"id\": \"r\", \"type\": \"call\", \"owner\": \"Math\", \"procedure\": \"Nope\","
       " \"params\": [{\"name\": \"a\"}], \"links\": {\"a\": \"q\"}}],"
@@ -152,7 +152,9 @@ TEST(Graph, HostileNamesStayTextAndStatusesShow) {
 
   const Result dot = RunDravik({"graph", scene, "--frames", "2"});
   ASSERT_EQ(dot.exitCode, 0) << dot.err;
-  ExpectHas(dot.out, {R"(label="x\"<y>\\N%n)" "\xC3\xBF" R"(\n</script>")", R"(label="G&amp;")"});
+  // An id that would turn the text around it shows the character as an escape.
+  ExpectHas(dot.out, {R"(label="x\"<y>\\\\N%n)" "\xC3\xBF" R"(\\u202E\n</script>")", R"(label="G&amp;")"});
+  EXPECT_EQ(dot.out.find("\xE2\x80\xAE"), std::string::npos);
   EXPECT_EQ(LinesWith(dot.out, "#c62828").size(), 4u) << dot.out;  // p, q and the links between them
   EXPECT_EQ(LinesWith(dot.out, "status 3").size(), 1u);          // q: link b unplugged
 
@@ -162,8 +164,10 @@ TEST(Graph, HostileNamesStayTextAndStatusesShow) {
     EXPECT_EQ(r.out + r.err, "");
     const std::string text = ReadFile(svg);
     EXPECT_EQ(text.rfind("<?xml", 0), 0u);
-    ExpectHas(text, {"x&quot;&lt;y&gt;\\N%n\xC3\xBF</text>", "&lt;/script&gt;</text>", "&lt;b&gt;&quot;&amp;amp;</text>"});
+    ExpectHas(text, {"x&quot;&lt;y&gt;\\\\N%n\xC3\xBF\\u202E</text>", "&lt;/script&gt;</text>",
+                     "&lt;b&gt;&quot;&amp;amp;</text>"});
     EXPECT_EQ(text.find("<y>"), std::string::npos);
+    EXPECT_EQ(text.find("\xE2\x80\xAE"), std::string::npos);
     // The saved file keeps each call's last status: r failed, q took no inputs.
     EXPECT_EQ(text.find("fill=\"#ffcdd2\"") != std::string::npos, input == saved);
     EXPECT_EQ(text.find("fill=\"#ffe0b2\"") != std::string::npos, input == saved);

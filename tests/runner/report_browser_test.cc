@@ -62,7 +62,7 @@ TEST(ReportInBrowser, EveryWatchedChannelIsPlottedAndEveryMessageListed) {
   EXPECT_NE(dom.out.find("data-ready=\"1\""), std::string::npos) << "the report's script did not finish";
   EXPECT_EQ(Count(dom.out, "<div class=\"plot"), watched.size());
   EXPECT_EQ(Count(dom.out, "data-drawn=\"1\""), watched.size());
-  runner_testing::ExpectHas(dom.out, {"<h3>v\"&lt;b&gt;&amp;amp;\xE2\x80\xA8&lt;/script&gt;</h3>", "<h3>&lt;!--</h3>"});
+  runner_testing::ExpectHas(dom.out, {"<h3>v\"&lt;b&gt;&amp;amp;\\u2028&lt;/script&gt;</h3>", "<h3>&lt;!--</h3>"});
   EXPECT_EQ(Count(dom.out, "<tr data-level="), messages);
   EXPECT_NE(dom.out.find(std::to_string(messages) + " of " + std::to_string(messages)), std::string::npos);
 }
