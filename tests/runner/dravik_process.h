@@ -47,64 +47,60 @@ inline std::string Example(const std::string& name) {
   return std::string(VPC_SOURCE_DIR) + "/examples/" + name;
 }
 
-// The program argv[0] started with its arguments, `env` ("NAME=value")
-// added to the environment, standard input empty, and its standard output
-// and error captured in files until Wait().
+// The program argv[0] started with its arguments and every signal as by
+// default, `env` ("NAME=value") added to the environment, standard input
+// empty, its standard output and error captured until Wait(); killed if
+// the test leaves it running.
 class Process {
  public:
-  explicit Process(std::vector<std::string> all, const std::vector<std::string>& env = {})
-      : _outPath(_scratch.File("out")), _errPath(_scratch.File("err")) {
+  explicit Process(std::vector<std::string> argv, std::vector<std::string> env = {}) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, _outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, _errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<char*> argv;
-    for (std::string& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> vars = env;
-    std::vector<char*> envp;
-    for (std::string& v : vars) envp.push_back(v.data());
-    for (char** e = environ; *e != nullptr; ++e) envp.push_back(*e);  // the first of a name counts
-    envp.push_back(nullptr);
-    // Every signal as by default, even those the test itself ignores.
+    posix_spawn_file_actions_addopen(&actions, 1, _out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, _err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
-    sigset_t signals;
-    sigfillset(&signals);
-    posix_spawnattr_setsigdefault(&attributes, &signals);
+    sigset_t all;
+    sigfillset(&all);
+    posix_spawnattr_setsigdefault(&attributes, &all);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-    if (posix_spawn(&_pid, argv[0], &actions, &attributes, argv.data(), envp.data()) != 0) _pid = -1;
+    for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);  // the first of a name counts
+    std::vector<char*> args, vars;
+    for (std::string& a : argv) args.push_back(a.data());
+    for (std::string& v : env) vars.push_back(v.data());
+    args.push_back(nullptr);
+    vars.push_back(nullptr);
+    if (posix_spawn(&_pid, args[0], &actions, &attributes, args.data(), vars.data()) != 0) _pid = -1;
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
   }
   ~Process() {
-    if (_pid > 0) Wait();
+    if (_pid > 0 && kill(_pid, SIGKILL) == 0) Wait();
   }
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
 
   pid_t Pid() const { return _pid; }
-  const std::string& OutPath() const { return _outPath; }
+  const std::string& OutPath() const { return _out; }
 
-  // Waits for the program to end.
   Result Wait() {
-    Result result;
+    Result r;
     int status = 0;
     if (_pid > 0 && waitpid(_pid, &status, 0) == _pid) {
-      if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-      if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+      r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      r.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     }
     _pid = -1;
-    result.out = ReadFile(_outPath);
-    result.err = ReadFile(_errPath);
-    return result;
+    r.out = ReadFile(_out);
+    r.err = ReadFile(_err);
+    return r;
   }
 
  private:
   testing_support::ScratchDir _scratch;
-  std::string _outPath;
-  std::string _errPath;
+  const std::string _out = _scratch.File("out");
+  const std::string _err = _scratch.File("err");
   pid_t _pid = -1;
 };
 

@@ -34,10 +34,7 @@ TEST(ValueFormat, ExactNumbersQuotedFieldsAndSparklines) {
   }
   EXPECT_EQ(FormatNumber(NAN), "nan");
   EXPECT_EQ(FormatNumber(-INFINITY), "-inf");
-  EXPECT_EQ(JsonString("a\"b\\c\n"), R"("a\"b\\c\u000a")");
-  EXPECT_EQ(JsonString("ü"), "\"ü\"");
-  EXPECT_EQ(JsonString("\xff\xc3"), "\"\\ufffd\\ufffd\"");
-  EXPECT_EQ(JsonString("%s%n"), "\"%s%n\"");
+  EXPECT_EQ(JsonString("\xff\xc3"), "\"\\ufffd\\ufffd\"");  // more in MarkupText
   EXPECT_EQ(CsvField("Math :: Add"), "Math :: Add");
   EXPECT_EQ(CsvField("a,b"), "\"a,b\"");
   EXPECT_EQ(CsvField("say \"hi\""), "\"say \"\"hi\"\"\"");
