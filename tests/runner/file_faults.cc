@@ -1,11 +1,11 @@
-// Preloaded into dravik by the command-line tests (LD_PRELOAD) to bring
-// file faults about at a chosen moment:
-//   DRAVIK_TEST_CHANGE_ON_READ=append:PATH or remove:PATH: right after the
-//     first read of PATH, two bytes are added to it, or it is unlinked, as
-//     an editor saving it while dravik reads it would;
-//   DRAVIK_TEST_STOP_ON_FSYNC=1: the process stops itself (SIGSTOP) at its
-//     first fsync, a file written whole but not yet in place, for the test
-//     to send it a signal there.
+// Preloaded into dravik by the command-line tests (LD_PRELOAD) to bring a
+// file fault about at a chosen moment, as DRAVIK_TEST_FAULT says:
+//   append:PATH or remove:PATH: right after the first read of PATH, two
+//     bytes are added to it, or it is unlinked, as an editor saving it
+//     while dravik reads it would;
+//   stop-on-fsync: the process stops itself (SIGSTOP) at its first fsync,
+//     a file written whole but not yet in place, for the test to send it a
+//     signal there.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,7 +19,7 @@ namespace {
 
 void ChangeAfterRead(int fd, ssize_t got) {
   static bool done = false;
-  const char* spec = std::getenv("DRAVIK_TEST_CHANGE_ON_READ");
+  const char* spec = std::getenv("DRAVIK_TEST_FAULT");
   const char* colon = spec == nullptr ? nullptr : std::strchr(spec, ':');
   struct stat opened {}, named {};
   if (done || got <= 0 || colon == nullptr || ::fstat(fd, &opened) != 0 || ::stat(colon + 1, &named) != 0 ||
@@ -56,7 +56,8 @@ extern "C" __attribute__((visibility("default"))) ssize_t __read_chk(int fd, voi
 extern "C" __attribute__((visibility("default"))) int fsync(int fd) {
   static const auto real = Next<int (*)(int)>("fsync");
   static bool stopped = false;
-  if (!stopped && std::getenv("DRAVIK_TEST_STOP_ON_FSYNC") != nullptr) {
+  const char* fault = std::getenv("DRAVIK_TEST_FAULT");
+  if (!stopped && fault != nullptr && std::strcmp(fault, "stop-on-fsync") == 0) {
     stopped = true;
     ::raise(SIGSTOP);
   }
