@@ -97,27 +97,6 @@ TEST(RunTable, ManyCallsKeepUniqueLabelsAndIds) {
                     "│ A B C D E F G H I J K L M N O P Q R S T U V W X Y Z AA AB AC AD\n"});
 }
 
-// An id as a person reads it (table, stderr, inspect, report): UTF-8 as it
-// is, a character that would turn the text around as an escape; csv and
-// jsonl keep it exact.
-TEST(RunTable, IdsShowInTheOrderStoredAndCsvAndJsonlKeepThemExact) {
-  testing_support::ScratchDir dir;
-  const std::string id = "\xC3\xA9\xE2\x80\xAE" "b";  // é, U+202E (shows "b" first), b
-  const std::string scene = WriteFile(dir.File("text.json"), R"({"frames": 1, "channels": [{"id": ")" + id +
-      R"(", "type": "call", "owner": "No", "procedure": "Such", "params": [{"name": "a"}]}]})");
-  const std::string report = dir.File("r.html");
-  const Result run = RunDravik({"run", scene, "--report", report});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  ExpectHas(run.err, {"[\xC3\xA9\\u202Eb] VanticPrcCall_Call"});
-  for (const std::string& text : {run.out, run.err, RunDravik({"inspect", scene, id}).out,
-                                  RunDravik({"inspect", scene, id + "?"}).err, ReadFile(report)}) {
-    EXPECT_NE(text.find("\xC3\xA9\\u202Eb"), std::string::npos) << text;
-    EXPECT_EQ(text.find("\xE2\x80\xAE"), std::string::npos) << text;
-  }
-  ExpectHas(RunDravik({"run", scene, "-f", "csv", "-q"}).out, {"\n1," + id + ",No :: Such,call,1,"});
-  ExpectHas(RunDravik({"run", scene, "-f", "jsonl"}).out, {"\"channel\":\"\xC3\xA9\\u202eb\""});
-}
-
 // A call channel read by another is evaluated inside the reader's
 // evaluation; its messages are still its own, and its namesake's are not.
 TEST(RunMessages, NestedEvaluationKeepsTheInnermostChannel) {
