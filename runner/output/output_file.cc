@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 
 #include "runner/output/printable_text.h"
 #include "runner/scene/scene_file.h"
@@ -56,6 +57,7 @@ class TemporaryFile {
     struct sigaction handler {};
     handler.sa_handler = &OnInterrupt;
     sigemptyset(&handler.sa_mask);
+    for (int s : kInterrupts) sigaddset(&handler.sa_mask, s);  // one at a time
     for (size_t i = 0; i < std::size(kInterrupts); ++i) {
       ::sigaction(kInterrupts[i], nullptr, &_oldActions[i]);
       // An interrupt the process ignores stays ignored.
@@ -154,9 +156,9 @@ std::string Resolved(const std::string& path) {
 bool SameInode(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 // The rules for one output; `others` are the files of the other outputs
-// of the command.
+// of the command. With `probe`, a file is made in the folder and removed.
 bool CheckOne(const OutputFile& output, const std::vector<const OutputFile*>& others, const std::string& scenePath,
-              bool force, std::string* error) {
+              bool force, bool probe, std::string* error) {
   const std::string shown = output.option + " '" + Printable(output.path, 200) + "'";
   const auto fail = [&](const std::string& why) {
     *error = shown + why;
@@ -193,6 +195,7 @@ bool CheckOne(const OutputFile& output, const std::vector<const OutputFile*>& ot
       }
     }
   }
+  if (!probe) return true;
   std::filesystem::path folder = std::filesystem::path(output.path).parent_path();
   if (folder.empty()) folder = ".";
   std::error_code ec;
@@ -228,14 +231,14 @@ bool CheckOutputFiles(const std::vector<OutputFile>& outputs, const std::string&
     for (const OutputFile& other : outputs) {
       if (&other != &output) others.push_back(&other);
     }
-    if (!CheckOne(output, others, scenePath, force, error)) return false;
+    if (!CheckOne(output, others, scenePath, force, true, error)) return false;
   }
   return true;
 }
 
 bool WriteOutputFile(const OutputFile& output, std::string_view bytes, const std::string& scenePath, bool force,
                      std::string* error) {
-  if (!CheckOne(output, {}, scenePath, force, error)) return false;
+  if (!CheckOne(output, {}, scenePath, force, false, error)) return false;
   const auto fail = [&](int why) {
     *error = "cannot write " + output.option + " '" + Printable(output.path, 200) + "': " + std::strerror(why);
     return false;
