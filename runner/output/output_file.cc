@@ -202,9 +202,9 @@ bool CheckOne(const OutputFile& output, const std::vector<const OutputFile*>& ot
   if (!std::filesystem::is_directory(folder, ec)) {
     return fail(": folder '" + Printable(folder.string(), 200) + "' does not exist");
   }
-  const TemporaryFile probe(output.path);
-  if (probe.Fd() < 0) {
-    return fail(": cannot write in folder '" + Printable(folder.string(), 200) + "': " + std::strerror(probe.Errno()));
+  const TemporaryFile made(output.path);
+  if (made.Fd() < 0) {
+    return fail(": cannot write in folder '" + Printable(folder.string(), 200) + "': " + std::strerror(made.Errno()));
   }
   return true;
 }
