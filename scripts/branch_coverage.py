@@ -11,7 +11,8 @@ for exceptions are left out, as gcovr's --exclude-throw-branches does.
     scripts/branch_coverage.py BUILD_DIR FOLDER [FOLDER...]
 
 Prints "FOLDER/: taken/total = percent" per folder and, with -v, the lines
-holding an untaken branch. Needs gcc's gcov (--json-format, gcc 9 or later).
+holding an untaken branch. With --fail-under=PERCENT, exits 1 when any
+folder's figure is below it. Needs gcc's gcov (--json-format, gcc 9 or later).
 """
 import collections
 import gzip
@@ -40,7 +41,11 @@ def gcov_records(build, workdir):
 
 def main(argv):
     verbose = "-v" in argv
-    args = [a for a in argv if a != "-v"]
+    floor = None
+    for a in argv:
+        if a.startswith("--fail-under="):
+            floor = float(a.split("=", 1)[1])
+    args = [a for a in argv if a != "-v" and not a.startswith("--fail-under=")]
     if len(args) < 2:
         sys.exit(__doc__)
     build, folders = os.path.abspath(args[0]), [f.rstrip("/") + "/" for f in args[1:]]
@@ -63,6 +68,7 @@ def main(argv):
                     old = seen.get(key)
                     seen[key] = taken if old is None or len(old) != len(taken) else \
                         [a or b for a, b in zip(old, taken)]
+    below = []
     for folder in folders:
         total = covered = 0
         missed = collections.defaultdict(list)
@@ -80,9 +86,13 @@ def main(argv):
                 missed[path].append(number)
         share = 100.0 * covered / total if total else 100.0
         print(f"{folder}: branches by source {covered}/{total} = {share:.1f}%")
+        if floor is not None and share < floor:
+            below.append(f"{folder} {share:.1f}% < {floor:g}%")
         if verbose:
             for path, numbers in missed.items():
                 print(f"  {path}: {', '.join(map(str, numbers))}")
+    if below:
+        sys.exit("branch_coverage: below the floor: " + "; ".join(below))
 
 
 if __name__ == "__main__":
