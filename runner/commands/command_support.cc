@@ -31,7 +31,9 @@ bool LoadModules(HostEnvironment& host, const std::string& dir, std::string* err
   std::vector<std::string> refused;
   const std::string folder = dir.empty() ? DefaultModulesDirectory() : dir;
   if (!host.LoadModules(folder, &refused, error)) return false;
-  for (const std::string& reason : refused) std::fprintf(stderr, "dravik: module refused: %s\n", reason.c_str());
+  for (const std::string& reason : refused) {
+    std::fprintf(stderr, "dravik: module refused: %s\n", Printable(reason, 400).c_str());
+  }
   return true;
 }
 
