@@ -2,6 +2,7 @@
 // examples/README.md for the scene format and `dravik --help`.
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <string>
 
@@ -20,27 +21,56 @@ constexpr const char kDescription[] =
 constexpr const char kExitCodes[] =
     "Exit codes: 0 success; 1 failure (a missing or unreadable file, a malformed scene, a bad link or event,\n"
     "a missing or refused module, a damaged saved file, a refused output file); 2 a command line dravik does not\n"
-    "understand; 3 dump found damage; 4 run --strict saw a call answer 1.0 or 3.0.";
+    "understand, or a file given to dump or diff that is not a saved file; 3 dump found damage;\n"
+    "4 run --strict saw a call answer 1.0 or 3.0.";
 
 // A parser error as the one line every failure is: "dravik: <what>".
 int UsageError(const CLI::App& app, const CLI::ParseError& e, int argc, char** argv) {
   std::string what = dravik::Printable(e.what(), 300);
-  if (what.size() > 1 && std::isupper(static_cast<unsigned char>(what[0])) &&
+  const CLI::App* command = nullptr;
+  std::string commands;
+  for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; })) {
+    commands += (commands.empty() ? "" : ", ") + sub->get_name();
+    if (argc > 1 && sub->get_name() == argv[1]) command = sub;
+  }
+  if (argc > 1 && argv[1][0] != '-' && command == nullptr) {
+    what = "unknown command '" + dravik::Printable(argv[1], 60) + "' (commands: " + commands + ")";
+  }
+  // "The following argument ..." reads "the following ..."; an argument's
+  // name ("B is required") stays as --help shows it.
+  bool namesArgument = false;
+  for (const CLI::Option* option : command ? command->get_options() : std::vector<const CLI::Option*>()) {
+    namesArgument = namesArgument || what.rfind(option->get_name() + " ", 0) == 0;
+  }
+  if (!namesArgument && what.size() > 1 && std::isupper(static_cast<unsigned char>(what[0])) &&
       !std::isupper(static_cast<unsigned char>(what[1]))) {
     what[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(what[0])));
-  }
-  if (argc > 1 && argv[1][0] != '-') {
-    std::string commands;
-    bool known = false;
-    for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; })) {
-      commands += (commands.empty() ? "" : ", ") + sub->get_name();
-      known = known || sub->get_name() == argv[1];
-    }
-    if (!known) what = "unknown command '" + dravik::Printable(argv[1], 60) + "' (commands: " + commands + ")";
   }
   std::fflush(stdout);
   std::fprintf(stderr, "dravik: %s (see dravik --help)\n", what.c_str());
   return dravik::kExitUsage;
+}
+
+// A count of frames: a whole number from 0 to kMaxFrames.
+CLI::Validator FrameCount() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        const std::string shown = "'" + dravik::Printable(text, 40) + "'";
+        if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
+          char* end = nullptr;
+          std::strtod(text.c_str(), &end);
+          const bool number = !text.empty() && end == text.c_str() + text.size();
+          return shown + (number ? " is not a whole number from 0 to " + std::to_string(dravik::kMaxFrames)
+                                 : std::string(" is not a number"));
+        }
+        const size_t first = text.find_first_not_of('0');
+        const std::string digits = first == std::string::npos ? "0" : text.substr(first);
+        if (digits.size() > 8 || std::stoul(digits) > dravik::kMaxFrames) {
+          return shown + " is more than " + std::to_string(dravik::kMaxFrames);
+        }
+        return std::string();
+      },
+      "0.." + std::to_string(dravik::kMaxFrames));
 }
 
 int Main(int argc, char** argv) {
@@ -58,7 +88,7 @@ int Main(int argc, char** argv) {
   runCmd->add_option("SCENE", run.scene, "A JSON scene, or a file saved with --save to go on with.");
   runCmd->add_option("--frames,-n", run.frames, "Frames to run (default: the scene's frame count, or what "
                                                 "a saved scene has left of it).")
-      ->check(CLI::Range(0u, 10'000'000u));
+      ->check(FrameCount());
   runCmd->add_option("--modules", run.modulesDir,
                      "Folder of channel modules, each named <type GUID>.so (default: modules/ beside dravik).");
   runCmd->add_option("--save", run.saveTo, "Save the whole scene to this file after the last frame.");
@@ -69,9 +99,14 @@ int Main(int argc, char** argv) {
   runCmd->add_flag("--force", run.force, "Let --save and --report replace a file that is not a saved scene or a "
                                           "report of dravik's.");
   runCmd->add_flag("--strict", run.strict, "Exit 4 when any call answered 1.0 or 3.0 in any frame.");
-  runCmd->add_flag("-v,--verbose", verbose, "Show more message levels (-v info, -vv debug).");
-  runCmd->add_flag("-q,--quiet", quiet, "Show only alerts (table and csv).");
-  runCmd->add_option("--watch", run.watch, "Watch these channels (ids, comma-separated) instead of the scene's.");
+  CLI::Option* verboseFlag = runCmd->add_flag("-v,--verbose", verbose, "Show more message levels (-v info, -vv debug).");
+  runCmd->add_flag("-q,--quiet", quiet, "Show only alerts (table and csv).")->excludes(verboseFlag);
+  runCmd
+      ->add_option_function<std::string>(
+          "--watch", [&run](const std::string& id) { run.watch.push_back(id); },
+          "Watch this channel instead of the scene's; give it once per channel (or ids separated by commas).")
+      ->type_name("ID")
+      ->trigger_on_parse();
 
   dravik::GraphOptions graph;
   std::string graphFormat = "dot";
@@ -83,7 +118,7 @@ int Main(int argc, char** argv) {
   graphCmd->add_flag("--force", graph.force, "Let -o replace a file that is not a graph of dravik's.");
   graphCmd->add_option("--frames,-n", graph.frames, "Run this many frames first and colour each procedure call "
                                                     "by its last status (a saved file has them already).")
-      ->check(CLI::Range(0u, 10'000'000u));
+      ->check(FrameCount());
   graphCmd->add_option("--modules", graph.modulesDir, "Folder of channel modules (default: modules/ beside dravik).");
 
   dravik::InspectOptions inspect;
@@ -92,7 +127,7 @@ int Main(int argc, char** argv) {
   inspectCmd->add_option("SCENE", inspect.scene, "A JSON scene or a saved file.")->required();
   inspectCmd->add_option("CHANNEL", inspect.channel, "The channel's scene id.")->required();
   inspectCmd->add_option("--frame", inspect.frame, "The frame (default: the last frame `run` would reach).")
-      ->check(CLI::Range(0u, 10'000'000u));
+      ->check(FrameCount());
   inspectCmd->add_option("--format,-f", inspectFormat, "Output: text (default) or json.")
       ->check(CLI::IsMember({"text", "json"}));
   inspectCmd->add_option("--modules", inspect.modulesDir, "Folder of channel modules (default: modules/ beside dravik).");
@@ -132,6 +167,10 @@ int Main(int argc, char** argv) {
 
   try {
     app.parse(argc, argv);
+    if (run.force && run.saveTo.empty() && run.reportTo.empty()) {
+      throw CLI::ValidationError("--force", "needs --save or --report, whose file it may replace");
+    }
+    if (graph.force && graph.output.empty()) throw CLI::ValidationError("--force", "needs -o, whose file it may replace");
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() != 0) return UsageError(app, e, argc, argv);
     return app.exit(e) == 0 ? dravik::kExitOk : dravik::kExitUsage;  // --help, --version

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "hostapi/engine_interface.h"
+#include "runner/commands/call_loops.h"
 #include "runner/commands/command_support.h"
 #include "runner/commands/commands.h"
 #include "runner/environment/host_environment.h"
@@ -78,7 +79,9 @@ void CheckSelfReads(const Scene& scene, const std::string& path, bool isStatic,
 
 // The warnings that need the built scene: loops of call channels, input
 // links left unplugged, channels nothing reads and nobody watches.
-void CheckBuilt(const SceneRuntime& runtime, std::vector<SceneFinding>* findings) {
+// Calls of `unregistered` answer 1.0 before they read a link.
+void CheckBuilt(const SceneRuntime& runtime, const std::set<size_t>& unregistered,
+                std::vector<SceneFinding>* findings) {
   const Scene& scene = runtime.GetScene();
   SceneGraph graph = DescribeScene(runtime, false);
   MarkLoops(graph);
@@ -91,19 +94,12 @@ void CheckBuilt(const SceneRuntime& runtime, std::vector<SceneFinding>* findings
   for (const EventSpec& e : scene.events) {
     if (e.kind == EventKind::kLink && !e.source.empty()) plugLater.insert(e.source);
   }
+  AddLoopFindings(scene, graph, findings);
   for (size_t i = 0; i < runtime.Channels().size() && i < graph.nodes.size(); ++i) {
     const RuntimeChannel& rc = runtime.Channels()[i];
     const ChannelSpec& spec = *rc.spec;
-    if (graph.nodes[i].inLoop) {
-      std::string others;
-      for (const GraphEdge& e : graph.edges) {
-        if (e.inLoop && e.parent == i) others += (others.empty() ? "" : ", ") + Quoted(graph.nodes[e.child].id);
-      }
-      findings->push_back(Warning(spec.path, "call " + Quoted(spec.id) + " is on a loop of call channels (it reads " +
-                                                 others + "): a call read again within its own evaluation answers "
-                                                 "its previous status"));
-    }
     if (spec.kind == ChannelKind::kCall) {
+      if (unregistered.count(i) > 0) continue;
       const std::map<std::string, std::string> wanted = runtime.DesiredLinks(spec, UINT32_MAX);
       for (int l = 0; l < rc.channel->GetChildCreationCount(); ++l) {
         const ChildCreation* c = rc.channel->GetChildCreation(l);
@@ -133,6 +129,7 @@ int CheckCommand(const std::string& path, const std::string& modulesDir) {
   if (!LoadModules(host, modulesDir, &error)) return Fail(error);
   const EventCheck events = CheckSceneEvents(scene, host.Library().Definitions(), scene.frames);
   std::vector<SceneFinding> findings = events.findings;
+  findings.insert(findings.end(), events.idle.begin(), events.idle.end());
   for (const ExpressionProcedureSpec& p : scene.procedures) {
     CheckSelfReads(scene, p.path, p.isStatic, p.outputs, &findings);
   }
@@ -147,7 +144,7 @@ int CheckCommand(const std::string& path, const std::string& modulesDir) {
     if (!runtime.Build(scene, text, &error)) {
       findings.push_back({SceneFinding::Severity::kError, "", error});
     } else {
-      CheckBuilt(runtime, &findings);
+      CheckBuilt(runtime, events.unregisteredCalls, &findings);
     }
   }
   size_t errors = 0;
@@ -161,9 +158,7 @@ int CheckCommand(const std::string& path, const std::string& modulesDir) {
                 f.what.c_str());
   }
   std::fflush(stdout);
-  if (errors + warnings > 0) {
-    std::fprintf(stderr, "dravik: %s: %zu error(s), %zu warning(s)\n", Printable(path, 200).c_str(), errors, warnings);
-  }
+  std::fprintf(stderr, "dravik: %s: %zu error(s), %zu warning(s)\n", Printable(path, 200).c_str(), errors, warnings);
   return errors > 0 ? kExitFailure : kExitOk;
 }
 

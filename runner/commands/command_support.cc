@@ -131,15 +131,21 @@ bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* err
   return true;
 }
 
-std::vector<std::string> SplitList(const std::string& list) {
-  std::vector<std::string> parts;
-  if (list.empty()) return parts;
-  size_t start = 0;
-  for (size_t comma; (comma = list.find(',', start)) != std::string::npos; start = comma + 1) {
-    parts.push_back(list.substr(start, comma - start));
+std::vector<std::string> WatchedIds(const Scene& scene, const std::vector<std::string>& values) {
+  std::vector<std::string> ids;
+  for (const std::string& value : values) {
+    if (value.empty()) continue;
+    if (scene.FindChannel(value) != nullptr) {
+      ids.push_back(value);
+      continue;
+    }
+    size_t start = 0;
+    for (size_t comma; (comma = value.find(',', start)) != std::string::npos; start = comma + 1) {
+      ids.push_back(value.substr(start, comma - start));
+    }
+    ids.push_back(value.substr(start));
   }
-  parts.push_back(list.substr(start));
-  return parts;
+  return ids;
 }
 
 }  // namespace dravik

@@ -36,9 +36,10 @@ bool ReadJsonScene(const std::string& path, Scene* scene, std::string* text, std
 bool OpenScene(const std::string& path, SceneRuntime& runtime, uint32_t* framesLeft, bool* saved,
                std::string* error);
 
-// The parts of `list` between commas ("a,,b" has an empty part; "" has
-// none).
-std::vector<std::string> SplitList(const std::string& list);
+// The channel ids `--watch` names: a value that is the id of a channel of
+// `scene` names that channel; any other holds ids separated by commas
+// ("a,,b" has an empty one; "" has none).
+std::vector<std::string> WatchedIds(const Scene& scene, const std::vector<std::string>& values);
 
 // Keeps the engine's messages out of a command's output while it lives
 // (the bindings made while a scene is built, for commands that show no

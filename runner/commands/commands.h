@@ -1,7 +1,8 @@
 // The dravik commands, each returning the program's exit code:
 //   0 success; 1 failure (a missing or unreadable file, a malformed scene,
 //   a bad link, a missing or refused module, a damaged saved file); 2 usage
-//   errors (from the command line parser); 3 `dump` found damage; 4 `run
+//   errors (from the command line parser, and a file given to `dump` or
+//   `diff` that is not a saved file); 3 `dump` found damage; 4 `run
 //   --strict` saw a call answer 1.0 or 3.0.
 // Every failure is one line "dravik: <what>" on stderr.
 #ifndef RUNNER_COMMANDS_COMMANDS_H_
@@ -33,7 +34,7 @@ struct RunOptions {
   OutputFormat format = OutputFormat::kTable;
   int maxLevel = 1;         // highest message level shown (table, csv)
   bool hasWatch = false;    // watch the channels of `watch` instead of the scene's
-  std::string watch;        // channel ids, separated by commas
+  std::vector<std::string> watch;  // the --watch values (see WatchedIds)
 };
 
 struct GraphOptions {
@@ -66,8 +67,9 @@ int GraphCommand(const GraphOptions& options);
 // with what they held, and its messages of that frame.
 int InspectCommand(const InspectOptions& options);
 // `dravik check SCENE`: without running, what `run` would refuse (errors)
-// and what will not work as written (warnings), one line each on stdout.
-// 0 with warnings only, 1 with errors.
+// and what will not work as written (warnings), one line each on stdout,
+// then their count on stderr (for a clean scene too). 0 with warnings
+// only, 1 with errors.
 int CheckCommand(const std::string& path, const std::string& modulesDir);
 // `dravik dump FILE`: the file as a tree; with `sceneOnly`, the scene JSON
 // it carries, whole.

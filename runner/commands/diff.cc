@@ -19,7 +19,24 @@ struct Side {
   std::string name;
   std::string bytes;
   DumpResult dump;
+  // The scene id of each channel record (record 2 on), in order, when the
+  // file carries its scene; empty otherwise.
+  std::vector<std::string> channelIds;
 };
+
+std::string_view Block(const Side& side, const DumpEntry& e) {
+  return std::string_view(side.bytes).substr(e.dataOffset, e.size);
+}
+
+// The scene ids the scene record lists ("CHSC"), when the first record is
+// the runner's scene record.
+void ReadChannelIds(Side* side) {
+  const std::vector<DumpRecord>& records = side->dump.recordList;
+  if (records.empty() || records[0].type.find(kSceneRecordType) == std::string::npos) return;
+  for (const DumpEntry& e : records[0].entries) {
+    if (e.tag == "CHSC") side->channelIds.emplace_back(Block(*side, e));
+  }
+}
 
 // Reads and decodes one saved file; false with *error on an unreadable
 // file or one that is not a saved file.
@@ -31,11 +48,8 @@ bool ReadSide(const std::string& path, Side* side, std::string* error) {
     return false;
   }
   side->dump = DumpBytes(std::vector<uint8_t>(side->bytes.begin(), side->bytes.end()), path);
+  ReadChannelIds(side);
   return true;
-}
-
-std::string_view Block(const Side& side, const DumpEntry& e) {
-  return std::string_view(side.bytes).substr(e.dataOffset, e.size);
 }
 
 // Collects the differences as lines, in the manner of a unified diff.
@@ -51,7 +65,7 @@ class Differ {
     const std::vector<DumpRecord>& ra = _a.dump.recordList;
     const std::vector<DumpRecord>& rb = _b.dump.recordList;
     for (size_t i = 0; i < std::max(ra.size(), rb.size()); ++i) {
-      const std::string head = "record " + std::to_string(i + 1);
+      const std::string head = "record " + std::to_string(i + 1) + ChannelOf(i);
       if (i >= rb.size() || i >= ra.size()) {
         const bool inA = i < ra.size();
         _lines.push_back(head + ": only in " + (inA ? _a.name : _b.name) + ": " + (inA ? ra : rb)[i].type);
@@ -67,6 +81,19 @@ class Differ {
   }
 
  private:
+  // ", channel 'id'" for record `i` (from 0) where a file names its channel
+  // ("'a' | 'b'" where the files differ); "" where neither does.
+  std::string ChannelOf(size_t i) const {
+    auto id = [i](const Side& side) {
+      return i == 0 || i > side.channelIds.size() ? std::string()
+                                                   : "'" + Printable(side.channelIds[i - 1], 60) + "'";
+    };
+    const std::string a = id(_a);
+    const std::string b = id(_b);
+    if (a.empty() && b.empty()) return "";
+    return ", channel " + (a == b ? a : (a.empty() ? "-" : a) + " | " + (b.empty() ? "-" : b));
+  }
+
   void Compare(const std::string& head, const std::vector<std::string>& a, const std::vector<std::string>& b) {
     if (a == b) return;
     _lines.push_back(head);

@@ -13,7 +13,6 @@ namespace {
 
 // Writes the "SCEN" entry of the file's scene record, whole, to stdout.
 int WriteSceneText(const std::string& path, const std::string& bytes, const DumpResult& dump) {
-  if (!LooksLikeSavedFile(bytes)) return Fail(Printable(path, 200) + ": not a saved file");
   for (const DumpRecord& record : dump.recordList) {
     if (record.type.find(kSceneRecordType) == std::string::npos) continue;
     for (const DumpEntry& entry : record.entries) {
@@ -31,6 +30,10 @@ int DumpCommand(const std::string& path, bool sceneOnly) {
   std::string text;
   std::string error;
   if (!ReadWholeFile(path, &text, &error)) return Fail(error);
+  if (!LooksLikeSavedFile(text)) {  // a scene or any other file: a wrong argument, as diff treats it
+    Fail(Printable(path, 200) + ": not a saved file");
+    return kExitUsage;
+  }
   const DumpResult result = DumpBytes(std::vector<uint8_t>(text.begin(), text.end()), path);
   if (sceneOnly) return WriteSceneText(path, text, result);
   std::fputs(result.text.c_str(), stdout);

@@ -45,12 +45,8 @@ Reading ReadStanding(Zyr_Channel& channel) {
 std::string ReadingText(const Reading& r) { return r.isVector ? FormatVector(r.vector) : FormatNumber(r.value); }
 
 std::string ReadingJson(const Reading& r) {
-  auto number = [](float f) {
-    const std::string text = FormatNumber(f);
-    return text == "nan" || text == "inf" || text == "-inf" ? std::string("null") : text;
-  };
-  return r.isVector ? "[" + number(r.vector.x) + "," + number(r.vector.y) + "," + number(r.vector.z) + "]"
-                    : number(r.value);
+  return r.isVector ? "[" + JsonNumber(r.vector.x) + "," + JsonNumber(r.vector.y) + "," + JsonNumber(r.vector.z) + "]"
+                    : JsonNumber(r.value);
 }
 
 const char* LinkModeName(int32_t mode) {

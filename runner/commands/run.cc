@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "hostapi/engine_interface.h"
+#include "runner/commands/call_loops.h"
 #include "runner/commands/command_support.h"
 #include "runner/commands/commands.h"
 #include "runner/environment/host_environment.h"
@@ -14,6 +15,7 @@
 #include "runner/output/printable_text.h"
 #include "runner/output/report_page.h"
 #include "runner/output/reporter.h"
+#include "runner/output/scene_graph.h"
 #include "runner/scene/default_scene.h"
 #include "runner/scene/event_check.h"
 #include "runner/scene/scene_file.h"
@@ -101,15 +103,21 @@ class ProgressClearingReporter final : public Reporter {
   int _stderrLevel;
 };
 
-// Replays the scene's events before anything runs: warnings go to stderr,
-// the first error is the failure. False after an error.
-bool CheckEvents(const std::string& name, const Scene& scene, uint32_t lastFrame, HostEnvironment& host) {
-  const EventCheck check = CheckSceneEvents(scene, host.Library().Definitions(), lastFrame);
-  for (const SceneFinding& f : check.findings) {
+// Shows the warnings among `findings` on stderr, unless `quiet`.
+void Warn(const std::string& name, const std::vector<SceneFinding>& findings, bool quiet) {
+  if (quiet) return;
+  for (const SceneFinding& f : findings) {
     if (f.severity == SceneFinding::Severity::kWarning) {
       std::fprintf(stderr, "dravik: warning: %s: %s\n", name.c_str(), f.Line().c_str());
     }
   }
+}
+
+// Replays the scene's events before anything runs: warnings go to stderr,
+// the first error is the failure. False after an error.
+bool CheckEvents(const std::string& name, const Scene& scene, uint32_t lastFrame, HostEnvironment& host, bool quiet) {
+  const EventCheck check = CheckSceneEvents(scene, host.Library().Definitions(), lastFrame);
+  Warn(name, check.findings, quiet);
   if (const SceneFinding* error = check.FirstError()) {
     Fail(name + ": " + error->Line());
     return false;
@@ -140,6 +148,8 @@ int RunCommand(const RunOptions& options) {
   MessageRoute route(observer, runtime);
 
   const std::string name = options.scene.empty() ? std::string("the default scene") : Printable(options.scene, 200);
+  // Warnings are not alerts: -q keeps them back.
+  const bool quiet = options.maxLevel < 1;
   std::string text;
   if (options.scene.empty()) {
     text = std::string(DefaultSceneText());
@@ -158,10 +168,19 @@ int RunCommand(const RunOptions& options) {
     frames = scene.frames;
     // Events after the scene's last frame never happen, unless --frames runs past it.
     const uint32_t lastFrame = options.hasFrames && options.frames > frames ? options.frames : frames;
-    if (!CheckEvents(name, scene, lastFrame, host)) return kExitFailure;
+    if (!CheckEvents(name, scene, lastFrame, host, quiet)) return kExitFailure;
     if (!runtime.Build(std::move(scene), std::move(text), &error)) return Fail(name + ": " + error);
   }
-  if (options.hasWatch && !runtime.Watch(SplitList(options.watch), &error)) return Fail("--watch: " + error);
+  if (!quiet) {
+    SceneGraph graph = DescribeScene(runtime, false);
+    MarkLoops(graph);
+    std::vector<SceneFinding> loops;
+    AddLoopFindings(runtime.GetScene(), graph, &loops);
+    Warn(name, loops, quiet);
+  }
+  if (options.hasWatch && !runtime.Watch(WatchedIds(runtime.GetScene(), options.watch), &error)) {
+    return Fail("--watch: " + error);
+  }
   if (options.hasFrames) frames = options.frames;
   runtime.Run(frames, observer, &Progress::Update, &progress);
   if (!save.path.empty()) {

@@ -377,11 +377,6 @@ class JsonlReporter final : public Reporter {
   void OnEnd() override { std::fflush(_out); }
 
  private:
-  // JSON has no NaN or infinity: those are written as null.
-  static std::string JsonNumber(float f) {
-    const std::string text = FormatNumber(f);
-    return text == "nan" || text == "inf" || text == "-inf" ? "null" : text;
-  }
   FILE* _out;
 };
 

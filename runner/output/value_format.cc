@@ -23,6 +23,11 @@ std::string FormatNumber(float value) {
   return text;
 }
 
+std::string JsonNumber(float value) {
+  const std::string text = FormatNumber(value);
+  return std::isfinite(value) ? text : "\"" + text + "\"";
+}
+
 std::string FormatVector(const Vec3& v) {
   return "(" + FormatNumber(v.x) + ", " + FormatNumber(v.y) + ", " + FormatNumber(v.z) + ")";
 }

@@ -25,6 +25,9 @@ std::string FormatVectorCell(const Vec3& v);
 // averaged in buckets beyond), scaled between the least and greatest.
 std::string Sparkline(const std::vector<float>& values, size_t width);
 
+// `value` as a JSON value: FormatNumber's text, a number, or for the values
+// JSON has no number for the string "nan", "inf" or "-inf".
+std::string JsonNumber(float value);
 // `text` as a JSON string literal, exact once decoded: invisible characters
 // (IsInvisible in printable_text.h) as \u escapes, so that the line shows
 // in the order it is stored; bytes that are not UTF-8 become U+FFFD.

@@ -9,6 +9,7 @@
 
 #include "hostapi/vantic_objects.h"
 #include "runner/output/printable_text.h"
+#include "runner/scene/json_text.h"
 #include "runner/scene/scene_json.h"
 #include "runner/procedures/var_access.h"
 
@@ -98,11 +99,16 @@ bool ExpressionProgram::Compile(const std::map<std::string, std::vector<std::str
     auto it = outputs.find(p.name);
     if (it == outputs.end()) continue;
     for (size_t c = 0; c < it->second.size(); ++c) {
-      const std::string at = path + "/outputs/" + p.name + (it->second.size() > 1 ? "/" + std::to_string(c) : "");
       auto parser = std::make_unique<mu::Parser>();
+      // What is being defined, for an error: a parameter, a constant, then the expression.
+      std::string at;
+      std::string named;
       try {
         parser->DefineNameChars(kNameChars);
-        for (const Input& in : _inputs) {
+        for (size_t i = 0; i < _inputs.size(); ++i) {
+          const Input& in = _inputs[i];
+          at = path + "/params/" + std::to_string(i) + "/name";
+          named = "parameter '" + Printable(in.param) + "'";
           if (in.type == ParamType::kVec3) {
             parser->DefineVar(in.param + ".x", in.slots[0]);
             parser->DefineVar(in.param + ".y", in.slots[1]);
@@ -111,12 +117,25 @@ bool ExpressionProgram::Compile(const std::map<std::string, std::vector<std::str
             parser->DefineVar(in.param, in.slots[0]);
           }
         }
-        for (const auto& [name, value] : constants) parser->DefineConst(name, value);
+        for (const auto& [name, value] : constants) {
+          at = JsonPointerChild(path + "/constants", name);
+          named = "constant '" + Printable(name) + "'";
+          parser->DefineConst(name, value);
+        }
+        at = JsonPointerChild(path + "/outputs", p.name) + (it->second.size() > 1 ? "/" + std::to_string(c) : "");
+        named.clear();
         if (!isStatic) parser->SetVarFactory(&ExpressionProgram::CreateSelfVariable, this);
         parser->SetExpr(it->second[c]);
         parser->Eval();  // parses now, so that errors show at build time
       } catch (const mu::Parser::exception_type& e) {
-        *error = at + ": " + Printable(e.GetMsg(), 200);
+        std::string what = Printable(e.GetMsg(), 200);
+        if (!named.empty()) {
+          what = named + " cannot be read by an expression: " +
+                 (e.GetCode() == mu::ecNAME_CONFLICT ? std::string("another name means the same")
+                                                     : "a name there is letters, digits, '_' and '.', "
+                                                       "not starting with a digit");
+        }
+        *error = Printable(at, 120) + ": " + what;
         return false;
       }
       _outputs.push_back(Output{p.name, c, std::move(parser)});

@@ -1,6 +1,7 @@
 #include "runner/scene/event_check.h"
 
 #include <algorithm>
+#include <set>
 #include <utility>
 
 #include "runner/output/printable_text.h"
@@ -68,6 +69,7 @@ class Replay {
   struct Track {
     Name name;
     int identity = -1;         // the registered procedure it is bound to; -1 none
+    bool everBound = false;    // bound at the start or at a frame up to the last
     std::vector<int> layouts;  // into _layouts, in time order; -1: the channel's own "params"
   };
   struct PendingLink {
@@ -80,6 +82,18 @@ class Replay {
   void Error(size_t event, const std::string& path, const std::string& what) {
     _found.push_back({event, {SceneFinding::Severity::kError, path, what}});
   }
+  // An event that does nothing (unless it happens after the last frame,
+  // which is said already).
+  void Idle(size_t event, const std::string& path, const std::string& what) {
+    if (_scene.events[event].frame > _lastFrame) return;
+    _idle.push_back({event, {SceneFinding::Severity::kWarning, path, what}});
+  }
+  void Bind(Track& track, int identity, int layout) {
+    track.identity = identity;
+    track.layouts.push_back(layout);
+    track.everBound = track.everBound || _frame <= _lastFrame;
+  }
+  void LinkEvent(size_t index, const EventSpec& e, size_t channel);
   std::string Missing(const Name& n, uint32_t frame) const {
     auto fate = _fate.find(n);
     return "procedure " + Text(n) + " is not registered at frame " + std::to_string(frame) +
@@ -105,8 +119,12 @@ class Replay {
   std::vector<Layout> _layouts;
   std::vector<int> _trackOf;  // channel index -> track (-1: not a call)
   std::vector<PendingLink> _links;
+  std::vector<std::map<std::string, std::string>> _wanted;  // channel index -> link -> source
   std::vector<std::pair<size_t, SceneFinding>> _found;
+  std::vector<std::pair<size_t, SceneFinding>> _idle;
   int _nextIdentity = 1;
+  uint32_t _frame = 0;  // of the event being replayed
+  uint32_t _lastFrame = 0;
 };
 
 void Replay::Register(const Name& n, const Shape& shape) {
@@ -117,10 +135,7 @@ void Replay::Register(const Name& n, const Shape& shape) {
   auto waiting = _waiting.find(n);
   if (waiting == _waiting.end()) return;
   const int layout = AddLayout(shape);
-  for (int t : waiting->second) {
-    _tracks[static_cast<size_t>(t)].identity = r.identity;
-    _tracks[static_cast<size_t>(t)].layouts.push_back(layout);
-  }
+  for (int t : waiting->second) Bind(_tracks[static_cast<size_t>(t)], r.identity, layout);
   std::vector<int>& bound = _bound[r.identity];
   bound.insert(bound.end(), waiting->second.begin(), waiting->second.end());
   _waiting.erase(waiting);
@@ -132,7 +147,7 @@ void Replay::Rename(size_t index, const EventSpec& e) {
   const std::string at = e.path + "/rename";
   auto it = _registered.find(from);
   if (it == _registered.end()) return Error(index, at, Missing(from, e.frame));
-  if (from == to) return;
+  if (from == to) return Idle(index, at, "procedure " + Text(from) + " already has that name: the event does nothing");
   if (_registered.count(to) != 0) {
     return Error(index, at + "/new_name", "procedure " + Text(to) + " is already registered at frame " +
                                               std::to_string(e.frame));
@@ -151,8 +166,7 @@ void Replay::Rename(size_t index, const EventSpec& e) {
   if (waiting == _waiting.end()) return;
   const int layout = AddLayout(shape);
   for (int t : waiting->second) {
-    _tracks[static_cast<size_t>(t)].identity = identity;
-    _tracks[static_cast<size_t>(t)].layouts.push_back(layout);
+    Bind(_tracks[static_cast<size_t>(t)], identity, layout);
     _bound[identity].push_back(t);
   }
   _waiting.erase(waiting);
@@ -246,7 +260,32 @@ void Replay::CheckLink(const PendingLink& p) {
             "\" channel, not the " + ChannelKindName(source->kind) + " channel " + Quoted(source->id));
 }
 
+void Replay::LinkEvent(size_t index, const EventSpec& e, size_t channel) {
+  if (e.source == e.channel) {
+    return Error(index, e.path + "/link/source",
+                 "call " + Quoted(e.channel) + " is plugged into its own link " + Quoted(e.param) +
+                     ": a call cannot read itself");
+  }
+  const int t = _trackOf[channel];
+  _links.push_back({index, t, _tracks[static_cast<size_t>(t)].layouts.size() - 1, &_scene.channels[channel]});
+  // What the run will have the link take from then on.
+  std::map<std::string, std::string>& wanted = _wanted[channel];
+  auto it = wanted.find(e.param);
+  const std::string link = "link " + Quoted(e.param) + " of " + Quoted(e.channel);
+  const std::string when = " at frame " + std::to_string(e.frame);
+  if (e.source.empty() && it == wanted.end()) {
+    Idle(index, e.path + "/link", link + " holds nothing" + when + ": unplugging it does nothing");
+  } else if (e.source.empty()) {
+    wanted.erase(it);
+  } else if (it != wanted.end() && it->second == e.source) {
+    Idle(index, e.path + "/link", link + " already takes " + Quoted(e.source) + when + ": the event does nothing");
+  } else {
+    wanted[e.param] = e.source;
+  }
+}
+
 void Replay::Run(const std::vector<ProcedureDefinition>& builtins, uint32_t lastFrame) {
+  _lastFrame = lastFrame;
   for (const ProcedureDefinition& d : builtins) {
     Shape s;
     s.isStatic = d.isStatic;
@@ -266,9 +305,11 @@ void Replay::Run(const std::vector<ProcedureDefinition>& builtins, uint32_t last
 
   std::map<Name, int> trackOfName;
   _trackOf.assign(_scene.channels.size(), -1);
+  _wanted.resize(_scene.channels.size());
   for (size_t i = 0; i < _scene.channels.size(); ++i) {
     const ChannelSpec& c = _scene.channels[i];
     if (c.kind != ChannelKind::kCall) continue;
+    for (const LinkSpec& link : c.links) _wanted[i][link.param] = link.source;
     const Name n{c.owner, c.procedure};
     auto [it, added] = trackOfName.emplace(n, static_cast<int>(_tracks.size()));
     _trackOf[i] = it->second;
@@ -277,8 +318,7 @@ void Replay::Run(const std::vector<ProcedureDefinition>& builtins, uint32_t last
     t.name = n;
     auto r = _registered.find(n);
     if (r != _registered.end()) {
-      t.identity = r->second.identity;
-      t.layouts.push_back(AddLayout(r->second.shape));
+      Bind(t, r->second.identity, AddLayout(r->second.shape));
       _bound[t.identity].push_back(it->second);
     } else {
       t.layouts.push_back(-1);
@@ -289,6 +329,7 @@ void Replay::Run(const std::vector<ProcedureDefinition>& builtins, uint32_t last
 
   for (size_t i = 0; i < _scene.events.size(); ++i) {
     const EventSpec& e = _scene.events[i];
+    _frame = e.frame;
     if (e.frame > lastFrame) {
       _found.push_back({i, {SceneFinding::Severity::kWarning, e.path + "/frame",
                             "frame " + std::to_string(e.frame) + " is after the last frame (" +
@@ -333,15 +374,7 @@ void Replay::Run(const std::vector<ProcedureDefinition>& builtins, uint32_t last
       }
       case EventKind::kLink: {
         const size_t channel = _scene.channelIndex.count(e.channel) ? _scene.channelIndex.at(e.channel) : SIZE_MAX;
-        if (channel >= _trackOf.size() || _trackOf[channel] < 0) break;
-        if (e.source == e.channel) {
-          Error(i, e.path + "/link/source",
-                "call " + Quoted(e.channel) + " is plugged into its own link " + Quoted(e.param) +
-                    ": a call cannot read itself");
-          break;
-        }
-        const int t = _trackOf[channel];
-        _links.push_back({i, t, _tracks[static_cast<size_t>(t)].layouts.size() - 1, &_scene.channels[channel]});
+        if (channel < _trackOf.size() && _trackOf[channel] >= 0) LinkEvent(i, e, channel);
         break;
       }
       default:
@@ -349,9 +382,25 @@ void Replay::Run(const std::vector<ProcedureDefinition>& builtins, uint32_t last
     }
   }
   for (const PendingLink& p : _links) CheckLink(p);
-  std::stable_sort(_found.begin(), _found.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  const auto byEvent = [](const auto& a, const auto& b) { return a.first < b.first; };
+  std::stable_sort(_found.begin(), _found.end(), byEvent);
+  std::stable_sort(_idle.begin(), _idle.end(), byEvent);
+  std::set<size_t> failed;
+  for (const auto& f : _found) {
+    if (f.second.severity == SceneFinding::Severity::kError) failed.insert(f.first);
+  }
   for (auto& f : _found) _out->findings.push_back(std::move(f.second));
+  for (size_t i = 0; i < _scene.channels.size(); ++i) {
+    const ChannelSpec& c = _scene.channels[i];
+    if (_trackOf[i] < 0 || _tracks[static_cast<size_t>(_trackOf[i])].everBound) continue;
+    _out->unregisteredCalls.insert(i);
+    _out->idle.push_back({SceneFinding::Severity::kWarning, c.path,
+                          "call " + Quoted(c.id) + ": procedure " + Text({c.owner, c.procedure}) +
+                              " is registered at no frame: the call answers 1.0 every frame"});
+  }
+  for (auto& f : _idle) {
+    if (failed.count(f.first) == 0) _out->idle.push_back(std::move(f.second));
+  }
 }
 
 }  // namespace

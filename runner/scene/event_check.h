@@ -14,12 +14,17 @@
 //   - a link event whose link the call never has from then on (plugging or
 //     unplugging), whose source is of a kind the link does not take, or
 //     that plugs a call into its own link;
-// and warns of events after the last frame, which never happen.
+// and warns of events after the last frame, which never happen. Apart from
+// those it finds what does nothing: calls to a procedure that no frame up
+// to the last registers (each answers 1.0 every frame), renames to the
+// same name, unplugging a link that holds nothing and plugging a link with
+// the channel it already takes.
 #ifndef RUNNER_SCENE_EVENT_CHECK_H_
 #define RUNNER_SCENE_EVENT_CHECK_H_
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -52,6 +57,13 @@ struct ExpressionChange {
 
 struct EventCheck {
   std::vector<SceneFinding> findings;  // in event order
+  // Warnings of what does nothing, which a run tells in its own way (the
+  // calls' messages, "nothing to do" notes): calls, in scene order, then
+  // events, in event order. None for an event that has an error.
+  std::vector<SceneFinding> idle;
+  // The positions in the scene's channels of the calls whose procedure no
+  // frame registers (warned of in `idle`).
+  std::set<size_t> unregisteredCalls;
   // Event index -> the body to compile, for change_params events that give
   // outputs or constants to a procedure defined by expressions (or outputs
   // to any procedure).

@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "runner/output/printable_text.h"
+#include "runner/scene/json_text.h"
 
 namespace dravik {
 
@@ -55,21 +56,7 @@ const char* ParamModeName(uint16_t mode) {
 
 namespace {
 
-// One JSON pointer step: "~" and "/" escaped as the pointer syntax wants.
-std::string Child(const std::string& path, std::string_view key) {
-  std::string out = path;
-  out.push_back('/');
-  for (char c : key) {
-    if (c == '~') {
-      out += "~0";
-    } else if (c == '/') {
-      out += "~1";
-    } else {
-      out.push_back(c);
-    }
-  }
-  return out;
-}
+std::string Child(const std::string& path, std::string_view key) { return JsonPointerChild(path, key); }
 
 std::string Child(const std::string& path, size_t index) {
   return path + "/" + std::to_string(index);
@@ -655,48 +642,6 @@ bool SceneReader::ReadScene(const json& root, Scene* scene) {
   return CrossCheck(*scene);
 }
 
-// "line L, column C" of a byte offset, for syntax errors.
-std::string Position(std::string_view text, size_t offset) {
-  size_t line = 1;
-  size_t column = 1;
-  for (size_t i = 0; i < offset && i < text.size(); ++i) {
-    if (text[i] == '\n') {
-      ++line;
-      column = 1;
-    } else {
-      ++column;
-    }
-  }
-  return "line " + std::to_string(line) + ", column " + std::to_string(column);
-}
-
-// Deeper texts than kMaxNesting are refused before parsing so that no value
-// is ever walked recursively deep.
-
-bool NestingFits(std::string_view text) {
-  int depth = 0;
-  bool inString = false;
-  bool escaped = false;
-  for (char c : text) {
-    if (inString) {
-      if (escaped) {
-        escaped = false;
-      } else if (c == '\\') {
-        escaped = true;
-      } else if (c == '"') {
-        inString = false;
-      }
-    } else if (c == '"') {
-      inString = true;
-    } else if (c == '[' || c == '{') {
-      if (++depth > kMaxNesting) return false;
-    } else if (c == ']' || c == '}') {
-      --depth;
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 bool LoadSceneJson(std::string_view text, Scene* out, std::string* error) {
@@ -705,22 +650,11 @@ bool LoadSceneJson(std::string_view text, Scene* out, std::string* error) {
              std::to_string(kMaxSceneBytes) + " allowed";
     return false;
   }
-  if (!NestingFits(text)) {
-    *error = "/: nested deeper than " + std::to_string(kMaxNesting) + " levels";
-    return false;
-  }
   try {
-    json root = json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/true,
-                            /*ignore_comments=*/false);
+    json root;
+    if (!ParseJsonText(text, &root, error)) return false;
     SceneReader reader(error);
     return reader.ReadScene(root, out);
-  } catch (const json::parse_error& e) {
-    std::string what = e.what();
-    // "[json.exception.parse_error.101] parse error at line 1, column 2: ..."
-    const size_t colon = what.find(": ");
-    *error = Position(text, e.byte == 0 ? 0 : e.byte - 1) + ": not valid JSON" +
-             (colon == std::string::npos ? std::string() : " (" + Printable(what.substr(colon + 2), 160) + ")");
-    return false;
   } catch (const std::exception& e) {
     *error = std::string("/: ") + Printable(e.what(), 160);
     return false;

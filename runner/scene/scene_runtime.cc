@@ -165,14 +165,16 @@ bool SceneRuntime::Build(Scene scene, std::string sceneText, std::string* error)
 }
 
 void SceneRuntime::BindCalls() {
-  for (RuntimeChannel& rc : _channels) {
-    if (rc.spec->kind != ChannelKind::kCall) continue;
-    std::string owner;
-    std::string name;
-    if (ReadCallNames(*rc.channel, &owner, &name) && _host.Procedures().GetProcedure(owner, name) != nullptr) {
-      EvaluationScope scope(*this, rc);
-      _host.PrcCall().UpdatePrc(*rc.channel, owner, name);
-    }
+  IndexCallNames();
+  for (size_t i = 0; i < _channels.size(); ++i) BindCall(i);
+}
+
+void SceneRuntime::BindCall(size_t position) {
+  RuntimeChannel& rc = _channels[position];
+  const CallName* names = _callNames[position];
+  if (names != nullptr && _host.Procedures().GetProcedure(names->first, names->second) != nullptr) {
+    EvaluationScope scope(*this, rc);
+    _host.PrcCall().UpdatePrc(*rc.channel, names->first, names->second);
   }
 }
 
@@ -334,7 +336,13 @@ void SceneRuntime::ApplyRegistryEvent(const EventSpec& e, size_t index, std::str
   switch (e.kind) {
     case EventKind::kRename: {
       const std::string to = FullName(e.newOwner, e.newName);
+      if (e.owner == e.newOwner && e.procedure == e.newName && procs.GetProcedure(e.owner, e.procedure) != nullptr) {
+        *note = "nothing to do: procedure " + proc + " already has that name";
+        return;
+      }
       if (procs.Rename(e.owner, e.procedure, e.newOwner, e.newName)) {
+        FollowRename({e.owner, e.procedure});
+        TouchCallsNamed(e.newOwner, e.newName);
         if (const ProcedureDefinition* d = library.Find(e.owner, e.procedure)) {
           ProcedureDefinition copy = *d;
           copy.owner = e.newOwner;
@@ -355,6 +363,7 @@ void SceneRuntime::ApplyRegistryEvent(const EventSpec& e, size_t index, std::str
         }
       }
       if (procs.ChangeParameters(e.owner, e.procedure, MakeParams(e.params), e.isStatic)) {
+        TouchCallsNamed(e.owner, e.procedure);
         if (const ProcedureDefinition* d = library.Find(e.owner, e.procedure)) {
           ProcedureDefinition copy = *d;
           copy.params = e.params;
@@ -374,9 +383,12 @@ void SceneRuntime::ApplyRegistryEvent(const EventSpec& e, size_t index, std::str
                                                  : "could not remove " + proc + ": no such procedure";
       return;
     case EventKind::kRegister:
-      *note = library.Register(procs, e.owner, e.procedure)
-                  ? "registered procedure " + proc + " again"
-                  : "could not register " + proc + ": no definition of it, or the name is taken";
+      if (!library.Register(procs, e.owner, e.procedure)) {
+        *note = "could not register " + proc + ": no definition of it, or the name is taken";
+        return;
+      }
+      TouchCallsNamed(e.owner, e.procedure);
+      *note = "registered procedure " + proc + " again";
       return;
     default:
       return;
@@ -427,20 +439,27 @@ void SceneRuntime::ApplyEvent(size_t index, RunObserver& observer) {
     }
     case EventKind::kLink: {
       if (rc == nullptr) break;
+      auto wanted = rc->links.find(e.param);
+      const std::string link = "link " + Quoted(e.param) + " of " + Quoted(e.channel);
       if (e.source.empty()) {
-        rc->links.erase(e.param);
-        const int link = rc->channel->FindChildLink(e.param.c_str());
-        if (link >= 0) rc->channel->PlugChild(link, nullptr);
-        note = "unplugged link " + Quoted(e.param) + " of " + Quoted(e.channel);
+        const int at = rc->channel->FindChildLink(e.param.c_str());
+        if (wanted == rc->links.end() && (at < 0 || rc->channel->GetChild(at) == nullptr)) {
+          note = "nothing to do: " + link + " holds nothing";
+          break;
+        }
+        if (wanted != rc->links.end()) rc->links.erase(wanted);
+        if (at >= 0) rc->channel->PlugChild(at, nullptr);
+        note = "unplugged " + link;
+        break;
+      }
+      if (wanted != rc->links.end() && wanted->second == e.source) {
+        note = "nothing to do: " + link + " already takes " + Quoted(e.source);
         break;
       }
       rc->links[e.param] = e.source;
-      if (rc->channel->FindChildLink(e.param.c_str()) < 0) {
-        note = Quoted(e.channel) + " has no link " + Quoted(e.param) + " yet; " + Quoted(e.source) +
-               " goes in when it appears";
-        break;
-      }
-      Wire(*rc, frame, &observer);
+      // Plugged once the frame's events are all applied, when the link is there.
+      Touch(static_cast<size_t>(rc - _channels.data()), false);
+      _linkEvents.push_back(index);
       return;
     }
     case EventKind::kSet:
@@ -508,13 +527,17 @@ void SceneRuntime::Run(uint32_t count, RunObserver& observer, void (*progress)(v
     _currentFrame = frame;
     if (globalEngine->GetRenderCount() < frame) globalEngine->SetRenderCount(frame);
     ApplyAnimations(frame);
-    while (nextEvent < _scene.events.size() && _scene.events[nextEvent].frame == frame) {
-      ApplyEvent(nextEvent++, observer);
+    if (nextEvent < _scene.events.size() && _scene.events[nextEvent].frame == frame) {
+      while (nextEvent < _scene.events.size() && _scene.events[nextEvent].frame == frame) {
+        ApplyEvent(nextEvent++, observer);
+      }
+      SettleTouched(frame, observer);
     }
     for (size_t i = 0; i < _channels.size(); ++i) {
       RuntimeChannel& rc = _channels[i];
       if (rc.spec->kind != ChannelKind::kCall) continue;
       observer.OnCallEvaluating(frame, rc);
+      const float before = statuses[i];
       if (auto* f32 = dynamic_cast<Ubo_FloatChannel*>(rc.channel.get())) {
         EvaluationScope scope(*this, rc);
         statuses[i] = f32->GetFloat();
@@ -523,7 +546,9 @@ void SceneRuntime::Run(uint32_t count, RunObserver& observer, void (*progress)(v
         _firstFailedCall = Quoted(rc.spec->id) + " at frame " + std::to_string(frame);
       }
       observer.OnCallEvaluated(frame, rc, statuses[i]);
-      Wire(rc, frame, &observer);
+      if (statuses[i] == kStatusInputsNotTaken && (before != statuses[i] || rc.touchedAt == frame)) {
+        NoteInputsNotTaken(rc, frame, observer);
+      }
     }
     values.clear();
     for (size_t i = 0; i < _channels.size(); ++i) {

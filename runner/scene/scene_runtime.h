@@ -7,14 +7,22 @@
 // names. Procedure-call channels whose procedure is registered are bound
 // at once (UpdatePrc), so that they follow their procedure from the start:
 // a rename before their first evaluation reaches them. A loaded scene's
-// channels are bound the same way, as they were when the scene was saved. Each frame then applies the scene's animations and events and
-// evaluates the procedure-call channels once each, in scene order: outputs
-// written by one call are read by the calls after it in the same frame,
-// and by every call in the next frame.
+// channels are bound the same way, as they were when the scene was saved.
+// Each frame then applies the scene's animations and events and evaluates
+// the procedure-call channels once each, in scene order: outputs written
+// by one call are read by the calls after it in the same frame, and by
+// every call in the next frame.
 //
-// After each evaluation the runtime plugs the links the scene asks for
-// that the channel's links now offer but hold nothing or another channel
-// (a procedure whose parameters changed gets a new set of links).
+// Events take effect in their frame: once a frame's events are applied,
+// the calls they touched are bound again (UpdatePrc) when their procedure
+// changed, was renamed to their names or registered, and then get the
+// links the scene asks for that their links now offer (a procedure whose
+// parameters changed has a new set of links), before any call of the frame
+// is evaluated. Calls no event touched are left alone.
+//
+// A call that answers 3.0 (inputs not taken) gets a note naming the input
+// links that held nothing, a channel of the wrong kind or a reference to no
+// object, when it starts failing so or its links changed.
 //
 // Messages: while the runtime has a call channel at work (binding it,
 // preparing its modes, evaluating it) it keeps that channel on a stack, so
@@ -30,6 +38,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "hostapi/float_channel.h"
@@ -40,6 +49,9 @@
 namespace dravik {
 
 struct RuntimeChannel;
+
+// The status a call channel answers when it could not take its inputs.
+inline constexpr float kStatusInputsNotTaken = 3.0f;
 
 // One channel's value after a frame.
 struct ChannelValue {
@@ -87,6 +99,8 @@ struct RuntimeChannel {
   std::unique_ptr<Zyr_Channel> channel;
   // Links the scene asks for: link name -> source channel id.
   std::map<std::string, std::string> links;
+  // Call channels: the frame whose events last touched it (0: none yet).
+  uint32_t touchedAt = 0;
 };
 
 class SceneRuntime {
@@ -166,6 +180,8 @@ class SceneRuntime {
 
   // Binds every procedure-call channel whose procedure is registered.
   void BindCalls();
+  // Binds the call channel at `position` when its procedure is registered.
+  void BindCall(size_t position);
   RuntimeChannel* Find(const std::string& id);
   void IndexChannels();
   void ApplyAnimations(uint32_t frame);
@@ -173,6 +189,24 @@ class SceneRuntime {
   void ApplyRegistryEvent(const EventSpec& e, size_t index, std::string* note);
   // Plugs the wanted links the channel offers now; notes each change.
   void Wire(RuntimeChannel& rc, uint32_t frame, RunObserver* observer);
+
+  // ---- the calls a frame's events touched (runtime_calls.cc) ----
+  using CallName = std::pair<std::string, std::string>;  // owner class, procedure
+  // Remembers the names each call channel holds, to find the calls a
+  // procedure event touches. Reads every call channel once.
+  void IndexCallNames();
+  // Marks for binding again the calls that hold `owner`::`name`.
+  void TouchCallsNamed(const std::string& owner, const std::string& name);
+  // After a rename from `from`: reads again the names of the calls that
+  // held them (those following the procedure now hold the new ones).
+  void FollowRename(const CallName& from);
+  // Marks the channel at `position` for wiring (and binding, with `bind`).
+  void Touch(size_t position, bool bind);
+  // Binds the touched calls whose procedure is registered, wires every
+  // touched call, and notes the link events whose link has not appeared.
+  void SettleTouched(uint32_t frame, RunObserver& observer);
+  // Notes which input links of `rc` kept it from taking its inputs.
+  void NoteInputsNotTaken(const RuntimeChannel& rc, uint32_t frame, RunObserver& observer);
   ChannelValue Read(RuntimeChannel& rc, float callStatus);
   friend class EvaluationScope;
 
@@ -192,6 +226,11 @@ class SceneRuntime {
   std::unordered_map<const Zyr_Channel*, const RuntimeChannel*> _callByChannel;  // call channels
   uint64_t _failedCalls = 0;
   std::string _firstFailedCall;
+  std::map<CallName, std::vector<size_t>> _callsByName;  // names -> call positions in _channels
+  std::vector<const CallName*> _callNames;               // by position: its key there, or null
+  std::vector<size_t> _toBind;        // calls the frame's procedure events touched
+  std::vector<size_t> _toWire;        // calls the frame's events touched
+  std::vector<size_t> _linkEvents;    // the frame's link events that plug a source
 };
 
 // "Owner::Name".

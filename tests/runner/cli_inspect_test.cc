@@ -86,7 +86,8 @@ TEST(Check, WarnsOfWhatWillNotWorkAndFailsOnWhatRunRefuses) {
       {"id": "c1", "type": "call", "owner": "Math", "procedure": "Add", "links": {"a": "c2", "b": "v", "result": "v"}},
       {"id": "c2", "type": "call", "owner": "Math", "procedure": "Add", "links": {"a": "c1", "b": "v"}},
       {"id": "c3", "type": "call", "owner": "Math", "procedure": "Sin"},
-      {"id": "q", "type": "call", "owner": "P", "procedure": "Q", "links": {"This": "ref", "y": "v"}})";
+      {"id": "q", "type": "call", "owner": "P", "procedure": "Q", "links": {"This": "ref", "y": "v"}},
+      {"id": "gone", "type": "call", "owner": "Math", "procedure": "Gone", "params": [{"name": "x"}]})";
   const struct {
     std::string tail;
     int exitCode;
@@ -99,13 +100,15 @@ TEST(Check, WarnsOfWhatWillNotWorkAndFailsOnWhatRunRefuses) {
         "/channels/1: warning: channel 'lonely' is not watched and nothing reads it",
         "/channels/3: warning: call 'c1' is on a loop of call channels (it reads 'c2')",
         "/channels/4: warning: call 'c2' is on a loop of call channels (it reads 'c1')",
-        "/channels/5/links: warning: link 'x' is left unplugged, and Math::Sin reads it"}},
-      // A link event that plugs the link later, and one that reads 'lonely', silence two of them.
+        "/channels/5/links: warning: link 'x' is left unplugged, and Math::Sin reads it",
+        "/channels/7: warning: call 'gone': procedure Math::Gone is registered at no frame: the call answers 1.0"}},
+      // A link event that plugs the link later, and one that reads 'lonely', silence two of them
+      // (gone's link 'x' is never read: the call finds no procedure).
       {R"(], "events": [{"frame": 2, "link": {"channel": "c3", "param": "x", "source": "lonely"}}]})", 0, {}},
       {R"(], "events": [{"frame": 1, "link": {"channel": "c3", "param": "nope", "source": "v"}}]})", 1,
        {"/events/0/link/param: error: call 'c3' never has a link 'nope'"}},
       {R"(, {"id": "bad", "type": "call", "owner": "Math", "procedure": "Sin", "links": {"z": "v"}}]})", 1,
-       {"error: /channels/7/links/z: procedure Math::Sin has no parameter 'z'"}},
+       {"error: /channels/8/links/z: procedure Math::Sin has no parameter 'z'"}},
   };
   for (const auto& c : cases) {
     const std::string scene = WriteFile(dir.File("scene.json"), head + c.tail);
@@ -119,6 +122,15 @@ TEST(Check, WarnsOfWhatWillNotWorkAndFailsOnWhatRunRefuses) {
     }
   }
   EXPECT_EQ(RunDravik({"check", Example("tour.json")}).exitCode, 0);
+  const std::string clean = WriteFile(dir.File("clean.json"), R"({"channels": [{"id": "x", "type": "value"}]})");
+  const Result r = RunDravik({"check", clean});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out + r.err, "dravik: " + clean + ": 0 error(s), 0 warning(s)\n");
+  // run warns of the loop once, as check does; -q keeps warnings back.
+  const std::string looped = WriteFile(dir.File("loop.json"), head + "]}");
+  const Result run = RunDravik({"run", looped, "-f", "csv"});
+  EXPECT_EQ(LinesWith(run.err, "warning: " + looped + ": /channels/3: call 'c1' is on a loop").size(), 1u) << run.err;
+  EXPECT_EQ(RunDravik({"run", looped, "-f", "csv", "-q"}).err, "");
 }
 
 TEST(Graph, TourHasANodePerChannelAndAnEdgePerLink) {
@@ -236,7 +248,7 @@ TEST_F(SavedFile, DumpAndDiffShowWhatTheFileHolds) {
       {{"diff", saved, saved}, 0, {}},
       {{"diff", saved, later}, 1,
        {"    - FRAM last frame     3\n    + FRAM last frame     7\n",
-        "record 17 (VanticPrcCall C7653FCA-6B0C-44FA-936F-EA1952B129F0)\n  entry 2:\n"}},
+        "record 17, channel 'add' (VanticPrcCall C7653FCA-6B0C-44FA-936F-EA1952B129F0)\n  entry 2:\n"}},
       {{"diff", saved, WriteFile(dir.File("renamed.zyr"), renamed)}, 1, {"(the blocks differ from byte "}},
       {{"diff", saved, WriteFile(dir.File("cut.zyr"), bytes.substr(0, bytes.size() - 30))}, 1,
        {"    + !! the body runs 30 bytes past the end of the file (truncated)"}},

@@ -31,7 +31,7 @@ TEST(RunTable, DefaultSceneShowsValuesStatusesNamesMessagesAndExitCodes) {
              "\n     1 │     0.000     1.000     0.100     0.000   (0.92, 0.38, 0.00)   (0.10, 4.90, 0.00) │",
              "\n     5 │     1.000     1.841     1.125     0.000  (-0.38, 0.92, 0.00)   (0.50, 3.53, 0.00) │",
              "\n     7 │     1.500     3.997     1.820     0.000  (-0.92, 0.38, 0.00)   (0.70, 2.25, 0.00) │",
-             "\n     9 │     2.000     1.909     2.309     0.000 (-0.92, -0.38, 0.00)   (0.90, 0.59, 0.00) │",
+             "\n     9 │     2.000     1.909     2.309     4.618 (-0.92, -0.38, 0.00)   (0.90, 0.59, 0.00) │",
              "\n    10 │     2.250     2.778     2.587     5.174 (-0.71, -0.71, 0.00)   (1.00, 0.28, 0.00) │",
              "\n    11 │     2.500     3.598     2.947     5.893 (-0.38, -0.92, 0.00)   (1.10, 0.87, 0.00) │",
              "\n    20 │     4.750     1.001     4.479     8.959   (0.00, 1.00, 0.00)   (2.00, 1.75, 0.00) │"});
@@ -51,6 +51,8 @@ TEST(RunTable, DefaultSceneShowsValuesStatusesNamesMessagesAndExitCodes) {
              "dravik: frame 18: [error] [norm] Vec3::Normalize: the vector has no direction\n",
              "dravik: frame 18: [error] [norm] VanticPrcCall_Add.CGR[Calls].Channel[Vec3 :: Normalize]._procedure->Execute()",
              "met again", "× [error] [ghost] VanticPrcCall_Add.CGR[Calls].Channel[Body :: Step]."});
+  ExpectHas(r.out, {"▸ 'ghost' could not take its inputs: link 'This' held the object channel 'nobody', which "
+                    "refers to no object\n     1 │"});
   EXPECT_EQ(LinesWith(r.err, "[step]").size(), 1u);
   EXPECT_EQ(LinesWith(r.err, "[lost] VanticPrcCall_Call.CGR[Calls].Channel[Math :: Divide].CannotFindProcedure").size(), 2u);
   const Result plain = RunDravik({"run"});
@@ -75,6 +77,25 @@ TEST(RunTable, DefaultSceneShowsValuesStatusesNamesMessagesAndExitCodes) {
                 R"({"type":"value","frame":1,"channel":"arm","name":"arm","value":[0.9238795,0.38268346,0]})",
                 R"({"type":"value","frame":1,"channel":"ghost","name":"Body :: Step","value":3})"}));
   ExpectHas(jsonl.out, {R"({"type":"message","frame":0,"level":2,"channel":"ghost","text":"VanticPrcCall_Call.CGR)"});
+}
+
+// --watch once per channel, an id with a comma included; a value JSON has
+// no number for, written as the word csv writes.
+TEST(RunTable, WatchedIdsWithCommasAndInfiniteValuesInJsonl) {
+  testing_support::ScratchDir dir;
+  const std::string scene = WriteFile(dir.File("s.json"), R"({"frames": 1, "channels": [
+    {"id": "a,b", "type": "value", "value": 3e38}, {"id": "sum", "type": "value"},
+    {"id": "c", "type": "call", "owner": "Math", "procedure": "Add", "links": {"a": "a,b", "b": "a,b", "result": "sum"}}]})");
+  const std::string sum = R"({"type":"value","frame":1,"channel":"sum","name":"sum","value":"inf"})";
+  const std::pair<std::vector<std::string>, std::vector<std::string>> cases[] = {  // --watch values, value lines
+      {{"sum"}, {sum}},
+      {{"sum", "a,b"}, {R"({"type":"value","frame":1,"channel":"a,b","name":"a,b","value":3e+38})", sum}},
+  };
+  for (const auto& [ids, lines] : cases) {
+    std::vector<std::string> args = {"run", scene, "-f", "jsonl"};
+    for (const std::string& id : ids) args.insert(args.end(), {"--watch", id});
+    EXPECT_EQ(LinesWith(RunDravik(args).out, "\"type\":\"value\""), lines) << ids.back();
+  }
 }
 
 TEST(RunTable, ManyCallsKeepUniqueLabelsAndIds) {
@@ -128,11 +149,56 @@ TEST(RunEvents, LateEventsWarnAndChangedExpressionsKeepTheirConstantsAfterARenam
                {"frame": 3, "change_params": {"owner": "S", "procedure": "Q",
                   "params": [{"name": "a"}, {"name": "y", "mode": "out"}], "constants": {"m": 10}}},
                {"frame": 4, "remove": {"owner": "S", "procedure": "Q"}}]})");
-  const Result r = RunDravik({"run", scene, "-f", "csv", "-q"});
+  const Result r = RunDravik({"run", scene, "-f", "csv"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(r.err, "dravik: warning: " + scene +
-                       ": /events/2/frame: frame 4 is after the last frame (3): the event never happens\n");
+  EXPECT_EQ(LinesWith(r.err, "warning"),
+            std::vector<std::string>{"dravik: warning: " + scene +
+                                     ": /events/2/frame: frame 4 is after the last frame (3): the event never happens"});
   EXPECT_EQ(LinesWith(r.out, ",r,").at(2), "3,r,r,value,12,,,");
+}
+
+// A parameter added and linked at frame 2 is read at frame 2; events that
+// change nothing are warned of by check and noted so by run; the note after
+// inputs not taken names the link.
+TEST(RunEvents, TakeEffectInTheirFrameAndThoseThatDoNothingSaySo) {
+  testing_support::ScratchDir dir;
+  const std::string scene = WriteFile(dir.File("s.json"), R"({"frames": 3,
+    "procedures": [{"owner": "S", "name": "P", "params": [{"name": "a"}, {"name": "y", "mode": "out"}],
+                    "outputs": {"y": "a * 2"}}],
+    "channels": [{"id": "x", "type": "value", "value": 1}, {"id": "z", "type": "value", "value": 5},
+                 {"id": "r", "type": "value"},
+                 {"id": "c", "type": "call", "owner": "S", "procedure": "P", "links": {"a": "x", "y": "r"}}],
+    "events": [{"frame": 2, "change_params": {"owner": "S", "procedure": "P",
+                  "params": [{"name": "b"}, {"name": "a"}, {"name": "y", "mode": "out"}], "outputs": {"y": "a * 2 + b"}}},
+               {"frame": 2, "link": {"channel": "c", "param": "b", "source": "z"}},
+               {"frame": 2, "link": {"channel": "c", "param": "a", "source": "x"}},
+               {"frame": 3, "link": {"channel": "c", "param": "b", "source": null}},
+               {"frame": 3, "link": {"channel": "c", "param": "b", "source": null}},
+               {"frame": 3, "rename": {"owner": "S", "procedure": "P", "new_name": "P"}}]})");
+  const Result strict = RunDravik({"run", scene, "-f", "jsonl", "--frames", "2", "--strict"});
+  EXPECT_EQ(strict.exitCode, 0) << strict.err;
+  ExpectHas(strict.out, {R"({"type":"value","frame":2,"channel":"r","name":"r","value":7})"});
+  const Result inspect = RunDravik({"inspect", scene, "c", "--frame", "2", "-f", "json"});
+  ASSERT_EQ(inspect.exitCode, 0) << inspect.err;
+  EXPECT_EQ(json::parse(inspect.out)["links"][0],
+            json::parse(R"({"name":"b","type":"Value","mode":"in","plugged":{"channel":"z","kind":"value"},
+                            "read":5,"written":null})"));
+  const Result r = RunDravik({"run", scene, "-f", "jsonl"});
+  std::vector<std::string> notes;
+  for (const std::string& line : LinesWith(r.out, "\"type\":\"event\"")) notes.push_back(json::parse(line)["text"]);
+  EXPECT_EQ(notes, (std::vector<std::string>{
+                       "changed the parameters of S::P to (b: float in, a: float in, y: float out)",
+                       "nothing to do: link 'a' of 'c' already takes 'x'", "plugged 'z' into link 'b' of 'c'",
+                       "unplugged link 'b' of 'c'", "nothing to do: link 'b' of 'c' holds nothing",
+                       "nothing to do: procedure S::P already has that name",
+                       "'c' could not take its inputs: link 'b' held nothing"}));
+  const Result check = RunDravik({"check", scene});
+  EXPECT_EQ(check.exitCode, 0);
+  EXPECT_EQ(LinesWith(check.out, "warning"),
+            (std::vector<std::string>{
+                scene + ": /events/2/link: warning: link 'a' of 'c' already takes 'x' at frame 2: the event does nothing",
+                scene + ": /events/4/link: warning: link 'b' of 'c' holds nothing at frame 3: unplugging it does nothing",
+                scene + ": /events/5/rename: warning: procedure S::P already has that name: the event does nothing"}));
 }
 
 // Cut before and after the tour's rename, parameter change, removal and

@@ -1,0 +1,19 @@
+// Loops of call channels: a warning both `check` and `run` give.
+#ifndef RUNNER_COMMANDS_CALL_LOOPS_H_
+#define RUNNER_COMMANDS_CALL_LOOPS_H_
+
+#include <vector>
+
+#include "runner/output/scene_graph.h"
+#include "runner/scene/event_check.h"
+
+namespace dravik {
+
+// Appends to *findings one warning per call channel of `graph` that lies on
+// a loop, naming the calls of the loop it reads, at the channel's JSON path.
+// REQUIRES: `graph` describes `scene` and MarkLoops has marked it.
+void AddLoopFindings(const Scene& scene, const SceneGraph& graph, std::vector<SceneFinding>* findings);
+
+}  // namespace dravik
+
+#endif  // RUNNER_COMMANDS_CALL_LOOPS_H_
