@@ -9,6 +9,9 @@
 #   REPETITIONS=3    runs of each case of the main binary; the median counts
 #   SKIP_SCENE=1     leave out the 1,000,000-channel scene (it takes ~2 GB)
 #   KEEP=DIR         keep the raw JSON results in DIR
+#   SKIP_SCALE=1     leave out the scale benchmark (scale_bench.py: dravik on
+#                    scenes of 10,000 to 1,000,000 channels, ~3 GB at the top)
+#   SCALE_SIZES=...  its sizes, comma-separated (default 10000,100000,1000000)
 #
 # The scene cases run one per process, so that each peak resident size is
 # its own. Targets are judged on CPU time (the process's own work); wall
@@ -19,10 +22,10 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/dev}
 bin=$build/bin
-for exe in prccall_bench prccall_scene_bench; do
+for exe in prccall_bench prccall_scene_bench dravik; do
   if [[ ! -x $bin/$exe ]]; then
     echo "missing $bin/$exe; build it first:" >&2
-    echo "  cmake --preset dev && cmake --build --preset dev --target prccall_bench prccall_scene_bench" >&2
+    echo "  cmake --preset dev && cmake --build --preset dev --target prccall_bench prccall_scene_bench dravik" >&2
     exit 1
   fi
 done
@@ -137,3 +140,9 @@ cat "$out"/*.json | awk '
     if (has(f) && has(fn)) goal("7  frame of 1,000,000 / hand-written", ratio(f, fn), sprintf("%.2fx", ratio(f, fn)), 1.5, 1.2, "x")
     if (has(f)) target("7  frame of 1,000,000 under 0.5 s", cpu(f) < 5e8, sprintf("%.0f ms (wall %.0f ms), peak RSS %.0f MB, channels %.0f MB", cpu(f) / 1e6, wall(f) / 1e6, num(f, "peak_RSS_MB"), num(f, "channel_MB")))
   }'
+
+# dravik as a user runs it, per channel, each figure beside its goal.
+if [[ -z ${SKIP_SCALE:-} ]]; then
+  echo
+  python3 "$root/bench/scale_bench.py" --build "$build" --sizes "${SCALE_SIZES:-10000,100000,1000000}"
+fi

@@ -10,20 +10,28 @@
 // Each channel reads two of a pool of 1,024 inputs and writes its own
 // output. A frame moves the render count on and calls every channel, as a
 // host does. Counters: heap bytes of the channels, per channel, and the
-// process's peak resident size.
+// process's peak resident size. SCENE_CHANNELS=N in the environment makes
+// a scene of N channels instead (the scale benchmark, scale_bench.py,
+// compares the runner's frame with these at its own sizes).
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstdlib>
 
 #include "bench/bench_support.h"
 
 namespace bench {
 namespace {
 
-constexpr size_t kSceneChannels = 1000000;
+size_t SceneChannels() {
+  const char* text = std::getenv("SCENE_CHANNELS");
+  const unsigned long long n = text ? std::strtoull(text, nullptr, 10) : 0;
+  return n > 0 && n <= 10'000'000 ? static_cast<size_t>(n) : 1'000'000;
+}
 
 void Scene(benchmark::State& state, AddScene::MakeChannel make) {
   QuietEngine quiet;
+  const size_t kSceneChannels = SceneChannels();
   const auto start = std::chrono::steady_clock::now();
   AddScene scene(kSceneChannels, make);
   const std::chrono::duration<double> built = std::chrono::steady_clock::now() - start;

@@ -115,11 +115,17 @@ int Main(int argc, char** argv) {
   graphCmd->add_option("--format,-f", graphFormat, "Output: dot (default) or svg, laid out by Graphviz.")
       ->check(CLI::IsMember({"dot", "svg"}));
   graphCmd->add_option("-o,--output", graph.output, "Write to this file (replaced whole) instead of stdout.");
-  graphCmd->add_flag("--force", graph.force, "Let -o replace a file that is not a graph of dravik's.");
   graphCmd->add_option("--frames,-n", graph.frames, "Run this many frames first and colour each procedure call "
                                                     "by its last status (a saved file has them already).")
       ->check(FrameCount());
   graphCmd->add_option("--modules", graph.modulesDir, "Folder of channel modules (default: modules/ beside dravik).");
+  std::string graphLayout = "auto";
+  graphCmd->add_option("--layout", graphLayout, "auto (default: dot for small graphs, sfdp for large ones), dot, "
+                                                "sfdp, or condensed (groups as nodes, or the failed calls and "
+                                                "their neighbours).")
+      ->check(CLI::IsMember({"auto", "dot", "sfdp", "condensed"}));
+  graphCmd->add_flag("--force", graph.force, "Lay an SVG out however many channels it has, and let -o replace a "
+                                              "file that is not a graph of dravik's.");
 
   dravik::InspectOptions inspect;
   std::string inspectFormat = "text";
@@ -170,7 +176,6 @@ int Main(int argc, char** argv) {
     if (run.force && run.saveTo.empty() && run.reportTo.empty()) {
       throw CLI::ValidationError("--force", "needs --save or --report, whose file it may replace");
     }
-    if (graph.force && graph.output.empty()) throw CLI::ValidationError("--force", "needs -o, whose file it may replace");
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() != 0) return UsageError(app, e, argc, argv);
     return app.exit(e) == 0 ? dravik::kExitOk : dravik::kExitUsage;  // --help, --version
@@ -188,6 +193,10 @@ int Main(int argc, char** argv) {
   if (graphCmd->parsed()) {
     graph.hasFrames = graphCmd->count("--frames") > 0;
     graph.svg = graphFormat == "svg";
+    graph.layout = graphLayout == "dot" ? dravik::Layout::kDot
+                   : graphLayout == "sfdp" ? dravik::Layout::kSfdp
+                   : graphLayout == "condensed" ? dravik::Layout::kCondensed
+                                                : dravik::Layout::kAuto;
     return dravik::GraphCommand(graph);
   }
   if (inspectCmd->parsed()) {

@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "runner/output/graph_layout.h"
 #include "runner/output/reporter.h"
+#include "runner/procedures/procedure_library.h"
 
 namespace dravik {
 
@@ -35,6 +37,9 @@ struct RunOptions {
   int maxLevel = 1;         // highest message level shown (table, csv)
   bool hasWatch = false;    // watch the channels of `watch` instead of the scene's
   std::vector<std::string> watch;  // the --watch values (see WatchedIds)
+  // Added to the procedure library before the scene is built or loaded, as
+  // if built in (procedures written in Python, for `python3 -m dravik run`).
+  std::vector<ProcedureDefinition> procedures;
 };
 
 struct GraphOptions {
@@ -44,7 +49,8 @@ struct GraphOptions {
   uint32_t frames = 0;
   bool svg = false;        // SVG laid out by Graphviz; otherwise DOT
   std::string output;      // empty: stdout
-  bool force = false;      // -o may replace a file that is not a dravik graph
+  Layout layout = Layout::kAuto;
+  bool force = false;      // -o may replace a file that is not a dravik graph; SVG laid out however long it takes
 };
 
 struct InspectOptions {
@@ -61,6 +67,7 @@ struct InspectOptions {
 int RunCommand(const RunOptions& options);
 // `dravik graph`: the scene as a DOT or SVG graph (see scene_graph.h);
 // call channels show their last status after --frames or from a saved file.
+// An SVG is laid out in bounded time (see DrawGraph in graph.cc).
 int GraphCommand(const GraphOptions& options);
 // `dravik inspect`: one channel at one frame: kind, engine name, group;
 // for a call channel its procedure, static flag, binding, status, links

@@ -129,6 +129,7 @@ bool CheckEvents(const std::string& name, const Scene& scene, uint32_t lastFrame
 
 int RunCommand(const RunOptions& options) {
   HostEnvironment host;
+  for (const ProcedureDefinition& d : options.procedures) host.Library().Add(d);
   std::string error;
   const OutputFile save{OutputKind::kSavedScene, "--save", options.saveTo};
   const OutputFile report{OutputKind::kReport, "--report", options.reportTo};
@@ -143,7 +144,7 @@ int RunCommand(const RunOptions& options) {
                                     options.format == OutputFormat::kJsonl ? -1 : options.maxLevel);
   SceneRuntime runtime(host);
   RunRecord record;
-  RunRecorder recorder(&record, &reporter);
+  RunRecorder recorder(&record, &reporter, /*maxMessages=*/0);  // the report folds them
   Reporter& observer = options.reportTo.empty() ? static_cast<Reporter&>(reporter) : recorder;
   MessageRoute route(observer, runtime);
 

@@ -57,22 +57,38 @@ extern "C" __attribute__((visibility("default"), used)) const char* __lsan_defau
 }
 #endif
 
-bool LayOutSvg(const std::string& dot, std::string* svg, std::string* error) {
+const char* LayoutName(Layout layout) {
+  switch (layout) {
+    case Layout::kAuto: return "auto";
+    case Layout::kDot: return "dot";
+    case Layout::kSfdp: return "sfdp";
+    case Layout::kCondensed: return "condensed";
+  }
+  return "auto";
+}
+
+Layout ChooseLayout(size_t elements) {
+  if (elements <= kDotMaxElements) return Layout::kDot;
+  return elements <= kSfdpMaxElements ? Layout::kSfdp : Layout::kCondensed;
+}
+
+bool LayOutSvg(const std::string& dot, std::string* svg, std::string* error, const char* engine) {
   std::string messages;
   g_messages = &messages;
   agseterrf(&CollectMessage);
   agseterr(AGERR);
-  struct Context {
-    GVC_t* gvc = gvContext();
-    ~Context() { gvFreeContext(gvc); }
-  } context;
+  // One context for the process, never freed: Graphviz's text layout
+  // (the pango plugin) keeps a pointer to the font name it measured last,
+  // which belongs to the context; a second context would have it read
+  // freed memory at its first layout.
+  static GVC_t* const gvc = gvContext();
   bool ok = false;
-  if (context.gvc == nullptr) {
+  if (gvc == nullptr) {
     messages = "cannot start Graphviz";
   } else if (graph_t* g = agmemread(dot.c_str())) {
-    if (gvLayout(context.gvc, g, "dot") == 0) {
-      ok = Render(&gvRenderData, context.gvc, g, svg);
-      gvFreeLayout(context.gvc, g);
+    if (gvLayout(gvc, g, engine) == 0) {
+      ok = Render(&gvRenderData, gvc, g, svg);
+      gvFreeLayout(gvc, g);
     }
     agclose(g);
   }

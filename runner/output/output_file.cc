@@ -60,8 +60,11 @@ class TemporaryFile {
     for (int s : kInterrupts) sigaddset(&handler.sa_mask, s);  // one at a time
     for (size_t i = 0; i < std::size(kInterrupts); ++i) {
       ::sigaction(kInterrupts[i], nullptr, &_oldActions[i]);
-      // An interrupt the process ignores stays ignored.
-      if (_oldActions[i].sa_handler != SIG_IGN) ::sigaction(kInterrupts[i], &handler, nullptr);
+      // Only an interrupt that would end the process is taken over: one it
+      // ignores or handles itself (a host embedding the library, Python)
+      // stays as it is, and the write goes on to its end.
+      const bool ends = (_oldActions[i].sa_flags & SA_SIGINFO) == 0 && _oldActions[i].sa_handler == SIG_DFL;
+      if (ends) ::sigaction(kInterrupts[i], &handler, nullptr);
     }
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;

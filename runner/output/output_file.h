@@ -50,7 +50,8 @@ bool CheckOutputFiles(const std::vector<OutputFile>& outputs, const std::string&
 // before or all of `bytes`. False with *error (one line) when refused or
 // when the file cannot be written (a full disk, a file size limit); the
 // temporary file is then gone. Should SIGINT, SIGTERM, SIGHUP or SIGQUIT
-// end the process meanwhile, the temporary file is removed first.
+// end the process meanwhile (their default action), the temporary file is
+// removed first; a handler the process has for them is left in place.
 bool WriteOutputFile(const OutputFile& output, std::string_view bytes, const std::string& scenePath, bool force,
                      std::string* error);
 

@@ -1,8 +1,5 @@
 #include "runner/output/report_page.h"
 
-#include <algorithm>
-#include <cmath>
-
 #include "runner/output/graph_layout.h"
 #include "runner/output/markup_text.h"
 #include "runner/output/output_file.h"
@@ -12,104 +9,12 @@
 #include "runner/output/value_format.h"
 
 namespace dravik {
-namespace {
-
-// User text as the page shows it (the script puts it in the page as text).
-std::string Json(std::string_view text) { return JsonString(Printable(text, std::string::npos)); }
-
-std::string Number(float v) { return std::isfinite(v) ? FormatNumber(v) : "null"; }
-
-// Which frames a plot shows: every frame, or for long runs a pair of
-// points (first and middle frame) per run of `stride` frames, holding the
-// least and greatest value of the run.
-struct Sampling {
-  uint32_t first = 1;
-  size_t count = 0;   // frames recorded
-  size_t stride = 1;
-
-  std::string Frames() const {
-    std::string out = "[";
-    for (size_t start = 0; start < count; start += stride) {
-      const size_t len = std::min(stride, count - start);
-      if (start > 0) out += ",";
-      out += std::to_string(first + start);
-      if (len > 1) out += "," + std::to_string(first + start + len / 2);
-    }
-    return out + "]";
-  }
-
-  template <typename Get>
-  std::string Values(size_t size, Get get) const {
-    std::string out = "[";
-    for (size_t start = 0; start < count; start += stride) {
-      const size_t len = std::min(stride, count - start);
-      if (start > 0) out += ",";
-      if (len == 1) {
-        out += start < size ? Number(get(start)) : "null";
-        continue;
-      }
-      float lo = NAN;
-      float hi = NAN;
-      for (size_t i = start; i < start + len && i < size; ++i) {
-        const float v = get(i);
-        if (!std::isfinite(v)) continue;
-        lo = std::isfinite(lo) ? std::min(lo, v) : v;
-        hi = std::isfinite(hi) ? std::max(hi, v) : v;
-      }
-      out += Number(lo) + "," + Number(hi);
-    }
-    return out + "]";
-  }
-};
-
-std::string SeriesJson(const Sampling& s, const RecordedSeries& r) {
-  const auto& v = r.vectors;
-  const auto& f = r.values;
-  if (!r.isVector) return "{\"value\":" + s.Values(f.size(), [&](size_t i) { return f[i]; }) + "}";
-  return "{\"x\":" + s.Values(v.size(), [&](size_t i) { return v[i].x; }) +
-         ",\"y\":" + s.Values(v.size(), [&](size_t i) { return v[i].y; }) +
-         ",\"z\":" + s.Values(v.size(), [&](size_t i) { return v[i].z; }) +
-         ",\"length\":" + s.Values(f.size(), [&](size_t i) { return f[i]; }) + "}";
-}
-
-}  // namespace
-
-std::string ReportData(const RunRecord& record, size_t maxPoints) {
-  Sampling s;
-  s.first = record.first;
-  s.count = record.last >= record.first ? size_t{record.last} - record.first + 1 : 0;
-  const size_t pairs = std::max<size_t>(maxPoints / 2, 1);
-  if (s.count > maxPoints) s.stride = (s.count + pairs - 1) / pairs;
-  std::string out = "{\"x\":" + s.Frames() + ",\"stride\":" + std::to_string(s.stride) + ",\"plots\":[";
-  bool firstItem = true;
-  for (const RecordedSeries& r : record.watched) {
-    if (r.kind == ChannelKind::kCall) continue;  // drawn as a status timeline
-    out += std::string(firstItem ? "" : ",") + "{\"id\":" + Json(r.id) + ",\"name\":" + Json(r.name) +
-           ",\"vector\":" + (r.isVector ? "true" : "false") + ",\"series\":" + SeriesJson(s, r) + "}";
-    firstItem = false;
-  }
-  out += "],\"calls\":[";
-  firstItem = true;
-  for (const RecordedSeries& r : record.calls) {
-    out += std::string(firstItem ? "" : ",") + "{\"id\":" + Json(r.id) + ",\"name\":" + Json(r.name) +
-           ",\"status\":" + s.Values(r.values.size(), [&](size_t i) { return r.values[i]; }) + "}";
-    firstItem = false;
-  }
-  out += "],\"events\":[";
-  firstItem = true;
-  for (const RunNote& n : record.notes) {
-    out += std::string(firstItem ? "" : ",") + "{\"frame\":" + std::to_string(n.frame) + ",\"text\":" + Json(n.text) +
-           "}";
-    firstItem = false;
-  }
-  return out + "]}";
-}
 
 std::string ReportHtml(const Scene& scene, const RunRecord& record, const std::string& graphSvg,
                        const std::string& graphNote) {
   const std::string title = scene.name.empty() ? std::string("dravik run") : scene.name;
   std::string html;
-  html.reserve(128 * 1024);
+  html.reserve(256 * 1024);
   html += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
   html += kReportMarker;
   html += "\n"
@@ -127,22 +32,38 @@ std::string ReportHtml(const Scene& scene, const RunRecord& record, const std::s
   html += "<p class=\"summary\">" +
           (ran ? "frames " + std::to_string(record.first) + " to " + std::to_string(record.last)
                : std::string("no frames run")) +
-          " \xC2\xB7 " + std::to_string(record.watched.size()) + " watched channels \xC2\xB7 " +
-          std::to_string(record.calls.size()) + " procedure calls \xC2\xB7 " +
-          std::to_string(record.messages.size() + record.messagesLeftOut) + " messages</p>\n</header>\n";
+          " \xC2\xB7 " + FormatCount(record.watched.size() + record.watchedLeftOut) + " watched channels \xC2\xB7 " +
+          FormatCount(record.statuses.ids.size()) + " procedure calls \xC2\xB7 " +
+          FormatCount(record.digest.Total()) + " messages</p>\n</header>\n";
 
   html += "<h2>Graph</h2>\n";
+  if (!graphNote.empty()) html += "<p class=\"hint\">" + HtmlText(graphNote) + "</p>\n";
   if (!graphSvg.empty()) {
-    html += "<div class=\"graph\">\n" + InlineSvg(graphSvg) + "\n</div>\n";
-  } else {
-    html += "<p class=\"hint\">" + HtmlText(graphNote) + "</p>\n";
+    html += "<div class=\"graph\" id=\"graph\"><div class=\"tools\"><button type=\"button\" data-zoom=\"in\" "
+            "title=\"zoom in\">+</button><button type=\"button\" data-zoom=\"out\" title=\"zoom out\">\xE2\x88\x92"
+            "</button><button type=\"button\" data-zoom=\"fit\" title=\"the whole graph\">fit</button></div>"
+            "<div id=\"graph-view\">\n" + InlineSvg(graphSvg) + "\n</div></div>\n"
+            "<p class=\"hint\">Drag to pan, scroll or use the buttons to zoom; hover over a node for its whole id."
+            "</p>\n";
   }
   html += "<h2>Watched channels</h2>\n<p class=\"hint\">Drag across a plot to zoom on a range of frames, "
           "double-click to zoom out; the cursor and the zoom are shared by every plot, and the legend shows "
-          "the values under the cursor. Dashed lines mark events.</p>\n<div id=\"plots\"></div>\n";
-  html += "<h2>Procedure calls</h2>\n<p class=\"hint\">The status each call answered at each frame: "
-          "0 executed (green), 1 no procedure or it failed (red), 3 inputs not taken (amber).</p>\n"
-          "<div id=\"timelines\"></div>\n";
+          "the values under the cursor. Dashed lines mark events.</p>\n";
+  if (record.watchedLeftOut > 0) {
+    html += "<p class=\"hint\">" + FormatCount(record.watchedLeftOut) + " more watched channels are not plotted "
+            "(a report plots the first " + std::to_string(RunRecorder::kMaxWatched) +
+            "); <code>--watch</code> chooses which.</p>\n";
+  }
+  html += "<div id=\"plots\"></div>\n";
+  html += "<h2>Procedure calls</h2>\n<p class=\"hint\">Every call's status over the frames, one row per call: "
+          "green executed (0), red no procedure or it failed (1), amber inputs not taken (3), grey another "
+          "value, white not run. Calls that failed come first. Hover for a call's id; scroll over the map to "
+          "move through the calls, and use the buttons to zoom.</p>\n"
+          "<div class=\"heat\" id=\"heat\"><div class=\"tools\"><button type=\"button\" data-rows=\"in\">+</button>"
+          "<button type=\"button\" data-rows=\"out\">\xE2\x88\x92</button><button type=\"button\" "
+          "data-rows=\"all\">all</button><span id=\"heat-summary\"></span></div>"
+          "<canvas id=\"heat-map\" width=\"800\" height=\"200\"></canvas><div id=\"heat-tip\" class=\"tip\">"
+          "</div></div>\n<h3 class=\"section\">Watched calls</h3>\n<div id=\"timelines\"></div>\n";
   html += "<h2>Events</h2>\n";
   if (record.notes.empty()) {
     html += "<p class=\"hint\">None.</p>\n";
@@ -152,33 +73,31 @@ std::string ReportHtml(const Scene& scene, const RunRecord& record, const std::s
       html += "<li>frame " + std::to_string(n.frame) + ": " + HtmlText(n.text) + "</li>\n";
     }
     html += "</ul>\n";
+    if (record.notesLeftOut > 0) {
+      html += "<p class=\"hint\">" + FormatCount(record.notesLeftOut) + " later events are not listed.</p>\n";
+    }
   }
 
-  html += "<h2>Messages</h2>\n<div class=\"filters\"><input id=\"message-text\" type=\"search\" "
-          "placeholder=\"Filter by text, channel or frame\"><select id=\"message-level\">"
+  html += "<h2>Messages</h2>\n<p class=\"hint\">Messages of the same level and text from the same channel "
+          "are one row, with how many came and in which frames.</p>\n"
+          "<div class=\"filters\"><input id=\"message-text\" type=\"search\" "
+          "placeholder=\"Filter by text or channel\"><select id=\"message-level\">"
           "<option value=\"\">all levels</option><option value=\"0\">alert</option>"
           "<option value=\"1\">error</option><option value=\"2\">info</option><option value=\"3\">debug</option>"
-          "</select><select id=\"message-channel\"><option value=\"*\">all channels</option></select>"
-          "<span id=\"message-count\"></span></div>\n";
-  if (record.messagesLeftOut > 0) {
-    html += "<p class=\"hint\">" + std::to_string(record.messagesLeftOut) +
-            " later messages are not kept in this report.</p>\n";
-  }
-  html += "<table class=\"messages\" id=\"messages\">\n<thead><tr><th>frame</th><th>level</th><th>channel</th>"
-          "<th>text</th></tr></thead>\n<tbody>\n";
-  for (const RunMessage& m : record.messages) {
-    const std::string channel = HtmlText(m.channel);
-    html += "<tr data-level=\"" + std::to_string(m.level) + "\" data-channel=\"" + channel + "\"><td>" +
-            std::to_string(m.frame) + "</td><td class=\"level\">" + HtmlText(LevelName(m.level)) + "</td><td>" +
-            channel + "</td><td class=\"text\">" + HtmlText(m.text) + "</td></tr>\n";
-  }
-  html += "</tbody>\n</table>\n";
+          "</select><span id=\"message-count\"></span></div>\n<p class=\"hint\" id=\"message-folded\"></p>\n";
+  html += "<table class=\"messages\" id=\"messages\">\n<colgroup><col class=\"level\"><col class=\"channel\">"
+          "<col class=\"count\"><col class=\"frames\"><col></colgroup>\n<thead><tr><th>level</th><th>channel</th>"
+          "<th>count</th><th>frames</th><th>text</th></tr></thead>\n<tbody></tbody>\n</table>\n";
   html += "<footer>Written by dravik " + HtmlText(DRAVIK_VERSION) + ". Plots drawn with uPlot " +
           HtmlText(kUplotVersion) + " (MIT licence):<details><summary>licence</summary><pre>" +
-          HtmlEscaped(UplotLicense()) + "</pre></details></footer>\n";
+          HtmlEscaped(UplotLicense()) + "</pre></details>The graph panned and zoomed with Panzoom " +
+          HtmlText(kPanzoomVersion) + " (MIT licence):<details><summary>licence</summary><pre>" +
+          HtmlEscaped(PanzoomLicense()) + "</pre></details></footer>\n";
   html += "<script type=\"application/json\" id=\"report-data\">" + ScriptSafeJson(ReportData(record)) +
           "</script>\n<script>\n";
   html += UplotScript();
+  html += "\n</script>\n<script>\n";
+  html += PanzoomScript();
   html += "\n</script>\n<script>\n";
   html += ReportScript();
   html += "\n</script>\n</body>\n</html>\n";
@@ -186,14 +105,18 @@ std::string ReportHtml(const Scene& scene, const RunRecord& record, const std::s
 }
 
 std::string ReportPage(const SceneRuntime& runtime, const RunRecord& record) {
-  std::string svg;
+  SceneGraph graph = DescribeScene(runtime, true);
   std::string note;
-  if (runtime.Channels().size() > kMaxReportGraphChannels) {
-    note = "The scene has " + std::to_string(runtime.Channels().size()) + " channels, more than the " +
-           std::to_string(kMaxReportGraphChannels) + " a report draws; `dravik graph` draws it.";
-  } else if (!LayOutSvg(GraphDot(DescribeScene(runtime, true)), &svg, &note)) {
+  if (graph.nodes.size() + graph.edges.size() > kDotMaxElements) {
+    graph = CondenseGraph(graph, kCondensedMaxNodes);
+    note = "The scene has more channels and links than a report lays out (" + FormatCount(kDotMaxElements) +
+           " together), so the graph is condensed: " + graph.condensed + ". `dravik graph` draws it all.";
+  }
+  std::string svg;
+  std::string layoutError;
+  if (!LayOutSvg(GraphDot(graph), &svg, &layoutError)) {
     svg.clear();
-    note = "No graph: " + note;
+    note = "No graph: " + layoutError;
   }
   return ReportHtml(runtime.GetScene(), record, svg, note);
 }

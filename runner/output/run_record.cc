@@ -1,19 +1,41 @@
 #include "runner/output/run_record.h"
 
-namespace dravik {
-namespace {
+#include <algorithm>
+#include <cstdint>
 
-const RecordedSeries* FindSeries(const std::vector<RecordedSeries>& all, const std::string& id) {
-  for (const RecordedSeries& s : all) {
-    if (s.id == id) return &s;
-  }
-  return nullptr;
+namespace dravik {
+
+StatusCell CellOf(float status) {
+  if (status == 0.0f) return StatusCell::kExecuted;
+  if (status == 1.0f) return StatusCell::kFailed;
+  if (status == 3.0f) return StatusCell::kNoInputs;
+  return StatusCell::kOther;
 }
 
-}  // namespace
+void StatusGrid::Start(std::vector<std::string> callIds, uint32_t firstFrame, uint32_t lastFrame, size_t maxCells) {
+  ids = std::move(callIds);
+  first = firstFrame;
+  const uint64_t frames = lastFrame >= firstFrame ? uint64_t{lastFrame} - firstFrame + 1 : 0;
+  const uint64_t fit = std::max<uint64_t>(1, maxCells / std::max<size_t>(ids.size(), 1));
+  const uint64_t wanted = std::min<uint64_t>({frames, fit, kMaxColumns});
+  span = wanted ? static_cast<uint32_t>((frames + wanted - 1) / wanted) : 1;
+  columns = static_cast<size_t>(frames ? (frames + span - 1) / span : 0);
+  cells.assign(ids.size() * columns, StatusCell::kNotRun);
+}
 
-const RecordedSeries* RunRecord::Watched(const std::string& id) const { return FindSeries(watched, id); }
-const RecordedSeries* RunRecord::Call(const std::string& id) const { return FindSeries(calls, id); }
+void StatusGrid::Put(size_t row, uint32_t frame, float status) {
+  if (row >= ids.size() || frame < first) return;
+  const size_t column = (frame - first) / span;
+  if (column >= columns) return;
+  StatusCell& cell = cells[row * columns + column];
+  cell = std::max(cell, CellOf(status));
+}
+
+StatusCell StatusGrid::Worst(size_t row) const {
+  StatusCell worst = StatusCell::kNotRun;
+  for (size_t c = 0; c < columns; ++c) worst = std::max(worst, Cell(row, c));
+  return worst;
+}
 
 RunRecorder::RunRecorder(RunRecord* record, Reporter* next, size_t maxMessages)
     : _record(record), _next(next), _maxMessages(maxMessages) {}
@@ -24,6 +46,10 @@ void RunRecorder::OnBegin(const Scene& scene, uint32_t first, uint32_t last,
   _record->first = first;
   _record->last = first - 1;
   for (const ChannelValue& v : watched) {
+    if (_record->watched.size() >= kMaxWatched) {
+      ++_record->watchedLeftOut;
+      continue;
+    }
     RecordedSeries s;
     s.id = v.spec->id;
     s.name = v.name;
@@ -31,19 +57,25 @@ void RunRecorder::OnBegin(const Scene& scene, uint32_t first, uint32_t last,
     s.isVector = v.isVector;
     _record->watched.push_back(std::move(s));
   }
-  for (const ChannelSpec& spec : scene.channels) {
-    if (spec.kind != ChannelKind::kCall) continue;
-    _callIndex[&spec] = _record->calls.size();
-    RecordedSeries s;
-    s.id = spec.id;
-    s.kind = spec.kind;
-    _record->calls.push_back(std::move(s));
+  constexpr uint32_t kNoRow = UINT32_MAX;
+  std::vector<std::string> ids;
+  _specs = scene.channels.data();
+  _rowOfChannel.assign(scene.channels.size(), kNoRow);
+  for (size_t i = 0; i < scene.channels.size(); ++i) {
+    if (scene.channels[i].kind != ChannelKind::kCall) continue;
+    _rowOfChannel[i] = static_cast<uint32_t>(ids.size());
+    ids.push_back(scene.channels[i].id);
   }
+  _record->statuses.Start(std::move(ids), first, last);
   if (_next) _next->OnBegin(scene, first, last, watched);
 }
 
 void RunRecorder::OnNote(uint32_t frame, const std::string& text) {
-  _record->notes.push_back({frame, text});
+  if (_record->notes.size() < kMaxNotes) {
+    _record->notes.push_back({frame, text});
+  } else {
+    ++_record->notesLeftOut;
+  }
   if (_next) _next->OnNote(frame, text);
 }
 
@@ -67,16 +99,16 @@ void RunRecorder::OnCallEvaluating(uint32_t frame, const RuntimeChannel& call) {
 }
 
 void RunRecorder::OnCallEvaluated(uint32_t frame, const RuntimeChannel& call, float status) {
-  auto it = _callIndex.find(call.spec);
-  if (it != _callIndex.end()) {
-    RecordedSeries& s = _record->calls[it->second];
-    s.name = call.channel->GetChannelName();
-    s.values.push_back(status);
-  }
+  // Specs are the scene's own: a call's place among them finds its row.
+  const uintptr_t base = reinterpret_cast<uintptr_t>(_specs);
+  const uintptr_t spec = reinterpret_cast<uintptr_t>(call.spec);
+  const size_t at = (spec - base) / sizeof(ChannelSpec);
+  if (spec >= base && at < _rowOfChannel.size()) _record->statuses.Put(_rowOfChannel[at], frame, status);
   if (_next) _next->OnCallEvaluated(frame, call, status);
 }
 
 void RunRecorder::OnMessage(const RunMessage& message) {
+  _record->digest.Add(message);
   if (_record->messages.size() < _maxMessages) {
     _record->messages.push_back(message);
   } else {

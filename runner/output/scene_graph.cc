@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 
@@ -9,6 +11,8 @@
 #include "hostapi/float_channel.h"
 #include "runner/output/markup_text.h"
 #include "runner/output/output_file.h"
+#include "runner/output/printable_text.h"
+#include "runner/output/short_label.h"
 #include "runner/output/value_format.h"
 
 namespace dravik {
@@ -18,7 +22,7 @@ SceneGraph DescribeScene(const SceneRuntime& runtime, bool withStatus) {
   graph.title = runtime.GetScene().name;
   const std::vector<RuntimeChannel>& channels = runtime.Channels();
   std::unordered_map<const Zyr_Channel*, size_t> index;
-  std::vector<const Zyr_ChannelGroup*> groups;
+  std::unordered_map<const Zyr_ChannelGroup*, int> groups;
   for (size_t i = 0; i < channels.size(); ++i) {
     const RuntimeChannel& rc = channels[i];
     index.emplace(rc.channel.get(), i);
@@ -27,12 +31,9 @@ SceneGraph DescribeScene(const SceneRuntime& runtime, bool withStatus) {
     node.kind = rc.spec->kind;
     node.name = rc.channel->GetChannelName();
     if (Zyr_ChannelGroup* group = rc.channel->GetChannelGroup()) {
-      auto at = std::find(groups.begin(), groups.end(), group);
-      node.group = static_cast<int>(at - groups.begin());
-      if (at == groups.end()) {
-        groups.push_back(group);
-        graph.groups.emplace_back(group->GetGroupName());
-      }
+      auto [at, fresh] = groups.emplace(group, static_cast<int>(graph.groups.size()));
+      if (fresh) graph.groups.emplace_back(group->GetGroupName());
+      node.group = at->second;
     }
     if (withStatus && node.kind == ChannelKind::kCall) {
       if (const auto* f = dynamic_cast<const Ubo_FloatChannel*>(rc.channel.get())) {
@@ -138,12 +139,29 @@ const char* StatusFill(float status) {
   return "#e0e0e0";
 }
 
+// Worst first: failed, inputs not taken, anything else, executed.
+int Severity(float status) {
+  if (status == 1.0f) return 3;
+  if (status == 3.0f) return 2;
+  return status == 0.0f ? 0 : 1;
+}
+
 std::string NodeLine(size_t i, const GraphNode& node) {
-  std::vector<std::string> label = {node.id};
-  if (node.kind == ChannelKind::kCall || node.name != node.id) label.push_back(node.name);
+  std::vector<std::string> label = {ShortLabel(node.id)};
+  std::string tooltip;
+  std::string line = "  c" + std::to_string(i);
+  if (node.isGroup) {
+    label = {ShortLabel(node.name), FormatCount(node.channels) + " channels, " + FormatCount(node.calls) + " calls"};
+    if (node.failing > 0) label.push_back(FormatCount(node.failing) + " failed");
+    line += " [shape=folder, label=" + DotQuoted(label) + ", tooltip=" + DotQuoted("group " + node.name);
+    line += ", style=filled, fillcolor=\"";
+    line += node.hasStatus ? StatusFill(node.status) : "#eeeeee";
+    return line + "\"];\n";
+  }
+  if (node.kind == ChannelKind::kCall || node.name != node.id) label.push_back(ShortLabel(node.name));
   if (node.hasStatus) label.push_back("status " + FormatNumber(node.status));
-  std::string line = "  c" + std::to_string(i) + " [shape=" + Shape(node.kind) + ", label=" + DotQuoted(label) +
-                     ", tooltip=" + DotQuoted(std::string(ChannelKindName(node.kind)) + " channel " + node.id);
+  line += std::string(" [shape=") + Shape(node.kind) + ", label=" + DotQuoted(label) +
+          ", tooltip=" + DotQuoted(std::string(ChannelKindName(node.kind)) + " channel " + node.id);
   if (node.kind == ChannelKind::kCall) {
     line += ", style=\"rounded,filled\", fillcolor=\"";
     line += node.hasStatus ? StatusFill(node.status) : "#e3f2fd";
@@ -155,23 +173,133 @@ std::string NodeLine(size_t i, const GraphNode& node) {
 
 }  // namespace
 
-std::string GraphDot(const SceneGraph& graph) {
+SceneGraph CondenseGraph(const SceneGraph& graph, size_t maxNodes) {
+  const size_t n = graph.nodes.size();
+  SceneGraph out;
+  out.title = graph.title;
+  std::vector<size_t> slot(n, SIZE_MAX);  // node -> node of the condensed graph
+  size_t loose = 0;
+  for (const GraphNode& node : graph.nodes) loose += node.group < 0 ? 1 : 0;
+  if (!graph.groups.empty() && graph.groups.size() + loose <= maxNodes) {
+    for (const std::string& name : graph.groups) {
+      GraphNode g;
+      g.isGroup = true;
+      g.id = g.name = name;
+      out.nodes.push_back(std::move(g));
+    }
+    for (size_t i = 0; i < n; ++i) {
+      const GraphNode& node = graph.nodes[i];
+      if (node.group < 0) {
+        slot[i] = out.nodes.size();
+        out.nodes.push_back(node);
+        out.nodes.back().group = -1;
+        continue;
+      }
+      slot[i] = static_cast<size_t>(node.group);
+      GraphNode& g = out.nodes[slot[i]];
+      ++g.channels;
+      if (node.kind != ChannelKind::kCall) continue;
+      ++g.calls;
+      if (!node.hasStatus) continue;
+      g.failing += node.status != 0.0f ? 1 : 0;
+      if (!g.hasStatus || Severity(node.status) > Severity(g.status)) g.status = node.status;
+      g.hasStatus = true;
+    }
+    out.condensed = "each of the " + FormatCount(graph.groups.size()) + " groups is drawn as one node (" +
+                    FormatCount(n) + " channels in all)";
+  } else {
+    // Seeds: the calls that failed or lie on loops, in scene order; when
+    // there are none, every channel from the first.
+    std::vector<size_t> seeds;
+    for (size_t i = 0; i < n; ++i) {
+      const GraphNode& node = graph.nodes[i];
+      if (node.inLoop || (node.hasStatus && node.status != 0.0f)) seeds.push_back(i);
+    }
+    const bool failing = !seeds.empty();
+    if (!failing) {
+      for (size_t i = 0; i < n; ++i) seeds.push_back(i);
+    }
+    std::vector<std::vector<size_t>> near(n);
+    for (const GraphEdge& e : graph.edges) {
+      near[e.parent].push_back(e.child);
+      near[e.child].push_back(e.parent);
+    }
+    std::vector<size_t> kept;
+    size_t seedsShown = 0;
+    const auto keep = [&](size_t i) {
+      if (slot[i] != SIZE_MAX || kept.size() >= maxNodes) return;
+      slot[i] = kept.size();
+      kept.push_back(i);
+    };
+    constexpr size_t kMaxNeighbours = 12;
+    for (size_t seed : seeds) {
+      if (slot[seed] != SIZE_MAX) {
+        ++seedsShown;  // a neighbour of an earlier seed
+        continue;
+      }
+      // A seed comes with its neighbours, or not at all (but the first).
+      size_t fresh = 1;
+      for (size_t k = 0; k < near[seed].size() && k < kMaxNeighbours; ++k) fresh += slot[near[seed][k]] == SIZE_MAX;
+      if (!kept.empty() && kept.size() + fresh > maxNodes) break;
+      keep(seed);
+      ++seedsShown;
+      for (size_t k = 0; k < near[seed].size() && k < kMaxNeighbours; ++k) keep(near[seed][k]);
+    }
+    for (size_t i : kept) {
+      out.nodes.push_back(graph.nodes[i]);
+      out.nodes.back().group = -1;
+    }
+    out.condensed = failing ? FormatCount(seedsShown) + " of the " + FormatCount(seeds.size()) +
+                                  " calls that failed or lie on loops are drawn with their neighbours (" +
+                                  FormatCount(kept.size()) + " of " + FormatCount(n) + " channels)"
+                            : "the first " + FormatCount(kept.size()) + " of " + FormatCount(n) +
+                                  " channels are drawn with their neighbours; no call failed";
+  }
+  // Links between two nodes kept, those between the same two folded into one.
+  std::map<std::tuple<size_t, size_t, int32_t>, size_t> folded;
+  for (const GraphEdge& e : graph.edges) {
+    const size_t parent = slot[e.parent];
+    const size_t child = slot[e.child];
+    if (parent == SIZE_MAX || child == SIZE_MAX || parent == child) continue;
+    auto [at, fresh] = folded.emplace(std::make_tuple(parent, child, e.linkMode), out.edges.size());
+    if (!fresh) {
+      GraphEdge& edge = out.edges[at->second];
+      ++edge.links;
+      edge.inLoop = edge.inLoop && e.inLoop;
+      continue;
+    }
+    GraphEdge edge = e;
+    edge.parent = parent;
+    edge.child = child;
+    out.edges.push_back(std::move(edge));
+  }
+  return out;
+}
+
+std::string GraphDot(const SceneGraph& graph, const std::string& graphAttributes) {
   std::string dot(kGraphDotHeader);  // how a later `graph -o` knows the file
   dot += ", fontsize=12";
   if (!graph.title.empty()) dot += ", label=" + DotQuoted(graph.title) + ", labelloc=t";
-  dot += "];\n";
+  // A condensed graph is mostly pieces apart: laid out side by side.
+  if (!graph.condensed.empty()) dot += ", pack=true, packmode=\"array_u\"";
+  dot += graphAttributes + "];\n";
   dot += "  node [fontname=\"Helvetica,Arial,sans-serif\", fontsize=10];\n";
   dot += "  edge [fontname=\"Helvetica,Arial,sans-serif\", fontsize=9];\n";
+  if (!graph.condensed.empty()) dot += "  // condensed: " + Printable(graph.condensed, std::string::npos) + "\n";
+  std::vector<std::vector<size_t>> members(graph.groups.size());
+  for (size_t i = 0; i < graph.nodes.size(); ++i) {
+    const int g = graph.nodes[i].group;
+    if (g >= 0 && static_cast<size_t>(g) < members.size()) members[static_cast<size_t>(g)].push_back(i);
+  }
   for (size_t g = 0; g < graph.groups.size(); ++g) {
     dot += "  subgraph cluster_" + std::to_string(g) + " {\n    label=" + DotQuoted(graph.groups[g]) +
            "; style=\"rounded,dashed\"; color=\"#757575\";\n";
-    for (size_t i = 0; i < graph.nodes.size(); ++i) {
-      if (graph.nodes[i].group == static_cast<int>(g)) dot += "  " + NodeLine(i, graph.nodes[i]);
-    }
+    for (size_t i : members[g]) dot += "  " + NodeLine(i, graph.nodes[i]);
     dot += "  }\n";
   }
   for (size_t i = 0; i < graph.nodes.size(); ++i) {
-    if (graph.nodes[i].group < 0) dot += NodeLine(i, graph.nodes[i]);
+    const int g = graph.nodes[i].group;
+    if (g < 0 || static_cast<size_t>(g) >= members.size()) dot += NodeLine(i, graph.nodes[i]);
   }
   for (const GraphEdge& e : graph.edges) {
     // Values flow from the plugged channel into an input link and out of
@@ -179,7 +307,8 @@ std::string GraphDot(const SceneGraph& graph) {
     const bool out = e.linkMode == kLinkModeOutput;
     const size_t from = out ? e.parent : e.child;
     const size_t to = out ? e.child : e.parent;
-    dot += "  c" + std::to_string(from) + " -> c" + std::to_string(to) + " [label=" + DotQuoted(e.link);
+    dot += "  c" + std::to_string(from) + " -> c" + std::to_string(to) +
+           " [label=" + DotQuoted(e.links > 1 ? FormatCount(e.links) + " links" : e.link);
     if (e.linkMode == kLinkModeInputOutput) dot += ", dir=both";
     if (e.inLoop) dot += ", color=\"#c62828\", fontcolor=\"#c62828\", penwidth=2.5";
     dot += "];\n";

@@ -1,6 +1,7 @@
 // The scene as a graph: what `dravik graph` draws and the HTML report
 // shows. One node per channel, one edge per plugged link, the groups, the
-// loops of procedure-call channels, and optionally each call's last status.
+// loops of procedure-call channels, and optionally each call's last status;
+// or, for a scene too large to lay out, a condensed graph of it.
 #ifndef RUNNER_OUTPUT_SCENE_GRAPH_H_
 #define RUNNER_OUTPUT_SCENE_GRAPH_H_
 
@@ -21,6 +22,13 @@ struct GraphNode {
   bool hasStatus = false;
   float status = 0;    // a call's last answer, when hasStatus
   bool inLoop = false; // a call channel on a loop of call channels
+  // A condensed graph's node for a whole group (`name` is the group's):
+  // how many channels and calls it holds, and how many of those calls
+  // answered other than 0.0; `status` is the most severe of theirs.
+  bool isGroup = false;
+  size_t channels = 0;
+  size_t calls = 0;
+  size_t failing = 0;
 };
 
 // A channel plugged into a link: `parent` is the channel whose link it is,
@@ -32,6 +40,7 @@ struct GraphEdge {
   std::string link;
   int32_t linkMode = 1;
   bool inLoop = false;  // both ends on the same loop of call channels
+  size_t links = 1;     // a condensed graph's edge stands for this many links
 };
 
 struct SceneGraph {
@@ -39,6 +48,8 @@ struct SceneGraph {
   std::vector<GraphNode> nodes;  // in scene order
   std::vector<GraphEdge> edges;  // by parent, then link order
   std::vector<std::string> groups;
+  // For a condensed graph, one line saying what it shows of the scene.
+  std::string condensed;
 };
 
 // The graph of `runtime` as its channels stand now: the links plugged, the
@@ -51,14 +62,25 @@ SceneGraph DescribeScene(const SceneRuntime& runtime, bool withStatus);
 // a call plugged, directly or through other calls, into a link of its own.
 void MarkLoops(SceneGraph& graph);
 
+// A graph of at most `maxNodes` nodes standing for `graph`: the groups as
+// nodes (with the channels in no group) when they are few enough;
+// otherwise the calls that failed (answered 1.0 or 3.0) or lie on loops,
+// each with its neighbours, as many as fit (when none failed, the first
+// channels with theirs). `condensed` says which.
+SceneGraph CondenseGraph(const SceneGraph& graph, size_t maxNodes);
+
 // The graph in the DOT language: nodes shaped by kind (value: ellipse,
 // vector: hexagon, object: cylinder, call: rounded box labelled with id and
 // name), filled by status when known (0 green, 1 red, 3 amber), groups as
 // clusters, loops drawn red and bold. Edges point the way values flow: from
 // the plugged channel into an "in" link, out of an "out" link, both ways
-// for "inout". Every user text is escaped; node names are c0, c1, ... in
-// scene order. The text begins with kGraphDotHeader (output_file.h).
-std::string GraphDot(const SceneGraph& graph);
+// for "inout". Every user text is escaped and long ids are shortened in
+// labels (tooltips hold them whole); node names are c0, c1, ... in scene
+// order. A group node is a folder labelled with its name and counts; an
+// edge standing for several links says how many. `graphAttributes`, when
+// not empty, is added to the graph's attributes (", layout=sfdp"). The
+// text begins with kGraphDotHeader (output_file.h).
+std::string GraphDot(const SceneGraph& graph, const std::string& graphAttributes = "");
 
 }  // namespace dravik
 

@@ -205,6 +205,16 @@ std::vector<std::string> UniqueColumnTexts(const std::vector<std::string>& texts
   return out;
 }
 
+std::string FormatCount(uint64_t n) {
+  const std::string digits = std::to_string(n);
+  std::string out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out.push_back(',');
+    out.push_back(digits[i]);
+  }
+  return out;
+}
+
 std::string ColumnLabel(size_t index) {
   std::string label;
   for (size_t n = index + 1; n > 0; n = (n - 1) / 26) {

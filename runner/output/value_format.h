@@ -2,6 +2,7 @@
 #ifndef RUNNER_OUTPUT_VALUE_FORMAT_H_
 #define RUNNER_OUTPUT_VALUE_FORMAT_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +51,8 @@ std::string ColumnText(std::string_view text, size_t width);
 // ColumnText of each text, made unique: cut texts that would read the same
 // as another end in "~2", "~3", ... instead. REQUIRES: the texts differ.
 std::vector<std::string> UniqueColumnTexts(const std::vector<std::string>& texts, size_t width);
+// `n` with its thousands apart: "1,234,567".
+std::string FormatCount(uint64_t n);
 // Spreadsheet-style labels: 0 "A", 25 "Z", 26 "AA", 27 "AB", ...
 std::string ColumnLabel(size_t index);
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <map>
+#include <set>
 #include <utility>
 
 #include "host/engine/le_bytes.h"
@@ -175,6 +176,10 @@ bool LoadScene(std::vector<uint8_t> bytes, const std::string& path, SceneRuntime
 
   std::vector<RuntimeObject> objects;
   ObjectsManager& manager = host.Procedures().Objects();
+  // An id another scene of this process holds already (a program that
+  // keeps several scenes) is given a new one; "This" links follow it.
+  std::set<uint32_t> savedIds;
+  std::map<uint32_t, uint32_t> movedIds;  // saved id -> id in this process
   for (uint32_t i = 0; i < objectCount; ++i) {
     uint32_t id = 0;
     uint32_t properties = 0;
@@ -183,8 +188,12 @@ bool LoadScene(std::vector<uint8_t> bytes, const std::string& path, SceneRuntime
         !record.Text("OBNM", &name) || !record.Count("OBPN", kMaxItems, &properties)) {
       return fail("damaged file: " + why);
     }
+    if (id == 0 || !savedIds.insert(id).second) {
+      return fail("damaged file: object id " + std::to_string(id) + " is 0 or given twice");
+    }
     VanticObject* object = manager.CreateWithId(id, className, name);
-    if (object == nullptr) return fail("damaged file: object id " + std::to_string(id) + " is 0 or given twice");
+    if (object == nullptr && (object = manager.Create(className, name)) != nullptr) movedIds[id] = object->Id();
+    if (object == nullptr) return fail("the framework has no object id left for object " + std::to_string(id));
     for (uint32_t p = 0; p < properties; ++p) {
       std::string key;
       float parts[3] = {0, 0, 0};
@@ -197,7 +206,7 @@ bool LoadScene(std::vector<uint8_t> bytes, const std::string& path, SceneRuntime
         object->SetFloat(key, parts[0]);
       }
     }
-    objects.push_back({sceneId, id});
+    objects.push_back({sceneId, object->Id()});
   }
   uint32_t channelCount = 0;
   if (!record.Count("CHNS", kMaxItems, &channelCount)) return fail("damaged file: " + why);
@@ -240,6 +249,10 @@ bool LoadScene(std::vector<uint8_t> bytes, const std::string& path, SceneRuntime
     }
     const ChannelSpec* spec = saved.FindChannel(id->second);
     if (spec == nullptr || byScene.count(spec->id) != 0) return fail("damaged file: " + where + ": channel given twice");
+    if (auto* ref = dynamic_cast<Ubo_CoreRefChannel*>(channel.get())) {
+      auto moved = movedIds.find(ref->GetObjectId());
+      if (moved != movedIds.end()) ref->SetObjectId(moved->second);
+    }
     bySavedId[id->first] = channel.get();
     byScene[spec->id] = std::move(channel);
   }

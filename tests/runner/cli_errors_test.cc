@@ -58,7 +58,6 @@ TEST_F(Failures, CommandLinesAndFilesGiveOneLineAndTheirExitCode) {
       {{"dump"}, 2, "FILE is required"},
       {{"diff", scene}, 2, ": B is required"},
       {{"run", scene, "--force"}, 2, "--force: needs --save or --report"},
-      {{"graph", scene, "--force"}, 2, "--force: needs -o"},
       {{"run", scene, "-q", "-v"}, 2, "excludes"},
       {{"run", "--bogus"}, 2, "the following argument was not expected: --bogus"},
       {{"graph", scene, "-f", "png"}, 2, "png"},

@@ -198,6 +198,35 @@ TEST(Graph, HostileNamesStayTextAndStatusesShow) {
   }
 }
 
+// An SVG is laid out in bounded time: sfdp past what dot does in seconds,
+// refused past what either does in minutes unless condensed; DOT of any
+// size is written.
+TEST(Graph, LayoutTimeStaysBounded) {
+  testing_support::ScratchDir dir;
+  const std::string medium = WriteFile(dir.File("medium.json"), runner_testing::ChainScene(20));  // 660 channels
+  const std::string large = WriteFile(dir.File("large.json"), runner_testing::ChainScene(700));   // 23,100
+  const struct {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string err, out;
+  } cases[] = {
+      {{"graph", medium, "-f", "svg"}, 0, "note: 660 channels and 960 links are more than dot lays out", "<svg"},
+      {{"graph", medium, "--layout", "sfdp"}, 0, "", "layout=sfdp];"},
+      {{"graph", large, "-f", "svg"}, 1, "not laying out 23,100 channels and 33,600 links as SVG", ""},
+      {{"graph", large, "-f", "svg", "--layout", "dot"}, 1, "with dot: past 5,000 nodes and links", ""},
+      {{"graph", large, "-f", "svg", "--layout", "condensed", "--frames", "1"}, 0,
+       "note: condensed graph: each of the 22 groups is drawn as one node", "1,056 channels, 512 calls"},
+      {{"graph", large}, 0, "", "c23099 [shape=box"},
+  };
+  for (const auto& c : cases) {
+    const Result r = RunDravik(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.args.back() << r.err;
+    EXPECT_EQ(r.err.find('\n'), r.err.empty() ? std::string::npos : r.err.size() - 1) << r.err;
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find(c.out), std::string::npos) << c.out;
+  }
+}
+
 class SavedFile : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -149,6 +149,39 @@ inline std::vector<std::string> LinesWith(const std::string& text, const std::st
   return lines;
 }
 
+// A scene of chains of 16 Math::Add calls, each call adding the result of
+// the one before (the chain's animated input, for the first) to the input
+// into its own result channel, 33 channels a chain, `chains` chains in
+// groups of 32; every 97th chain from the sixth calls the missing
+// Math::Missing at its eighth call. Watched: "k0.c0", "k0.r15" and, with
+// six chains or more, "k5.c7". (bench/scale_scene.py writes the same.)
+inline std::string ChainScene(size_t chains) {
+  std::string scene = R"({"name": "chains", "frames": 3, "channels": [)";
+  std::string groups;
+  for (size_t k = 0; k < chains; ++k) {
+    const std::string c = "k" + std::to_string(k) + ".";
+    scene += (k ? ",\n" : "\n") + std::string(R"({"id": ")") + c +
+             R"(in", "type": "value", "animate": {"step": 1}, "watch": false})";
+    if (k % 32 == 0) groups += std::string(k ? "]}," : "") + R"({"name": "bank )" + std::to_string(k / 32) + R"(", "channels": [)";
+    groups += (k % 32 ? ",\"" : "\"") + c + "in\"";
+    std::string source = c + "in";
+    for (int j = 0; j < 16; ++j) {
+      const std::string call = c + "c" + std::to_string(j);
+      const std::string result = c + "r" + std::to_string(j);
+      const bool missing = j == 7 && k % 97 == 5;
+      scene += R"(,{"id": ")" + result + R"(", "type": "value")" + (result == "k0.r15" ? "" : R"(, "watch": false)") +
+               R"(},{"id": ")" + call + R"(", "type": "call", "owner": "Math", "procedure": ")" +
+               (missing ? R"(Missing", "params": [{"name": "a"}, {"name": "b"}, {"name": "result", "mode": "out"}])"
+                        : "Add\"") +
+               R"(, "links": {"a": ")" + source + R"(", "b": ")" + c + R"(in", "result": ")" + result + "\"}" +
+               (call == "k0.c0" || call == "k5.c7" ? "}" : R"(, "watch": false})");
+      groups += ",\"" + call + "\",\"" + result + "\"";
+      source = result;
+    }
+  }
+  return scene + "\n], \"groups\": [" + groups + "]}]}\n";
+}
+
 }  // namespace runner_testing
 
 #endif  // TESTS_RUNNER_DRAVIK_PROCESS_H_

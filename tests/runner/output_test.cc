@@ -15,6 +15,8 @@
 #include "runner/output/dump_tree.h"
 #include "runner/output/markup_text.h"
 #include "runner/output/printable_text.h"
+#include "runner/output/report_data.h"
+#include "runner/output/report_messages.h"
 #include "runner/output/report_page.h"
 #include "runner/output/scene_graph.h"
 #include "runner/output/value_format.h"
@@ -123,6 +125,45 @@ TEST(SceneGraph, MarksOnlyLoopsOfCallChannels) {
   EXPECT_TRUE(ring.nodes[n / 2].inLoop && ring.edges.back().inLoop);
 }
 
+// Groups as nodes while they are few, else the failed calls and their
+// neighbours; links inside a node dropped, links between two folded.
+TEST(SceneGraph, CondensesToGroupsOrToFailedCallsWithTheirNeighbours) {
+  using K = ChannelKind;
+  SceneGraph g;
+  g.groups = {"G0", "G1"};
+  const struct {
+    K kind;
+    int group;
+    float status;
+  } nodes[] = {{K::kValue, 0, 0}, {K::kCall, 0, 0}, {K::kValue, 1, 0}, {K::kCall, 1, 1}, {K::kValue, -1, 0}};
+  for (const auto& n : nodes) {
+    GraphNode node = Node(n.kind);
+    node.id = "n" + std::to_string(g.nodes.size());
+    node.group = n.group;
+    node.hasStatus = n.kind == K::kCall;
+    node.status = n.status;
+    g.nodes.push_back(node);
+  }
+  for (auto [parent, child] : {std::pair{1, 0}, {1, 2}, {3, 2}, {3, 4}, {3, 0}, {3, 0}}) {
+    g.edges.push_back(GraphEdge{size_t(parent), size_t(child), "l", 1, false});
+  }
+  const SceneGraph groups = CondenseGraph(g, 3);
+  ASSERT_EQ(groups.nodes.size(), 3u);  // G0, G1, n4
+  EXPECT_TRUE(groups.nodes[1].isGroup && groups.nodes[1].failing == 1 && groups.nodes[1].status == 1.0f);
+  EXPECT_EQ(groups.nodes[0].channels, 2u);
+  ASSERT_EQ(groups.edges.size(), 3u);  // G0 -> G1, G1 -> n4, G1 -> G0 (two links)
+  EXPECT_EQ(groups.edges[2].links, 2u);
+  EXPECT_NE(GraphDot(groups).find("c1 [shape=folder, label=\"G1\\n2 channels, 1 calls\\n1 failed\""),
+            std::string::npos);
+  const SceneGraph failed = CondenseGraph(g, 2);
+  ASSERT_EQ(failed.nodes.size(), 2u);
+  EXPECT_EQ(failed.nodes[0].id, "n3");
+  EXPECT_EQ(failed.nodes[1].id, "n2");
+  EXPECT_EQ(failed.condensed.find("1 of the 1 calls that failed"), 0u) << failed.condensed;
+  g.nodes[3].status = 0;
+  EXPECT_EQ(CondenseGraph(g, 2).nodes[0].id, "n0");
+}
+
 // A run of `frames` frames from `first`: a value (not a number on the third
 // frame), a vector whose id ends a script, and a call failing on the eighth.
 RunRecord Record(uint32_t first, size_t frames) {
@@ -140,7 +181,6 @@ RunRecord Record(uint32_t first, size_t frames) {
     call.values.push_back(i == 7 ? 1.0f : 0.0f);
   }
   r.watched = {value, vector, call};
-  r.calls = {call};
   r.notes = {{5, "renamed \xE2\x80\xA8"}};
   return r;
 }
@@ -163,16 +203,93 @@ TEST(ReportData, KeepsEveryFrameOrTheExtremesOfEachRun) {
     EXPECT_EQ(data["plots"].size(), 2u);  // the watched call is drawn as a timeline
     EXPECT_EQ(data["plots"][0]["series"]["value"], c.value);
     EXPECT_EQ(data["plots"][1]["series"]["y"], c.vectorY);
-    EXPECT_EQ(data["calls"][0]["status"], c.status);
+    EXPECT_EQ(data["timelines"][0]["status"], c.status);
     EXPECT_EQ(data["events"][0]["frame"], 5);
   }
+}
+
+// Every call in one map: the failed first, ids front-coded in UTF-16 units
+// (a character beyond U+FFFF counts two), and a long run folded into spans
+// of frames holding the most severe status of each.
+TEST(ReportData, StatusMapPutsFailuresFirstAndFoldsLongRuns) {
+  RunRecord r = Record(1, 1);
+  r.last = 10;
+  const std::string x = "\xF0\x9D\x92\xB3";  // U+1D4B3
+  r.statuses.Start({"k10.c1", "k10.c2", "k9.c1", x + "a", x + "b"}, 1, 10, 20);
+  for (uint32_t frame = 1; frame <= 10; ++frame) {
+    for (size_t row = 0; row < 4; ++row) r.statuses.Put(row, frame, 0.0f);
+  }
+  r.statuses.Put(2, 5, 1.0f);  // k9.c1 fails once
+  r.statuses.Put(3, 10, 3.0f);
+  r.statuses.Put(4, 1, 3.0f);
+  const json heat = json::parse(ReportData(r))["heat"];
+  EXPECT_EQ(heat["span"], 3);  // 20 cells for 5 calls: 4 spans of 3 frames, the last of one
+  EXPECT_EQ(heat["columns"], 4);
+  EXPECT_EQ(heat["ids"], json({"0k9.c1", "0" + x + "a", "2b", "0k10.c1", "52"}));
+  EXPECT_EQ(heat["cells"], "1411" "1113" "3000" "1111" "1111");
+  EXPECT_EQ(heat["worst"], json({0, 2, 0, 2, 1}));
+}
+
+// Messages fold by level, text and channel with counts and frame ranges;
+// bounds keep the most severe.
+TEST(MessageDigest, GroupsAndKeepsTheMostSevereWithinItsBounds) {
+  MessageDigest d(/*maxTexts=*/2, /*maxChannelsPerText=*/2);
+  for (uint32_t frame : {1, 2, 3, 5, 5}) d.Add({frame, 1, "a", "failed"});
+  for (uint32_t frame = 10; frame < 40; frame += 2) d.Add({frame, 1, "b", "failed"});
+  d.Add({1, 1, "c", "failed"});  // a third channel: counted with the others
+  d.Add({1, 2, "a", "bound"});
+  d.Add({2, 1, "a", "lost"});    // a third text: takes the info group's place
+  d.Add({3, 2, "a", "again"});   // an info past the bound: folded
+  d.Add({4, 1, "a", std::string(MessageDigest::kMaxTextBytes - 1, 'x') + "\xC3\xBC"});  // cut: folded
+  EXPECT_EQ(d.Total(), 25u);
+  const std::vector<const TextGroup*> groups = d.Groups();
+  ASSERT_EQ(groups.size(), 2u);
+  const TextGroup& failed = *groups[0];
+  EXPECT_EQ(failed.text, "failed");
+  EXPECT_EQ(failed.count, 21u);
+  ASSERT_EQ(failed.channels.size(), 2u);
+  EXPECT_EQ(failed.channels[0].count, 5u);
+  EXPECT_EQ(failed.channels[0].frames.ranges, (std::vector<std::pair<uint32_t, uint32_t>>{{1, 3}, {5, 5}}));
+  EXPECT_EQ(failed.channels[1].frames.ranges.size(), FrameRanges::kMaxRanges);
+  EXPECT_EQ(failed.channels[1].frames.rangesLeftOut, 15u - FrameRanges::kMaxRanges);
+  EXPECT_EQ(failed.channels[1].frames.last, 38u);
+  EXPECT_EQ(failed.otherChannelMessages, 1u);
+  EXPECT_EQ(groups[1]->text, "lost");
+  const std::vector<FoldedMessages> folded = d.Folded();
+  ASSERT_EQ(folded.size(), 2u);
+  EXPECT_EQ(folded[0].level, 1u);  // the cut text, at frame 4
+  EXPECT_EQ(folded[0].count, 1u);
+  EXPECT_EQ(folded[1].level, 2u);  // "bound" (frame 1) and "again" (frame 3)
+  EXPECT_EQ(folded[1].count, 2u);
+  EXPECT_EQ(folded[1].first, 1u);
+  EXPECT_EQ(folded[1].last, 3u);
+}
+
+// Past what the table holds, each text lists one channel and sums up the
+// rest; past that, the least severe texts are counted, never listed in
+// place of a more severe one; every message is counted either way.
+TEST(ReportData, MessageTableStaysBoundedAndCountsEveryMessage) {
+  RunRecord r = Record(1, 1);
+  for (int i = 0; i < 1500; ++i) {
+    for (const char* channel : {"a", "b"}) r.digest.Add({1, 1, channel, "e" + std::to_string(i)});
+  }
+  r.digest.Add({2, 2, "a", "info"});
+  const json m = json::parse(ReportData(r))["messages"];
+  EXPECT_EQ(m["rows"].size(), kMaxMessageRows);
+  uint64_t counted = 0;
+  for (const json& row : m["rows"]) counted += row["count"].get<uint64_t>();
+  for (const json& f : m["folded"]) counted += f["count"].get<uint64_t>();
+  EXPECT_EQ(counted, 3001u);
+  ASSERT_EQ(m["folded"].size(), 2u);
+  EXPECT_EQ(m["folded"][0]["count"], 1000);  // 500 error texts
+  EXPECT_EQ(m["folded"][1]["level"], 2);
 }
 
 TEST(ReportHtml, NoTextEndsAScriptEarly) {
   Scene scene;
   scene.name = "</script><script>";
   const std::string html = ReportHtml(scene, Record(1, 3), "", "<!--");
-  EXPECT_EQ(runner_testing::Count(html, "</script"), 3u);  // the data, the charting library, the page's own
+  EXPECT_EQ(runner_testing::Count(html, "</script"), 4u);  // the data, two libraries, the page's own
   EXPECT_EQ(html.find("<!--"), std::string::npos);
   const size_t data = html.find("id=\"report-data\"");
   const std::string embedded = html.substr(data, html.find("</script>", data) - data);
