@@ -20,9 +20,14 @@ void RunSum(float tag, const std::vector<Param>& params, std::vector<Vec3>& valu
 
 namespace {
 
+// Whether the links begin with the target-object link.
+size_t ThisLinks(const std::vector<Link>& links) {
+  return !links.empty() && links[0].typeName == "CoreRef" && links[0].name == "This";
+}
+
 bool Accepts(const Link& link, Kind kind) {
   if (link.typeName == "CoreRef") return kind == Kind::kCoreRef;
-  if (link.typeName == "Value") return kind == Kind::kValue || kind == Kind::kCall;
+  if (link.typeName == "Value") return kind != Kind::kVector && kind != Kind::kCoreRef;
   if (link.typeName == "Value Vector") return kind == Kind::kVector;
   return false;
 }
@@ -80,15 +85,20 @@ void Model::Destroy(int c) {
 
 int Model::Load(const Channel& saved) {
   const int c = NewCall();
+  LoadInto(c, saved);
+  return c;
+}
+
+void Model::LoadInto(int c, Channel saved) {
   SetCurrentMode(c, saved.currentMode);
   Channel& ch = At(c);
+  ch.bound = ch.following = -1;
   ch.owner = saved.owner;
   ch.prc = saved.prc;
   ch.name = saved.owner + " :: " + saved.prc;
   ch.isStatic = saved.isStatic;
   ch.params = saved.params;
   Rebuild(c, ParamLinks(c));
-  return c;
 }
 
 int Model::FindLive(const std::string& owner, const std::string& name) const {
@@ -102,7 +112,7 @@ int Model::Register(const std::string& owner, const std::string& name, bool isSt
                     std::vector<Param> params, Body body, float tag) {
   if (FindLive(owner, name) >= 0) return -1;
   procs.push_back(Proc{owner, name, isStatic, std::move(params), body, tag, true, ++_counter,
-                       ++_counter});
+                       ++_counter, {}});
   return static_cast<int>(procs.size()) - 1;
 }
 
@@ -233,6 +243,7 @@ void Model::PrepareModesList(int c, const std::string& owner) {
 }
 
 int Model::UpdatePrc(int c, std::string owner, std::string name) {
+  holder = "UpdatingProcedure[" + owner + "/" + name + "].";
   reports += PrefixCost(c);
   Channel& ch = At(c);
   ch.bound = ch.following = -1;
@@ -251,6 +262,7 @@ int Model::UpdatePrc(int c, std::string owner, std::string name) {
   ch.isStatic = proc.isStatic;
   notes += rebuild ? 2 : 1;  // "CreatingNewSetOfChildLinks!", then "OK!"
   if (rebuild) {
+    holder = "CreatingNewSetOfChildLinks!";
     reports += PrefixCost(c);
     ch.params = proc.params;
     Rebuild(c, ParamLinks(c));
@@ -265,7 +277,33 @@ float Model::Read(int c, uint32_t now) {
   // channel evaluates: the status of its last due evaluation.
   if (ch.lastDue == now) return ch.status;
   ch.lastDue = now;
-  return At(c).status = Evaluate(c, now);
+  _running.push_back(c);
+  const float status = Evaluate(c, now);
+  _running.pop_back();
+  return At(c).status = status;
+}
+
+int Model::CallAt(int selector) const {
+  const size_t n = _running.size();
+  int c = selector;
+  if (selector == kRunning || selector == kOutermost) {
+    c = n == 0 ? -1 : _running[selector == kRunning ? n - 1 : 0];
+  }
+  if (selector == kParent) c = n < 2 ? -1 : _running[n - 2];
+  const Channel* ch = c < 0 ? nullptr : &channels[static_cast<size_t>(c)];
+  return ch != nullptr && ch->live && ch->kind == Kind::kCall ? c : -1;
+}
+
+void Model::Perform(const Act& act) {
+  const int c = CallAt(act.channel);
+  const int from = CallAt(act.other);
+  named.emplace_back(c, from);
+  if (act.kind == ActKind::kRemove) Remove(act.owner, act.name);
+  if (c < 0) return;
+  if (act.kind == ActKind::kUpdatePrc) UpdatePrc(c, act.owner, act.name);
+  if (act.kind == ActKind::kLoad) LoadInto(c, At(from < 0 ? c : from));
+  if (act.kind == ActKind::kSetMode) SetCurrentMode(c, act.mode);
+  if (act.kind == ActKind::kPrepare) PrepareModesList(c, act.owner);
 }
 
 float Model::Evaluate(int c, uint32_t now) {
@@ -276,7 +314,7 @@ float Model::Evaluate(int c, uint32_t now) {
   // A "This" link first, which must refer to an existing object, then a
   // link for each parameter. Every input must be taken.
   const std::vector<Link>& links = ch.links;
-  const size_t first = !links.empty() && links[0].typeName == "CoreRef" && links[0].name == "This";
+  size_t first = ThisLinks(links);
   const auto child = [&](size_t i) {
     return first + i < links.size() ? links[first + i].child : -1;
   };
@@ -289,6 +327,7 @@ float Model::Evaluate(int c, uint32_t now) {
     if (!(params[i].mode & 1)) continue;
     const int in = child(i);
     if (in < 0 || (params[i].type != 0 && At(in).kind != Kind::kVector)) return Fail(c, 3);
+    for (size_t k = 0; k < At(in).acts.size(); ++k) Perform(At(in).acts[k]);
     if (params[i].type == 0) {
       values[i].x = At(in).kind == Kind::kCall ? Read(in, now) : At(in).value;
     } else {
@@ -296,13 +335,18 @@ float Model::Evaluate(int c, uint32_t now) {
     }
   }
   // Reading the inputs may have run procedures that changed, renamed or
-  // removed this one: it runs all the same, on the list as it was bound.
+  // removed this one, or rebound, reloaded or unbound this channel: it runs
+  // all the same, on the list as it was bound.
   if (proc.body == Body::kFail || proc.body == Body::kThrow) return Fail(c, 1);
   RunSum(proc.tag, params, values);
   const std::string owner = proc.owner, name = proc.name;
   if (proc.body == Body::kChangeSelf) Change(owner, name, proc.params, !proc.isStatic);
   if (proc.body == Body::kRenameSelf) Rename(owner, name, owner, name + "!");
   if (proc.body == Body::kRemoveSelf) Remove(owner, name);
+  // Acts may make the links again: the outputs go by the links as they
+  // are then.
+  for (const Act& act : proc.acts) Perform(act);
+  first = ThisLinks(links);
   for (size_t i = 0; i < params.size(); ++i) {
     const int out = child(i);
     if (!(params[i].mode & 2) || out < 0) continue;

@@ -9,6 +9,7 @@
 #define FUZZ_LIFECYCLE_MODEL_H_
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,12 +18,28 @@
 
 namespace lifecycle {
 
-enum class Kind { kCall, kValue, kVector, kCoreRef };
+// kActor: a float channel that performs its acts whenever it is read.
+enum class Kind { kCall, kValue, kVector, kCoreRef, kActor };
 // What a procedure's body does: sums its inputs into its outputs, fails
 // (answers 1) or throws; or sums, then changes the procedure running it
 // (its static flag flipped), renames it ("!" appended to its name) or
 // removes it.
 enum class Body { kSum, kFail, kThrow, kChangeSelf, kRenameSelf, kRemoveSelf };
+
+// What a summing body then does, or an acting child when it is read, to a
+// channel (UpdatePrc, LoadChannel with the record of another or its own,
+// SetCurrentMode, PrepareModesList) or to a procedure (Remove), in order.
+enum class ActKind { kUpdatePrc, kLoad, kSetMode, kPrepare, kRemove, kCount };
+// Channels an act names: the one whose evaluation runs the body or reads
+// the child, the one whose evaluation reads that one, the outermost one
+// evaluated; any other channel by its index.
+inline constexpr int kRunning = -1, kParent = -2, kOutermost = -3;
+struct Act {
+  ActKind kind;
+  int channel, other;  // the channel acted on; whose record kLoad loads
+  std::string owner, name;
+  uint32_t mode;
+};
 
 inline constexpr uint32_t kNoMode = 0xFFFFFFFFu;
 // The one framework object there is, which "CoreRef" channels may refer to.
@@ -52,6 +69,7 @@ struct Proc {
   bool live;
   uint64_t place;     // order among its owner's procedures
   uint64_t revision;  // the model's own numbering
+  std::vector<Act> acts;
 };
 
 struct Link {
@@ -69,6 +87,7 @@ struct Channel {
   float status = 0;      // a call channel's status of its last due evaluation
   Vec3 vector{0, 0, 0};  // "Value Vector"
   uint32_t objectId = 0; // "CoreRef"
+  std::vector<Act> acts;  // an acting child's
   // Call channels only.
   std::string name, owner, prc;
   bool isStatic = true;
@@ -91,6 +110,7 @@ class Model {
   void Destroy(int c);
   // A channel made and loaded from the record `saved` was saved from.
   int Load(const Channel& saved);
+  void LoadInto(int c, Channel saved);
 
   // -1 when the names are taken.
   int Register(const std::string& owner, const std::string& name, bool isStatic,
@@ -119,6 +139,10 @@ class Model {
   std::vector<Mode> modes;                              // in order
   long reports = 0;                                     // level-1 messages
   long notes = 0;                                       // level-2 messages
+  std::string holder;                                   // FormatTempString's text
+  // The live call channels each act of a Read named (-1: none), the one
+  // acted on and the one whose record it loads, in the order they acted.
+  std::deque<std::pair<int, int>> named;
 
  private:
   Channel& At(int c) { return channels[static_cast<size_t>(c)]; }
@@ -132,12 +156,16 @@ class Model {
   std::vector<Link> ParamLinks(int c);
   // The due evaluation; returns the status.
   float Evaluate(int c, uint32_t now);
+  // The live call channel `selector` names, or -1.
+  int CallAt(int selector) const;
+  void Perform(const Act& act);
   // The evaluation's reports and its status.
   float Fail(int c, float status) {
     reports += PrefixCost(c) + 2;
     return At(c).value = status;
   }
 
+  std::vector<int> _running;  // channels being evaluated, outermost first
   bool _modesBuilt = false;
   uint64_t _counter = 0;
 };

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cfloat>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -20,6 +21,7 @@
 #include "hostapi/zyr_channel.h"
 #include "hostapi/zyr_file.h"
 #include "plugin/entry/entry.h"
+#include "plugin/entry/static_objects.h"
 #include "plugin/multimode/mode_description.h"
 #include "plugin/procedurecall/ubo_vantic_prc_call.h"
 
@@ -52,15 +54,15 @@ const std::vector<Param> kShapes[] = {
 enum Op {
   kNew, kCopy, kDestroy, kSetOwner, kSetName, kRegister, kRename, kChange, kRemove, kSetBody,
   kNewPlain, kPlug, kSetValue, kAdvance, kRead, kPrepare, kSetMode, kSaveOne, kSaveAll,
-  kUpdatePrc, kWire, kOpCount
+  kUpdatePrc, kWire, kAct, kOpCount
 };
 const char* const kOpNames[kOpCount] = {
     "New", "Copy", "Destroy", "SetOwner", "SetName", "Register", "Rename", "Change", "Remove",
     "SetBody", "NewPlain", "Plug", "SetValue", "Advance", "Read", "Prepare", "SetMode",
-    "SaveOne", "SaveAll", "UpdatePrc", "Wire"};
+    "SaveOne", "SaveAll", "UpdatePrc", "Wire", "Act"};
 // How often each operation is picked, so that most sequences get as far as
 // executing procedures through wired links.
-const int kOpWeights[kOpCount] = {3, 2, 2, 2, 2, 4, 2, 2, 2, 1, 3, 3, 2, 4, 6, 2, 2, 2, 1, 2, 4};
+const int kOpWeights[kOpCount] = {3, 2, 2, 2, 2, 4, 2, 2, 2, 1, 3, 3, 2, 4, 6, 2, 2, 2, 1, 2, 4, 3};
 
 Op PickOp(uint8_t byte) {
   int total = 0;
@@ -115,6 +117,29 @@ void CountMessage(void* context, unsigned level, const char*) {
   if (level == 1 || level == 2) ++static_cast<long*>(context)[level - 1];
 }
 
+// A float channel that a "Value" link takes, and that calls `onRead`
+// whenever it is read.
+class ActingChannel final : public Ubo_FloatChannel {
+ public:
+  ActingChannel() { SetChannelTypeRecord(Ubo_ValueChannel::TypeRecord()); }
+  float GetFloat() override {
+    if (onRead) onRead();
+    return _value;
+  }
+  std::function<void()> onRead;
+};
+
+// Loads the record `from` saves into `into`.
+void Reload(Zyr_Channel& into, Zyr_Channel& from) {
+  ZyrFileSaver saver;
+  saver.BeginChannel(guid::FromString(guid::kPrcCallChannelType));
+  from.SaveChannel(saver);
+  saver.EndChannel();
+  ZyrFileLoader loader;
+  GUID type;
+  if (loader.Open(saver.Bytes()) && loader.NextChannel(&type)) into.LoadChannel(loader, nullptr);
+}
+
 struct Slot {
   std::unique_ptr<DllInterface> owned;
   Zyr_Channel* channel = nullptr;
@@ -150,6 +175,7 @@ class Run {
  public:
   Run() {
     globalEngine->SetMessageSink(&CountMessage, _messages.data(), &_oldSink, &_oldContext);
+    _model.holder = formatTempStringHolder;
   }
   ~Run() {
     _slots.clear();  // channels first, then the procedures they refer to
@@ -187,6 +213,19 @@ class Run {
     return live.empty() ? -1 : live[in.Pick(live.size())];
   }
   int PickCall(Input& in) const { return PickFrom(in, Live(true)); }
+  // A channel for an act: the one running, its parent, the outermost one,
+  // or one by its index.
+  int PickActed(Input& in) const { return static_cast<int>(in.Pick(3 + _slots.size())) - 3; }
+  void Perform(const Act& act);
+  std::vector<Act> ReadActs(Input& in) const {
+    std::vector<Act> acts(1 + in.Pick(2));
+    for (Act& act : acts) {
+      act = Act{static_cast<ActKind>(in.Pick(static_cast<size_t>(ActKind::kCount))),
+                PickActed(in), PickActed(in), in.From(kOwners), in.From(kNames),
+                in.From(kModeCodes)};
+    }
+    return acts;
+  }
   const Procedure* ProcAt(int p) const { return p < 0 ? nullptr : _procs[static_cast<size_t>(p)]; }
   int SlotOf(const Zyr_Channel* channel) const {
     if (channel == nullptr) return -1;
@@ -210,8 +249,8 @@ class Run {
     Channel& m = _model.channels[static_cast<size_t>(s)];
     Zyr_Channel* channel = ChannelAt(s);
     const float v = static_cast<float>(k % 8);
-    if (m.kind == Kind::kValue) {
-      static_cast<Ubo_ValueChannel*>(channel)->SetFloat(m.value = v);
+    if (m.kind == Kind::kValue || m.kind == Kind::kActor) {
+      static_cast<Ubo_FloatChannel*>(channel)->SetFloat(m.value = v);
     } else if (m.kind == Kind::kVector) {
       static_cast<Ubo_VectorChannel*>(channel)->SetVector(m.vector = Vec3{v, 1, 2});
     } else {
@@ -256,8 +295,22 @@ VeskProcedure::Body Run::MakeBody(size_t p) {
     }
     if (proc.body == Body::kRenameSelf) Procedures().Rename(owner, name, owner, name + "!");
     if (proc.body == Body::kRemoveSelf) Procedures().Remove(owner, name);
+    for (size_t i = 0; i < _model.procs[p].acts.size(); ++i) Perform(_model.procs[p].acts[i]);
     return 0;
   };
+}
+
+void Run::Perform(const Act& act) {
+  // The channels the act names, as the model's run found them.
+  if (_model.named.empty()) return;
+  const auto [s, from] = _model.named.front();
+  _model.named.pop_front();
+  if (act.kind == ActKind::kRemove) Procedures().Remove(act.owner, act.name);
+  if (s < 0) return;
+  if (act.kind == ActKind::kUpdatePrc) Call(s).UpdatePrc(act.owner, act.name);
+  if (act.kind == ActKind::kLoad) Reload(Call(s), Call(from < 0 ? s : from));
+  if (act.kind == ActKind::kSetMode) Call(s).SetCurrentMode(act.mode);
+  if (act.kind == ActKind::kPrepare) Call(s).PrepareModesList(act.owner);
 }
 
 std::string Run::SaveAndLoad(const std::vector<int>& calls) {
@@ -368,14 +421,29 @@ std::string Run::Apply(Op op, Input& in) {
       _model.SetBody(owner, name, body);
       break;
     }
+    case kAct: {  // what the procedure's body does after its sum from now on
+      const std::string owner = in.From(kOwners), name = in.From(kNames);
+      std::vector<Act> acts = ReadActs(in);
+      const int p = _model.FindLive(owner, name);
+      if (p >= 0) _model.procs[static_cast<size_t>(p)].acts = std::move(acts);
+      break;
+    }
     case kNewPlain: {
       if (Live(false).size() >= kMaxPlain) break;
-      const Kind kind = static_cast<Kind>(1 + in.Pick(3));
+      const Kind kind = static_cast<Kind>(1 + in.Pick(4));
       Zyr_Channel* channel = nullptr;
       if (kind == Kind::kValue) channel = new Ubo_ValueChannel();
       if (kind == Kind::kVector) channel = new Ubo_VectorChannel();
       if (kind == Kind::kCoreRef) channel = new Ubo_CoreRefChannel();
       const int s = _model.NewPlain(kind);
+      if (kind == Kind::kActor) {
+        auto* actor = new ActingChannel();
+        _model.channels[static_cast<size_t>(s)].acts = ReadActs(in);
+        actor->onRead = [this, s] {
+          for (const Act& act : _model.channels[static_cast<size_t>(s)].acts) Perform(act);
+        };
+        channel = actor;
+      }
       if (s != Add(channel, channel, nullptr)) return "slot";
       SetPlain(s, 1);  // a "CoreRef" refers to the object SetUpLifecycle makes
       break;
@@ -405,8 +473,11 @@ std::string Run::Apply(Op op, Input& in) {
       for (size_t n = 1 + in.Pick(3); n > 0; --n) {
         const int s = PickCall(in);
         if (s < 0) break;
-        const std::string failure = Agree("read of " + std::to_string(s), Call(s).GetFloat(),
-                                          _model.Read(s, globalEngine->GetRenderCount()));
+        // The model first: it finds the channels the acts name.
+        const float model = _model.Read(s, globalEngine->GetRenderCount());
+        const float real = Call(s).GetFloat();
+        const std::string failure = Agree("read of " + std::to_string(s), real, model) +
+                                    Agree("acts left", _model.named.size(), 0u);
         if (!failure.empty()) return failure;
       }
       break;
@@ -469,7 +540,8 @@ std::string Run::Compare() const {
   for (const Proc& p : _model.procs) liveProcs += p.live;
   std::string failure = Agree("level-1 messages", _messages[0], _model.reports) +
                         Agree("level-2 messages", _messages[1], _model.notes) +
-                        Agree("live procedures", Procedures().Count(), liveProcs);
+                        Agree("live procedures", Procedures().Count(), liveProcs) +
+                        Agree("text holder", formatTempStringHolder, _model.holder);
   int anyCall = -1;
   for (size_t i = 0; i < _slots.size() && failure.empty(); ++i) {
     const Channel& m = _model.channels[i];
@@ -525,6 +597,9 @@ std::string Run::CompareCall(int s) const {
 }  // namespace
 
 void SetUpLifecycle() {
+  // A procedure is freed as soon as nothing reaches it, so that a use after
+  // that shows at once.
+  Procedures().SetFreeRetiredAtOnce(true);
   ObjectsManager& objects = Procedures().Objects();
   if (objects.Get(kObjectId) == nullptr) objects.CreateWithId(kObjectId, "Crate", "crate");
 }

@@ -10,14 +10,20 @@
 // channel into any link, call channels and loops included; advance the
 // render count and read channels in any order; PrepareModesList,
 // SetCurrentMode, UpdatePrc; save one channel or all and load them into
-// new channels. Each operation
+// new channels. While a channel is evaluated, procedure bodies and acting
+// children (float channels that act when read) call UpdatePrc,
+// LoadChannel, SetCurrentMode and PrepareModesList on any call channel,
+// the one evaluating and those evaluating it included, and remove
+// procedures; retired procedures are freed as soon as nothing reaches
+// them. Each operation
 // runs on the module, through the host libraries, and on the reference
 // model (lifecycle_model.h); after each the two must agree on every
 // channel's status, name, owner class and procedure name, static flag,
 // parameters, current mode, binding, links (names, kinds, order and what
 // is plugged), the values written into the plugged channels, the mode
-// registry and the number of level-1 reports. A loaded channel must also
-// save a record that loads back the same.
+// registry, the number of level-1 and level-2 reports and the text
+// FormatTempString holds. A loaded channel must also save a record that
+// loads back the same.
 #ifndef FUZZ_LIFECYCLE_TARGET_H_
 #define FUZZ_LIFECYCLE_TARGET_H_
 

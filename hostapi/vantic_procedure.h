@@ -53,8 +53,12 @@ class VANTIC_API Procedure {
   friend class ProcedureHold;
   friend class ProceduresManager;
   // Ends one hold. The last hold on a procedure whose manager went first
-  // (left behind, see ~ProceduresManager) deletes it.
-  void DropHold() noexcept;
+  // (left behind, see ~ProceduresManager) deletes it. Inline: a channel
+  // takes and ends a hold at every evaluation.
+  void DropHold() noexcept {
+    if (--_holds == 0 && _bLeftBehind) DeleteLeftBehind();
+  }
+  void DeleteLeftBehind() noexcept;
 
   uint32_t _holds = 0;
   bool _bLeftBehind = false;
@@ -232,6 +236,10 @@ class VANTIC_API ProceduresManager {
   size_t Count() const;
   // Number of retired procedures not freed yet.
   size_t RetiredCount() const;
+  // On: every retirement frees at once the retired procedures nothing
+  // reaches (each one walks every retired procedure: what memory checkers
+  // and tests want). Off, as at first: freed in batches, as above.
+  void SetFreeRetiredAtOnce(bool atOnce);
   // Every live procedure, by owner class then registration order; `owner`
   // empty lists all.
   std::vector<Procedure*> List(const std::string& owner = std::string()) const;

@@ -17,9 +17,7 @@ Procedure::~Procedure() = default;
 
 int Procedure::Execute(VarList& /*vars*/) { return 1; }
 
-void Procedure::DropHold() noexcept {
-  if (--_holds == 0 && _bLeftBehind) delete this;
-}
+void Procedure::DeleteLeftBehind() noexcept { delete this; }
 
 VeskProcedure::VeskProcedure(std::string ownerClass, std::string name, bool isStatic,
                              const VarList& params, Body body)

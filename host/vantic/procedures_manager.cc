@@ -39,6 +39,8 @@ struct ProceduresManager::Impl {
   size_t sweepAt = kMinRetiredBeforeSweep;
   // Rounds of updates running: no sweep while a round walks followers.
   int announcing = 0;
+  // Every retirement sweeps (SetFreeRetiredAtOnce).
+  bool sweepAlways = false;
 
   ~Impl() {
     for (auto& entry : byOwner) {
@@ -84,7 +86,7 @@ struct ProceduresManager::Impl {
   // to twice what the last sweep kept: each retirement pays a constant
   // share.
   void SweepWhenDue() {
-    if (announcing != 0 || retired.size() < sweepAt) return;
+    if (announcing != 0 || (retired.size() < sweepAt && !sweepAlways)) return;
     auto unreachable = std::stable_partition(
         retired.begin(), retired.end(),
         [](const std::unique_ptr<Procedure>& p) { return Reachable(*p); });
@@ -214,6 +216,8 @@ void ProceduresManager::RemoveAll() {
 size_t ProceduresManager::Count() const { return _impl->byName.Size(); }
 
 size_t ProceduresManager::RetiredCount() const { return _impl->retired.size(); }
+
+void ProceduresManager::SetFreeRetiredAtOnce(bool atOnce) { _impl->sweepAlways = atOnce; }
 
 std::vector<Procedure*> ProceduresManager::List(const std::string& owner) const {
   std::vector<Procedure*> list;

@@ -21,6 +21,9 @@
 //            retired); the next due evaluation looks it up again by name
 // A channel holds the procedure it is bound to (ProcedureHold), so that a
 // retired one stays readable until the channel lets it go by binding again.
+// A due evaluation also holds the procedure it bound at its start until it
+// ends, and executes that one: a child read on the way, or the body itself,
+// may rebind, reload or unbind the channel and retire the procedure.
 //
 // Child links follow _bStatic and _paramVars: link 0 is "This" (a
 // "CoreRef" channel, the target object) when the procedure is not static,

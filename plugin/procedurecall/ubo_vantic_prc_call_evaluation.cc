@@ -35,8 +35,13 @@ float Ubo_VanticPrcCall::EvaluateDue() {
     }
   }
 
+  // The evaluation holds the procedure it bound until it ends. Reading a
+  // child, or the body itself, may rebind or unbind this channel
+  // (UpdatePrc, LoadChannel) and retire the procedure; it is executed all
+  // the same, and not freed while its body runs.
+  const ProcedureHold running(_procedure);
   // Each execution works on its own copy of the parameter list.
-  ScratchVarList lease(_procedure->_params);
+  ScratchVarList lease(running->_params);
   VarList& work = lease.List();
   int converted;
   try {
@@ -51,7 +56,7 @@ float Ubo_VanticPrcCall::EvaluateDue() {
   }
   int executed;
   try {
-    executed = _procedure->Execute(work);
+    executed = running->Execute(work);
   } catch (...) {
     executed = -1;  // a throwing procedure has failed; the engine never sees it
   }

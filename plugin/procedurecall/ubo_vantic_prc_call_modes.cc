@@ -10,6 +10,9 @@
 
 namespace {
 
+// The note of a binding that makes the child links again.
+constexpr char kRebuildNote[] = "CreatingNewSetOfChildLinks!";
+
 // Current mode given to a channel that had none when the modes are
 // replaced, so that registering the new modes does not select mode 0.
 constexpr uint32_t kModeNotListed = 999;
@@ -125,7 +128,11 @@ int Ubo_VanticPrcCall::UpdatePrc(const std::string& owner, const std::string& na
     // over afterwards, so that a procedure that became static (or stopped
     // being static) gets its "This" link removed (or added).
     if (ShouldCreateChildLinks()) {
-      ShowPrefixedMessage(2, "CreatingNewSetOfChildLinks!");
+      // Formatted through the shared holder and buffer, which then read the
+      // note, as they do after every text of a report; shown from the
+      // literal, which is the same text.
+      FormatTempString(kRebuildNote);
+      ShowPrefixedMessage(2, kRebuildNote);
       // A list shared with other channels is replaced, never changed.
       const ParamListRef previous = _paramVars;
       const bool wasStatic = _bStatic;

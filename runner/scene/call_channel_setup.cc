@@ -6,7 +6,17 @@
 
 namespace dravik {
 
-bool ConfigureCallChannel(Zyr_Channel& channel, const CallSetup& setup, std::string* error) {
+namespace {
+
+// The engine's own entries: the first part of every channel's record.
+bool IsEnginePart(const std::string& tag) {
+  return tag == "ZCID" || tag == "ZCNM" || tag == "ZCGR" || tag == "ZCLK";
+}
+
+// Writes the setup record of `channel` into a file of one record; with
+// `enginePart` false the engine's entries are left out.
+bool MakeSetupRecord(Zyr_Channel& channel, const CallSetup& setup, bool enginePart, std::vector<uint8_t>* bytes,
+                     std::string* error) {
   std::vector<RecordEntry> own;
   if (!SaveChannelEntries(channel, &own, error)) return false;
   ZyrFileSaver saver;
@@ -14,11 +24,10 @@ bool ConfigureCallChannel(Zyr_Channel& channel, const CallSetup& setup, std::str
   bool ok = true;
   bool modePart = false;
   for (const RecordEntry& e : own) {
+    if (e.tag == "UACN") modePart = true;
+    if (!enginePart && IsEnginePart(e.tag)) continue;
     ok = ok && PutBytes(saver, e.tag.c_str(), e.data.data(), static_cast<uint32_t>(e.data.size()));
-    if (e.tag == "UACN") {
-      modePart = true;
-      break;
-    }
+    if (modePart) break;
   }
   if (!modePart) {
     *error = "channel '" + std::string(channel.GetChannelName()) + "' is not a procedure-call channel";
@@ -35,13 +44,45 @@ bool ConfigureCallChannel(Zyr_Channel& channel, const CallSetup& setup, std::str
     *error = "could not write the channel's setup record: " + saver.GetError();
     return false;
   }
+  *bytes = saver.Bytes();
+  return true;
+}
+
+bool LoadSetupRecord(Zyr_Channel& channel, std::vector<uint8_t> bytes, std::string* error) {
   ZyrFileLoader loader;
   GUID type{};
-  if (!loader.Open(saver.Bytes()) || !loader.NextChannel(&type) || !channel.LoadChannel(loader, nullptr)) {
+  if (!loader.Open(std::move(bytes)) || !loader.NextChannel(&type) || !channel.LoadChannel(loader, nullptr)) {
     *error = "channel refused its setup record" + (loader.HasError() ? ": " + loader.GetError() : std::string());
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool ConfigureCallChannel(Zyr_Channel& channel, const CallSetup& setup, std::string* error) {
+  std::vector<uint8_t> bytes;
+  return MakeSetupRecord(channel, setup, true, &bytes, error) && LoadSetupRecord(channel, std::move(bytes), error);
+}
+
+bool CallSetupRecords::Configure(Zyr_Channel& channel, const CallSetup& setup, std::string* error) {
+  // The key: every field, texts after their length.
+  auto text = [this](const std::string& t) { _key.append(std::to_string(t.size())).append(":").append(t); };
+  _key.clear();
+  text(setup.owner);
+  text(setup.name);
+  _key.push_back(setup.isStatic ? 'S' : 'O');
+  for (const ParamSpec& p : setup.params) {
+    _key.append(std::to_string(static_cast<int>(p.type))).append(",").append(std::to_string(p.mode)).append(",");
+    text(p.name);
+  }
+  auto it = _records.find(_key);
+  if (it == _records.end()) {
+    std::vector<uint8_t> bytes;
+    if (!MakeSetupRecord(channel, setup, false, &bytes, error)) return false;
+    it = _records.emplace(_key, std::move(bytes)).first;
+  }
+  return LoadSetupRecord(channel, it->second, error);
 }
 
 bool ReadCurrentMode(Zyr_Channel& channel, uint32_t* mode) {

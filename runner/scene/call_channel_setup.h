@@ -15,6 +15,7 @@
 #define RUNNER_SCENE_CALL_CHANNEL_SETUP_H_
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "hostapi/zyr_channel.h"
@@ -33,6 +34,22 @@ struct CallSetup {
 // channel's record could not be made or the channel refused it.
 // REQUIRES: `channel` is a procedure-call channel.
 bool ConfigureCallChannel(Zyr_Channel& channel, const CallSetup& setup, std::string* error);
+
+// Sets up many new channels of the procedure-call type: the record of each
+// setup is made once, from the first channel given it, and loaded into
+// every further channel given the same setup. The record leaves out the
+// engine's part (id, name, group, links), which a new channel has no use
+// for, so it holds nothing of the channel it was made from.
+class CallSetupRecords {
+ public:
+  // As ConfigureCallChannel. REQUIRES: every `channel` is a new
+  // procedure-call channel made by the same factory, none set up yet.
+  bool Configure(Zyr_Channel& channel, const CallSetup& setup, std::string* error);
+
+ private:
+  std::unordered_map<std::string, std::vector<uint8_t>> _records;  // setup key -> file bytes
+  std::string _key;  // scratch
+};
 
 // The owner class and procedure name a procedure-call channel's saved
 // record holds ("OWNC", "PRCN"); false when it holds none.

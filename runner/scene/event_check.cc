@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <set>
+#include <unordered_map>
 #include <utility>
 
 #include "runner/output/printable_text.h"
@@ -119,7 +120,8 @@ class Replay {
   std::vector<Layout> _layouts;
   std::vector<int> _trackOf;  // channel index -> track (-1: not a call)
   std::vector<PendingLink> _links;
-  std::vector<std::map<std::string, std::string>> _wanted;  // channel index -> link -> source
+  // channel index -> link -> source, for the channels link events touch
+  std::unordered_map<size_t, std::map<std::string, std::string>> _wanted;
   std::vector<std::pair<size_t, SceneFinding>> _found;
   std::vector<std::pair<size_t, SceneFinding>> _idle;
   int _nextIdentity = 1;
@@ -269,7 +271,11 @@ void Replay::LinkEvent(size_t index, const EventSpec& e, size_t channel) {
   const int t = _trackOf[channel];
   _links.push_back({index, t, _tracks[static_cast<size_t>(t)].layouts.size() - 1, &_scene.channels[channel]});
   // What the run will have the link take from then on.
-  std::map<std::string, std::string>& wanted = _wanted[channel];
+  auto [slot, fresh] = _wanted.try_emplace(channel);
+  if (fresh) {
+    for (const LinkSpec& l : _scene.channels[channel].links) slot->second[l.param] = l.source;
+  }
+  std::map<std::string, std::string>& wanted = slot->second;
   auto it = wanted.find(e.param);
   const std::string link = "link " + Quoted(e.param) + " of " + Quoted(e.channel);
   const std::string when = " at frame " + std::to_string(e.frame);
@@ -305,11 +311,9 @@ void Replay::Run(const std::vector<ProcedureDefinition>& builtins, uint32_t last
 
   std::map<Name, int> trackOfName;
   _trackOf.assign(_scene.channels.size(), -1);
-  _wanted.resize(_scene.channels.size());
   for (size_t i = 0; i < _scene.channels.size(); ++i) {
     const ChannelSpec& c = _scene.channels[i];
     if (c.kind != ChannelKind::kCall) continue;
-    for (const LinkSpec& link : c.links) _wanted[i][link.param] = link.source;
     const Name n{c.owner, c.procedure};
     auto [it, added] = trackOfName.emplace(n, static_cast<int>(_tracks.size()));
     _trackOf[i] = it->second;

@@ -26,13 +26,16 @@ std::string Field(const char* text, size_t size) { return std::string(text, strn
 
 }  // namespace
 
-void SceneRuntime::IndexCallNames() {
+void SceneRuntime::IndexCallNames(bool namesFromScene) {
   _callsByName.clear();
   _callNames.assign(_channels.size(), nullptr);
   for (size_t i = 0; i < _channels.size(); ++i) {
+    const ChannelSpec& spec = *_channels[i].spec;
+    if (spec.kind != ChannelKind::kCall) continue;
     CallName names;
-    if (_channels[i].spec->kind != ChannelKind::kCall ||
-        !ReadCallNames(*_channels[i].channel, &names.first, &names.second)) {
+    if (namesFromScene) {
+      names = CallName(spec.owner, spec.procedure);
+    } else if (!ReadCallNames(*_channels[i].channel, &names.first, &names.second)) {
       continue;
     }
     auto it = _callsByName.try_emplace(std::move(names)).first;

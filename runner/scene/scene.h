@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "hostapi/float_channel.h"
@@ -159,8 +160,8 @@ struct Scene {
   void BuildIndexes();
 
   // id -> position in `channels` / `objects` (first of a repeated id).
-  std::map<std::string, size_t> channelIndex;
-  std::map<std::string, size_t> objectIndex;
+  std::unordered_map<std::string, size_t> channelIndex;
+  std::unordered_map<std::string, size_t> objectIndex;
 };
 
 const char* ChannelKindName(ChannelKind kind);

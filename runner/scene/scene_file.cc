@@ -3,7 +3,9 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "host/engine/le_bytes.h"
 #include "hostapi/guid.h"
@@ -210,24 +212,28 @@ bool LoadScene(std::vector<uint8_t> bytes, const std::string& path, SceneRuntime
   }
   uint32_t channelCount = 0;
   if (!record.Count("CHNS", kMaxItems, &channelCount)) return fail("damaged file: " + why);
-  std::map<uint32_t, std::string> sceneIdOf;  // saved channel id -> scene id
-  std::map<std::string, float> statusOf;      // scene id -> a call's last status
+  // Channels are known by their position in the scene from here on.
+  std::unordered_map<uint32_t, size_t> positionOf;  // saved channel id -> position
+  std::vector<std::pair<bool, float>> statusOf(saved.channels.size());  // a call's last status
   for (uint32_t i = 0; i < channelCount; ++i) {
     std::string sceneId;
     uint32_t id = 0;
     if (!record.Text("CHSC", &sceneId) || !record.U32("CHID", &id)) return fail("damaged file: " + why);
+    std::pair<bool, float> status(false, 0.0f);
     if (record.Peek("CHST")) {
-      float status = 0;
-      if (!record.Floats("CHST", &status, 1)) return fail("damaged file: " + why);
-      statusOf[sceneId] = status;
+      if (!record.Floats("CHST", &status.second, 1)) return fail("damaged file: " + why);
+      status.first = true;
     }
-    if (saved.FindChannel(sceneId) == nullptr) return fail("damaged file: channel '" + Printable(sceneId) + "' is not in the scene");
-    if (!sceneIdOf.emplace(id, sceneId).second) return fail("damaged file: channel id " + std::to_string(id) + " given twice");
+    const ChannelSpec* spec = saved.FindChannel(sceneId);
+    if (spec == nullptr) return fail("damaged file: channel '" + Printable(sceneId) + "' is not in the scene");
+    const size_t position = static_cast<size_t>(spec - saved.channels.data());
+    if (status.first) statusOf[position] = status;
+    if (!positionOf.emplace(id, position).second) return fail("damaged file: channel id " + std::to_string(id) + " given twice");
   }
 
   // ---- the channel records ----
-  std::map<std::string, std::unique_ptr<Zyr_Channel>> byScene;
-  std::map<uint32_t, Zyr_Channel*> bySavedId;
+  std::vector<std::unique_ptr<Zyr_Channel>> byScene(saved.channels.size());  // by position
+  std::unordered_map<uint32_t, Zyr_Channel*> bySavedId;
   const GUID prcType = guid::FromString(guid::kPrcCallChannelType);
   bool modesPrepared = modesOwner.empty();
   for (size_t n = 1; loader.NextChannel(&type); ++n) {
@@ -242,31 +248,31 @@ bool LoadScene(std::vector<uint8_t> bytes, const std::string& path, SceneRuntime
     if (!channel->LoadChannel(loader, nullptr)) {
       return fail("damaged file: " + where + ": " + (loader.HasError() ? loader.GetError() : "the channel refused it"));
     }
-    auto id = sceneIdOf.find(channel->GetLoadedChannelId());
-    if (id == sceneIdOf.end()) {
+    auto id = positionOf.find(channel->GetLoadedChannelId());
+    if (id == positionOf.end()) {
       return fail("damaged file: " + where + ": channel id " + std::to_string(channel->GetLoadedChannelId()) +
                   " is not in the scene record");
     }
-    const ChannelSpec* spec = saved.FindChannel(id->second);
-    if (spec == nullptr || byScene.count(spec->id) != 0) return fail("damaged file: " + where + ": channel given twice");
     if (auto* ref = dynamic_cast<Ubo_CoreRefChannel*>(channel.get())) {
       auto moved = movedIds.find(ref->GetObjectId());
       if (moved != movedIds.end()) ref->SetObjectId(moved->second);
     }
+    if (byScene[id->second] != nullptr) return fail("damaged file: " + where + ": channel given twice");
     bySavedId[id->first] = channel.get();
-    byScene[spec->id] = std::move(channel);
+    byScene[id->second] = std::move(channel);
   }
   if (loader.HasError()) return fail("damaged file: " + loader.GetError());
 
   std::vector<RuntimeChannel> channels;
   std::map<std::string, Zyr_ChannelGroup*> groupsByName;
   std::vector<std::unique_ptr<Zyr_ChannelGroup>> groups;
-  for (const ChannelSpec& spec : saved.channels) {
-    auto it = byScene.find(spec.id);
-    if (it == byScene.end()) return fail("damaged file: channel '" + Printable(spec.id) + "' has no record");
+  channels.reserve(saved.channels.size());
+  for (size_t position = 0; position < saved.channels.size(); ++position) {
+    const ChannelSpec& spec = saved.channels[position];
+    if (byScene[position] == nullptr) return fail("damaged file: channel '" + Printable(spec.id) + "' has no record");
     RuntimeChannel rc;
     rc.spec = &spec;
-    rc.channel = std::move(it->second);
+    rc.channel = std::move(byScene[position]);
     const std::vector<uint32_t>& children = rc.channel->GetLoadedChildIds();
     for (size_t link = 0; link < children.size(); ++link) {
       if (children[link] == 0) continue;
@@ -289,10 +295,12 @@ bool LoadScene(std::vector<uint8_t> bytes, const std::string& path, SceneRuntime
     channels.push_back(std::move(rc));
   }
   runtime.AdoptLoaded(lastFrame, std::move(modesOwner), std::move(objects), std::move(channels), std::move(groups));
-  for (const RuntimeChannel& rc : runtime.Channels()) {
-    auto status = statusOf.find(rc.spec->id);
+  for (size_t position = 0; position < runtime.Channels().size(); ++position) {
+    const RuntimeChannel& rc = runtime.Channels()[position];
     auto* f = dynamic_cast<Ubo_FloatChannel*>(rc.channel.get());
-    if (status != statusOf.end() && f != nullptr && rc.spec->kind == ChannelKind::kCall) f->_value = status->second;
+    if (statusOf[position].first && f != nullptr && rc.spec->kind == ChannelKind::kCall) {
+      f->_value = statusOf[position].second;
+    }
   }
   return true;
 }

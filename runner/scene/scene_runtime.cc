@@ -160,13 +160,23 @@ bool SceneRuntime::Build(Scene scene, std::string sceneText, std::string* error)
     return false;
   }
   MakeGroups();
-  BindCalls();
+  BindCalls(true);
   return true;
 }
 
-void SceneRuntime::BindCalls() {
-  IndexCallNames();
-  for (size_t i = 0; i < _channels.size(); ++i) BindCall(i);
+void SceneRuntime::BindCalls(bool namesFromScene) {
+  IndexCallNames(namesFromScene);
+  // One registry lookup per procedure name, not per call; bound in scene order.
+  std::vector<bool> registered(_channels.size(), false);
+  for (const auto& [names, calls] : _callsByName) {
+    if (_host.Procedures().GetProcedure(names.first, names.second) == nullptr) continue;
+    for (size_t i : calls) registered[i] = true;
+  }
+  for (size_t i = 0; i < _channels.size(); ++i) {
+    if (!registered[i]) continue;
+    EvaluationScope scope(*this, _channels[i]);
+    _host.PrcCall().UpdatePrc(*_channels[i].channel, _callNames[i]->first, _callNames[i]->second);
+  }
 }
 
 void SceneRuntime::BindCall(size_t position) {
@@ -196,6 +206,7 @@ bool SceneRuntime::CreateObjects(std::string* error) {
 
 bool SceneRuntime::CreateChannels(std::string* error) {
   _channels.reserve(_scene.channels.size());
+  CallSetupRecords records;
   for (const ChannelSpec& spec : _scene.channels) {
     if (spec.kind == ChannelKind::kCall && !_host.HasPrcCallType()) {
       *error = spec.path + ": " + _host.MissingPrcCallReason();
@@ -228,7 +239,7 @@ bool SceneRuntime::CreateChannels(std::string* error) {
         break;
     }
     if (spec.kind == ChannelKind::kCall) {
-      if (!SetUpCall(rc, error)) return false;
+      if (!SetUpCall(rc, records, error)) return false;
     } else {
       rc.channel->SetChannelName(spec.name.c_str());
     }
@@ -239,7 +250,7 @@ bool SceneRuntime::CreateChannels(std::string* error) {
   return true;
 }
 
-bool SceneRuntime::SetUpCall(RuntimeChannel& rc, std::string* error) {
+bool SceneRuntime::SetUpCall(RuntimeChannel& rc, CallSetupRecords& records, std::string* error) {
   const ChannelSpec& spec = *rc.spec;
   CallSetup setup;
   setup.owner = spec.owner;
@@ -252,7 +263,7 @@ bool SceneRuntime::SetUpCall(RuntimeChannel& rc, std::string* error) {
     setup.params = spec.params;
   }
   std::string why;
-  if (!ConfigureCallChannel(*rc.channel, setup, &why)) {
+  if (!records.Configure(*rc.channel, setup, &why)) {
     *error = spec.path + ": " + why;
     return false;
   }
@@ -571,7 +582,7 @@ void SceneRuntime::AdoptLoaded(uint32_t lastFrame, std::string modesOwner, std::
   _channels = std::move(channels);
   _groups = std::move(groups);
   IndexChannels();
-  BindCalls();
+  BindCalls(false);
 }
 
 std::map<std::string, std::string> SceneRuntime::DesiredLinks(const ChannelSpec& spec, uint32_t lastFrame) const {

@@ -37,6 +37,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -49,6 +50,7 @@
 namespace dravik {
 
 struct RuntimeChannel;
+class CallSetupRecords;
 
 // The status a call channel answers when it could not take its inputs.
 inline constexpr float kStatusInputsNotTaken = 3.0f;
@@ -174,12 +176,14 @@ class SceneRuntime {
   bool CompileEventBodies(std::string* error);
   bool CreateObjects(std::string* error);
   bool CreateChannels(std::string* error);
-  bool SetUpCall(RuntimeChannel& rc, std::string* error);
+  bool SetUpCall(RuntimeChannel& rc, CallSetupRecords& records, std::string* error);
   bool PlugSceneLinks(std::string* error);
   void MakeGroups();
 
-  // Binds every procedure-call channel whose procedure is registered.
-  void BindCalls();
+  // Binds every procedure-call channel whose procedure is registered. With
+  // `namesFromScene` the names of each call are its scene's (the channels
+  // were just set up from it); otherwise they are read from the channels.
+  void BindCalls(bool namesFromScene);
   // Binds the call channel at `position` when its procedure is registered.
   void BindCall(size_t position);
   RuntimeChannel* Find(const std::string& id);
@@ -193,8 +197,9 @@ class SceneRuntime {
   // ---- the calls a frame's events touched (runtime_calls.cc) ----
   using CallName = std::pair<std::string, std::string>;  // owner class, procedure
   // Remembers the names each call channel holds, to find the calls a
-  // procedure event touches. Reads every call channel once.
-  void IndexCallNames();
+  // procedure event touches. Reads every call channel once (see BindCalls
+  // for `namesFromScene`).
+  void IndexCallNames(bool namesFromScene);
   // Marks for binding again the calls that hold `owner`::`name`.
   void TouchCallsNamed(const std::string& owner, const std::string& name);
   // After a rename from `from`: reads again the names of the calls that
@@ -216,7 +221,8 @@ class SceneRuntime {
   std::string _sceneText;
   std::vector<RuntimeObject> _objects;
   std::vector<RuntimeChannel> _channels;
-  std::map<std::string, size_t> _channelIndex;  // scene id -> position in _channels
+  // scene id (the spec's own) -> position in _channels
+  std::unordered_map<std::string_view, size_t> _channelIndex;
   std::vector<std::unique_ptr<Zyr_ChannelGroup>> _groups;
   std::map<size_t, VeskProcedure::Body> _eventBodies;  // event index -> new body
   std::string _modesOwner;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "plugin/diagnostics/diagnostic_report.h"
 #include "tests/support/prc_call_support.h"
 
 namespace prccall_test {
@@ -27,6 +28,9 @@ TEST_F(PrcCallBindingTest, ReportsComeInOrderWithTheirPrefixes) {
   EXPECT_EQ(
       _messages.Messages()[1].text,
       "VanticPrcCall_Call.CGR[].Channel[VanticPrcCall_Call].UpdatingProcedure[Hero/Jump].OK!");
+  // The link note was the last text formatted through FormatTempString,
+  // so the message buffer holds it (the text holder: the lifecycle model).
+  EXPECT_STREQ(debugMessageBuffer, "CreatingNewSetOfChildLinks!");
 }
 
 TEST_F(PrcCallBindingTest, ArgumentsMayBeTheChannelsOwnNamesEitherWayRound) {

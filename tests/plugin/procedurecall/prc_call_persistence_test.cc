@@ -44,29 +44,5 @@ TEST_F(PrcCallPersistenceTest, MissingEntryTagsKeepTheEntryBefore) {
   EXPECT_EQ(ch.GetParamVars()._vars[1]->Mode(), 2);
 }
 
-// Loading into a channel already bound (the lifecycle harness loads into
-// new channels only) unbinds it; the parameter list it shared with another
-// channel stays that channel's.
-TEST_F(PrcCallPersistenceTest, LoadingUnbindsSoTheLoadedNamesAreBoundNext) {
-  Register("Car", "Drive", true, Params({{"speed", VarType_Float, 1}}));
-  int flown = 0;
-  Register("Plane", "Fly", true, VarList(), [&flown](VarList&) {
-    ++flown;
-    return 0;
-  });
-  Ubo_VanticPrcCall ch, sharing;
-  ASSERT_EQ(ch.UpdatePrc("Car", "Drive"), kUpdatePrcBound);
-  ASSERT_EQ(sharing.UpdatePrc("Car", "Drive"), kUpdatePrcBound);
-  EXPECT_EQ(&ch.GetParamVars(), &sharing.GetParamVars());
-  const std::vector<uint8_t> file = RecordBuilder().Head("Plane", "Fly", 1, 0).File();
-  ASSERT_TRUE(LoadFile(file, ch));
-  EXPECT_EQ(ch.GetBoundProcedure(), nullptr);
-  EXPECT_EQ(sharing.GetParamVars().Count(), 1u);
-  NextFrame();
-  EXPECT_EQ(ch.GetFloat(), kPrcStatusOk);
-  EXPECT_EQ(flown, 1);
-  EXPECT_EQ(ch.GetBoundProcedure(), Procedures().GetProcedure("Plane", "Fly"));
-}
-
 }  // namespace
 }  // namespace prccall_test
