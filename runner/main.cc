@@ -9,7 +9,7 @@
 #include <CLI/CLI.hpp>
 
 #include "runner/commands/commands.h"
-#include "runner/scene/scene_json.h"
+#include "runner/output/printable_text.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ constexpr const char kDescription[] =
 
 constexpr const char kExitCodes[] =
     "Exit codes: 0 success; 1 failure (a missing or unreadable file, a malformed scene, a bad link or event,\n"
-    "a missing or refused module, a damaged saved file, a refused --save); 2 a command line dravik does not\n"
+    "a missing or refused module, a damaged saved file, a refused output file); 2 a command line dravik does not\n"
     "understand, or a file given to dump or diff that is not a saved file; 3 dump found damage;\n"
     "4 run --strict saw a call answer 1.0 or 3.0.";
 
@@ -96,7 +96,8 @@ int Main(int argc, char** argv) {
                                               "messages) to this file; it opens offline.");
   runCmd->add_option("--format,-f", format, "Output: table (default), csv or jsonl.")
       ->check(CLI::IsMember({"table", "csv", "jsonl"}));
-  runCmd->add_flag("--force", run.force, "With --save: replace the file even when it is not a saved scene.");
+  runCmd->add_flag("--force", run.force, "Let --save and --report replace a file that is not a saved scene or a "
+                                          "report of dravik's.");
   runCmd->add_flag("--strict", run.strict, "Exit 4 when any call answered 1.0 or 3.0 in any frame.");
   CLI::Option* verboseFlag = runCmd->add_flag("-v,--verbose", verbose, "Show more message levels (-v info, -vv debug).");
   runCmd->add_flag("-q,--quiet", quiet, "Show only alerts (table and csv).")->excludes(verboseFlag);
@@ -123,7 +124,8 @@ int Main(int argc, char** argv) {
                                                 "sfdp, or condensed (groups as nodes, or the failed calls and "
                                                 "their neighbours).")
       ->check(CLI::IsMember({"auto", "dot", "sfdp", "condensed"}));
-  graphCmd->add_flag("--force", graph.force, "Lay an SVG out however many channels it has.");
+  graphCmd->add_flag("--force", graph.force, "Lay an SVG out however many channels it has, and let -o replace a "
+                                              "file that is not a graph of dravik's.");
 
   dravik::InspectOptions inspect;
   std::string inspectFormat = "text";

@@ -8,7 +8,7 @@ libgtest-dev libgmock-dev libbenchmark-dev
 nlohmann-json3-dev libmuparser-dev libcli11-dev zlib1g-dev
 g++-multilib lib32z1-dev qemu-user googletest gcovr
 clang-14 libclang-rt-14-dev valgrind binutils python3 python3-jsonschema
-libgraphviz-dev chromium
+libgraphviz-dev libutf8proc-dev chromium
 pybind11-dev python3-dev python3-numpy python3-pytest python3-venv python3-pip"
 
 missing=""

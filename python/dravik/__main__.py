@@ -41,7 +41,7 @@ def parser():
     run.add_argument("--save", default="", metavar="FILE", help="save the scene to FILE after the last frame")
     run.add_argument("--report", default="", metavar="FILE.html", help="write an HTML report of the run")
     run.add_argument("--format", "-f", choices=["table", "csv", "jsonl"], default="table", help="output")
-    run.add_argument("--force", action="store_true", help="with --save: replace a file that is not a saved scene")
+    run.add_argument("--force", action="store_true", help="let --save and --report replace a file of another kind")
     run.add_argument("--strict", action="store_true", help="exit 4 when any call answered 1.0 or 3.0")
     run.add_argument("-v", "--verbose", action="count", default=0, help="more message levels (-v info, -vv debug)")
     run.add_argument("-q", "--quiet", action="store_true", help="only alerts (table and csv)")

@@ -161,7 +161,7 @@ class Scene:
             else:
                 error = PermissionError(errno.EACCES, message)
             raise error
-        self._state.save(path)
+        self._state.save(path, bool(force))
 
     def check(self):
         """What ``dravik check`` finds, without running: a list of :class:`Finding`.
@@ -240,7 +240,8 @@ class Run:
         """Writes the HTML report of the run to ``path``, as ``dravik run --report`` does.
 
         The graph shows each call's status as the scene stands now. Raises
-        OSError when the file cannot be written, or is the scene's own.
+        FileExistsError for the scene's own file or one that is not a report,
+        OSError when the file cannot be written.
         """
         self._data.report(os.fspath(path))
 

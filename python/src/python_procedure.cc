@@ -4,6 +4,7 @@
 #include <cmath>
 #include <utility>
 
+#include "runner/output/printable_text.h"
 #include "runner/procedures/var_access.h"
 #include "runner/scene/scene_json.h"
 #include "runner/scene/scene_runtime.h"

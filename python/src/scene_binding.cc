@@ -15,12 +15,12 @@
 #include "python/src/bindings.h"
 #include "python/src/python_procedure.h"
 #include "runner/commands/command_support.h"
-#include "runner/commands/save_target.h"
 #include "runner/commands/scene_check.h"
 #include "runner/environment/host_environment.h"
-#include "runner/output/atomic_file.h"
 #include "runner/output/graph_layout.h"
 #include "runner/output/message_route.h"
+#include "runner/output/output_file.h"
+#include "runner/output/printable_text.h"
 #include "runner/output/report_page.h"
 #include "runner/output/run_record.h"
 #include "runner/output/scene_graph.h"
@@ -178,13 +178,18 @@ std::unique_ptr<RunData> Run(const std::shared_ptr<SceneState>& state, std::opti
 // Why `path` may not take a save ("" when it may).
 std::string SaveRefusal(const SceneState& state, const std::string& path, bool force) {
   std::string error;
-  return CheckSaveTarget(path, state.source, force, &error) ? std::string() : error;
+  return CheckOutputFiles({{OutputKind::kSavedScene, "--save", path}}, state.source, force, &error) ? std::string()
+                                                                                                       : error;
 }
 
-void Save(SceneState& state, const std::string& path) {
+void Save(SceneState& state, const std::string& path, bool force) {
   Busy busy("save a scene");
   std::string error;
-  if (!SaveScene(state.runtime, path, &error)) {
+  std::vector<uint8_t> bytes;
+  if (!SaveScene(state.runtime, &bytes, &error) ||
+      !WriteOutputFile({OutputKind::kSavedScene, "--save", path},
+                       std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), state.source,
+                       force, &error)) {
     PyErr_SetString(PyExc_OSError, error.c_str());
     throw py::error_already_set();
   }
@@ -228,12 +233,13 @@ std::vector<py::tuple> Check(SceneState& state) {
 
 void Report(const RunData& run, const std::string& path) {
   Busy busy("write a report");
-  if (!run.state->source.empty() && SameFile(path, run.state->source)) {
-    PyErr_SetString(PyExc_FileExistsError, ("not writing the report over the scene '" + Printable(path, 200) + "'").c_str());
+  const OutputFile report{OutputKind::kReport, "--report", path};
+  std::string error;
+  if (!CheckOutputFiles({report}, run.state->source, false, &error)) {
+    PyErr_SetString(PyExc_FileExistsError, error.c_str());
     throw py::error_already_set();
   }
-  std::string error;
-  if (!WriteReport(run.state->runtime, run.record, path, &error)) {
+  if (!WriteOutputFile(report, ReportPage(run.state->runtime, run.record), run.state->source, false, &error)) {
     PyErr_SetString(PyExc_OSError, error.c_str());
     throw py::error_already_set();
   }
@@ -287,7 +293,7 @@ void BindScene(py::module_& m) {
                              })
       .def("run", &Run, py::arg("frames"), py::arg("watch"))
       .def("save_refusal", &SaveRefusal)
-      .def("save", &Save)
+      .def("save", &Save, py::arg("path"), py::arg("force") = false)
       .def("graph", &Graph)
       .def("check", &Check);
   m.def("open_scene", &Open, py::arg("data"), py::arg("name"), py::arg("source"), py::arg("modules_dir"));

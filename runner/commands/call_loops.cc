@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "runner/output/printable_text.h"
 #include "runner/scene/scene_json.h"
 
 namespace dravik {

@@ -6,6 +6,7 @@
 #include "runner/commands/commands.h"
 #include "runner/commands/scene_check.h"
 #include "runner/environment/host_environment.h"
+#include "runner/output/printable_text.h"
 #include "runner/scene/scene.h"
 #include "runner/scene/scene_json.h"
 
@@ -26,8 +27,9 @@ int CheckCommand(const std::string& path, const std::string& modulesDir) {
     const bool isError = f.severity == SceneFinding::Severity::kError;
     (isError ? errors : warnings)++;
     // A build error carries its path in its text.
-    std::printf("%s: %s%s: %s\n", Printable(path, 200).c_str(), f.path.empty() ? "" : (f.path + ": ").c_str(),
-                isError ? "error" : "warning", f.what.c_str());
+    const std::string at = f.path.empty() ? "" : Printable(f.path, 200) + ": ";
+    std::printf("%s: %s%s: %s\n", Printable(path, 200).c_str(), at.c_str(), isError ? "error" : "warning",
+                f.what.c_str());
   }
   std::fflush(stdout);
   std::fprintf(stderr, "dravik: %s: %zu error(s), %zu warning(s)\n", Printable(path, 200).c_str(), errors, warnings);

@@ -1,15 +1,18 @@
 #include "runner/commands/command_support.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "runner/commands/commands.h"
 #include "runner/environment/host_environment.h"
+#include "runner/output/printable_text.h"
 #include "runner/output/value_format.h"
 #include "runner/scene/default_scene.h"
 #include "runner/scene/scene_runtime.h"
@@ -28,7 +31,9 @@ bool LoadModules(HostEnvironment& host, const std::string& dir, std::string* err
   std::vector<std::string> refused;
   const std::string folder = dir.empty() ? DefaultModulesDirectory() : dir;
   if (!host.LoadModules(folder, &refused, error)) return false;
-  for (const std::string& reason : refused) std::fprintf(stderr, "dravik: module refused: %s\n", reason.c_str());
+  for (const std::string& reason : refused) {
+    std::fprintf(stderr, "dravik: module refused: %s\n", Printable(reason, 400).c_str());
+  }
   return true;
 }
 
@@ -36,12 +41,12 @@ bool ReadJsonScene(const std::string& path, Scene* scene, std::string* text, std
   if (path.empty()) return true;
   if (!ReadWholeFile(path, text, error)) return false;
   if (LooksLikeSavedFile(*text)) {
-    *error = path + ": a saved file; give the JSON scene it was made from";
+    *error = Printable(path, 200) + ": a saved file; give the JSON scene it was made from";
     return false;
   }
   std::string why;
   if (!LoadSceneJson(*text, scene, &why)) {
-    *error = path + ": " + why;
+    *error = Printable(path, 200) + ": " + why;
     return false;
   }
   return true;
@@ -49,7 +54,7 @@ bool ReadJsonScene(const std::string& path, Scene* scene, std::string* text, std
 
 bool OpenScene(const std::string& path, SceneRuntime& runtime, uint32_t* framesLeft, bool* saved,
                std::string* error) {
-  const std::string name = path.empty() ? std::string("the default scene") : path;
+  const std::string name = path.empty() ? std::string("the default scene") : Printable(path, 200);
   std::string text;
   if (path.empty()) {
     text = std::string(DefaultSceneText());
@@ -79,29 +84,50 @@ bool OpenScene(const std::string& path, SceneRuntime& runtime, uint32_t* framesL
 }
 
 bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    *error = "cannot open '" + Printable(path, 200) + "': it is a folder";
+  const std::string shown = "'" + Printable(path, 200) + "'";
+  const auto fail = [&](const std::string& why) {
+    *error = why;
     return false;
+  };
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return fail("cannot open " + shown + ": " + std::strerror(errno));
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat before {};
+  if (::fstat(fd, &before) != 0) return fail("cannot read " + shown + ": " + std::strerror(errno));
+  if (S_ISDIR(before.st_mode)) return fail("cannot open " + shown + ": it is a folder");
+  const bool regular = S_ISREG(before.st_mode);
+  const auto size = static_cast<uintmax_t>(before.st_size);
+  if (regular && size > kMaxInputBytes) {
+    return fail("cannot open " + shown + ": " + std::to_string(size) + " bytes is more than the " +
+                std::to_string(kMaxInputBytes) + " a scene or saved file may have");
   }
-  const std::uintmax_t size = std::filesystem::file_size(path, ec);
-  if (!ec && size > kMaxInputBytes) {
-    *error = "cannot open '" + Printable(path, 200) + "': " + std::to_string(size) + " bytes is more than the " +
-             std::to_string(kMaxInputBytes) + " a scene or saved file may have";
-    return false;
+  // Read once, into memory, to the end; one byte more than a regular file
+  // holds tells that it grew meanwhile.
+  std::string all(regular ? static_cast<size_t>(size) + 1 : size_t{64} << 10, '\0');
+  size_t got = 0;
+  for (;;) {
+    if (got == all.size()) {
+      if (all.size() > kMaxInputBytes) return fail("cannot open " + shown + ": more than " +
+                                                   std::to_string(kMaxInputBytes) + " bytes");
+      all.resize(all.size() * 2);
+    }
+    const ssize_t n = ::read(fd, all.data() + got, all.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return fail("cannot read " + shown + ": " + std::strerror(errno));
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    *error = "cannot open '" + Printable(path, 200) + "': " + std::strerror(errno);
-    return false;
+  all.resize(got);
+  // A file written while it was read may hold part old, part new bytes.
+  struct stat after {};
+  if (regular && (::fstat(fd, &after) != 0 || got != size || after.st_size != before.st_size ||
+                  after.st_mtim.tv_sec != before.st_mtim.tv_sec || after.st_mtim.tv_nsec != before.st_mtim.tv_nsec)) {
+    return fail("cannot read " + shown + ": it changed while dravik read it; try again once it is written");
   }
-  std::ostringstream all;
-  all << in.rdbuf();
-  if (in.bad()) {
-    *error = "cannot read '" + Printable(path, 200) + "'";
-    return false;
-  }
-  *bytes = all.str();
+  *bytes = std::move(all);
   return true;
 }
 

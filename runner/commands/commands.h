@@ -30,7 +30,7 @@ struct RunOptions {
   bool hasFrames = false;
   uint32_t frames = 0;
   std::string saveTo;       // empty: no save
-  bool force = false;       // --save may replace a file that is not a saved scene
+  bool force = false;       // --save and --report may replace files of other kinds
   bool strict = false;      // exit kExitStrict when a call answered 1.0 or 3.0
   std::string reportTo;     // empty: no HTML report
   OutputFormat format = OutputFormat::kTable;
@@ -50,7 +50,7 @@ struct GraphOptions {
   bool svg = false;        // SVG laid out by Graphviz; otherwise DOT
   std::string output;      // empty: stdout
   Layout layout = Layout::kAuto;
-  bool force = false;      // lay out an SVG however long it takes
+  bool force = false;      // -o may replace a file that is not a dravik graph; SVG laid out however long it takes
 };
 
 struct InspectOptions {
@@ -95,8 +95,10 @@ int ModesCommand(const std::string& owner, const std::string& modulesDir, const 
 // far smaller).
 inline constexpr uintmax_t kMaxInputBytes = uintmax_t{1} << 30;
 
-// Reads a whole file. False with *error "cannot open 'path': reason" for a
-// missing or unreadable file, a folder, or one over kMaxInputBytes.
+// Reads a whole file, once, into memory. False with *error "cannot open
+// 'path': reason" for a missing or unreadable file, a folder, or one over
+// kMaxInputBytes, and "cannot read 'path': ..." for one that changed (its
+// size or time of change) while it was read.
 bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error);
 
 }  // namespace dravik

@@ -4,9 +4,9 @@
 #include "runner/commands/command_support.h"
 #include "runner/commands/commands.h"
 #include "runner/output/dump_tree.h"
+#include "runner/output/printable_text.h"
 #include "runner/output/value_format.h"
 #include "runner/scene/scene_file.h"
-#include "runner/scene/scene_json.h"
 
 namespace dravik {
 namespace {

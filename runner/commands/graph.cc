@@ -5,8 +5,8 @@
 #include "runner/commands/command_support.h"
 #include "runner/commands/commands.h"
 #include "runner/environment/host_environment.h"
-#include "runner/output/atomic_file.h"
 #include "runner/output/graph_layout.h"
+#include "runner/output/output_file.h"
 #include "runner/output/scene_graph.h"
 #include "runner/output/value_format.h"
 #include "runner/scene/scene_json.h"
@@ -79,11 +79,12 @@ bool DrawGraph(const SceneGraph& graph, const GraphOptions& options, std::string
 }  // namespace
 
 int GraphCommand(const GraphOptions& options) {
-  if (!options.output.empty() && !options.scene.empty() && SameFile(options.output, options.scene)) {
-    return Fail("not writing the graph over its own scene '" + Printable(options.output, 200) + "'");
+  const OutputFile output{OutputKind::kGraph, "-o", options.output};
+  std::string error;
+  if (!options.output.empty() && !CheckOutputFiles({output}, options.scene, options.force, &error)) {
+    return Fail(error);
   }
   HostEnvironment host;
-  std::string error;
   if (!LoadModules(host, options.modulesDir, &error)) return Fail(error);
   QuietMessages quiet;
   SceneRuntime runtime(host);
@@ -95,11 +96,16 @@ int GraphCommand(const GraphOptions& options) {
   }
   std::string out;
   if (!DrawGraph(DescribeScene(runtime, saved || options.hasFrames), options, &out, &error)) return Fail(error);
+  if (options.svg) {
+    // After the XML declaration, the mark a later `graph -o` knows the file by.
+    const size_t declarationEnd = out.rfind("<?xml", 0) == 0 ? out.find('\n') : std::string::npos;
+    if (declarationEnd != std::string::npos) out.insert(declarationEnd + 1, std::string(kGraphSvgMarker) + "\n");
+  }
   if (options.output.empty()) {
     std::fwrite(out.data(), 1, out.size(), stdout);
     return std::fflush(stdout) == 0 ? kExitOk : Fail("cannot write the graph to the standard output");
   }
-  return WriteFileAtomically(options.output, out, &error) ? kExitOk : Fail(error);
+  return WriteOutputFile(output, out, options.scene, options.force, &error) ? kExitOk : Fail(error);
 }
 
 }  // namespace dravik

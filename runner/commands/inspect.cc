@@ -10,6 +10,7 @@
 #include "runner/commands/commands.h"
 #include "runner/environment/host_environment.h"
 #include "runner/output/message_route.h"
+#include "runner/output/printable_text.h"
 #include "runner/output/run_record.h"
 #include "runner/output/value_format.h"
 #include "runner/scene/call_channel_setup.h"

@@ -7,8 +7,8 @@
 #include "runner/commands/command_support.h"
 #include "runner/commands/commands.h"
 #include "runner/environment/host_environment.h"
+#include "runner/output/printable_text.h"
 #include "runner/output/value_format.h"
-#include "runner/scene/scene_json.h"
 #include "runner/scene/scene.h"
 
 namespace dravik {

@@ -9,10 +9,10 @@
 #include "runner/commands/call_loops.h"
 #include "runner/commands/command_support.h"
 #include "runner/commands/commands.h"
-#include "runner/commands/save_target.h"
 #include "runner/environment/host_environment.h"
-#include "runner/output/atomic_file.h"
 #include "runner/output/message_route.h"
+#include "runner/output/output_file.h"
+#include "runner/output/printable_text.h"
 #include "runner/output/report_page.h"
 #include "runner/output/reporter.h"
 #include "runner/output/scene_graph.h"
@@ -131,13 +131,12 @@ int RunCommand(const RunOptions& options) {
   HostEnvironment host;
   for (const ProcedureDefinition& d : options.procedures) host.Library().Add(d);
   std::string error;
-  if (!options.saveTo.empty() && !CheckSaveTarget(options.saveTo, options.scene, options.force, &error)) {
-    return Fail(error);
-  }
-  if (!options.reportTo.empty() && (SameFile(options.reportTo, options.scene) || options.reportTo == options.saveTo ||
-                                    SameFile(options.reportTo, options.saveTo))) {
-    return Fail("not writing the report over the scene or the saved file '" + Printable(options.reportTo, 200) + "'");
-  }
+  const OutputFile save{OutputKind::kSavedScene, "--save", options.saveTo};
+  const OutputFile report{OutputKind::kReport, "--report", options.reportTo};
+  std::vector<OutputFile> outputs;
+  if (!save.path.empty()) outputs.push_back(save);
+  if (!report.path.empty()) outputs.push_back(report);
+  if (!CheckOutputFiles(outputs, options.scene, options.force, &error)) return Fail(error);
   if (!LoadModules(host, options.modulesDir, &error)) return Fail(error);
   std::unique_ptr<Reporter> output = MakeReporter(options.format, stdout, stderr, options.maxLevel);
   Progress progress;
@@ -149,7 +148,7 @@ int RunCommand(const RunOptions& options) {
   Reporter& observer = options.reportTo.empty() ? static_cast<Reporter&>(reporter) : recorder;
   MessageRoute route(observer, runtime);
 
-  const std::string name = options.scene.empty() ? std::string("the default scene") : options.scene;
+  const std::string name = options.scene.empty() ? std::string("the default scene") : Printable(options.scene, 200);
   // Warnings are not alerts: -q keeps them back.
   const bool quiet = options.maxLevel < 1;
   std::string text;
@@ -185,8 +184,16 @@ int RunCommand(const RunOptions& options) {
   }
   if (options.hasFrames) frames = options.frames;
   runtime.Run(frames, observer, &Progress::Update, &progress);
-  if (!options.saveTo.empty() && !SaveScene(runtime, options.saveTo, &error)) return Fail(error);
-  if (!options.reportTo.empty() && !WriteReport(runtime, record, options.reportTo, &error)) return Fail(error);
+  if (!save.path.empty()) {
+    std::vector<uint8_t> bytes;
+    if (!SaveScene(runtime, &bytes, &error)) return Fail(error);
+    const std::string_view file(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (!WriteOutputFile(save, file, options.scene, options.force, &error)) return Fail(error);
+  }
+  if (!report.path.empty() &&
+      !WriteOutputFile(report, ReportPage(runtime, record), options.scene, options.force, &error)) {
+    return Fail(error);
+  }
   if (options.strict && runtime.FailedCalls() > 0) {
     Fail("--strict: " + std::to_string(runtime.FailedCalls()) + " call evaluation(s) answered 1.0 or 3.0, the first " +
          runtime.FirstFailedCall());

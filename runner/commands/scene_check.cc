@@ -11,6 +11,7 @@
 #include "runner/commands/call_loops.h"
 #include "runner/commands/command_support.h"
 #include "runner/environment/host_environment.h"
+#include "runner/output/printable_text.h"
 #include "runner/output/scene_graph.h"
 #include "runner/scene/event_check.h"
 #include "runner/scene/scene_json.h"

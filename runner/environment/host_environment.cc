@@ -5,6 +5,7 @@
 
 #include "hostapi/float_channel.h"
 #include "hostapi/guid.h"
+#include "runner/output/printable_text.h"
 
 namespace dravik {
 
@@ -19,7 +20,7 @@ bool HostEnvironment::LoadModules(const std::string& dir, std::vector<std::strin
   _modulesDir = dir;
   std::error_code ec;
   if (!std::filesystem::is_directory(dir, ec)) {
-    *error = "modules folder '" + dir + "' does not exist or is not a folder";
+    *error = "modules folder '" + Printable(dir, 200) + "' does not exist or is not a folder";
     return false;
   }
   std::vector<std::string> reasons;

@@ -6,9 +6,9 @@
 #include "host/engine/le_bytes.h"
 #include "hostapi/guid.h"
 #include "hostapi/zyr_file.h"
+#include "runner/output/printable_text.h"
 #include "runner/scene/record_entries.h"
 #include "runner/scene/scene_file.h"
-#include "runner/scene/scene_json.h"
 #include "runner/output/value_format.h"
 
 namespace dravik {

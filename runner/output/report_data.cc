@@ -4,12 +4,14 @@
 #include <cmath>
 
 #include "runner/output/markup_text.h"
+#include "runner/output/printable_text.h"
 #include "runner/output/value_format.h"
 
 namespace dravik {
 namespace {
 
-std::string Json(std::string_view text) { return JsonString(ValidUtf8(text)); }
+// User text as the page shows it (the script puts it in the page as text).
+std::string Json(std::string_view text) { return JsonString(Printable(text, std::string::npos)); }
 
 std::string Number(float v) { return std::isfinite(v) ? FormatNumber(v) : "null"; }
 
@@ -96,7 +98,7 @@ std::string HeatJson(const StatusGrid& grid) {
   cells.reserve(rows.size() * grid.columns);
   std::string before;
   for (size_t k = 0; k < rows.size(); ++k) {
-    const std::string id = ValidUtf8(grid.ids[rows[k]]);
+    const std::string id = Printable(grid.ids[rows[k]], std::string::npos);
     const size_t shared = SharedUnits(before, id);
     // The shared units as one character: 48 + shared is far below the
     // surrogates (ids are at most a few hundred characters).

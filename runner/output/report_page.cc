@@ -1,8 +1,9 @@
 #include "runner/output/report_page.h"
 
-#include "runner/output/atomic_file.h"
 #include "runner/output/graph_layout.h"
 #include "runner/output/markup_text.h"
+#include "runner/output/output_file.h"
+#include "runner/output/printable_text.h"
 #include "runner/output/report_assets.h"
 #include "runner/output/scene_graph.h"
 #include "runner/output/value_format.h"
@@ -14,7 +15,9 @@ std::string ReportHtml(const Scene& scene, const RunRecord& record, const std::s
   const std::string title = scene.name.empty() ? std::string("dravik run") : scene.name;
   std::string html;
   html.reserve(256 * 1024);
-  html += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+  html += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
+  html += kReportMarker;
+  html += "\n"
           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
           // Everything the page needs is inside it: it may fetch nothing.
           "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
@@ -87,9 +90,9 @@ std::string ReportHtml(const Scene& scene, const RunRecord& record, const std::s
           "<th>count</th><th>frames</th><th>text</th></tr></thead>\n<tbody></tbody>\n</table>\n";
   html += "<footer>Written by dravik " + HtmlText(DRAVIK_VERSION) + ". Plots drawn with uPlot " +
           HtmlText(kUplotVersion) + " (MIT licence):<details><summary>licence</summary><pre>" +
-          HtmlText(UplotLicense()) + "</pre></details>The graph panned and zoomed with Panzoom " +
+          HtmlEscaped(UplotLicense()) + "</pre></details>The graph panned and zoomed with Panzoom " +
           HtmlText(kPanzoomVersion) + " (MIT licence):<details><summary>licence</summary><pre>" +
-          HtmlText(PanzoomLicense()) + "</pre></details></footer>\n";
+          HtmlEscaped(PanzoomLicense()) + "</pre></details></footer>\n";
   html += "<script type=\"application/json\" id=\"report-data\">" + ScriptSafeJson(ReportData(record)) +
           "</script>\n<script>\n";
   html += UplotScript();
@@ -101,8 +104,7 @@ std::string ReportHtml(const Scene& scene, const RunRecord& record, const std::s
   return html;
 }
 
-bool WriteReport(const SceneRuntime& runtime, const RunRecord& record, const std::string& path,
-                 std::string* error) {
+std::string ReportPage(const SceneRuntime& runtime, const RunRecord& record) {
   SceneGraph graph = DescribeScene(runtime, true);
   std::string note;
   if (graph.nodes.size() + graph.edges.size() > kDotMaxElements) {
@@ -116,7 +118,7 @@ bool WriteReport(const SceneRuntime& runtime, const RunRecord& record, const std
     svg.clear();
     note = "No graph: " + layoutError;
   }
-  return WriteFileAtomically(path, ReportHtml(runtime.GetScene(), record, svg, note), error);
+  return ReportHtml(runtime.GetScene(), record, svg, note);
 }
 
 }  // namespace dravik

@@ -19,14 +19,12 @@
 
 namespace dravik {
 
-// Writes the report of `record`, a run of `runtime` that has ended, to
-// `path` through a temporary file and a rename; the graph shows each call's
-// last status. A graph too large for dot to lay out in seconds is drawn
-// condensed (CondenseGraph), with a note. False with *error (one line)
-// when the file cannot be written. A graph Graphviz cannot lay out leaves
-// a note in the page.
-bool WriteReport(const SceneRuntime& runtime, const RunRecord& record, const std::string& path,
-                 std::string* error);
+// The report of `record`, a run of `runtime` that has ended; the graph
+// shows each call's last status. A graph too large for dot to lay out in
+// seconds is drawn condensed (CondenseGraph), with a note. A graph
+// Graphviz cannot lay out leaves a note in the page. The page carries
+// kReportMarker (output_file.h).
+std::string ReportPage(const SceneRuntime& runtime, const RunRecord& record);
 
 // The page for `record`, a run of `scene`. `graphSvg` is the scene's graph
 // as a standalone SVG document, or empty; `graphNote` says what the graph

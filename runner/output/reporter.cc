@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "runner/scene/scene_json.h"
+#include "runner/output/printable_text.h"
 #include "runner/output/value_format.h"
 
 namespace dravik {

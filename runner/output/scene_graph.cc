@@ -10,6 +10,8 @@
 #include "hostapi/channel_type.h"
 #include "hostapi/float_channel.h"
 #include "runner/output/markup_text.h"
+#include "runner/output/output_file.h"
+#include "runner/output/printable_text.h"
 #include "runner/output/short_label.h"
 #include "runner/output/value_format.h"
 
@@ -275,15 +277,15 @@ SceneGraph CondenseGraph(const SceneGraph& graph, size_t maxNodes) {
 }
 
 std::string GraphDot(const SceneGraph& graph, const std::string& graphAttributes) {
-  std::string dot = "digraph scene {\n";
-  dot += "  graph [rankdir=LR, fontname=\"Helvetica,Arial,sans-serif\", fontsize=12";
+  std::string dot(kGraphDotHeader);  // how a later `graph -o` knows the file
+  dot += ", fontsize=12";
   if (!graph.title.empty()) dot += ", label=" + DotQuoted(graph.title) + ", labelloc=t";
   // A condensed graph is mostly pieces apart: laid out side by side.
   if (!graph.condensed.empty()) dot += ", pack=true, packmode=\"array_u\"";
   dot += graphAttributes + "];\n";
   dot += "  node [fontname=\"Helvetica,Arial,sans-serif\", fontsize=10];\n";
   dot += "  edge [fontname=\"Helvetica,Arial,sans-serif\", fontsize=9];\n";
-  if (!graph.condensed.empty()) dot += "  // condensed: " + ValidUtf8(graph.condensed) + "\n";
+  if (!graph.condensed.empty()) dot += "  // condensed: " + Printable(graph.condensed, std::string::npos) + "\n";
   std::vector<std::vector<size_t>> members(graph.groups.size());
   for (size_t i = 0; i < graph.nodes.size(); ++i) {
     const int g = graph.nodes[i].group;

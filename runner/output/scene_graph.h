@@ -78,7 +78,8 @@ SceneGraph CondenseGraph(const SceneGraph& graph, size_t maxNodes);
 // labels (tooltips hold them whole); node names are c0, c1, ... in scene
 // order. A group node is a folder labelled with its name and counts; an
 // edge standing for several links says how many. `graphAttributes`, when
-// not empty, is added to the graph's attributes (", layout=sfdp").
+// not empty, is added to the graph's attributes (", layout=sfdp"). The
+// text begins with kGraphDotHeader (output_file.h).
 std::string GraphDot(const SceneGraph& graph, const std::string& graphAttributes = "");
 
 }  // namespace dravik

@@ -8,6 +8,8 @@
 #include <map>
 #include <set>
 
+#include "runner/output/printable_text.h"
+
 namespace dravik {
 
 std::string FormatNumber(float value) {
@@ -109,45 +111,32 @@ std::string Sparkline(const std::vector<float>& values, size_t width) {
   return line;
 }
 
-namespace {
-
-// Length of the UTF-8 sequence starting at text[i], or 0 when it is not a
-// well-formed one.
-size_t Utf8Length(std::string_view text, size_t i) {
-  const unsigned char c = static_cast<unsigned char>(text[i]);
-  size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-  if (len == 0 || i + len > text.size()) return 0;
-  for (size_t k = 1; k < len; ++k) {
-    if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
-  }
-  return len;
-}
-
-}  // namespace
-
 std::string JsonString(std::string_view text) {
   std::string out = "\"";
+  char escape[16];
   for (size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c == '"' || c == '\\') {
-      out.push_back('\\');
-      out.push_back(static_cast<char>(c));
-      ++i;
-    } else if (c < 0x20) {
-      char esc[8];
-      std::snprintf(esc, sizeof esc, "\\u%04x", c);
-      out += esc;
-      ++i;
-    } else if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-      ++i;
-    } else if (const size_t len = Utf8Length(text, i)) {
-      out.append(text.substr(i, len));
-      i += len;
-    } else {
+    char32_t cp = 0;
+    const size_t n = DecodeUtf8(text, i, &cp);
+    if (n == 0) {
       out += "\\ufffd";
       ++i;
+      continue;
     }
+    if (cp == '"' || cp == '\\') {
+      out.push_back('\\');
+      out.push_back(static_cast<char>(cp));
+    } else if (cp > 0xFFFF && IsInvisible(cp)) {  // as a surrogate pair
+      const char32_t v = cp - 0x10000;
+      std::snprintf(escape, sizeof escape, "\\u%04x\\u%04x", static_cast<unsigned>(0xD800 + (v >> 10)),
+                    static_cast<unsigned>(0xDC00 + (v & 0x3FF)));
+      out += escape;
+    } else if (IsInvisible(cp)) {
+      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(cp));
+      out += escape;
+    } else {
+      out.append(text, i, n);
+    }
+    i += n;
   }
   out.push_back('"');
   return out;
@@ -176,60 +165,17 @@ std::string Pad(std::string_view text, size_t width, bool right) {
   return right ? fill + std::string(text) : std::string(text) + fill;
 }
 
-namespace {
-
-// The length of the valid UTF-8 sequence of a printable character at
-// text[i] (1 for printable ASCII), or 0.
-size_t CharLength(std::string_view text, size_t i) {
-  const unsigned char c = static_cast<unsigned char>(text[i]);
-  if (c < 0x80) return c >= 0x20 && c != 0x7F && c != '\\' ? 1 : 0;
-  size_t n = 0;
-  uint32_t cp = 0;
-  if ((c & 0xE0) == 0xC0) {
-    n = 2;
-    cp = c & 0x1Fu;
-  } else if ((c & 0xF0) == 0xE0) {
-    n = 3;
-    cp = c & 0x0Fu;
-  } else if ((c & 0xF8) == 0xF0) {
-    n = 4;
-    cp = c & 0x07u;
-  } else {
-    return 0;
-  }
-  if (i + n > text.size()) return 0;
-  for (size_t k = 1; k < n; ++k) {
-    const unsigned char b = static_cast<unsigned char>(text[i + k]);
-    if ((b & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (b & 0x3Fu);
-  }
-  const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (cp < least[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) || (cp >= 0x80 && cp < 0xA0)) return 0;
-  return n;
-}
-
-}  // namespace
-
 std::string ColumnText(std::string_view text, size_t width) {
-  std::vector<std::string> chars;  // one shown character (or escape) each
-  for (size_t i = 0; i < text.size();) {
-    const size_t n = CharLength(text, i);
-    if (n == 0) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(text[i]));
-      for (const char* h = hex; *h != '\0'; ++h) chars.emplace_back(1, *h);
-      ++i;
-    } else {
-      chars.emplace_back(text.substr(i, n));
-      i += n;
-    }
-  }
+  const std::string shown = Printable(text, std::string::npos);
+  if (DisplayWidth(shown) <= width) return shown;
   std::string out;
-  const bool cut = chars.size() > width;
-  const size_t keep = cut ? width - 1 : chars.size();
-  for (size_t i = 0; i < keep; ++i) out += chars[i];
-  if (cut) out += "…";
-  return out;
+  size_t kept = 0;
+  for (size_t i = 0; i < shown.size(); ++i) {
+    const bool starts = (static_cast<unsigned char>(shown[i]) & 0xC0) != 0x80;
+    if (starts && ++kept == width) break;
+    out.push_back(shown[i]);
+  }
+  return out + "…";
 }
 
 std::vector<std::string> UniqueColumnTexts(const std::vector<std::string>& texts, size_t width) {

@@ -29,7 +29,9 @@ std::string Sparkline(const std::vector<float>& values, size_t width);
 // `value` as a JSON value: FormatNumber's text, a number, or for the values
 // JSON has no number for the string "nan", "inf" or "-inf".
 std::string JsonNumber(float value);
-// `text` as a JSON string literal; bytes that are not UTF-8 become U+FFFD.
+// `text` as a JSON string literal, exact once decoded: invisible characters
+// (IsInvisible in printable_text.h) as \u escapes, so that the line shows
+// in the order it is stored; bytes that are not UTF-8 become U+FFFD.
 std::string JsonString(std::string_view text);
 // `text` as one CSV field (quoted when it holds a comma, quote or line end).
 std::string CsvField(std::string_view text);
@@ -42,9 +44,8 @@ size_t DisplayWidth(std::string_view text);
 std::string Pad(std::string_view text, size_t width, bool right = true);
 
 
-// `text` for a table column: valid UTF-8 as it is; control characters,
-// backslashes and bytes that are not UTF-8 as \xNN; longer than `width`
-// display characters, cut (never inside a UTF-8 sequence) and ended by "…".
+// `text` for a table column: Printable (printable_text.h); longer than
+// `width` characters, cut (never inside a UTF-8 sequence) and ended by "…".
 // REQUIRES: width >= 2.
 std::string ColumnText(std::string_view text, size_t width);
 // ColumnText of each text, made unique: cut texts that would read the same

@@ -8,6 +8,7 @@
 #include <muParser.h>
 
 #include "hostapi/vantic_objects.h"
+#include "runner/output/printable_text.h"
 #include "runner/scene/json_text.h"
 #include "runner/scene/scene_json.h"
 #include "runner/procedures/var_access.h"

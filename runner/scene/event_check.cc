@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "runner/output/printable_text.h"
 #include "runner/procedures/procedure_library.h"
 #include "runner/scene/scene_json.h"
 

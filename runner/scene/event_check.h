@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "runner/output/printable_text.h"
 #include "runner/scene/scene.h"
 
 namespace dravik {
@@ -41,7 +42,7 @@ struct SceneFinding {
   std::string path;  // e.g. "/events/3/link/source"
   std::string what;  // one line, user text made printable
 
-  std::string Line() const { return path + ": " + what; }
+  std::string Line() const { return Printable(path, 200) + ": " + what; }
 };
 
 // What a change_params event of a procedure defined by expressions

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "runner/output/printable_text.h"
 #include "runner/scene/scene.h"
 #include "runner/scene/scene_json.h"
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "hostapi/guid.h"
+#include "runner/output/printable_text.h"
 #include "runner/scene/call_channel_setup.h"
 #include "runner/scene/scene_json.h"
 #include "runner/scene/scene_runtime.h"

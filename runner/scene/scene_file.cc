@@ -12,6 +12,7 @@
 #include "host/engine/le_bytes.h"
 #include "hostapi/guid.h"
 #include "hostapi/zyr_file.h"
+#include "runner/output/printable_text.h"
 #include "runner/scene/record_entries.h"
 #include "runner/scene/scene_json.h"
 
@@ -153,7 +154,7 @@ bool LooksLikeSavedFile(std::string_view bytes) {
   return bytes.size() >= 4 && std::memcmp(bytes.data(), kZyrFileMagic, 4) == 0;
 }
 
-bool SaveScene(SceneRuntime& runtime, const std::string& path, std::string* error) {
+bool SaveScene(SceneRuntime& runtime, std::vector<uint8_t>* bytes, std::string* error) {
   ZyrFileSaver saver;
   saver.BeginChannel(SceneRecordGuid());
   bool ok = PutU32(saver, "DRVK", kSceneRecordVersion) && PutU32(saver, "FRAM", runtime.LastFrame()) &&
@@ -204,11 +205,7 @@ bool SaveScene(SceneRuntime& runtime, const std::string& path, std::string* erro
       return false;
     }
   }
-  std::string why;
-  if (!saver.WriteToFile(path, &why)) {
-    *error = "cannot write '" + path + "': " + why;
-    return false;
-  }
+  *bytes = saver.Bytes();
   return true;
 }
 
@@ -216,7 +213,7 @@ bool LoadScene(std::vector<uint8_t> bytes, const std::string& path, SceneRuntime
   HostEnvironment& host = runtime.Host();
   ZyrFileLoader loader;
   auto fail = [&](const std::string& what) {
-    *error = path + ": " + what;
+    *error = Printable(path, 200) + ": " + what;
     return false;
   };
   if (!loader.Open(std::move(bytes))) return fail("damaged file: " + loader.GetError());

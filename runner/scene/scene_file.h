@@ -47,10 +47,10 @@ namespace dravik {
 inline constexpr std::string_view kSceneRecordType = "7B1E5D2A-9C34-4F6B-8A0D-3E2F1C4B5A69";
 inline constexpr uint32_t kSceneRecordVersion = 1;
 
-// Writes `runtime` to `path` through a temporary file and a rename, so that
-// `path` is the old file or the whole new one. False with *error (one line)
-// when a channel cannot save itself or the file cannot be written.
-bool SaveScene(SceneRuntime& runtime, const std::string& path, std::string* error);
+// Saves `runtime` into *bytes, the whole file (written by run.cc through
+// output_file.h). False with *error (one line) when a channel cannot save
+// itself.
+bool SaveScene(SceneRuntime& runtime, std::vector<uint8_t>* bytes, std::string* error);
 
 // Loads the saved scene `bytes` (of the file `name`) into `runtime`, which
 // must be new. False with *error (one line, naming the file and what is

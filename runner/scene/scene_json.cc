@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "runner/output/printable_text.h"
 #include "runner/scene/json_text.h"
 
 namespace dravik {
@@ -51,25 +52,6 @@ const char* ParamModeName(uint16_t mode) {
     case 3: return "inout";
     default: return "?";
   }
-}
-
-std::string Printable(std::string_view text, size_t limit) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (out.size() >= limit) {
-      out += "...";
-      break;
-    }
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c < 0x20 || c >= 0x7F || c == '\\') {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02X", c);
-      out += hex;
-    } else {
-      out.push_back(static_cast<char>(c));
-    }
-  }
-  return out;
 }
 
 namespace {

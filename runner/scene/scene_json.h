@@ -23,11 +23,6 @@ namespace dravik {
 // REQUIRES: out and error are not null.
 bool LoadSceneJson(std::string_view text, Scene* out, std::string* error);
 
-// A short, printable rendering of user text for messages: control and
-// non-ASCII bytes are written as \xNN, and texts longer than `limit` are
-// cut with "...".
-std::string Printable(std::string_view text, size_t limit = 80);
-
 }  // namespace dravik
 
 #endif  // RUNNER_SCENE_SCENE_JSON_H_

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "hostapi/guid.h"
+#include "runner/output/printable_text.h"
 #include "runner/scene/call_channel_setup.h"
 #include "runner/scene/event_check.h"
 #include "runner/procedures/procedure_library.h"

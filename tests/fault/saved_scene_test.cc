@@ -64,7 +64,6 @@ constexpr char kSmallScene[] = R"({"frames": 2, "channels": [
 // `text` (the default scene when empty) after `frames` frames on `host`,
 // saved.
 std::vector<uint8_t> SavedScene(dravik::HostEnvironment& host, uint32_t frames, std::string text = {}) {
-  testing_support::ScratchDir dir;
   ClearFramework();
   dravik::SceneRuntime runtime(host);
   dravik::Scene scene;
@@ -74,10 +73,9 @@ std::vector<uint8_t> SavedScene(dravik::HostEnvironment& host, uint32_t frames, 
   EXPECT_TRUE(runtime.Build(std::move(scene), text, &error)) << error;
   QuietObserver observer;
   runtime.Run(frames, observer);
-  EXPECT_TRUE(dravik::SaveScene(runtime, dir.File("saved.zyr"), &error)) << error;
-  ZyrFileLoader loader;
-  EXPECT_TRUE(loader.OpenFile(dir.File("saved.zyr")));
-  return loader.Bytes();
+  std::vector<uint8_t> bytes;
+  EXPECT_TRUE(dravik::SaveScene(runtime, &bytes, &error)) << error;
+  return bytes;
 }
 
 // Loads `bytes` into a fresh runtime on `host`, with the framework emptied

@@ -1,8 +1,11 @@
 // Every failure of dravik: one line "dravik: ..." on stderr, nothing on
 // stdout, the documented exit code; never a crash, never a file written
 // over or half-written.
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -31,6 +34,7 @@ TEST_F(Failures, CommandLinesAndFilesGiveOneLineAndTheirExitCode) {
   const std::string saved = dir.File("saved.zyr");
   ASSERT_EQ(RunDravik({"run", scene, "--save", saved, "-q"}).exitCode, 0);
   const std::string notes = WriteFile(dir.File("notes.txt"), "my notes");
+  const std::string other = WriteFile(dir.File("other.json"), kScene);
   const std::string tour = Example("tour.json");
   fs::create_symlink(scene, dir.File("alias.json"));
   // A folder that takes no new file (root ignores permissions, not /sys).
@@ -70,32 +74,39 @@ TEST_F(Failures, CommandLinesAndFilesGiveOneLineAndTheirExitCode) {
       {{"run", "--watch", "t,zz"}, 1, "dravik: --watch: no channel 'zz' to watch"},
       {{"inspect", saved, "x", "--frame", "1"}, 1, "dravik: --frame 1: the file was saved after frame 2"},
       {{"inspect", tour, "nope"}, 1, "tour.json: no channel 'nope'"},
-      // Outputs never written over the inputs, nor over a foreign file.
-      {{"run", scene, "--save", scene}, 1, "is the scene being run; save to another file"},
-      {{"run", scene, "--save", dir.File("alias.json"), "--force"}, 1, "is the scene being run"},
+      // Outputs, refused before the first frame (nothing on stdout): never
+      // the scene, nor a file of another kind than the command writes.
+      {{"run", scene, "--save", dir.File("alias.json"), "--force"}, 1, "is the scene itself; write to another file"},
       {{"run", saved, "--save", saved}, 1,
        "(or give --force to replace the saved scene with its continuation)"},
       {{"run", scene, "--save", notes}, 1,
        "notes.txt' exists and is not a saved scene; give --force to replace it"},
-      {{"run", scene, "--save", none + "/out.zyr"}, 1, "folder '" + none + "' does not exist"},
       {{"run", scene, "--save", locked + "/out.zyr"}, 1, "cannot write in folder '" + locked + "'"},
       {{"run", scene, "--save", dir.Path().string()}, 1, "it is a folder"},
-      {{"graph", scene, "-o", scene}, 1, "not writing the graph over its own scene"},
-      {{"graph", scene, "-o", none + "/g.dot"}, 1, "cannot write '"},
-      {{"run", scene, "--report", scene}, 1, "not writing the report over the scene or the saved file"},
-      {{"run", scene, "--report", none, "--save", none}, 1, "not writing the report over"},
+      {{"run", scene, "--report", saved}, 1, "--report '" + saved + "' exists and is not a dravik report; give"},
+      {{"run", scene, "--report", none + "/r.html"}, 1, "/r.html': folder '" + none + "' does not exist"},
+      {{"run", scene, "--report", scene, "--force"}, 1, "--report '" + scene + "' is the scene itself"},
+      {{"run", scene, "--report", none, "--save", none}, 1, "--save '" + none + "' is also the --report file"},
+      {{"graph", scene, "-o", other}, 1, "-o '" + other + "' exists and is not a dravik graph; give --force"},
+      {{"graph", scene, "-o", scene}, 1, "-o '" + scene + "' is the scene itself"},
+      {{"graph", scene, "-o", "/dev/null", "--force"}, 1, "-o '/dev/null' is not a regular file"},
   };
   for (const auto& c : cases) ExpectFailure(RunDravik(c.args), c.exitCode, c.part);
-  // The report's folder is found missing after the run.
-  const Result report = RunDravik({"run", scene, "--report", none + "/r.html"});
-  EXPECT_EQ(report.exitCode, 1);
-  EXPECT_EQ(report.err, "dravik: cannot write '" + none + "/r.html': No such file or directory\n");
   EXPECT_EQ(ReadFile(scene), kScene);
   EXPECT_EQ(ReadFile(notes), "my notes");
+  EXPECT_EQ(ReadFile(other), kScene);
+  // Each output replaces its own kind: a report, a graph as DOT or SVG.
+  const std::string report = dir.File("r.html");
+  const std::string graph = dir.File("g.dot");
+  for (const char* format : {"dot", "svg", "dot"}) {
+    EXPECT_EQ(RunDravik({"run", scene, "-q", "--report", report}).exitCode, 0);
+    EXPECT_EQ(RunDravik({"graph", scene, "-o", graph, "-f", format}).exitCode, 0) << format;
+  }
   // --force replaces a foreign file, and a saved scene by its continuation.
   EXPECT_EQ(RunDravik({"run", scene, "--save", notes, "--force", "-q"}).exitCode, 0);
   EXPECT_EQ(RunDravik({"run", saved, "--save", saved, "--force", "-q"}).exitCode, 0);
   EXPECT_EQ(RunDravik({"run", notes, "-q"}).exitCode, 0);
+  EXPECT_EQ(RunDravik({"graph", scene, "-o", other, "--force"}).exitCode, 0);
 }
 
 // A scene of a value 'x', a vector 'v', an object channel 'o' and a call
@@ -194,6 +205,72 @@ TEST_F(Failures, DamagedSavedFilesAreRefusedAndNothingIsSaved) {
     ExpectFailure(RunDravik({"run", WriteFile(dir.File("damaged.zyr"), file), "--save", none}), 1, part);
     EXPECT_FALSE(fs::exists(none));
   }
+}
+
+// A full disk (a 2 kB file size limit, which the tour's outputs pass),
+// SIGINT or SIGTERM while the frames run or while a file is written (the
+// run stopped in the write's flush), a scene file that changes or goes
+// while it is read: nothing that was to be replaced is lost, no temporary
+// file is left, and a failure is one line, exit 1.
+TEST_F(Failures, FullDisksInterruptsAndChangingScenesLoseNothing) {
+  const std::string saved = dir.File("s.zyr");
+  const std::string report = dir.File("r.html");
+  const std::string graph = dir.File("g.dot");
+  ASSERT_EQ(RunDravik({"run", scene, "-q", "--save", saved, "--report", report}).exitCode, 0);
+  ASSERT_EQ(RunDravik({"graph", scene, "-o", graph}).exitCode, 0);
+  const std::string old = ReadFile(saved) + ReadFile(report) + ReadFile(graph);
+  const auto files = [&] { return std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()); };
+  const auto before = files();
+  testing_support::ScratchDir scenes;
+  const std::string changing = WriteFile(scenes.File("changing.json"), kScene);
+  const std::string gone = WriteFile(scenes.File("gone.json"), kScene);
+  const std::vector<std::string> run = {"run", "-f", "jsonl", "--frames", "10000000", "--save", saved, "--report", report};
+  const std::string stop = "DRAVIK_TEST_FAULT=stop-on-fsync";
+  const struct {
+    std::vector<std::string> args;
+    std::string fault;  // "ulimit", or one of file_faults.cc
+    int signal;         // sent once the frames run, or once stopped
+    std::string err;    // the failure; none: exit 0 or the signal
+  } cases[] = {
+      {{"run", "-q", "-f", "csv", "--frames", "0", "--save", saved}, "ulimit", 0,
+       "cannot write --save '" + saved + "': File too large"},
+      {{"run", "-q", "-f", "csv", "--frames", "0", "--report", report}, "ulimit", 0,
+       "cannot write --report '" + report + "': File too large"},
+      {{"graph", "-o", graph}, "ulimit", 0, "cannot write -o '" + graph + "': File too large"},
+      {run, "", SIGINT, ""},
+      {run, "", SIGTERM, ""},
+      {{"run", "-q", "--save", saved, "--report", report}, stop, SIGINT, ""},
+      {{"run", "-q", "--report", report}, stop, SIGTERM, ""},
+      {{"run", changing}, "DRAVIK_TEST_FAULT=append:" + changing, 0,
+       "cannot read '" + changing + "': it changed while dravik read it; try again once it is written"},
+      {{"run", gone, "-q"}, "DRAVIK_TEST_FAULT=remove:" + gone, 0, ""},  // read whole before it went
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> line = DravikLine(c.args);
+    if (c.fault == "ulimit") line.insert(line.begin(), {"/bin/sh", "-c", "ulimit -f 2 && exec \"$0\" \"$@\""});
+    std::vector<std::string> env;
+    if (c.fault.rfind("DRAVIK", 0) == 0) {  // file_faults.cc, loaded before a sanitizer's runtime
+      const char* asan = std::getenv("ASAN_OPTIONS");
+      env = {"LD_PRELOAD=" VPC_FILE_FAULTS, c.fault,
+             "ASAN_OPTIONS=" + std::string(asan ? asan : "") + ":verify_asan_link_order=0"};
+    }
+    Process p(line, env);
+    int status = 0;
+    if (c.fault == stop) {
+      ASSERT_EQ(waitpid(p.Pid(), &status, WUNTRACED), p.Pid());
+    } else {  // until the frames run
+      for (int i = 0; i < 10000 && c.signal && fs::file_size(p.OutPath()) == 0; ++i) usleep(1000);
+    }
+    if (c.signal) kill(p.Pid(), c.signal);
+    kill(p.Pid(), SIGCONT);
+    const Result r = p.Wait();
+    EXPECT_EQ(r.signal, c.signal) << r.err;
+    EXPECT_EQ(r.err, c.err.empty() || c.signal ? "" : "dravik: " + c.err + "\n");
+    EXPECT_EQ(r.exitCode, c.signal ? -1 : c.err.empty() ? 0 : 1);
+    EXPECT_EQ(ReadFile(saved) + ReadFile(report) + ReadFile(graph), old) << c.args.back();
+    EXPECT_EQ(files(), before);
+  }
+  EXPECT_FALSE(fs::exists(gone));
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Looking at a scene: `dravik inspect` (one channel at one frame, as the
 // runner saw it), `dravik check` (what a scene will do wrong, found without
 // running it), `dravik graph` (channels and links, hostile names kept as
-// plain text in DOT and SVG, statuses from a run or a saved file), and
+// plain text in DOT and SVG and everywhere a person reads them, statuses
+// from a run or a saved file), and
 // `dravik dump` and `dravik diff` on good, older and damaged saved files.
 #include <string>
 #include <vector>
@@ -151,20 +152,33 @@ TEST(Graph, HostileNamesStayTextAndStatusesShow) {
   testing_support::ScratchDir dir;
   const std::string scene = WriteFile(dir.File("scene.json"),
       "{\"name\": \"<b>\\\"&amp;\", \"frames\": 3, \"channels\": ["
-      "{\"id\": \"x\\\"<y>\\\\N%n\\u00ff\", \"name\": \"</script>\", \"type\": \"value\", \"value\": 1},"
+      "{\"id\": \"x\\\"<y>\\\\N%n\\u00ff\\u202e\", \"name\": \"</script>\", \"type\": \"value\", \"value\": 1},"
       "{\"id\": \"p\", \"type\": \"call\", \"owner\": \"Math\", \"procedure\": \"Add\","
-      " \"links\": {\"a\": \"q\", \"b\": \"x\\\"<y>\\\\N%n\\u00ff\"}},"
+      " \"links\": {\"a\": \"q\", \"b\": \"x\\\"<y>\\\\N%n\\u00ff\\u202e\"}},"
       "{\"id\": \"q\", \"type\": \"call\", \"owner\": \"Math\", \"procedure\": \"Add\", \"links\": {\"a\": \"p\"}},"
-      "{\"id\": \"r\", \"type\": \"call\", \"owner\": \"Math\", \"procedure\": \"Nope\","
+      "{\"id\": \"r\\u00e9\\u202e\", \"type\": \"call\", \"owner\": \"Math\", \"procedure\": \"Nope\","
       " \"params\": [{\"name\": \"a\"}], \"links\": {\"a\": \"q\"}}],"
       " \"groups\": [{\"name\": \"G&\", \"channels\": [\"p\"]}]}");
   const std::string saved = dir.File("saved.zyr");
   const std::string svg = dir.File("graph.svg");
-  ASSERT_EQ(RunDravik({"run", scene, "-q", "--save", saved}).exitCode, 0);
+  const std::string report = dir.File("report.html");
+  const Result run = RunDravik({"run", scene, "--save", saved, "--report", report});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  // Where a person reads, UTF-8 shows as it is and U+202E, which would turn
+  // the text around it, as an escape; csv and jsonl keep the exact text.
+  const std::string id = "r\xC3\xA9\xE2\x80\xAE";
+  for (const std::string& text : {run.out, run.err, RunDravik({"inspect", scene, id}).out,
+                                  RunDravik({"inspect", scene, id + "?"}).err, ReadFile(report)}) {
+    EXPECT_NE(text.find("r\xC3\xA9\\u202E"), std::string::npos) << text;
+    EXPECT_EQ(text.find("\xE2\x80\xAE"), std::string::npos) << text;
+  }
+  ExpectHas(RunDravik({"run", scene, "-f", "csv", "-q"}).out, {"\n1," + id + ",Math :: Nope,call,1,"});
+  ExpectHas(RunDravik({"run", scene, "-f", "jsonl"}).out, {"\"channel\":\"r\xC3\xA9\\u202e\""});
 
   const Result dot = RunDravik({"graph", scene, "--frames", "2"});
   ASSERT_EQ(dot.exitCode, 0) << dot.err;
-  ExpectHas(dot.out, {R"(label="x\"<y>\\N%n)" "\xC3\xBF" R"(\n</script>")", R"(label="G&amp;")"});
+  ExpectHas(dot.out, {R"(label="x\"<y>\\\\N%n)" "\xC3\xBF" R"(\\u202E\n</script>")", R"(label="G&amp;")"});
+  EXPECT_EQ(dot.out.find("\xE2\x80\xAE"), std::string::npos);
   EXPECT_EQ(LinesWith(dot.out, "#c62828").size(), 4u) << dot.out;  // p, q and the links between them
   EXPECT_EQ(LinesWith(dot.out, "status 3").size(), 1u);          // q: link b unplugged
 
@@ -174,8 +188,10 @@ TEST(Graph, HostileNamesStayTextAndStatusesShow) {
     EXPECT_EQ(r.out + r.err, "");
     const std::string text = ReadFile(svg);
     EXPECT_EQ(text.rfind("<?xml", 0), 0u);
-    ExpectHas(text, {"x&quot;&lt;y&gt;\\N%n\xC3\xBF</text>", "&lt;/script&gt;</text>", "&lt;b&gt;&quot;&amp;amp;</text>"});
+    ExpectHas(text, {"x&quot;&lt;y&gt;\\\\N%n\xC3\xBF\\u202E</text>", "&lt;/script&gt;</text>",
+                     "&lt;b&gt;&quot;&amp;amp;</text>"});
     EXPECT_EQ(text.find("<y>"), std::string::npos);
+    EXPECT_EQ(text.find("\xE2\x80\xAE"), std::string::npos);
     // The saved file keeps each call's last status: r failed, q took no inputs.
     EXPECT_EQ(text.find("fill=\"#ffcdd2\"") != std::string::npos, input == saved);
     EXPECT_EQ(text.find("fill=\"#ffe0b2\"") != std::string::npos, input == saved);

@@ -4,6 +4,7 @@
 #define TESTS_RUNNER_DRAVIK_PROCESS_H_
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,6 +25,7 @@ namespace runner_testing {
 
 struct Result {
   int exitCode = -1;  // -1: did not exit normally (a crash)
+  int signal = 0;     // the signal that ended it, if one did
   std::string out;
   std::string err;
 };
@@ -45,37 +47,75 @@ inline std::string Example(const std::string& name) {
   return std::string(VPC_SOURCE_DIR) + "/examples/" + name;
 }
 
-// Runs the program argv[0] with its arguments; standard input is empty.
-inline Result RunProgram(std::vector<std::string> all) {
-  testing_support::ScratchDir scratch;
-  const std::string outPath = scratch.File("out");
-  const std::string errPath = scratch.File("err");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  std::vector<char*> argv;
-  for (std::string& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  Result result;
-  pid_t pid = 0;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-    int status = 0;
-    if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+// The program argv[0] started with its arguments and every signal as by
+// default, `env` ("NAME=value") added to the environment, standard input
+// empty, its standard output and error captured until Wait(); killed if
+// the test leaves it running.
+class Process {
+ public:
+  explicit Process(std::vector<std::string> argv, std::vector<std::string> env = {}) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, _out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, _err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t all;
+    sigfillset(&all);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);  // the first of a name counts
+    std::vector<char*> args, vars;
+    for (std::string& a : argv) args.push_back(a.data());
+    for (std::string& v : env) vars.push_back(v.data());
+    args.push_back(nullptr);
+    vars.push_back(nullptr);
+    if (posix_spawn(&_pid, args[0], &actions, &attributes, args.data(), vars.data()) != 0) _pid = -1;
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
   }
-  posix_spawn_file_actions_destroy(&actions);
-  result.out = ReadFile(outPath);
-  result.err = ReadFile(errPath);
-  return result;
+  ~Process() {
+    if (_pid > 0 && kill(_pid, SIGKILL) == 0) Wait();
+  }
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+
+  pid_t Pid() const { return _pid; }
+  const std::string& OutPath() const { return _out; }
+
+  Result Wait() {
+    Result r;
+    int status = 0;
+    if (_pid > 0 && waitpid(_pid, &status, 0) == _pid) {
+      r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      r.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    }
+    _pid = -1;
+    r.out = ReadFile(_out);
+    r.err = ReadFile(_err);
+    return r;
+  }
+
+ private:
+  testing_support::ScratchDir _scratch;
+  const std::string _out = _scratch.File("out");
+  const std::string _err = _scratch.File("err");
+  pid_t _pid = -1;
+};
+
+// Runs the program argv[0] with its arguments; standard input is empty.
+inline Result RunProgram(std::vector<std::string> all) { return Process(std::move(all)).Wait(); }
+
+// bin/dravik and `args`.
+inline std::vector<std::string> DravikLine(const std::vector<std::string>& args) {
+  std::vector<std::string> all = {std::string(VPC_BIN_DIR) + "/dravik"};
+  all.insert(all.end(), args.begin(), args.end());
+  return all;
 }
 
 // Runs bin/dravik with `args`; standard input is empty.
-inline Result RunDravik(const std::vector<std::string>& args) {
-  std::vector<std::string> all = {std::string(VPC_BIN_DIR) + "/dravik"};
-  all.insert(all.end(), args.begin(), args.end());
-  return RunProgram(std::move(all));
-}
+inline Result RunDravik(const std::vector<std::string>& args) { return RunProgram(DravikLine(args)); }
 
 // Expects `r` to be a failure: exit code `exitCode`, nothing on stdout and
 // one line "dravik: ..." holding `part` on stderr.

@@ -14,6 +14,7 @@
 #include "hostapi/zyr_file.h"
 #include "runner/output/dump_tree.h"
 #include "runner/output/markup_text.h"
+#include "runner/output/printable_text.h"
 #include "runner/output/report_data.h"
 #include "runner/output/report_messages.h"
 #include "runner/output/report_page.h"
@@ -35,10 +36,7 @@ TEST(ValueFormat, ExactNumbersQuotedFieldsAndSparklines) {
   }
   EXPECT_EQ(FormatNumber(NAN), "nan");
   EXPECT_EQ(FormatNumber(-INFINITY), "-inf");
-  EXPECT_EQ(JsonString("a\"b\\c\n"), R"("a\"b\\c\u000a")");
-  EXPECT_EQ(JsonString("ü"), "\"ü\"");
-  EXPECT_EQ(JsonString("\xff\xc3"), "\"\\ufffd\\ufffd\"");
-  EXPECT_EQ(JsonString("%s%n"), "\"%s%n\"");
+  EXPECT_EQ(JsonString("\xff\xc3"), "\"\\ufffd\\ufffd\"");  // more in MarkupText
   EXPECT_EQ(CsvField("Math :: Add"), "Math :: Add");
   EXPECT_EQ(CsvField("a,b"), "\"a,b\"");
   EXPECT_EQ(CsvField("say \"hi\""), "\"say \"\"hi\"\"\"");
@@ -50,26 +48,36 @@ TEST(ValueFormat, ExactNumbersQuotedFieldsAndSparklines) {
   EXPECT_EQ(Sparkline({NAN, 1, 2}, 10), " ▁█");
 }
 
-// Quotes, markup and DOT escapes in DOT and SVG: Graph in cli_inspect_test.
-TEST(MarkupText, HostileBytesStayPlainText) {
+// User text for a person (Printable), in DOT, HTML, JSON and scripts.
+// (Quotes, markup and DOT escapes in DOT and SVG: Graph in cli_inspect_test.)
+TEST(MarkupText, HostileBytesStayPlainTextShownInTheOrderStored) {
   struct Case {
-    std::string in, utf8, dot, html, script;
+    std::string in, shown, dot, html, json, script;
   };
   const std::vector<Case> cases = {
-      {"</script><!--&", "</script><!--&", "\"</script><!--&amp;\"", "&lt;/script&gt;&lt;!--&amp;",
+      {"</script><!--&", "</script><!--&", "\"</script><!--&amp;\"", "&lt;/script&gt;&lt;!--&amp;", "",
        "\\u003c/script\\u003e\\u003c!--\\u0026"},
-      {"%n%s\\N'", "%n%s\\N'", R"("%n%s\\N'")", "%n%s\\N&#39;", "%n%s\\N'"},
-      // Stray, overlong, surrogate, beyond U+10FFFF, cut; controls.
-      {"\x80\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80\xE2\x82", "\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"
-                                                          "\uFFFD\uFFFD\uFFFD", "", "", ""},
-      {"a\nb\x7F\tü\u2028", "a\uFFFDb\uFFFD\tü\u2028", "", "", "a\nb\x7F\tü\\u2028"},
+      {"%n%s\\N'", "%n%s\\\\N'", R"("%n%s\\\\N'")", "%n%s\\\\N&#39;", R"("%n%s\\N'")", "%n%s\\N'"},
+      // Stray, overlong, surrogate, beyond U+10FFFF, cut.
+      {"\x80\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80\xE2\x82", R"(\x80\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80\xE2\x82)",
+       "", "", "", ""},
+      // UTF-8 as it is; C0 and C1 controls, DEL, bidi overrides and
+      // isolates, marks, separators and tags (Cc, Cf, Zl, Zp) escaped.
+      {"é\n\x7F\u0085\u202Eb\u2067\u200F\u2028\U000E0001", R"(é\x0A\x7F\u0085\u202Eb\u2067\u200F\u2028\U000E0001)",
+       R"("é\\x0A\\x7F\\u0085\\u202Eb\\u2067\\u200F\\u2028\\U000E0001")", "",
+       R"("é\u000a\u007f\u0085\u202eb\u2067\u200f\u2028\udb40\udc01")", ""},
+      {"a\nb\x7F\tü\u2028", "", "", "", "", "a\nb\x7F\tü\\u2028"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(ValidUtf8(c.in), c.utf8) << c.in;
+    EXPECT_TRUE(c.shown.empty() || Printable(c.in, std::string::npos) == c.shown) << Printable(c.in);
     EXPECT_TRUE(c.dot.empty() || DotQuoted(c.in) == c.dot) << DotQuoted(c.in);
     EXPECT_TRUE(c.html.empty() || HtmlText(c.in) == c.html) << HtmlText(c.in);
+    EXPECT_TRUE(c.json.empty() || JsonString(c.in) == c.json) << JsonString(c.in);
     EXPECT_TRUE(c.script.empty() || ScriptSafeJson(c.in) == c.script) << ScriptSafeJson(c.in);
   }
+  // Cut after `limit` characters shown, never inside one.
+  EXPECT_EQ(Printable("\xC3\xA9\xC3\xA9\xC3\xA9", 2), "\xC3\xA9\xC3\xA9...");
+  EXPECT_EQ(ColumnText("a\u202E", 4), "a\\u…");
 }
 
 GraphNode Node(ChannelKind kind) {
@@ -286,7 +294,7 @@ TEST(ReportHtml, NoTextEndsAScriptEarly) {
   const size_t data = html.find("id=\"report-data\"");
   const std::string embedded = html.substr(data, html.find("</script>", data) - data);
   EXPECT_EQ(embedded.find("\xE2\x80\xA8"), std::string::npos);
-  EXPECT_NE(embedded.find("renamed \\u2028"), std::string::npos);
+  EXPECT_NE(embedded.find("renamed \\\\u2028"), std::string::npos);  // shown as the escape it is
 }
 
 // Every kind of damage in a hand-made file is flagged, and the dump goes on

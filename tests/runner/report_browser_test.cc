@@ -90,7 +90,7 @@ TEST(ReportInBrowser, EveryWatchedChannelIsPlottedAndEveryMessageCounted) {
   EXPECT_EQ(Count(d.dom, "<div class=\"plot"), d.watched.size());
   EXPECT_EQ(Count(d.dom, "data-drawn=\"1\""), d.watched.size());
   EXPECT_EQ(Sum(d.dom, "data-calls"), 2u);  // the status map
-  runner_testing::ExpectHas(d.dom, {"<h3>v\"&lt;b&gt;&amp;amp;\xE2\x80\xA8&lt;/script&gt;</h3>", "<h3>&lt;!--</h3>",
+  runner_testing::ExpectHas(d.dom, {"<h3>v\"&lt;b&gt;&amp;amp;\\u2028&lt;/script&gt;</h3>", "<h3>&lt;!--</h3>",
                                     "<h3 title=\"&lt;i&gt;a very long id of a value channel, far longer than a "
                                     "heading shows&lt;/i&gt;\">&lt;i&gt;a very long i\xE2\x80\xA6" "ading shows&lt;/i&gt;</h3>"});
   EXPECT_EQ(Sum(d.dom, "data-count"), d.messages);  // nothing folded
