@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -55,10 +56,47 @@ struct SceneState {
   }
 };
 
+// Every call channel's status at every frame of a run, exact (the run's
+// record folds them into spans for the report): what Run.statuses reads.
+class CallStatuses final : public Reporter {
+ public:
+  std::vector<std::string> ids;            // call channels, in scene order
+  std::vector<std::vector<float>> series;  // per call, one status a frame
+
+  void OnBegin(const Scene& scene, uint32_t, uint32_t, const std::vector<ChannelValue>&) override {
+    for (const ChannelSpec& spec : scene.channels) {
+      if (spec.kind != ChannelKind::kCall) continue;
+      _row.emplace(&spec, ids.size());
+      ids.push_back(spec.id);
+    }
+    series.resize(ids.size());
+  }
+  void OnCallEvaluated(uint32_t, const RuntimeChannel& call, float status) override {
+    auto row = _row.find(call.spec);
+    if (row != _row.end()) series[row->second].push_back(status);
+  }
+  void OnNote(uint32_t, const std::string&) override {}
+  void OnFrame(uint32_t, const std::vector<ChannelValue>&) override {}
+  void OnEnd() override {}
+  void OnMessage(const RunMessage&) override {}
+
+  // The statuses of call `id`, or null when it is no call of the scene.
+  const std::vector<float>* Of(const std::string& id) const {
+    for (size_t i = 0; i < ids.size(); ++i) {
+      if (ids[i] == id) return &series[i];
+    }
+    return nullptr;
+  }
+
+ private:
+  std::unordered_map<const ChannelSpec*, size_t> _row;
+};
+
 // One run's record, with the scene it ran (for the report).
 struct RunData {
   std::shared_ptr<SceneState> state;
   RunRecord record;
+  CallStatuses calls;
 
   // The frames recorded (a run stopped by Ctrl-C has fewer than asked).
   size_t Count() const { return record.last >= record.first ? record.last - record.first + 1 : 0; }
@@ -165,7 +203,7 @@ std::unique_ptr<RunData> Run(const std::shared_ptr<SceneState>& state, std::opti
   data->state = state;
   data->record.messages = std::move(state->pending.messages);
   state->pending = RunRecord();
-  RunRecorder recorder(&data->record);
+  RunRecorder recorder(&data->record, &data->calls);
   MessageRoute route(recorder, runtime);
   // The render count is the process's: another scene may have moved it.
   // Each frame of this scene then gets the count of its own number again.
@@ -311,21 +349,25 @@ void BindScene(py::module_& m) {
                              })
       .def_property_readonly("calls",
                              [](const RunData& r) {
-                               std::vector<std::string> out;
-                               for (const RecordedSeries& s : r.record.calls) out.push_back(s.id);
-                               return out;
+                               return r.calls.ids;
                              })
       .def("values",
            [](const RunData& r, const std::string& id) {
-             const RecordedSeries* s = r.record.Watched(id);
+             const RecordedSeries* s = nullptr;
+             for (const RecordedSeries& w : r.record.watched) {
+               if (w.id == id) s = &w;
+             }
              if (s == nullptr) RaiseKeyError("channel '" + id + "' was not watched in this run");
              return Values(*s, r.Count());
            })
       .def("statuses",
            [](const RunData& r, const std::string& id) {
-             const RecordedSeries* s = r.record.Call(id);
+             const std::vector<float>* s = r.calls.Of(id);
              if (s == nullptr) RaiseKeyError("'" + id + "' is not a procedure-call channel of the scene");
-             return Values(*s, r.Count());
+             const size_t n = std::min(r.Count(), s->size());
+             py::array_t<float> out(static_cast<py::ssize_t>(n));
+             if (n > 0) std::memcpy(out.mutable_data(), s->data(), n * sizeof(float));
+             return out;
            })
       .def_property_readonly("messages",
                              [](const RunData& r) {
