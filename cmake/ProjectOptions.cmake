@@ -25,6 +25,15 @@ if(VPC_SANITIZE)
   target_link_options(vpc_options INTERFACE -fsanitize=address,undefined)
 endif()
 
+# A coverage build (--coverage in CMAKE_CXX_FLAGS, as the coverage preset
+# gives): gcov's runtime goes into every binary and writes its counts when
+# a program exits. Tests that check what a program leaves behind ask.
+string(FIND "${CMAKE_CXX_FLAGS}" "--coverage" VPC_COVERAGE_AT)
+set(VPC_COVERAGE OFF)
+if(VPC_COVERAGE_AT GREATER -1)
+  set(VPC_COVERAGE ON)
+endif()
+
 # RUNPATH entries, relative to where each kind of file lands.
 set(VPC_RUNPATH_LIB "$ORIGIN")
 set(VPC_RUNPATH_BIN "$ORIGIN/../lib")

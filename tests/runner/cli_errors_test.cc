@@ -246,6 +246,8 @@ TEST_F(Failures, FullDisksInterruptsAndChangingScenesLoseNothing) {
       {{"run", gone, "-q"}, "DRAVIK_TEST_FAULT=remove:" + gone, 0, ""},  // read whole before it went
   };
   for (const auto& c : cases) {
+    // gcov writes its counts as the program exits, past the size limit.
+    if (VPC_COVERAGE_BUILD && c.fault == "ulimit") continue;
     std::vector<std::string> line = DravikLine(c.args);
     if (c.fault == "ulimit") line.insert(line.begin(), {"/bin/sh", "-c", "ulimit -f 2 && exec \"$0\" \"$@\""});
     std::vector<std::string> env;
