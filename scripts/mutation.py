@@ -13,7 +13,7 @@ tool would.
 
     mutation.py list   [--seed N] [--count N]      the sample, one per line
     mutation.py run    [--seed N] [--count N] ...  the campaign
-    mutation.py score  RESULTS                     the summary again
+    mutation.py score  [--results FILE]            the summary again
 
 A mutant rewrites one place on one line with one operator:
   rel     < <= > >= flipped to their neighbours    eq     == and != swapped
@@ -56,7 +56,7 @@ BUILD = os.path.join(ROOT, "build", "mutation")
 STATE = os.path.join(BUILD, "mutants")  # logs, the planted file's backup
 EQUIVALENTS = os.path.join(ROOT, "scripts", "mutation_equivalent.txt")
 DEFAULT_SEED = 19
-DEFAULT_COUNT = 240
+DEFAULT_COUNT = 200
 FLOOR = 4  # mutants per file at least (where it has that many)
 
 # What is mutated: the plug-in's code, and the engine's tagged file reader,
@@ -528,11 +528,12 @@ def pct(a, b):
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("command", choices=["list", "run", "score"])
-    ap.add_argument("results", nargs="?", default=os.path.join(BUILD, "results.jsonl"))
+    ap.add_argument("--results", default=os.path.join(BUILD, "results.jsonl"),
+                    help="the results file (default build/mutation/results.jsonl)")
     ap.add_argument("--seed", type=int, default=DEFAULT_SEED)
     ap.add_argument("--count", type=int, default=DEFAULT_COUNT)
     ap.add_argument("--jobs", type=int, default=2)
-    ap.add_argument("--timeout", type=float, default=60, help="fast subset, seconds (a hang is a kill)")
+    ap.add_argument("--timeout", type=float, default=30, help="fast subset, seconds (a hang is a kill)")
     ap.add_argument("--full-timeout", type=float, default=600, help="a test of the suite, seconds")
     ap.add_argument("--only", help="ids of the sample to run, comma separated")
     ap.add_argument("--limit", type=int, help="the first N of the sample")
