@@ -49,7 +49,8 @@ TEST(ZyrFileFormat, HeaderAndRecordLayout) {
 
 // Only the entry at the position answers; a missing optional tag keeps the
 // position; NextChannel skips unread entries; a record failing its
-// checksum is refused, nothing of it is read, and the next one is read.
+// checksum is refused, nothing of it is read, and the next one is read;
+// resealed, it reads.
 TEST(ZyrFileFormat, ReadByPosition) {
   ZyrFileSaver saver;
   saver.BeginChannel(kTypeA);
@@ -86,6 +87,12 @@ TEST(ZyrFileFormat, ReadByPosition) {
   EXPECT_TRUE(loader.HasError());
   ASSERT_TRUE(loader.NextChannel(&type));
   EXPECT_EQ(Read(loader, "VALU"), "\x01\x02\x03\x04");
+  // Resealing mends that record's checksum, and only that one.
+  EXPECT_EQ(ZyrResealRecords(&bytes), 1u);
+  EXPECT_EQ(ZyrResealRecords(&bytes), 0u);
+  ASSERT_TRUE(loader.Open(bytes));
+  ASSERT_TRUE(loader.NextChannel(&type));
+  EXPECT_EQ(Read(loader, "MODE"), "fisst");
 }
 
 // Calls out of order put the saver in error for good; a record left with
@@ -122,10 +129,13 @@ TEST(ZyrFileSaverOrder, OutOfOrderCallsAndIncompleteEntries) {
   EXPECT_FALSE(loader.HasError());
 }
 
-// Files shorter than their header are refused before any record is read.
-// (A bad kind or version: every bit flip of a saved scene, tests/fault.)
-TEST(ZyrFileDamage, ShortHeadersAreRefused) {
-  const std::string headers[] = {"", std::string("ZYRF\x02\0\0", 7)};
+// Files shorter than their header, of another kind or of an unknown
+// version are refused before any record is read. (Every bit flip of a
+// saved scene: tests/fault.)
+TEST(ZyrFileDamage, BadHeadersAreRefused) {
+  const std::string headers[] = {"", std::string("ZYRF\x02\0\0", 7),
+                                 std::string("ZYRG\x02\0\0\0", 8),
+                                 std::string("ZYRF\x03\0\0\0", 8)};
   for (const std::string& header : headers) {
     ZyrFileLoader loader;
     EXPECT_FALSE(loader.Open({header.begin(), header.end()})) << header.size();
