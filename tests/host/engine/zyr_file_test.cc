@@ -64,9 +64,13 @@ TEST(ZyrFileFormat, ReadByPosition) {
   ZyrFileLoader loader;
   ASSERT_TRUE(loader.Open(bytes));
   EXPECT_EQ(Read(loader, "MODE"), "<none>");  // no record yet
+  char tag[4];
+  EXPECT_FALSE(loader.PeekTag(tag));
   GUID type;
   ASSERT_TRUE(loader.NextChannel(&type));
   EXPECT_EQ(type, kTypeA);
+  ASSERT_TRUE(loader.PeekTag(tag));
+  EXPECT_EQ(std::string(tag, 4), "MODE");
   for (const char* bad : {"NAME", "MOD", "MODEX", static_cast<const char*>(nullptr)}) {
     EXPECT_EQ(Read(loader, bad), "<none>");
   }
@@ -77,6 +81,7 @@ TEST(ZyrFileFormat, ReadByPosition) {
   EXPECT_EQ(type, kTypeB);
   EXPECT_EQ(loader.GetCurrentTagData(), nullptr);
   EXPECT_EQ(Read(loader, "VALU"), "\x01\x02\x03\x04");
+  EXPECT_FALSE(loader.PeekTag(tag));  // the record's entries all read
   EXPECT_FALSE(loader.NextChannel(&type));
   EXPECT_FALSE(loader.HasError());
 
@@ -169,6 +174,8 @@ TEST(ZyrFileWrite, WritesThroughRenameAndReportsFailures) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("broken.zyr")));
   EXPECT_FALSE(loader.OpenFile(dir.File("absent.zyr")));
   EXPECT_NE(loader.GetError().find("absent.zyr"), std::string::npos);
+  EXPECT_FALSE(loader.OpenFile(dir.Path().string()));  // opens, cannot be read
+  EXPECT_NE(loader.GetError().find("cannot read"), std::string::npos) << loader.GetError();
 }
 
 }  // namespace
