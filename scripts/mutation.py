@@ -13,6 +13,7 @@ tool would.
 
     mutation.py list   [--seed N] [--count N]      the sample, one per line
     mutation.py run    [--seed N] [--count N] ...  the campaign
+    mutation.py run --survivors                    the survivors again, after new tests
     mutation.py score  [--results FILE]            the summary again
 
 A mutant rewrites one place on one line with one operator:
@@ -435,6 +436,16 @@ def campaign(args):
     if args.only:
         wanted = set(int(x) for x in args.only.split(","))
         mutants = [m for m in mutants if m["id"] in wanted]
+    if args.survivors:
+        # Again, after tests were added: the survivors of RESULTS, whose
+        # records are replaced.
+        with open(args.results) as f:
+            rows = [json.loads(l) for l in f if l.strip()]
+        again = {r["key"] for r in rows if r["status"] in ("survived", "survived-fast")}
+        mutants = [m for m in mutants if m["key"] in again]
+        with open(args.results, "w") as f:
+            f.writelines(json.dumps(r) + "\n" for r in rows if r["key"] not in again)
+        args.resume = True
     if args.limit:
         mutants = mutants[:args.limit]
     equivalents = load_equivalents()
@@ -544,6 +555,8 @@ def main():
     ap.add_argument("--limit", type=int, help="the first N of the sample")
     ap.add_argument("--resume", action="store_true", help="skip mutants already in RESULTS")
     ap.add_argument("--fast-only", action="store_true", help="no whole-suite run for survivors")
+    ap.add_argument("--survivors", action="store_true",
+                    help="run the survivors of RESULTS again (after new tests), replacing them")
     args = ap.parse_args()
     if args.command == "list":
         mutants, available = sample(args.seed, args.count)
