@@ -167,6 +167,10 @@ TEST(ZyrFileWrite, WritesThroughRenameAndReportsFailures) {
 
   EXPECT_FALSE(saver.WriteToFile(dir.File("missing/scene.zyr"), &error));
   EXPECT_NE(error.find("missing"), std::string::npos) << error;
+  std::filesystem::create_directory(dir.File("taken"));  // written, but not renamed over
+  EXPECT_FALSE(saver.WriteToFile(dir.File("taken"), &error));
+  EXPECT_NE(error.find("cannot rename"), std::string::npos) << error;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
   ZyrFileSaver broken;
   broken.BeginChannel(kTypeA);
   EXPECT_NE(broken.SaveBlockSize(1), kZyrSaveOk);  // no tag before: in error for good
