@@ -114,7 +114,13 @@ TEST(ZyrFileSaverOrder, OutOfOrderCallsAndIncompleteEntries) {
   EXPECT_EQ(overrun.SaveTag("ABCD"), kZyrSaveOk);
   EXPECT_EQ(overrun.SaveBlockSize(2), kZyrSaveOk);
   EXPECT_EQ(overrun.SaveDataToFile("xyz", 3), kZyrSaveOverrun);
+  EXPECT_EQ(overrun.SaveDataToFile("x", 1), kZyrSaveInError);
   EXPECT_NE(overrun.SaveTag("EFGH"), kZyrSaveOk);
+  ZyrFileSaver nullData;
+  nullData.BeginChannel(kTypeA);
+  EXPECT_EQ(nullData.SaveTag("ABCD"), kZyrSaveOk);
+  EXPECT_EQ(nullData.SaveBlockSize(1), kZyrSaveOk);
+  EXPECT_EQ(nullData.SaveDataToFile(nullptr, 1), kZyrSaveOutOfOrder);
 
   ZyrFileSaver saver;
   saver.BeginChannel(kTypeA);
