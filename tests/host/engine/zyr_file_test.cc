@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "hostapi/zyr_file.h"
@@ -166,6 +168,10 @@ TEST(ZyrFileWrite, WritesThroughRenameAndReportsFailures) {
   std::string error;
   ASSERT_TRUE(saver.WriteToFile(path, &error)) << error;
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);  // no temporary
+  const mode_t umask = ::umask(0);
+  ::umask(umask);
+  EXPECT_EQ(static_cast<unsigned>(std::filesystem::status(path).permissions()),
+            0666u & ~unsigned{umask});  // as any new file
   ZyrFileLoader loader;
   ASSERT_TRUE(loader.OpenFile(path)) << loader.GetError();
   ASSERT_TRUE(loader.NextChannel(nullptr));
