@@ -1,18 +1,30 @@
 // The tagged file format: the bytes written, reading by position, the
 // saver's order of calls, writing to disk and bad headers. Damaged records
 // are the fault suite's (tests/fault) and the channel-file fuzzer's.
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include <dlfcn.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
 #include "hostapi/zyr_file.h"
 #include "tests/support/test_support.h"
+
+// While set, fsync fails as a failing disk makes it fail: the engine's
+// library calls this one.
+static bool gFailFsync = false;
+extern "C" __attribute__((visibility("default"))) int fsync(int fd) {
+  static const auto real = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "fsync"));
+  if (!gFailFsync) return real(fd);
+  errno = EIO;
+  return -1;
+}
 
 namespace {
 
@@ -177,6 +189,11 @@ TEST(ZyrFileWrite, WritesThroughRenameAndReportsFailures) {
   ASSERT_TRUE(loader.NextChannel(nullptr));
   EXPECT_EQ(Read(loader, "DATA"), "payload");
 
+  gFailFsync = true;
+  EXPECT_FALSE(saver.WriteToFile(path, &error));
+  gFailFsync = false;
+  EXPECT_NE(error.find("Input/output error"), std::string::npos) << error;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
   EXPECT_FALSE(saver.WriteToFile(dir.File("missing/scene.zyr"), &error));
   EXPECT_NE(error.find("missing"), std::string::npos) << error;
   std::filesystem::create_directory(dir.File("taken"));  // written, but not renamed over
