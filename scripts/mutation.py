@@ -319,11 +319,12 @@ def sample(seed, count):
     chosen = []
     for path in sorted(per_file):
         chosen += rng.sample(per_file[path], quota[path])
-    # Sources first, headers last: a header's mutant rebuilds every file
-    # that includes it (a minute each), so the quick survivors come early;
-    # the mutants of one file stay together, so that putting one back and
-    # planting the next is a single rebuild.
-    chosen.sort(key=lambda m: m["file"].endswith(".h"))
+    # Sources first, headers last, the largest last of all: a header's
+    # mutant rebuilds every file that includes it (a minute each), so the
+    # quick survivors come early; the mutants of one file stay together, so
+    # that putting one back and planting the next is a single rebuild.
+    chosen.sort(key=lambda m: (m["file"].endswith(".h"),
+                               quota[m["file"]] if m["file"].endswith(".h") else 0))
     for i, m in enumerate(chosen):
         m["id"] = i
     return chosen, {p: len(v) for p, v in per_file.items()}
