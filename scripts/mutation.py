@@ -439,7 +439,7 @@ def full_suite(jobs, timeout, log):
     if code != 0:
         return f"build: {code}"
     code, _ = run(["ctest", "--test-dir", BUILD, "-j", str(jobs), "--stop-on-failure",
-                   "-E", "fault_valgrind", "--timeout", str(int(timeout))], None, log)
+                   "--timeout", str(int(timeout))], None, log)
     return 0 if code == 0 else f"ctest: {code}"
 
 
