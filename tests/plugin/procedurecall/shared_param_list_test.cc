@@ -79,6 +79,7 @@ TEST(SharedParamList, RevisionsAndTheRecentLists) {
     others.push_back(std::make_unique<Procedure>("Lab", "other", false, Layout()));
     held.push_back(SharedParamList(*others.back()));
   }
+  EXPECT_EQ(SharedParamList(*others[1]).get(), held[1].get());  // the oldest remembered
   EXPECT_NE(SharedParamList(*others.front()).get(), held.front().get());
   EXPECT_EQ(SharedParamList(*others.back()).get(), held.back().get());
   held.clear();
