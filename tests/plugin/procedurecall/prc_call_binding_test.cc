@@ -16,10 +16,11 @@ namespace {
 using PrcCallBindingTest = PrcCallTest;
 
 TEST_F(PrcCallBindingTest, ReportsComeInOrderWithTheirPrefixes) {
-  Register("Hero", "Jump", true, Params({{"h", VarType_Float, 1}}));
+  Register("Hero", "Jump", true,
+           Params({{"h", VarType_Float, 1}, {"v", VarType_Vec3, 2}, {"t", VarType_Float, 3}}));
   Ubo_VanticPrcCall ch;
   ASSERT_EQ(ch.UpdatePrc("Hero", "Jump"), kUpdatePrcBound);
-  ASSERT_EQ(_messages.Count(), 2u);
+  ASSERT_EQ(_messages.Count(), 2u);  // every mode and type is a link's, nothing to report
   // The link note already shows the new name; the binding report carries
   // the prefix from before the rename. (Their levels are the lifecycle
   // model's.)
