@@ -291,12 +291,12 @@ def all_mutants(path):
     lines, mlines = text.split("\n"), masked.split("\n")
     code = code_masks(masked)
     mutants = []
+    seen = collections.Counter()  # the same line and mutation, again in the file
     for no, (line, mline) in enumerate(zip(lines, mlines), start=1):
-        seen = collections.Counter()
         for col, old, new, kind in sorted(line_mutations(line, mline, code[no - 1])):
             desc = f"{kind} {old!r} -> {new!r}"
-            occurrence = seen[desc]
-            seen[desc] += 1
+            occurrence = seen[line_hash(line), desc]
+            seen[line_hash(line), desc] += 1
             key = f"{path}:{line_hash(line)} {desc} #{occurrence}"
             mutants.append({"file": path, "line": no, "col": col, "old": old, "new": new,
                             "op": kind, "desc": f"{desc} #{occurrence}", "key": key,
@@ -451,8 +451,7 @@ def campaign(args):
     if args.survivors:
         # Again, after tests were added: the survivors of RESULTS, whose
         # records are replaced.
-        with open(args.results) as f:
-            rows = [json.loads(l) for l in f if l.strip()]
+        rows = load_results(args.results, mutants)
         again = {r["key"] for r in rows if r["status"] in ("survived", "survived-fast")}
         mutants = [m for m in mutants if m["key"] in again]
         with open(args.results, "w") as f:
@@ -465,8 +464,7 @@ def campaign(args):
     results_path = args.results
     done = set()
     if args.resume and os.path.exists(results_path):
-        with open(results_path) as f:
-            done = {json.loads(l)["key"] for l in f if l.strip()}
+        done = {r["key"] for r in load_results(results_path, mutants)}
     elif not args.resume:
         open(results_path, "w").close()
     for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
@@ -507,16 +505,29 @@ def folder_of(path):
     return "plugin/" if path.startswith("plugin/") else "host/engine/ (files, checksum)"
 
 
-def summarize(results_path, out=sys.stdout):
-    equivalents = load_equivalents()
+def load_results(path, mutants=None):
+    """The records of a results file, each keyed as the sample keys its
+    mutant now (a record written before a change of keys finds its mutant
+    by place and text)."""
+    if mutants is None:
+        mutants, _ = sample(DEFAULT_SEED, DEFAULT_COUNT)
+    keys = {(m["file"], m["line"], m["col"], m["old"], m["new"]): m["key"] for m in mutants}
     rows = []
-    with open(results_path) as f:
+    with open(path) as f:
         for line in f:
             if line.strip():
                 r = json.loads(line)
-                if r["status"] in ("survived", "survived-fast") and r["key"] in equivalents:
-                    r["status"] = "equivalent"
+                r["key"] = keys.get((r["file"], r["line"], r["col"], r["old"], r["new"]), r["key"])
                 rows.append(r)
+    return rows
+
+
+def summarize(results_path, out=sys.stdout):
+    equivalents = load_equivalents()
+    rows = load_results(results_path)
+    for r in rows:
+        if r["status"] in ("survived", "survived-fast") and r["key"] in equivalents:
+            r["status"] = "equivalent"
     by = collections.defaultdict(collections.Counter)
     for r in rows:
         by[folder_of(r["file"])][r["status"]] += 1
