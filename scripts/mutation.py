@@ -360,20 +360,28 @@ class Planted:
         self.backup = os.path.join(STATE, "original")
         self.marker = os.path.join(STATE, "planted")
 
-    def __enter__(self):
+    def plant(self):
         with open(self.path) as f:
             self.original = f.read()
+        lines = self.original.split("\n")
+        m = self.mutant
+        # The line may have moved since the mutant was recorded: the nearest
+        # line of the same text.
+        at = min((i for i, l in enumerate(lines) if line_hash(l) == m["hash"]),
+                 key=lambda i: abs(i + 1 - m["line"]), default=None)
+        if at is None or lines[at][m["col"]:m["col"] + len(m["old"])] != m["old"]:
+            raise LookupError(f"{m['file']}:{m['line']}: the mutated line is gone")
         with open(self.backup, "w") as f:
             f.write(self.original)
         with open(self.marker, "w") as f:
             f.write(self.path)
-        lines = self.original.split("\n")
-        m = self.mutant
-        line = lines[m["line"] - 1]
-        assert line[m["col"]:m["col"] + len(m["old"])] == m["old"], m
-        lines[m["line"] - 1] = line[:m["col"]] + m["new"] + line[m["col"] + len(m["old"]):]
+        line = lines[at]
+        lines[at] = line[:m["col"]] + m["new"] + line[m["col"] + len(m["old"]):]
         with open(self.path, "w") as f:
             f.write("\n".join(lines))
+        return self
+
+    def __enter__(self):
         return self
 
     def __exit__(self, *exc):
@@ -453,7 +461,10 @@ def campaign(args):
         # records are replaced.
         rows = load_results(args.results, mutants)
         again = {r["key"] for r in rows if r["status"] in ("survived", "survived-fast")}
-        mutants = [m for m in mutants if m["key"] in again]
+        # From the records: the sample changes when the sources do.
+        mutants = [{k: r[k] for k in ("id", "file", "line", "col", "old", "new", "op", "desc",
+                                      "key", "hash")}
+                   for r in rows if r["key"] in again]
         with open(args.results, "w") as f:
             f.writelines(json.dumps(r) + "\n" for r in rows if r["key"] not in again)
         args.resume = True
@@ -478,7 +489,12 @@ def campaign(args):
         if os.path.exists(log):
             os.remove(log)
         t0 = time.monotonic()
-        with Planted(m):
+        try:
+            planted = Planted(m).plant()
+        except LookupError as e:
+            print(f"mutation: {e}; skipped", file=sys.stderr)
+            continue
+        with planted:
             status, detail, build_s = fast_subset(args.jobs, args.timeout, log)
             if status == "passed":
                 if args.fast_only:
