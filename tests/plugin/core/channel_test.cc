@@ -29,9 +29,11 @@ TEST_F(ChannelLifecycle, CopyTakesEveryFieldAndAssignmentKeepsTheCount) {
 
   Ubo_TestModes assigned;
   EXPECT_EQ(Ubo_TestModes::_refCount, 3u);
+  EXPECT_TRUE(assigned.GetUseAutoChannelName() && assigned.GetApplySameMode());  // by default
   assigned = a;
   EXPECT_EQ(Ubo_TestModes::_refCount, 3u);
   EXPECT_EQ(assigned.GetCurrentMode(), 3u);
+  EXPECT_FALSE(assigned.GetUseAutoChannelName() || assigned.GetApplySameMode());
 }
 
 // The count never wraps. (The report's text: the fault suite's
