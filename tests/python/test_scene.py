@@ -44,6 +44,10 @@ def test_runs_go_on_and_watch_chooses_channels():
     with pytest.raises(KeyError):
         scene.run(1, watch=["nope"])
     assert "sum" in scene.run(1).channels  # the scene's own watch again
+    # Past the hundred channels a report plots, every watched one is kept.
+    ids = [f"v{i}" for i in range(150)]
+    many = dravik.load({"frames": 2, "channels": [{"id": v, "type": "value", "value": i} for i, v in enumerate(ids)]})
+    assert list(many.run(watch=ids).values("v149")) == [149.0, 149.0]
 
 
 def test_save_and_continue_with_python_procedures(tmp_path):
