@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <dlfcn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -189,11 +190,33 @@ TEST(ZyrFileWrite, WritesThroughRenameAndReportsFailures) {
   ASSERT_TRUE(loader.NextChannel(nullptr));
   EXPECT_EQ(Read(loader, "DATA"), "payload");
 
+  // Past the process's file size limit: refused before writing (SIGXFSZ
+  // would kill the process), the old file and the folder as they were.
+  rlimit before{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  rlimit small = before;
+  small.rlim_cur = 8;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  ZyrFileSaver larger;
+  larger.BeginChannel(kTypeA);
+  SaveEntry(larger, "DATA", "a longer payload");
+  ASSERT_TRUE(larger.EndChannel());
+  const bool writtenPastLimit = larger.WriteToFile(path, &error);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &before), 0);
+  EXPECT_FALSE(writtenPastLimit);
+  EXPECT_NE(error.find("at most 8"), std::string::npos) << error;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+  ASSERT_TRUE(loader.OpenFile(path)) << loader.GetError();
+  ASSERT_TRUE(loader.NextChannel(nullptr));
+  EXPECT_EQ(Read(loader, "DATA"), "payload");
+
+  // The disk failing at fsync: refused, no temporary file left.
   gFailFsync = true;
   EXPECT_FALSE(saver.WriteToFile(path, &error));
   gFailFsync = false;
   EXPECT_NE(error.find("Input/output error"), std::string::npos) << error;
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+
   EXPECT_FALSE(saver.WriteToFile(dir.File("missing/scene.zyr"), &error));
   EXPECT_NE(error.find("missing"), std::string::npos) << error;
   std::filesystem::create_directory(dir.File("taken"));  // written, but not renamed over
