@@ -34,6 +34,7 @@ TEST_F(ChannelLifecycle, CopyTakesEveryFieldAndAssignmentKeepsTheCount) {
   EXPECT_EQ(Ubo_TestModes::_refCount, 3u);
   EXPECT_EQ(assigned.GetCurrentMode(), 3u);
   EXPECT_FALSE(assigned.GetUseAutoChannelName() || assigned.GetApplySameMode());
+  EXPECT_EQ(assigned.GetModeDescription(), "Kind:");
 }
 
 // The count never wraps. (The report's text: the fault suite's
