@@ -108,6 +108,8 @@ TEST_F(ModeRegistry, HugeCodesAreRefusedAndTheFirstRegistrationSelectsZero) {
   ch._currentMode = kNoMode;
   ch.AddMode(1, "X", "Refused");
   EXPECT_EQ(ch.GetCurrentMode(), 0u) << "also after a refused registration";
+  ch.AddMode(kMaxModeCode, "M", "Largest");
+  EXPECT_EQ(ch.GetModeCount(), 2u) << "the bound itself is a code";
 }
 
 }  // namespace
