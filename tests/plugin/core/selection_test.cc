@@ -96,6 +96,8 @@ TEST_F(ModeSelection, CreateLinkAppendsNamesBoundsAndRefuses) {
   EXPECT_STREQ(links[0].LinkName, "In%u");
   EXPECT_EQ(links[0].LinkIndex, 0);
   EXPECT_EQ(links[1].LinkIndex, -1);
+  EXPECT_EQ(links[0].LinkMode, kLinkModeInput);
+  EXPECT_EQ(links[1].LinkMode, kLinkModeOutput);
   EXPECT_STREQ(ch.ExtensionLinkName(0), "In%u");
   EXPECT_STREQ(ch.ExtensionLinkName(1), "Out");
   EXPECT_EQ(std::string(links[2].Type._name), type79);
