@@ -274,28 +274,36 @@ void SceneRuntime::MakeGroups() {
   }
 }
 
-void SceneRuntime::ApplyAnimations(uint32_t frame) {
+void SceneRuntime::FindAnimated() {
+  _animated.clear();
   for (RuntimeChannel& rc : _channels) {
-    const Animation& a = rc.spec->animation;
-    if (a.kind == Animation::Kind::kNone) continue;
-    auto* f = dynamic_cast<Ubo_FloatChannel*>(rc.channel.get());
+    if (rc.spec->animation.kind == Animation::Kind::kNone) continue;
+    // Told once: a channel keeps its type for the runtime's life.
     auto* v = dynamic_cast<Ubo_VectorChannel*>(rc.channel.get());
+    auto* f = v != nullptr ? nullptr : dynamic_cast<Ubo_FloatChannel*>(rc.channel.get());
+    if (v != nullptr || f != nullptr) _animated.push_back({&rc.spec->animation, f, v});
+  }
+}
+
+void SceneRuntime::ApplyAnimations(uint32_t frame) {
+  for (const AnimatedChannel& c : _animated) {
+    const Animation& a = *c.animation;
     if (a.kind == Animation::Kind::kStep) {
       if (frame <= 1) continue;
-      if (v != nullptr) {
-        const Vec3 now = v->GetVector();
-        v->SetVector(Vec3{now.x + a.step.x, now.y + a.step.y, now.z + a.step.z});
-      } else if (f != nullptr) {
-        f->SetFloat(f->_value + a.step.x);
+      if (c.vector != nullptr) {
+        const Vec3 now = c.vector->GetVector();
+        c.vector->SetVector(Vec3{now.x + a.step.x, now.y + a.step.y, now.z + a.step.z});
+      } else {
+        c.value->SetFloat(c.value->_value + a.step.x);
       }
       continue;
     }
     size_t index = frame - 1;
     if (index >= a.values.size()) index = a.cycle ? index % a.values.size() : a.values.size() - 1;
-    if (v != nullptr) {
-      v->SetVector(a.values[index]);
-    } else if (f != nullptr) {
-      f->SetFloat(a.values[index].x);
+    if (c.vector != nullptr) {
+      c.vector->SetVector(a.values[index]);
+    } else {
+      c.value->SetFloat(a.values[index].x);
     }
   }
 }
@@ -487,13 +495,18 @@ void SceneRuntime::Run(uint32_t count, RunObserver& observer, void (*progress)(v
   const uint32_t last = lastWide > UINT32_MAX - 1 ? UINT32_MAX - 1 : static_cast<uint32_t>(lastWide);
   std::vector<float> statuses(_channels.size(), 0.0f);
   std::vector<ChannelValue> values;
+  // The calls in scene order, each with its float face, told once a run.
+  std::vector<std::pair<size_t, Ubo_FloatChannel*>> calls;
   for (size_t i = 0; i < _channels.size(); ++i) {
     if (_channels[i].spec->watch) values.push_back(Read(_channels[i], 0.0f));
+    if (_channels[i].spec->kind != ChannelKind::kCall) continue;
     // A call's last status (a loaded one's is the saved one): a run that
     // goes on notes what changes from it, as one that went straight would.
     auto* call = dynamic_cast<Ubo_FloatChannel*>(_channels[i].channel.get());
-    if (_channels[i].spec->kind == ChannelKind::kCall && call != nullptr) statuses[i] = call->_value;
+    if (call != nullptr) statuses[i] = call->_value;
+    calls.emplace_back(i, call);
   }
+  FindAnimated();
   observer.OnBegin(_scene, first, count == 0 ? first - 1 : last, values);
   size_t nextEvent = 0;
   while (nextEvent < _scene.events.size() && _scene.events[nextEvent].frame < first) ++nextEvent;
@@ -508,12 +521,11 @@ void SceneRuntime::Run(uint32_t count, RunObserver& observer, void (*progress)(v
       }
       SettleTouched(frame, observer);
     }
-    for (size_t i = 0; i < _channels.size(); ++i) {
+    for (const auto& [i, f32] : calls) {
       RuntimeChannel& rc = _channels[i];
-      if (rc.spec->kind != ChannelKind::kCall) continue;
       observer.OnCallEvaluating(frame, rc);
       const float before = statuses[i];
-      if (auto* f32 = dynamic_cast<Ubo_FloatChannel*>(rc.channel.get())) {
+      if (f32 != nullptr) {
         EvaluationScope scope(*this, rc);
         statuses[i] = f32->GetFloat();
       }

@@ -186,6 +186,8 @@ class SceneRuntime {
   void BindCall(size_t position);
   RuntimeChannel* Find(const std::string& id);
   void IndexChannels();
+  // Finds the animated channels with their typed faces (once a run).
+  void FindAnimated();
   void ApplyAnimations(uint32_t frame);
   void ApplyEvent(size_t index, RunObserver& observer);
   void ApplyRegistryEvent(const EventSpec& e, size_t index, std::string* note);
@@ -233,6 +235,12 @@ class SceneRuntime {
   std::vector<size_t> _toBind;        // calls the frame's procedure events touched
   std::vector<size_t> _toWire;        // calls the frame's events touched
   std::vector<size_t> _linkEvents;    // the frame's link events that plug a source
+  struct AnimatedChannel {
+    const Animation* animation;
+    Ubo_FloatChannel* value;   // a float channel, or null
+    Ubo_VectorChannel* vector;  // a vector channel, or null
+  };
+  std::vector<AnimatedChannel> _animated;  // FindAnimated's, in scene order
 };
 
 // "Owner::Name".
