@@ -65,21 +65,37 @@ bool KeysUnique(simdjson::dom::element v) {
   }
   simdjson::dom::object object;
   if (v.get_object().get(object) != simdjson::SUCCESS) return true;
-  std::vector<std::string_view> keys;
-  keys.reserve(object.size());
+  // Scene objects hold a few keys: compared pairwise in place; larger
+  // ones (named values) sorted.
+  constexpr size_t kFew = 16;
+  std::string_view few[kFew];
+  size_t count = 0;
+  std::vector<std::string_view> many;
   for (simdjson::dom::key_value_pair m : object) {
     if (!KeysUnique(m.value)) return false;
-    keys.push_back(m.key);
+    if (count < kFew) {
+      for (size_t i = 0; i < count; ++i) {
+        if (few[i] == m.key) return false;
+      }
+      few[count] = m.key;
+    } else {
+      if (count == kFew) many.assign(few, few + kFew);
+      many.push_back(m.key);
+    }
+    ++count;
   }
-  std::sort(keys.begin(), keys.end());
-  return std::adjacent_find(keys.begin(), keys.end()) == keys.end();
+  if (many.empty()) return true;
+  std::sort(many.begin(), many.end());
+  return std::adjacent_find(many.begin(), many.end()) == many.end();
 }
 
 // The fast reading: true with *out read when the text is a scene the
 // rules take; false for anything else (the careful reading then says why).
+// Nesting needs no count before it: no scene nests deeper than a few
+// levels, so a deeper text fails the rules and is read carefully.
 bool LoadFast(std::string_view text, Scene* out) {
-  if (!JsonNestingFits(text)) return false;
   simdjson::dom::parser parser;
+  if (parser.allocate(text.size(), kMaxNesting) != simdjson::SUCCESS) return false;
   simdjson::dom::element root;
   if (parser.parse(text.data(), text.size()).get(root) != simdjson::SUCCESS || !KeysUnique(root)) return false;
   std::string ignored;

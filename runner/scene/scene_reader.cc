@@ -359,6 +359,7 @@ template <class Value>
 bool SceneReader<Value>::Links(Value links, const JsonPath& at, ChannelSpec* out) {
   if (!links.IsObject()) return Fail(at, "expected an object: parameter name -> channel id");
   if (links.Size() > kMaxParams + 1) return Fail(at, "too many links");
+  out->links.reserve(links.Size());
   return InKeyOrder(links, [&](std::string_view param, Value v) {
     if (param.empty() || param.size() > kMaxLinkNameLength) return Fail(at / param, "bad parameter name");
     if (!v.IsString()) return Fail(at / param, "expected a channel id (text)");

@@ -203,7 +203,8 @@ bool SceneRuntime::CreateChannels(std::string* error) {
     } else {
       rc.channel->SetChannelName(spec.name.c_str());
     }
-    for (const LinkSpec& link : spec.links) rc.links[link.param] = link.source;
+    rc.links.Reserve(spec.links.size());
+    for (const LinkSpec& link : spec.links) rc.links.Set(link.param, link.source);
     _channels.push_back(std::move(rc));
   }
   IndexChannels();
@@ -418,24 +419,24 @@ void SceneRuntime::ApplyEvent(size_t index, RunObserver& observer) {
     }
     case EventKind::kLink: {
       if (rc == nullptr) break;
-      auto wanted = rc->links.find(e.param);
+      const WantedLinks::Link* wanted = rc->links.Find(e.param);
       const std::string link = "link " + Quoted(e.param) + " of " + Quoted(e.channel);
       if (e.source.empty()) {
         const int at = rc->channel->FindChildLink(e.param.c_str());
-        if (wanted == rc->links.end() && (at < 0 || rc->channel->GetChild(at) == nullptr)) {
+        if (wanted == nullptr && (at < 0 || rc->channel->GetChild(at) == nullptr)) {
           note = "nothing to do: " + link + " holds nothing";
           break;
         }
-        if (wanted != rc->links.end()) rc->links.erase(wanted);
+        rc->links.Erase(e.param);
         if (at >= 0) rc->channel->PlugChild(at, nullptr);
         note = "unplugged " + link;
         break;
       }
-      if (wanted != rc->links.end() && wanted->second == e.source) {
+      if (wanted != nullptr && *wanted->source == e.source) {
         note = "nothing to do: " + link + " already takes " + Quoted(e.source);
         break;
       }
-      rc->links[e.param] = e.source;
+      rc->links.Set(e.param, e.source);
       // Plugged once the frame's events are all applied, when the link is there.
       Touch(static_cast<size_t>(rc - _channels.data()), false);
       _linkEvents.push_back(index);
@@ -456,7 +457,9 @@ void SceneRuntime::ApplyEvent(size_t index, RunObserver& observer) {
 }
 
 void SceneRuntime::Wire(RuntimeChannel& rc, uint32_t frame, RunObserver* observer) {
-  for (const auto& [param, source] : rc.links) {
+  for (const WantedLinks::Link& link : rc.links) {
+    const std::string& param = *link.param;
+    const std::string& source = *link.source;
     const int index = rc.channel->FindChildLink(param.c_str());
     RuntimeChannel* src = Find(source);
     if (index < 0 || src == nullptr || rc.channel->GetChild(index) == src->channel.get()) continue;
@@ -561,15 +564,16 @@ void SceneRuntime::AdoptLoaded(uint32_t lastFrame, std::string modesOwner, std::
   BindCalls(false);
 }
 
-std::map<std::string, std::string> SceneRuntime::DesiredLinks(const ChannelSpec& spec, uint32_t lastFrame) const {
-  std::map<std::string, std::string> links;
-  for (const LinkSpec& link : spec.links) links[link.param] = link.source;
+WantedLinks SceneRuntime::DesiredLinks(const ChannelSpec& spec, uint32_t lastFrame) const {
+  WantedLinks links;
+  links.Reserve(spec.links.size());
+  for (const LinkSpec& link : spec.links) links.Set(link.param, link.source);
   for (const EventSpec& e : _scene.events) {
     if (e.frame > lastFrame || e.kind != EventKind::kLink || e.channel != spec.id) continue;
     if (e.source.empty()) {
-      links.erase(e.param);
+      links.Erase(e.param);
     } else {
-      links[e.param] = e.source;
+      links.Set(e.param, e.source);
     }
   }
   return links;

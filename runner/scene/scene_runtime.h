@@ -46,6 +46,7 @@
 #include "hostapi/zyr_channel.h"
 #include "runner/environment/host_environment.h"
 #include "runner/scene/scene.h"
+#include "runner/scene/wanted_links.h"
 
 namespace dravik {
 
@@ -100,7 +101,7 @@ struct RuntimeChannel {
   const ChannelSpec* spec = nullptr;
   std::unique_ptr<Zyr_Channel> channel;
   // Links the scene asks for: link name -> source channel id.
-  std::map<std::string, std::string> links;
+  WantedLinks links;
   // Call channels: the frame whose events last touched it (0: none yet).
   uint32_t touchedAt = 0;
 };
@@ -168,7 +169,8 @@ class SceneRuntime {
                    std::vector<std::unique_ptr<Zyr_ChannelGroup>> groups);
   // The links the scene asks for on `spec` once the events of frames up to
   // `lastFrame` have been applied.
-  std::map<std::string, std::string> DesiredLinks(const ChannelSpec& spec, uint32_t lastFrame) const;
+  // REQUIRES: `spec` is one of GetScene()'s channels.
+  WantedLinks DesiredLinks(const ChannelSpec& spec, uint32_t lastFrame) const;
 
  private:
   bool CompileEventBodies(std::string* error);
