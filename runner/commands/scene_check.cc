@@ -107,13 +107,13 @@ void CheckBuilt(const SceneRuntime& runtime, const std::set<size_t>& unregistere
         if (c == nullptr || c->LinkMode == 0 || rc.channel->GetChild(l) != nullptr) continue;
         const std::string link(c->LinkName, strnlen(c->LinkName, sizeof c->LinkName));
         if (wanted.Find(link) != nullptr) continue;  // a link event plugs it
-        findings->push_back(Warning(spec.path + "/links",
+        findings->push_back(Warning(spec.Path() + "/links",
                                     "link " + Quoted(link) + " is left unplugged, and " +
                                         FullName(spec.owner, spec.procedure) +
                                         " reads it: the call answers 3.0 (inputs not taken)"));
       }
     } else if (!spec.watch && !read[i] && plugLater.count(spec.id) == 0) {
-      findings->push_back(Warning(spec.path, "channel " + Quoted(spec.id) + " is not watched and nothing reads it"));
+      findings->push_back(Warning(spec.Path(), "channel " + Quoted(spec.id) + " is not watched and nothing reads it"));
     }
   }
 }

@@ -376,7 +376,6 @@ bool SceneReader<Value>::Channel(Value v, const JsonPath& path, ChannelSpec* out
                       "procedure", "links", "params", "static"})) {
     return false;
   }
-  out->path = path.Text();
   if (!Name(v, path, "id", true, &out->id)) return false;
   out->name = out->id;
   if (!Name(v, path, "name", false, &out->name)) return false;
@@ -559,6 +558,7 @@ bool SceneReader<Value>::ReadScene(Value root, Scene* scene) {
       !List(root, top, "events", read(&SceneReader::Event), &scene->events)) {
     return false;
   }
+  for (size_t i = 0; i < scene->channels.size(); ++i) scene->channels[i].index = static_cast<uint32_t>(i);
   std::stable_sort(scene->events.begin(), scene->events.end(),
                    [](const EventSpec& a, const EventSpec& b) { return a.frame < b.frame; });
   scene->BuildIndexes();

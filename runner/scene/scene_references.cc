@@ -25,19 +25,20 @@ bool CheckSceneReferences(const Scene& scene, std::string* error) {
       return Fail(JsonPath(p.path), "procedure " + Printable(p.owner) + "::" + Printable(p.name) + " defined twice");
     }
   }
+  const JsonPath channels = root / "channels";
   for (size_t i = 0; i < scene.channels.size(); ++i) {
     const ChannelSpec& c = scene.channels[i];
     if (scene.channelIndex.at(c.id) != i) {
-      return Fail(JsonPath(c.path) / "id", "channel id '" + Printable(c.id) + "' used twice");
+      return Fail(channels / i / "id", "channel id '" + Printable(c.id) + "' used twice");
     }
   }
   for (const ChannelSpec& c : scene.channels) {
     if (c.kind == ChannelKind::kObjectRef && !c.objectId.empty() && scene.FindObject(c.objectId) == nullptr) {
-      return Fail(JsonPath(c.path) / "object", "no object '" + Printable(c.objectId) + "'");
+      return Fail(channels / size_t{c.index} / "object", "no object '" + Printable(c.objectId) + "'");
     }
     for (const LinkSpec& link : c.links) {
       const ChannelSpec* source = scene.FindChannel(link.source);
-      const JsonPath channel(c.path);
+      const JsonPath channel = channels / size_t{c.index};
       const JsonPath links = channel / "links";
       const JsonPath at = links / link.param;
       if (source == nullptr) return Fail(at, "no channel '" + Printable(link.source) + "'");

@@ -46,8 +46,9 @@ class EvaluationScope {
 };
 
 const RuntimeChannel* SceneRuntime::FindChannel(const std::string& id) const {
-  auto it = _channelIndex.find(id);
-  return it == _channelIndex.end() ? nullptr : &_channels[it->second];
+  // The channels stand in scene order: the scene's index is theirs.
+  auto it = _scene.channelIndex.find(id);
+  return it == _scene.channelIndex.end() || it->second >= _channels.size() ? nullptr : &_channels[it->second];
 }
 
 bool SceneRuntime::Watch(const std::vector<std::string>& ids, std::string* error) {
@@ -66,8 +67,9 @@ bool SceneRuntime::Watch(const std::vector<std::string>& ids, std::string* error
 const ChannelSpec* SceneRuntime::MessageChannel() const {
   const Zyr_Channel* channel = globalEngine->GetChannelAtWork();
   if (channel == nullptr) return nullptr;
-  auto found = _specByChannel.find(channel);
-  return found == _specByChannel.end() ? nullptr : found->second;
+  auto found = std::lower_bound(_specByChannel.begin(), _specByChannel.end(), channel,
+                                [](const auto& entry, const Zyr_Channel* c) { return entry.first < c; });
+  return found == _specByChannel.end() || found->first != channel ? nullptr : found->second;
 }
 
 SceneRuntime::SceneRuntime(HostEnvironment& host) : _host(host) {}
@@ -79,20 +81,20 @@ SceneRuntime::~SceneRuntime() {
 }
 
 RuntimeChannel* SceneRuntime::Find(const std::string& id) {
-  auto it = _channelIndex.find(id);
-  return it == _channelIndex.end() ? nullptr : &_channels[it->second];
+  return const_cast<RuntimeChannel*>(FindChannel(id));
 }
 
 void SceneRuntime::IndexChannels() {
-  _channelIndex.clear();
-  for (size_t i = 0; i < _channels.size(); ++i) _channelIndex.emplace(_channels[i].spec->id, i);
   _specByChannel.clear();
-  for (const RuntimeChannel& rc : _channels) _specByChannel.emplace(rc.channel.get(), rc.spec);
+  _specByChannel.reserve(_channels.size());
+  for (const RuntimeChannel& rc : _channels) _specByChannel.emplace_back(rc.channel.get(), rc.spec);
+  std::sort(_specByChannel.begin(), _specByChannel.end());
 }
 
 bool SceneRuntime::Prepare(Scene scene, std::string sceneText, std::string* error) {
   _scene = std::move(scene);
   _sceneText = std::move(sceneText);
+  if (_scene.channelIndex.size() + _scene.objectIndex.size() == 0) _scene.BuildIndexes();
   if (!_host.Library().AddSceneProcedures(_scene, error) || !CompileEventBodies(error)) return false;
   _host.Library().RegisterAll(_host.Procedures());
   return true;
@@ -169,14 +171,14 @@ bool SceneRuntime::CreateChannels(std::string* error) {
   CallSetupRecords records;
   for (const ChannelSpec& spec : _scene.channels) {
     if (spec.kind == ChannelKind::kCall && !_host.HasPrcCallType()) {
-      *error = spec.path + ": " + _host.MissingPrcCallReason();
+      *error = spec.Path() + ": " + _host.MissingPrcCallReason();
       return false;
     }
     RuntimeChannel rc;
     rc.spec = &spec;
     rc.channel = _host.Factory().Create(TypeOf(spec.kind));
     if (rc.channel == nullptr) {
-      *error = spec.path + ": the channel factory could not make a " + ChannelKindName(spec.kind) + " channel";
+      *error = spec.Path() + ": the channel factory could not make a " + ChannelKindName(spec.kind) + " channel";
       return false;
     }
     switch (spec.kind) {
@@ -225,7 +227,7 @@ bool SceneRuntime::SetUpCall(RuntimeChannel& rc, CallSetupRecords& records, std:
   }
   std::string why;
   if (!records.Configure(*rc.channel, setup, &why)) {
-    *error = spec.path + ": " + why;
+    *error = spec.Path() + ": " + why;
     return false;
   }
   return true;
@@ -235,19 +237,19 @@ bool SceneRuntime::PlugSceneLinks(std::string* error) {
   for (RuntimeChannel& rc : _channels) {
     const ChannelSpec& spec = *rc.spec;
     for (const LinkSpec& link : spec.links) {
-      const std::string at = spec.path + "/links/" + link.param;
       const int index = rc.channel->FindChildLink(link.param.c_str());
+      const auto at = [&] { return spec.Path() + "/links/" + link.param; };
       if (index < 0) {
         const std::string proc = FullName(spec.owner, spec.procedure);
         const bool registered = _host.Procedures().GetProcedure(spec.owner, spec.procedure) != nullptr;
         if (link.param == "This") {
-          *error = at + ": procedure " + proc + " is static, so it has no \"This\" link";
+          *error = at() + ": procedure " + proc + " is static, so it has no \"This\" link";
         } else if (registered) {
-          *error = at + ": procedure " + proc + " has no parameter " + Quoted(link.param);
+          *error = at() + ": procedure " + proc + " has no parameter " + Quoted(link.param);
         } else if (spec.hasParams) {
-          *error = at + ": the \"params\" given for " + proc + " have no parameter " + Quoted(link.param);
+          *error = at() + ": the \"params\" given for " + proc + " have no parameter " + Quoted(link.param);
         } else {
-          *error = at + ": procedure " + proc +
+          *error = at() + ": procedure " + proc +
                    " is not registered, so its parameters are unknown (give the channel \"params\")";
         }
         return false;
@@ -255,7 +257,7 @@ bool SceneRuntime::PlugSceneLinks(std::string* error) {
       RuntimeChannel* source = Find(link.source);
       if (source == nullptr || !rc.channel->PlugChild(index, source->channel.get())) {
         const ChildCreation* c = rc.channel->GetChildCreation(index);
-        *error = at + ": link " + Quoted(link.param) + " takes a \"" + (c ? c->Type._name : "?") +
+        *error = at() + ": link " + Quoted(link.param) + " takes a \"" + (c ? c->Type._name : "?") +
                  "\" channel, not the " + (source ? ChannelKindName(source->spec->kind) : "?") +
                  " channel " + Quoted(link.source);
         return false;

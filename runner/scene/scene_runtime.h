@@ -222,14 +222,13 @@ class SceneRuntime {
   std::string _sceneText;
   std::vector<RuntimeObject> _objects;
   std::vector<RuntimeChannel> _channels;
-  // scene id (the spec's own) -> position in _channels
-  std::unordered_map<std::string_view, size_t> _channelIndex;
   std::vector<std::unique_ptr<Zyr_ChannelGroup>> _groups;
   std::map<size_t, VeskProcedure::Body> _eventBodies;  // event index -> new body
   std::string _modesOwner;
   uint32_t _lastFrame = 0;
   uint32_t _currentFrame = 0;
-  std::unordered_map<const Zyr_Channel*, const ChannelSpec*> _specByChannel;
+  // (channel, its spec), by channel address: the channel at work's spec.
+  std::vector<std::pair<const Zyr_Channel*, const ChannelSpec*>> _specByChannel;
   uint64_t _failedCalls = 0;
   std::string _firstFailedCall;
   std::map<CallName, std::vector<size_t>> _callsByName;  // names -> call positions in _channels
