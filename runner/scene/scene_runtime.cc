@@ -500,10 +500,15 @@ void SceneRuntime::Run(uint32_t count, RunObserver& observer, void (*progress)(v
   const uint32_t last = lastWide > UINT32_MAX - 1 ? UINT32_MAX - 1 : static_cast<uint32_t>(lastWide);
   std::vector<float> statuses(_channels.size(), 0.0f);
   std::vector<ChannelValue> values;
-  // The calls in scene order, each with its float face, told once a run.
+  // The calls in scene order, each with its float face, and the watched
+  // channels, told once a run: a frame touches no other channel.
   std::vector<std::pair<size_t, Ubo_FloatChannel*>> calls;
+  std::vector<size_t> watched;
   for (size_t i = 0; i < _channels.size(); ++i) {
-    if (_channels[i].spec->watch) values.push_back(Read(_channels[i], 0.0f));
+    if (_channels[i].spec->watch) {
+      values.push_back(Read(_channels[i], 0.0f));
+      watched.push_back(i);
+    }
     if (_channels[i].spec->kind != ChannelKind::kCall) continue;
     // A call's last status (a loaded one's is the saved one): a run that
     // goes on notes what changes from it, as one that went straight would.
@@ -543,9 +548,7 @@ void SceneRuntime::Run(uint32_t count, RunObserver& observer, void (*progress)(v
       }
     }
     values.clear();
-    for (size_t i = 0; i < _channels.size(); ++i) {
-      if (_channels[i].spec->watch) values.push_back(Read(_channels[i], statuses[i]));
-    }
+    for (size_t i : watched) values.push_back(Read(_channels[i], statuses[i]));
     observer.OnFrame(frame, values);
     _lastFrame = frame;
     if (progress != nullptr) progress(progressContext, frame - first + 1, count);
