@@ -121,7 +121,7 @@ class VANTIC_API VeskProcedure : public Procedure {
   // Runs the body on `vars` and answers its result; 1 for an empty body or
   // one that throws (nothing propagates to the caller).
   int Execute(VarList& vars) override;
-  void SetBody(Body body) { _body = std::move(body); }
+  void SetBody(Body body);
   // Calls OnProcedureUpdate on every follower of the moment the round
   // starts, each once. A follower that stops following (or is destroyed)
   // before its turn is skipped; one that starts following during the round
@@ -134,7 +134,13 @@ class VANTIC_API VeskProcedure : public Procedure {
   void AddFollower(VeskProcedureUser* user);
   void DropFollower(VeskProcedureUser* user);
 
+  using PlainBody = int (*)(VarList&);
+  // _plainBody: the body's function when the body is a plain function
+  // (called without the std::function's dispatch), else null.
+  void KeepPlainBody();
+
   Body _body;
+  PlainBody _plainBody = nullptr;
   // Followers in the order they started following, null where one stopped.
   // Each follower keeps its index (VeskProcedureUser::_followerSlot), so
   // starting and stopping cost O(1) however many users follow. The entries

@@ -108,9 +108,9 @@ int ProcedureForVesk::FromDataChannelToVar(Zyr_Channel* channel, VarList* vars,
     if (child == nullptr) {
       return channel->GetChildCreation(link) == nullptr ? kMissingLink : kUnplugged;
     }
-    if (float* value = var->FloatValue()) {
+    if (float* value = vars->FloatValueAt(i)) {
       if (!ReadFloat(*child, value)) return kWrongKind;
-    } else if (Vec3* vector = var->VectorValue()) {
+    } else if (Vec3* vector = vars->VectorValueAt(i)) {
       auto* source = AsFinalKind<Ubo_VectorChannel>(*child);
       if (source == nullptr) return kWrongKind;
       *vector = source->GetVector();
@@ -130,9 +130,9 @@ int ProcedureForVesk::FromVarToDataChannel(VarList* vars, Zyr_Channel* channel,
     if ((var->Mode() & direction) == 0) continue;
     Zyr_Channel* child = channel->GetChild(LinkOf(first, i));
     if (child == nullptr) continue;  // no such link, or unplugged: nothing to write
-    if (const float* value = var->FloatValue()) {
+    if (const float* value = vars->FloatValueAt(i)) {
       if (!WriteFloat(*child, *value)) result = kWrongKind;
-    } else if (const Vec3* vector = var->VectorValue()) {
+    } else if (const Vec3* vector = vars->VectorValueAt(i)) {
       auto* target = AsFinalKind<Ubo_VectorChannel>(*child);
       if (target == nullptr) {
         result = kWrongKind;

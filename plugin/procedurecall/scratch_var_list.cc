@@ -15,15 +15,12 @@ struct Pool {
   size_t depth = 0;
 };
 
-Pool& ThePool() {
-  static Pool pool;
-  return pool;
-}
+// Constant-initialized: no guard on the way of every evaluation.
+constinit Pool pool;
 
 }  // namespace
 
 ScratchVarList::ScratchVarList(const VarList& source) {
-  Pool& pool = ThePool();
   if (pool.depth == pool.lists.size()) pool.lists.push_back(std::make_unique<VarList>());
   VarList& list = *pool.lists[pool.depth];
   list = source;  // may throw, leaving the list as it was and leasing nothing
@@ -33,5 +30,5 @@ ScratchVarList::ScratchVarList(const VarList& source) {
 
 ScratchVarList::~ScratchVarList() {
   _list->_thisObject = nullptr;
-  --ThePool().depth;
+  --pool.depth;
 }
