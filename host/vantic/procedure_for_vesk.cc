@@ -39,7 +39,9 @@ T* AsFinalKind(Zyr_Channel& child) {
 inline bool ReadFloat(Zyr_Channel& child, float* value) {
   const std::type_info& type = typeid(child);
   if (type == typeid(Ubo_ValueChannel)) {
-    *value = static_cast<Ubo_ValueChannel&>(child).GetFloat();
+    // A "Value" channel's float is its value as it stands (it keeps the
+    // float channel's GetFloat): read in place, without a call.
+    *value = static_cast<Ubo_ValueChannel&>(child)._value;
   } else if (type == typeid(Ubo_VectorChannel)) {
     *value = static_cast<Ubo_VectorChannel&>(child).GetFloat();
   } else if (auto* source = dynamic_cast<Ubo_FloatChannel*>(&child)) {
