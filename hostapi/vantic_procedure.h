@@ -43,10 +43,15 @@ class VANTIC_API Procedure {
   // The number of ProcedureHolds on this procedure.
   uint32_t HoldCount() const { return _holds; }
 
-  VarList _params;
+  // What binding reads (revision, layout, flags, holds and names) comes
+  // first, in as few cache lines as they fit; the parameters behind.
   uint32_t _revision;
-  std::string _ownerClass;
-  std::string _name;
+  // The parameter layout: the count and, per variable, its type, mode and
+  // name. Procedures with equal layouts have the same value, with
+  // different layouts different values (in the whole process), so a caller
+  // compares layouts by one comparison. 0 (no layout known) until
+  // registered; the manager sets it with _params.
+  uint32_t _layout;
   bool _isStatic;
 
  private:
@@ -60,8 +65,13 @@ class VANTIC_API Procedure {
   }
   void DeleteLeftBehind() noexcept;
 
-  uint32_t _holds = 0;
   bool _bLeftBehind = false;
+  uint32_t _holds = 0;
+
+ public:
+  std::string _ownerClass;
+  std::string _name;
+  VarList _params;
 };
 
 // Keeps a procedure readable: a retired procedure is not freed while a hold

@@ -7,11 +7,12 @@
 
 Procedure::Procedure(std::string ownerClass, std::string name, bool isStatic,
                      const VarList& params)
-    : _params(params),
-      _revision(0),
+    : _revision(0),
+      _layout(0),
+      _isStatic(isStatic),
       _ownerClass(std::move(ownerClass)),
       _name(std::move(name)),
-      _isStatic(isStatic) {}
+      _params(params) {}
 
 Procedure::~Procedure() = default;
 
