@@ -257,7 +257,7 @@ std::vector<py::tuple> Check(SceneState& state) {
   const std::string& text = state.runtime.SceneText();
   if (!LoadSceneJson(text, &scene, &error)) RaiseSceneError(error, state.source);
   std::vector<py::tuple> out;
-  for (const SceneFinding& f : CheckScene(scene, text, host)) {
+  for (const SceneFinding& f : CheckScene(std::move(scene), text, host)) {
     const bool isError = f.severity == SceneFinding::Severity::kError;
     // A build error carries its path at the head of its text.
     std::string path = f.path;
