@@ -18,7 +18,9 @@
 # original are listed, with the reason, in scripts/mutation_equivalent.txt.
 # The mutated file is always put back, on an interrupt too; should the run
 # be killed outright, the next run (or this script's exit) restores it from
-# build/mutation/mutants/original.
+# build/mutation/mutants/original. Build no other preset of this tree while
+# it runs: a file compiled while a mutant was in it and finished after the
+# mutant went looks up to date to ninja (touch the sources to mend that).
 set -eu
 cd "$(dirname "$0")/.."
 BUILD=build/mutation
