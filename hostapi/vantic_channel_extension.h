@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "hostapi/channel_type.h"
@@ -78,9 +79,13 @@ class ChannelExtension {
   bool ReadChannelValue(ZyrFileLoader& loader, const char* tag, uint32_t& value);
 
  private:
+  using LinkNames = std::map<unsigned int, std::string>;
   Zyr_Channel* _self;
-  // By link index; sparse, so a far index costs one entry.
-  std::map<unsigned int, std::string> _linkNames;
+  // By link index; sparse, so a far index costs one entry. Made by the
+  // first SetChildLinkName: most channels name no link here (a mode's
+  // links are named in its type's registry), so the map stays out of
+  // their objects.
+  std::unique_ptr<LinkNames> _linkNames;
 };
 
 extern template class VANTIC_API ChannelExtension<Ubo_FloatChannel>;

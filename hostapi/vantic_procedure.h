@@ -43,10 +43,15 @@ class VANTIC_API Procedure {
   // The number of ProcedureHolds on this procedure.
   uint32_t HoldCount() const { return _holds; }
 
-  VarList _params;
+  // What binding reads (revision, layout, flags, holds and names) comes
+  // first, in as few cache lines as they fit; the parameters behind.
   uint32_t _revision;
-  std::string _ownerClass;
-  std::string _name;
+  // The parameter layout: the count and, per variable, its type, mode and
+  // name. Procedures with equal layouts have the same value, with
+  // different layouts different values (in the whole process), so a caller
+  // compares layouts by one comparison. 0 (no layout known) until
+  // registered; the manager sets it with _params.
+  uint32_t _layout;
   bool _isStatic;
 
  private:
@@ -60,8 +65,13 @@ class VANTIC_API Procedure {
   }
   void DeleteLeftBehind() noexcept;
 
-  uint32_t _holds = 0;
   bool _bLeftBehind = false;
+  uint32_t _holds = 0;
+
+ public:
+  std::string _ownerClass;
+  std::string _name;
+  VarList _params;
 };
 
 // Keeps a procedure readable: a retired procedure is not freed while a hold
@@ -121,7 +131,7 @@ class VANTIC_API VeskProcedure : public Procedure {
   // Runs the body on `vars` and answers its result; 1 for an empty body or
   // one that throws (nothing propagates to the caller).
   int Execute(VarList& vars) override;
-  void SetBody(Body body) { _body = std::move(body); }
+  void SetBody(Body body);
   // Calls OnProcedureUpdate on every follower of the moment the round
   // starts, each once. A follower that stops following (or is destroyed)
   // before its turn is skipped; one that starts following during the round
@@ -134,7 +144,13 @@ class VANTIC_API VeskProcedure : public Procedure {
   void AddFollower(VeskProcedureUser* user);
   void DropFollower(VeskProcedureUser* user);
 
+  using PlainBody = int (*)(VarList&);
+  // _plainBody: the body's function when the body is a plain function
+  // (called without the std::function's dispatch), else null.
+  void KeepPlainBody();
+
   Body _body;
+  PlainBody _plainBody = nullptr;
   // Followers in the order they started following, null where one stopped.
   // Each follower keeps its index (VeskProcedureUser::_followerSlot), so
   // starting and stopping cost O(1) however many users follow. The entries

@@ -55,15 +55,7 @@ class VANTIC_API VarBase {
   // shorter than kVarShortName, only that first piece of the field moves:
   // the bytes behind it are zero on both sides.
   VarBase& operator=(const VarBase& other) {
-    if (this == &other) return *this;
-    _type = other._type;
-    _mode = other._mode;
-    if (other._name[kVarShortName - 1] == 0 && _name[kVarShortName - 1] == 0) {
-      std::memcpy(_name, other._name, kVarShortName);
-    } else {
-      CopyWholeName(other);
-    }
-    _reserved = other._reserved;
+    if (this != &other) AssignFields(other);
     return *this;
   }
   virtual ~VarBase();
@@ -91,6 +83,19 @@ class VANTIC_API VarBase {
   void CopyWholeName(const VarBase& other);
 
  protected:
+  // operator= without the check for self-assignment. REQUIRES: &other !=
+  // this.
+  void AssignFields(const VarBase& other) {
+    _type = other._type;
+    _mode = other._mode;
+    if ((other._name[kVarShortName - 1] | _name[kVarShortName - 1]) == 0) {
+      std::memcpy(_name, other._name, kVarShortName);
+    } else {
+      CopyWholeName(other);
+    }
+    _reserved = other._reserved;
+  }
+
   int32_t _type;
   uint16_t _mode;
   char _name[kVarNameSize];
@@ -110,6 +115,13 @@ class VANTIC_API VarFloat final : public VarBase {
   size_t StorageSize() const override { return sizeof(VarFloat); }
   VarBase* CopyTo(void* where) const override;
   float* FloatValue() override { return &_value; }
+  // operator= of a variable known to be another one (no self check).
+  void AssignFrom(const VarFloat& other) {
+    AssignFields(other);
+    _value = other._value;
+    _min = other._min;
+    _max = other._max;
+  }
 
   float _value;
   float _min;
@@ -126,6 +138,13 @@ class VANTIC_API VarVec3 final : public VarBase {
   size_t StorageSize() const override { return sizeof(VarVec3); }
   VarBase* CopyTo(void* where) const override;
   Vec3* VectorValue() override { return &_value; }
+  // operator= of a variable known to be another one (no self check).
+  void AssignFrom(const VarVec3& other) {
+    AssignFields(other);
+    _value = other._value;
+    _min = other._min;
+    _max = other._max;
+  }
 
   Vec3 _value;
   Vec3 _min;
@@ -217,6 +236,17 @@ class VANTIC_API VarList {
   void ClearVars();
 
   size_t Count() const { return _vars.size(); }
+  // The value of variable i when it is a VarFloat / a VarVec3, else null:
+  // FloatValue() / VectorValue() of _vars[i], told by the kinds the list
+  // records without a virtual call. REQUIRES: i < Count().
+  float* FloatValueAt(size_t i) const {
+    if (i >= kKindBits) return _vars[i]->FloatValue();
+    return ((_vectorKinds >> i) & 1) ? nullptr : &static_cast<VarFloat*>(_vars._items[i])->_value;
+  }
+  Vec3* VectorValueAt(size_t i) const {
+    if (i >= kKindBits) return _vars[i]->VectorValue();
+    return ((_vectorKinds >> i) & 1) ? &static_cast<VarVec3*>(_vars._items[i])->_value : nullptr;
+  }
   // The first variable named `name`, or null (also for a null name).
   VarBase* Find(const char* name) const;
 
@@ -228,6 +258,9 @@ class VANTIC_API VarList {
   // operator='s way without allocation: true, having assigned every
   // variable, when both lists hold the same kinds in the same order.
   bool AssignInPlace(const VarList& other);
+  // operator='s other way: a fresh copy. Out of line, so that the way in
+  // place keeps a short frame.
+  void AssignCopy(const VarList& other);
   // Most variables whose kinds _vectorKinds records.
   static constexpr size_t kKindBits = 64;
   void AppendCopies(const VarList& source);

@@ -267,15 +267,18 @@ class DRAVIK_API Zyr_Channel : public DllInterface {
   void JoinGroup(Zyr_ChannelGroup* group);
   void LeaveGroup();
 
+  // What every evaluation reads (its render count and its links) first,
+  // in the cache line of the virtual table pointer and _engine; what it
+  // never reads behind.
+  std::vector<Link> _links;
+  uint32_t _lastRenderCount;
+  uint32_t _id;
   std::string _name;
   Zyr_ChannelGroup* _group;
   const ChannelType* _typeRecord;  // shared and never freed; never null
-  uint32_t _id;
-  uint32_t _lastRenderCount;
   uint32_t _timeStamp;
   uint32_t _groupSlot;             // index in _group->_members
   uint32_t _loadedId;
-  std::vector<Link> _links;
   // One entry per link holding us while there are few; a channel held in
   // many places keeps a count per parent in its Extras instead, so that
   // leaving one costs O(1) however many hold it.

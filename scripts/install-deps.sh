@@ -5,7 +5,7 @@ set -eu
 
 PACKAGES="build-essential cmake ninja-build g++ pkg-config
 libgtest-dev libgmock-dev libbenchmark-dev
-nlohmann-json3-dev libmuparser-dev libcli11-dev zlib1g-dev
+nlohmann-json3-dev libsimdjson-dev libmuparser-dev libcli11-dev zlib1g-dev
 g++-multilib lib32z1-dev qemu-user googletest gcovr
 clang-14 libclang-rt-14-dev valgrind binutils python3 python3-jsonschema
 libgraphviz-dev libutf8proc-dev chromium

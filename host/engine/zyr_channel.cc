@@ -43,10 +43,10 @@ constexpr size_t kFewParentPlaces = 32;
 
 Zyr_Channel::Zyr_Channel()
     : _engine(globalEngine),
+      _lastRenderCount(0),
+      _id(NextChannelId()),
       _group(nullptr),
       _typeRecord(record_pool::EmptyType()),
-      _id(NextChannelId()),
-      _lastRenderCount(0),
       _timeStamp(0),
       _groupSlot(0),
       _loadedId(0) {}
@@ -54,11 +54,11 @@ Zyr_Channel::Zyr_Channel()
 Zyr_Channel::Zyr_Channel(const Zyr_Channel& other)
     : DllInterface(other),
       _engine(other._engine),
+      _lastRenderCount(0),
+      _id(NextChannelId()),
       _name(other._name),
       _group(nullptr),
       _typeRecord(other._typeRecord),
-      _id(NextChannelId()),
-      _lastRenderCount(0),
       _timeStamp(0),
       _groupSlot(0),
       _loadedId(0) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "host/engine/le_bytes.h"
@@ -134,6 +135,15 @@ bool ZyrFileSaver::WriteToFile(const std::string& path, std::string* error) cons
   std::string& why = error ? *error : ignored;
   if (HasError()) {
     why = "not writing " + path + ": saving failed: " + _error;
+    return false;
+  }
+  // Writing past the process's file size limit raises SIGXFSZ, which kills
+  // by default and would leave the temporary file behind: such a file is
+  // refused before anything is written.
+  struct rlimit limit {};
+  if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && _bytes.size() > limit.rlim_cur) {
+    why = "cannot write " + path + ": " + std::strerror(EFBIG) + " (" + std::to_string(_bytes.size()) +
+          " bytes, and this process may write files of at most " + std::to_string(limit.rlim_cur) + ")";
     return false;
   }
   // A unique name beside the target, so that the rename stays within one

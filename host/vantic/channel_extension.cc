@@ -3,6 +3,7 @@
 #include "hostapi/vantic_channel_extension.h"
 
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -36,11 +37,19 @@ ChannelExtension<Base>::ChannelExtension() : _self(nullptr) {}
 
 template <class Base>
 ChannelExtension<Base>::ChannelExtension(const ChannelExtension& other)
-    : _self(nullptr), _linkNames(other._linkNames) {}
+    : _self(nullptr),
+      _linkNames(other._linkNames ? std::make_unique<LinkNames>(*other._linkNames) : nullptr) {}
 
 template <class Base>
 ChannelExtension<Base>& ChannelExtension<Base>::operator=(const ChannelExtension& other) {
-  if (this != &other) _linkNames = other._linkNames;
+  if (this == &other) return *this;
+  if (!other._linkNames) {
+    _linkNames.reset();
+  } else if (_linkNames) {
+    *_linkNames = *other._linkNames;
+  } else {
+    _linkNames = std::make_unique<LinkNames>(*other._linkNames);
+  }
   return *this;
 }
 
@@ -69,13 +78,15 @@ void ChannelExtension<Base>::CreateLink(GUID typeGuid, const char* typeName, con
 
 template <class Base>
 void ChannelExtension<Base>::SetChildLinkName(unsigned int link, const char* name) {
-  _linkNames[link] = name != nullptr ? name : "";
+  if (!_linkNames) _linkNames = std::make_unique<LinkNames>();
+  (*_linkNames)[link] = name != nullptr ? name : "";
 }
 
 template <class Base>
 const char* ChannelExtension<Base>::GetChildLinkName(unsigned int link) {
-  auto it = _linkNames.find(link);
-  return it == _linkNames.end() ? "" : it->second.c_str();
+  if (!_linkNames) return "";
+  auto it = _linkNames->find(link);
+  return it == _linkNames->end() ? "" : it->second.c_str();
 }
 
 template <class Base>

@@ -7,11 +7,12 @@
 
 Procedure::Procedure(std::string ownerClass, std::string name, bool isStatic,
                      const VarList& params)
-    : _params(params),
-      _revision(0),
+    : _revision(0),
+      _layout(0),
+      _isStatic(isStatic),
       _ownerClass(std::move(ownerClass)),
       _name(std::move(name)),
-      _isStatic(isStatic) {}
+      _params(params) {}
 
 Procedure::~Procedure() = default;
 
@@ -22,7 +23,19 @@ void Procedure::DeleteLeftBehind() noexcept { delete this; }
 VeskProcedure::VeskProcedure(std::string ownerClass, std::string name, bool isStatic,
                              const VarList& params, Body body)
     : Procedure(std::move(ownerClass), std::move(name), isStatic, params),
-      _body(std::move(body)) {}
+      _body(std::move(body)) {
+  KeepPlainBody();
+}
+
+void VeskProcedure::SetBody(Body body) {
+  _body = std::move(body);
+  KeepPlainBody();
+}
+
+void VeskProcedure::KeepPlainBody() {
+  PlainBody* const plain = _body.target<PlainBody>();
+  _plainBody = plain != nullptr ? *plain : nullptr;
+}
 
 VeskProcedure::~VeskProcedure() {
   for (VeskProcedureUser* user : _followers) {
@@ -31,8 +44,11 @@ VeskProcedure::~VeskProcedure() {
 }
 
 int VeskProcedure::Execute(VarList& vars) {
-  if (!_body) return 1;
+  if (_plainBody == nullptr && !_body) return 1;
   try {
+    // A plain function is called as it is (read once: the body may replace
+    // itself while it runs); anything else through the std::function.
+    if (const PlainBody plain = _plainBody) return plain(vars);
     return _body(vars);
   } catch (...) {
     // A body's failure is a result like any other; nothing crosses into

@@ -39,7 +39,9 @@ T* AsFinalKind(Zyr_Channel& child) {
 inline bool ReadFloat(Zyr_Channel& child, float* value) {
   const std::type_info& type = typeid(child);
   if (type == typeid(Ubo_ValueChannel)) {
-    *value = static_cast<Ubo_ValueChannel&>(child).GetFloat();
+    // A "Value" channel's float is its value as it stands (it keeps the
+    // float channel's GetFloat): read in place, without a call.
+    *value = static_cast<Ubo_ValueChannel&>(child)._value;
   } else if (type == typeid(Ubo_VectorChannel)) {
     *value = static_cast<Ubo_VectorChannel&>(child).GetFloat();
   } else if (auto* source = dynamic_cast<Ubo_FloatChannel*>(&child)) {
@@ -108,9 +110,9 @@ int ProcedureForVesk::FromDataChannelToVar(Zyr_Channel* channel, VarList* vars,
     if (child == nullptr) {
       return channel->GetChildCreation(link) == nullptr ? kMissingLink : kUnplugged;
     }
-    if (float* value = var->FloatValue()) {
+    if (float* value = vars->FloatValueAt(i)) {
       if (!ReadFloat(*child, value)) return kWrongKind;
-    } else if (Vec3* vector = var->VectorValue()) {
+    } else if (Vec3* vector = vars->VectorValueAt(i)) {
       auto* source = AsFinalKind<Ubo_VectorChannel>(*child);
       if (source == nullptr) return kWrongKind;
       *vector = source->GetVector();
@@ -130,9 +132,9 @@ int ProcedureForVesk::FromVarToDataChannel(VarList* vars, Zyr_Channel* channel,
     if ((var->Mode() & direction) == 0) continue;
     Zyr_Channel* child = channel->GetChild(LinkOf(first, i));
     if (child == nullptr) continue;  // no such link, or unplugged: nothing to write
-    if (const float* value = var->FloatValue()) {
+    if (const float* value = vars->FloatValueAt(i)) {
       if (!WriteFloat(*child, *value)) result = kWrongKind;
-    } else if (const Vec3* vector = var->VectorValue()) {
+    } else if (const Vec3* vector = vars->VectorValueAt(i)) {
       auto* target = AsFinalKind<Ubo_VectorChannel>(*child);
       if (target == nullptr) {
         result = kWrongKind;

@@ -2,7 +2,9 @@
 #include <algorithm>
 #include <functional>
 #include <iterator>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "host/vantic/procedure_index.h"
@@ -23,6 +25,29 @@ bool Reachable(const Procedure& procedure) {
   if (procedure.HoldCount() != 0) return true;
   const auto* vesk = dynamic_cast<const VeskProcedure*>(&procedure);
   return vesk != nullptr && vesk->FollowerCount() != 0;
+}
+
+// The Procedure::_layout value of `params`: layouts seen in the process,
+// each with its value, 1 up, kept for the process's life (one entry per
+// distinct layout, however many procedures come and go), so that equal
+// layouts have equal values whichever manager registered them. Throws
+// std::bad_alloc, changing nothing, when a new layout cannot be kept.
+uint32_t LayoutOf(const VarList& params) {
+  static std::unordered_map<std::string, uint32_t> layouts;
+  std::string key;
+  for (const VarBase* var : params._vars) {
+    const int32_t type = var->Type();
+    const uint16_t mode = var->Mode();
+    key.append(reinterpret_cast<const char*>(&type), sizeof(type));
+    key.append(reinterpret_cast<const char*>(&mode), sizeof(mode));
+    key.append(var->Name());
+    key.push_back('\0');  // ends the name: no two layouts share a key
+  }
+  const auto found = layouts.find(key);
+  if (found != layouts.end()) return found->second;
+  const auto id = static_cast<uint32_t>(layouts.size() + 1);
+  layouts.emplace(std::move(key), id);
+  return id;
 }
 
 }  // namespace
@@ -126,6 +151,7 @@ Procedure* ProceduresManager::GetProcedure(const std::string& owner,
 Procedure* ProceduresManager::Register(std::unique_ptr<Procedure> procedure) {
   if (procedure == nullptr) return nullptr;
   if (_impl->Find(procedure->_ownerClass, procedure->_name) != nullptr) return nullptr;
+  procedure->_layout = LayoutOf(procedure->_params);
   Procedure* raw = procedure.get();
   _impl->byName.Insert(raw);
   try {
@@ -153,7 +179,9 @@ bool ProceduresManager::ChangeParameters(const std::string& owner, const std::st
                                          const VarList& params, bool isStatic) {
   Procedure* procedure = _impl->Find(owner, name);
   if (procedure == nullptr) return false;
+  const uint32_t layout = LayoutOf(params);
   procedure->_params = params;  // a copy; safe when `params` is its own list
+  procedure->_layout = layout;
   procedure->_isStatic = isStatic;
   procedure->_revision = NextRevision();
   Announce(procedure);

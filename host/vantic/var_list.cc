@@ -38,13 +38,15 @@ inline bool VarList::AssignInPlace(const VarList& other) {
   if (count != other._vars._count || count > kKindBits || _vectorKinds != other._vectorKinds) {
     return false;
   }
+  // Two lists never share a variable, so no variable is assigned to itself.
   VarBase* const* mine = _vars._items;
   const VarBase* const* theirs = other._vars._items;
+  const uint64_t kinds = _vectorKinds;
   for (size_t i = 0; i < count; ++i) {
-    if ((_vectorKinds >> i) & 1) {
-      static_cast<VarVec3&>(*mine[i]) = static_cast<const VarVec3&>(*theirs[i]);
+    if ((kinds >> i) & 1) {
+      static_cast<VarVec3&>(*mine[i]).AssignFrom(static_cast<const VarVec3&>(*theirs[i]));
     } else {
-      static_cast<VarFloat&>(*mine[i]) = static_cast<const VarFloat&>(*theirs[i]);
+      static_cast<VarFloat&>(*mine[i]).AssignFrom(static_cast<const VarFloat&>(*theirs[i]));
     }
   }
   _thisObject = other._thisObject;
@@ -52,11 +54,13 @@ inline bool VarList::AssignInPlace(const VarList& other) {
 }
 
 VarList& VarList::operator=(const VarList& other) {
-  if (this == &other) return *this;
-  if (AssignInPlace(other)) return *this;
+  if (this != &other && !AssignInPlace(other)) AssignCopy(other);
+  return *this;
+}
+
+__attribute__((noinline)) void VarList::AssignCopy(const VarList& other) {
   VarList copy(other);
   Swap(copy);
-  return *this;
 }
 
 

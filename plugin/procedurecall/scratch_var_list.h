@@ -11,16 +11,29 @@
 #ifndef PLUGIN_PROCEDURECALL_SCRATCH_VAR_LIST_H_
 #define PLUGIN_PROCEDURECALL_SCRATCH_VAR_LIST_H_
 
+#include <cstddef>
+#include <memory>
+#include <vector>
+
 #include "hostapi/vantic_vars.h"
 
 class ScratchVarList {
  public:
   // Leases a pooled list holding copies of `source`'s variables and its
   // target object. Throws std::bad_alloc (leasing nothing) when the pool
-  // cannot grow.
-  explicit ScratchVarList(const VarList& source);
+  // cannot grow. Inline: every due evaluation takes one.
+  explicit ScratchVarList(const VarList& source) {
+    if (_pool.depth == _pool.lists.size()) Grow();
+    VarList& list = *_pool.lists.data()[_pool.depth];
+    list = source;  // may throw, leaving the list as it was and leasing nothing
+    _list = &list;
+    ++_pool.depth;
+  }
   // Returns the list to the pool, its variables kept for the next lease.
-  ~ScratchVarList();
+  ~ScratchVarList() {
+    _list->_thisObject = nullptr;
+    --_pool.depth;
+  }
   ScratchVarList(const ScratchVarList&) = delete;
   ScratchVarList& operator=(const ScratchVarList&) = delete;
 
@@ -28,6 +41,17 @@ class ScratchVarList {
   VarList& List() { return *_list; }
 
  private:
+  // Lists [0, depth) are leased, innermost last; the others wait with the
+  // variables of their last lease, so that the next lease of a list of the
+  // same kinds assigns them in place.
+  struct Pool {
+    std::vector<std::unique_ptr<VarList>> lists;
+    size_t depth = 0;
+  };
+  // Adds a list to the pool for the next depth. Throws std::bad_alloc.
+  static void Grow();
+
+  static Pool _pool;
   VarList* _list;
 };
 

@@ -13,6 +13,7 @@ struct ParamListRef::Shared {
   VarList* list;
   size_t references;
   Shared** entry;
+  uint32_t layout;  // see ParamListRef::Layout
 };
 
 namespace {
@@ -67,11 +68,13 @@ bool SameList(const VarList& a, const VarList& b) {
 ParamListRef::ParamListRef(VarList* list) {
   if (list == nullptr) return;
   std::unique_ptr<VarList> owned(list);
-  _shared = new Shared{list, 1, nullptr};
+  _shared = new Shared{list, 1, nullptr, 0};
   owned.release();
 }
 
 VarList* ParamListRef::get() const { return _shared != nullptr ? _shared->list : nullptr; }
+
+uint32_t ParamListRef::Layout() const { return _shared != nullptr ? _shared->layout : 0; }
 
 ParamListRef& ParamListRef::operator=(const ParamListRef& other) {
   if (_shared != other._shared) {
@@ -110,6 +113,7 @@ ParamListRef SharedParamList(const Procedure& procedure) {
     return found;
   }
   ParamListRef list(new VarList(procedure._params));
+  list._shared->layout = procedure._layout;
   Entry& entry = recent.entries[recent.next];
   recent.next = (recent.next + 1) % kEntries;
   if (entry.shared != nullptr) entry.shared->entry = nullptr;

@@ -13,6 +13,7 @@
 #define PLUGIN_PROCEDURECALL_SHARED_PARAM_LIST_H_
 
 #include <cstddef>
+#include <cstdint>
 
 #include "hostapi/vantic_procedure.h"
 #include "hostapi/vantic_vars.h"
@@ -35,6 +36,9 @@ class ParamListRef {
   VarList& operator*() const { return *get(); }
   VarList* operator->() const { return get(); }
   VarList* get() const;
+  // The Procedure::_layout of the procedure whose parameters the list was
+  // copied from (SharedParamList); 0 for any other list.
+  uint32_t Layout() const;
 
   // What the references to one list share; opaque.
   struct Shared;

@@ -32,6 +32,10 @@ bool Ubo_VanticPrcCall::ShouldCreateChildLinks() const {
     return false;  // nothing to compare with, nothing to rebuild from
   }
   if (_procedure->_isStatic != _bStatic) return true;
+  // A list copied from a registered procedure knows its layout: one
+  // comparison, without reading the procedure's variables.
+  const uint32_t layout = _paramVars.Layout();
+  if (layout != 0 && _procedure->_layout != 0) return layout != _procedure->_layout;
   const auto& theirs = _procedure->_params._vars;
   const auto& ours = _paramVars->_vars;
   if (theirs.size() != ours.size()) return true;

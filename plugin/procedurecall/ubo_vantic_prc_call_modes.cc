@@ -1,6 +1,7 @@
 // Ubo_VanticPrcCall: the procedures of an owner class as modes, and binding
 // to a procedure by its two names.
 #include <string>
+#include <typeinfo>
 #include <utility>
 #include <vector>
 
@@ -9,6 +10,14 @@
 #include "plugin/procedurecall/ubo_vantic_prc_call.h"
 
 namespace {
+
+// The procedure as a followable one, or null: a checked downcast that tells
+// the framework's own kind by its exact type first, without walking the
+// class tree.
+VeskProcedure* AsVeskProcedure(Procedure& procedure) {
+  if (typeid(procedure) == typeid(VeskProcedure)) return static_cast<VeskProcedure*>(&procedure);
+  return dynamic_cast<VeskProcedure*>(&procedure);
+}
 
 // The note of a binding that makes the child links again.
 constexpr char kRebuildNote[] = "CreatingNewSetOfChildLinks!";
@@ -117,9 +126,9 @@ int Ubo_VanticPrcCall::UpdatePrc(const std::string& owner, const std::string& na
   // the procedure's when the links were being rebuilt: the next due
   // evaluation binds again and makes the links whole.
   try {
-    SetCurrentProcedure(dynamic_cast<VeskProcedure*>(_procedure.Get()));
-    _prcOwnerClass.swap(toOwner);
-    _prcName.swap(toName);
+    SetCurrentProcedure(AsVeskProcedure(*_procedure));
+    _prcOwnerClass = std::move(toOwner);
+    _prcName = std::move(toName);
     reportOwner = &_prcOwnerClass;
     reportName = &_prcName;
     SetChannelNameFromOwnSetup();

@@ -51,6 +51,10 @@ bool Ubo_VanticPrcCall::LoadChannel(ZyrFileLoader& loader, Zyr_ChannelGroup* gro
   if (ReadChannelValue(loader, kTagStatic, isStatic)) _bStatic = (isStatic != 0);
 
   _paramVars = OwnParamList();
+  // Read into a list of its own and copied at its exact size at the end:
+  // added one by one, a list keeps up to twice the room it uses, and the
+  // channel keeps this one while its procedure's parameters stay the same.
+  VarList loaded;
   // Not reset between entries: a missing tag keeps the entry before's value.
   uint32_t type = 0;
   uint32_t mode = 0;
@@ -70,18 +74,19 @@ bool Ubo_VanticPrcCall::LoadChannel(ZyrFileLoader& loader, Zyr_ChannelGroup* gro
     if (name.size() > kPrcMaxParamName) name.resize(kPrcMaxParamName);
     switch (type) {
       case VarType_Float:
-        _paramVars->AddVar(VarFloat(VarType_Float, mode, name.c_str(), 0.0f, FLT_MIN, FLT_MAX));
+        loaded.AddVar(VarFloat(VarType_Float, mode, name.c_str(), 0.0f, FLT_MIN, FLT_MAX));
         break;
       case VarType_Vec3:
-        _paramVars->AddVar(VarVec3(VarType_Vec3, mode, name.c_str(), Vec3{0.0f, 0.0f, 0.0f},
-                                   Vec3{FLT_MIN, FLT_MIN, FLT_MIN},
-                                   Vec3{FLT_MAX, FLT_MAX, FLT_MAX}));
+        loaded.AddVar(VarVec3(VarType_Vec3, mode, name.c_str(), Vec3{0.0f, 0.0f, 0.0f},
+                              Vec3{FLT_MIN, FLT_MIN, FLT_MIN},
+                              Vec3{FLT_MAX, FLT_MAX, FLT_MAX}));
         break;
       default:
         ReportDetail(kLoadHead, "var->Type()");
         break;
     }
   }
+  if (loaded.Count() != 0) _paramVars = OwnParamList(loaded);
 
   CreateChildLinks();
   SetChannelNameFromOwnSetup();

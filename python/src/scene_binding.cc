@@ -4,6 +4,7 @@
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -203,7 +204,8 @@ std::unique_ptr<RunData> Run(const std::shared_ptr<SceneState>& state, std::opti
   data->state = state;
   data->record.messages = std::move(state->pending.messages);
   state->pending = RunRecord();
-  RunRecorder recorder(&data->record, &data->calls);
+  // Every watched channel is kept: Run.values answers for each.
+  RunRecorder recorder(&data->record, &data->calls, RunRecorder::kDefaultMaxMessages, SIZE_MAX);
   MessageRoute route(recorder, runtime);
   // The render count is the process's: another scene may have moved it.
   // Each frame of this scene then gets the count of its own number again.
@@ -255,7 +257,7 @@ std::vector<py::tuple> Check(SceneState& state) {
   const std::string& text = state.runtime.SceneText();
   if (!LoadSceneJson(text, &scene, &error)) RaiseSceneError(error, state.source);
   std::vector<py::tuple> out;
-  for (const SceneFinding& f : CheckScene(scene, text, host)) {
+  for (const SceneFinding& f : CheckScene(std::move(scene), text, host)) {
     const bool isError = f.severity == SceneFinding::Severity::kError;
     // A build error carries its path at the head of its text.
     std::string path = f.path;

@@ -15,7 +15,7 @@ void AddLoopFindings(const Scene& scene, const SceneGraph& graph, std::vector<Sc
       if (e.inLoop && e.parent == i) others += (others.empty() ? "'" : ", '") + Printable(graph.nodes[e.child].id, 60) + "'";
     }
     const ChannelSpec& spec = scene.channels[i];
-    findings->push_back({SceneFinding::Severity::kWarning, spec.path,
+    findings->push_back({SceneFinding::Severity::kWarning, spec.Path(),
                          "call '" + Printable(spec.id, 60) + "' is on a loop of call channels (it reads " + others +
                              "): a call read again within its own evaluation answers its previous status"});
   }

@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runner/commands/command_support.h"
@@ -20,7 +21,7 @@ int CheckCommand(const std::string& path, const std::string& modulesDir) {
   if (!ReadJsonScene(path, &scene, &text, &error)) return Fail(error);
   HostEnvironment host;
   if (!LoadModules(host, modulesDir, &error)) return Fail(error);
-  const std::vector<SceneFinding> findings = CheckScene(scene, text, host);
+  const std::vector<SceneFinding> findings = CheckScene(std::move(scene), std::move(text), host);
   size_t errors = 0;
   size_t warnings = 0;
   for (const SceneFinding& f : findings) {

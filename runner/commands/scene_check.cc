@@ -101,26 +101,26 @@ void CheckBuilt(const SceneRuntime& runtime, const std::set<size_t>& unregistere
     const ChannelSpec& spec = *rc.spec;
     if (spec.kind == ChannelKind::kCall) {
       if (unregistered.count(i) > 0) continue;
-      const std::map<std::string, std::string> wanted = runtime.DesiredLinks(spec, UINT32_MAX);
+      const WantedLinks wanted = runtime.DesiredLinks(spec, UINT32_MAX);
       for (int l = 0; l < rc.channel->GetChildCreationCount(); ++l) {
         const ChildCreation* c = rc.channel->GetChildCreation(l);
         if (c == nullptr || c->LinkMode == 0 || rc.channel->GetChild(l) != nullptr) continue;
         const std::string link(c->LinkName, strnlen(c->LinkName, sizeof c->LinkName));
-        if (wanted.count(link) > 0) continue;  // a link event plugs it
-        findings->push_back(Warning(spec.path + "/links",
+        if (wanted.Find(link) != nullptr) continue;  // a link event plugs it
+        findings->push_back(Warning(spec.Path() + "/links",
                                     "link " + Quoted(link) + " is left unplugged, and " +
                                         FullName(spec.owner, spec.procedure) +
                                         " reads it: the call answers 3.0 (inputs not taken)"));
       }
     } else if (!spec.watch && !read[i] && plugLater.count(spec.id) == 0) {
-      findings->push_back(Warning(spec.path, "channel " + Quoted(spec.id) + " is not watched and nothing reads it"));
+      findings->push_back(Warning(spec.Path(), "channel " + Quoted(spec.id) + " is not watched and nothing reads it"));
     }
   }
 }
 
 }  // namespace
 
-std::vector<SceneFinding> CheckScene(const Scene& scene, const std::string& text, HostEnvironment& host) {
+std::vector<SceneFinding> CheckScene(Scene scene, std::string text, HostEnvironment& host) {
   const EventCheck events = CheckSceneEvents(scene, host.Library().Definitions(), scene.frames);
   std::vector<SceneFinding> findings = events.findings;
   findings.insert(findings.end(), events.idle.begin(), events.idle.end());
@@ -135,7 +135,7 @@ std::vector<SceneFinding> CheckScene(const Scene& scene, const std::string& text
   QuietMessages quiet;
   SceneRuntime runtime(host);
   std::string error;
-  if (!runtime.Build(scene, text, &error)) {
+  if (!runtime.Build(std::move(scene), std::move(text), &error)) {
     findings.push_back({SceneFinding::Severity::kError, "", error});
   } else {
     CheckBuilt(runtime, events.unregisteredCalls, &findings);

@@ -21,7 +21,8 @@ class HostEnvironment;
 // call channels, input links left unplugged, channels nothing reads. In
 // that order; a build error has its JSON path in its text and an empty
 // `path`. The objects the build makes are removed from the framework again.
-std::vector<SceneFinding> CheckScene(const Scene& scene, const std::string& text, HostEnvironment& host);
+// The scene and its text are taken over (the build keeps them).
+std::vector<SceneFinding> CheckScene(Scene scene, std::string text, HostEnvironment& host);
 
 }  // namespace dravik
 

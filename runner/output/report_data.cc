@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 
 #include "runner/output/markup_text.h"
 #include "runner/output/printable_text.h"
@@ -236,8 +237,9 @@ std::string MessagesJson(const MessageDigest& digest) {
 }  // namespace
 
 std::string ReportData(const RunRecord& record, size_t maxPoints) {
+  const std::span<const RecordedSeries> plotted(record.watched.data(), record.Plotted());
   size_t series = 0;
-  for (const RecordedSeries& r : record.watched) series += r.isVector ? 4 : 1;
+  for (const RecordedSeries& r : plotted) series += r.isVector ? 4 : 1;
   maxPoints = std::min(maxPoints, std::max<size_t>(1000, kMaxReportTotalPoints / std::max<size_t>(series, 1)));
   Sampling s;
   s.first = record.first;
@@ -246,7 +248,7 @@ std::string ReportData(const RunRecord& record, size_t maxPoints) {
   if (s.count > maxPoints) s.stride = (s.count + pairs - 1) / pairs;
   std::string plots;
   std::string timelines;
-  for (const RecordedSeries& r : record.watched) {
+  for (const RecordedSeries& r : plotted) {
     if (r.kind == ChannelKind::kCall) {
       timelines += std::string(timelines.empty() ? "" : ",") + "{\"id\":" + Json(r.id) + ",\"name\":" + Json(r.name) +
                    ",\"status\":" + s.Values(r.values.size(), [&](size_t i) { return r.values[i]; }) + "}";
@@ -261,7 +263,7 @@ std::string ReportData(const RunRecord& record, size_t maxPoints) {
               ",\"text\":" + Json(n.text) + "}";
   }
   return "{\"x\":" + s.Frames() + ",\"stride\":" + std::to_string(s.stride) + ",\"plots\":[" + plots +
-         "],\"timelines\":[" + timelines + "],\"watchedLeftOut\":" + std::to_string(record.watchedLeftOut) +
+         "],\"timelines\":[" + timelines + "],\"watchedLeftOut\":" + std::to_string(record.PlotLeftOut()) +
          ",\"heat\":" + HeatJson(record.statuses) + ",\"events\":[" + events +
          "],\"eventsLeftOut\":" + std::to_string(record.notesLeftOut) + ",\"messages\":" +
          MessagesJson(record.digest) + "}";

@@ -49,8 +49,8 @@ std::string ReportHtml(const Scene& scene, const RunRecord& record, const std::s
   html += "<h2>Watched channels</h2>\n<p class=\"hint\">Drag across a plot to zoom on a range of frames, "
           "double-click to zoom out; the cursor and the zoom are shared by every plot, and the legend shows "
           "the values under the cursor. Dashed lines mark events.</p>\n";
-  if (record.watchedLeftOut > 0) {
-    html += "<p class=\"hint\">" + FormatCount(record.watchedLeftOut) + " more watched channels are not plotted "
+  if (record.PlotLeftOut() > 0) {
+    html += "<p class=\"hint\">" + FormatCount(record.PlotLeftOut()) + " more watched channels are not plotted "
             "(a report plots the first " + std::to_string(RunRecorder::kMaxWatched) +
             "); <code>--watch</code> chooses which.</p>\n";
   }

@@ -37,8 +37,10 @@ StatusCell StatusGrid::Worst(size_t row) const {
   return worst;
 }
 
-RunRecorder::RunRecorder(RunRecord* record, Reporter* next, size_t maxMessages)
-    : _record(record), _next(next), _maxMessages(maxMessages) {}
+size_t RunRecord::Plotted() const { return std::min(watched.size(), RunRecorder::kMaxWatched); }
+
+RunRecorder::RunRecorder(RunRecord* record, Reporter* next, size_t maxMessages, size_t maxWatched)
+    : _record(record), _next(next), _maxMessages(maxMessages), _maxWatched(maxWatched) {}
 
 void RunRecorder::OnBegin(const Scene& scene, uint32_t first, uint32_t last,
                           const std::vector<ChannelValue>& watched) {
@@ -46,7 +48,7 @@ void RunRecorder::OnBegin(const Scene& scene, uint32_t first, uint32_t last,
   _record->first = first;
   _record->last = first - 1;
   for (const ChannelValue& v : watched) {
-    if (_record->watched.size() >= kMaxWatched) {
+    if (_record->watched.size() >= _maxWatched) {
       ++_record->watchedLeftOut;
       continue;
     }

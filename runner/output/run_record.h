@@ -75,6 +75,12 @@ struct RunRecord {
   MessageDigest digest;                 // every message, folded
   std::vector<RunMessage> messages;     // the first ones, in the order shown
   size_t messagesLeftOut = 0;           // past the recorder's bound
+
+  // How many of `watched` a report plots (the first ones), and how many
+  // watched channels it leaves out, those the recorder did not keep
+  // included.
+  size_t Plotted() const;
+  size_t PlotLeftOut() const { return watchedLeftOut + watched.size() - Plotted(); }
 };
 
 class RunRecorder final : public Reporter {
@@ -83,13 +89,16 @@ class RunRecorder final : public Reporter {
   // the rest in messagesLeftOut, so that a long run cannot use memory
   // without bound (the digest folds them all).
   static constexpr size_t kDefaultMaxMessages = 100'000;
-  // Most watched channels and notes kept.
+  // Most watched channels kept by default (and plotted by a report), and
+  // most notes kept.
   static constexpr size_t kMaxWatched = 100;
   static constexpr size_t kMaxNotes = 1000;
 
   // Records one run into `record`, and hands every call on to `next` (when
-  // not null). Neither is owned; both must outlive the recorder.
-  explicit RunRecorder(RunRecord* record, Reporter* next = nullptr, size_t maxMessages = kDefaultMaxMessages);
+  // not null). Neither is owned; both must outlive the recorder. Keeps the
+  // values of the first `maxWatched` watched channels.
+  explicit RunRecorder(RunRecord* record, Reporter* next = nullptr, size_t maxMessages = kDefaultMaxMessages,
+                       size_t maxWatched = kMaxWatched);
 
   void OnBegin(const Scene& scene, uint32_t first, uint32_t last,
                const std::vector<ChannelValue>& watched) override;
@@ -104,6 +113,7 @@ class RunRecorder final : public Reporter {
   RunRecord* _record;
   Reporter* _next;
   size_t _maxMessages;
+  size_t _maxWatched;
   // A call's row in the status grid by its place in the scene's channels.
   const ChannelSpec* _specs = nullptr;
   std::vector<uint32_t> _rowOfChannel;

@@ -398,7 +398,7 @@ void Replay::Run(const std::vector<ProcedureDefinition>& builtins, uint32_t last
     const ChannelSpec& c = _scene.channels[i];
     if (_trackOf[i] < 0 || _tracks[static_cast<size_t>(_trackOf[i])].everBound) continue;
     _out->unregisteredCalls.insert(i);
-    _out->idle.push_back({SceneFinding::Severity::kWarning, c.path,
+    _out->idle.push_back({SceneFinding::Severity::kWarning, c.Path(),
                           "call " + Quoted(c.id) + ": procedure " + Text({c.owner, c.procedure}) +
                               " is registered at no frame: the call answers 1.0 every frame"});
   }

@@ -30,9 +30,9 @@ std::string Position(std::string_view text, size_t offset) {
   return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
-// Deeper texts than kMaxNesting are refused before parsing so that no value
-// is ever walked recursively deep.
-bool NestingFits(std::string_view text) {
+}  // namespace
+
+bool JsonNestingFits(std::string_view text) {
   int depth = 0;
   bool inString = false;
   bool escaped = false;
@@ -55,6 +55,8 @@ bool NestingFits(std::string_view text) {
   }
   return true;
 }
+
+namespace {
 
 // Builds the document as the parser reads the text, as the library's own
 // builder does, but refuses a key given twice in one object (the library
@@ -150,7 +152,7 @@ class DocumentBuilder final : public nlohmann::json_sax<json> {
 }  // namespace
 
 bool ParseJsonText(std::string_view text, json* out, std::string* error) {
-  if (!NestingFits(text)) {
+  if (!JsonNestingFits(text)) {
     *error = "/: nested deeper than " + std::to_string(kMaxNesting) + " levels";
     return false;
   }

@@ -19,6 +19,11 @@ namespace dravik {
 // REQUIRES: out and error are not null.
 bool ParseJsonText(std::string_view text, nlohmann::json* out, std::string* error);
 
+// Whether arrays and objects in `text` nest at most kMaxNesting deep
+// (counted outside strings, before any parsing, so that no value is ever
+// walked recursively deep).
+bool JsonNestingFits(std::string_view text);
+
 // The JSON pointer `path` ("" for the root) followed by the step `key`,
 // with "~" and "/" escaped as pointers write them: ("/links", "a/b") gives
 // "/links/a~1b".

@@ -79,8 +79,8 @@ void SceneRuntime::SettleTouched(uint32_t frame, RunObserver& observer) {
   for (size_t index : _linkEvents) {
     const EventSpec& e = _scene.events[index];
     const RuntimeChannel* rc = FindChannel(e.channel);
-    auto wanted = rc->links.find(e.param);
-    if (wanted == rc->links.end() || wanted->second != e.source ||
+    const WantedLinks::Link* wanted = rc->links.Find(e.param);
+    if (wanted == nullptr || *wanted->source != e.source ||
         rc->channel->FindChildLink(e.param.c_str()) >= 0) {
       continue;
     }
@@ -104,8 +104,8 @@ void SceneRuntime::NoteInputsNotTaken(const RuntimeChannel& rc, uint32_t frame, 
     std::string problem;
     Zyr_Channel* child = channel.GetChild(l);
     // The channel the scene plugged there, to name it.
-    auto wanted = rc.links.find(name);
-    const RuntimeChannel* source = wanted == rc.links.end() ? nullptr : FindChannel(wanted->second);
+    const WantedLinks::Link* wanted = rc.links.Find(name);
+    const RuntimeChannel* source = wanted == nullptr ? nullptr : FindChannel(*wanted->source);
     if (source != nullptr && source->channel.get() != child) source = nullptr;
     const std::string held = source != nullptr ? "the " + std::string(ChannelKindName(source->spec->kind)) +
                                                      " channel " + Quoted(source->spec->id)

@@ -102,7 +102,10 @@ struct ChannelSpec {
   bool hasParams = false;
   bool isStatic = true;
   std::vector<ParamSpec> params;
-  std::string path;
+  uint32_t index = 0;  // position in the scene's channels
+
+  // The JSON path of the channel, for messages: "/channels/<index>".
+  std::string Path() const { return "/channels/" + std::to_string(index); }
 };
 
 struct GroupSpec {

@@ -110,16 +110,73 @@ class SavedModes {
     _host.PrcCall().AddMode(channel, entry);
   }
 
-  // After every channel loaded: the registry becomes the saved one.
+  // After every channel loaded: the registry becomes the saved one, made
+  // in the module's own ways where they can make it, for each leaves the
+  // registry built, so that call channels made later in this process still
+  // work: its default registry (a fresh channel makes it once the registry
+  // is emptied) with the saved modes after it; or, for a saved list of
+  // procedure names (codes 0, 1, ... named alike, as PrepareModesList
+  // makes them), PrepareModesList over an owner of the framework's whose
+  // procedures bear those names for the moment. Only a registry neither
+  // gives is put back mode by mode, which leaves it not built (see
+  // PrcCallModule::ReplaceModes).
   void Restore() {
     if (!_callSeen) return;
     const GUID type = guid::FromString(guid::kPrcCallChannelType);
+    const PrcCallModule& module = _host.PrcCall();
     std::unique_ptr<Zyr_Channel> own = _host.Factory().Create(type);
-    if (own == nullptr || Same(_host.PrcCall().Modes(*own), _modes)) return;
-    _host.PrcCall().ReplaceModes(*own, _modes);
+    if (own == nullptr || Same(module.Modes(*own), _modes)) return;
+    module.ReplaceModes(*own, {});
+    std::unique_ptr<Zyr_Channel> fresh = _host.Factory().Create(type);  // builds the default
+    if (fresh != nullptr) {
+      own = std::move(fresh);
+      const std::vector<ModeEntry> built = module.Modes(*own);
+      if (built.size() <= _modes.size() &&
+          Same(built, std::vector<ModeEntry>(_modes.begin(), _modes.begin() + built.size()))) {
+        for (size_t i = built.size(); i < _modes.size(); ++i) module.AddMode(*own, _modes[i]);
+      } else if (ProcedureNames()) {
+        PrepareFromNames(*own);
+      }
+      if (Same(module.Modes(*own), _modes)) return;
+    }
+    module.ReplaceModes(*own, _modes);
   }
 
  private:
+  // Owner class of the names PrepareFromNames registers for a moment.
+  static constexpr const char kNamesOwner[] = "\x1f" "dravik saved modes";
+
+  // Whether the saved modes are procedure names as PrepareModesList lists
+  // them: codes 0, 1, ... in that order, short name and name alike; or its
+  // one mode for an owner without procedures.
+  bool ProcedureNames() const {
+    if (NoProcedures()) return true;
+    for (size_t i = 0; i < _modes.size(); ++i) {
+      if (_modes[i].code != i || _modes[i].name.empty() || _modes[i].shortName != _modes[i].name) return false;
+    }
+    return !_modes.empty();
+  }
+  bool NoProcedures() const {
+    return _modes.size() == 1 && _modes[0].code == 0 && _modes[0].shortName == "dummy" &&
+           _modes[0].name == "no procedures found...";
+  }
+
+  // PrepareModesList through `own` over an owner holding, for the moment,
+  // procedures of the saved names (none for the no-procedures list).
+  void PrepareFromNames(Zyr_Channel& own) {
+    ProceduresManager& procedures = _host.Procedures();
+    std::vector<std::string> taken;
+    procedures.GetProceduresList(kNamesOwner, taken);
+    if (!taken.empty()) return;
+    std::vector<std::string> registered;
+    for (size_t i = 0; !NoProcedures() && i < _modes.size(); ++i) {
+      if (procedures.RegisterFunction(kNamesOwner, _modes[i].name, true, VarList(), nullptr) == nullptr) break;
+      registered.push_back(_modes[i].name);
+    }
+    if (NoProcedures() || registered.size() == _modes.size()) _host.PrcCall().PrepareModesList(own, kNamesOwner);
+    for (const std::string& name : registered) procedures.Remove(kNamesOwner, name);
+  }
+
   static bool Same(const std::vector<ModeEntry>& a, const std::vector<ModeEntry>& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const ModeEntry& x, const ModeEntry& y) {
       return x.code == y.code && x.shortName == y.shortName && x.name == y.name;

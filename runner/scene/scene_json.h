@@ -21,7 +21,15 @@ namespace dravik {
 // column C: ..." for a syntax error). Never throws and never aborts, for
 // any input; texts longer than kMaxSceneBytes are refused.
 // REQUIRES: out and error are not null.
+//
+// The text is read fast first; a text the fast reading does not take (not
+// JSON as it reads it, a key given twice, or against the rules) is read
+// again by LoadSceneJsonCarefully, whose answer it gives.
 bool LoadSceneJson(std::string_view text, Scene* out, std::string* error);
+
+// As LoadSceneJson, with the slower reading alone: a document that places
+// every error in the text and refuses a key given twice as it parses.
+bool LoadSceneJsonCarefully(std::string_view text, Scene* out, std::string* error);
 
 }  // namespace dravik
 

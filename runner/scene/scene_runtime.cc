@@ -46,8 +46,9 @@ class EvaluationScope {
 };
 
 const RuntimeChannel* SceneRuntime::FindChannel(const std::string& id) const {
-  auto it = _channelIndex.find(id);
-  return it == _channelIndex.end() ? nullptr : &_channels[it->second];
+  // The channels stand in scene order: the scene's index is theirs.
+  auto it = _scene.channelIndex.find(id);
+  return it == _scene.channelIndex.end() || it->second >= _channels.size() ? nullptr : &_channels[it->second];
 }
 
 bool SceneRuntime::Watch(const std::vector<std::string>& ids, std::string* error) {
@@ -66,8 +67,9 @@ bool SceneRuntime::Watch(const std::vector<std::string>& ids, std::string* error
 const ChannelSpec* SceneRuntime::MessageChannel() const {
   const Zyr_Channel* channel = globalEngine->GetChannelAtWork();
   if (channel == nullptr) return nullptr;
-  auto found = _specByChannel.find(channel);
-  return found == _specByChannel.end() ? nullptr : found->second;
+  auto found = std::lower_bound(_specByChannel.begin(), _specByChannel.end(), channel,
+                                [](const auto& entry, const Zyr_Channel* c) { return entry.first < c; });
+  return found == _specByChannel.end() || found->first != channel ? nullptr : found->second;
 }
 
 SceneRuntime::SceneRuntime(HostEnvironment& host) : _host(host) {}
@@ -79,20 +81,20 @@ SceneRuntime::~SceneRuntime() {
 }
 
 RuntimeChannel* SceneRuntime::Find(const std::string& id) {
-  auto it = _channelIndex.find(id);
-  return it == _channelIndex.end() ? nullptr : &_channels[it->second];
+  return const_cast<RuntimeChannel*>(FindChannel(id));
 }
 
 void SceneRuntime::IndexChannels() {
-  _channelIndex.clear();
-  for (size_t i = 0; i < _channels.size(); ++i) _channelIndex.emplace(_channels[i].spec->id, i);
   _specByChannel.clear();
-  for (const RuntimeChannel& rc : _channels) _specByChannel.emplace(rc.channel.get(), rc.spec);
+  _specByChannel.reserve(_channels.size());
+  for (const RuntimeChannel& rc : _channels) _specByChannel.emplace_back(rc.channel.get(), rc.spec);
+  std::sort(_specByChannel.begin(), _specByChannel.end());
 }
 
 bool SceneRuntime::Prepare(Scene scene, std::string sceneText, std::string* error) {
   _scene = std::move(scene);
   _sceneText = std::move(sceneText);
+  if (_scene.channelIndex.size() + _scene.objectIndex.size() == 0) _scene.BuildIndexes();
   if (!_host.Library().AddSceneProcedures(_scene, error) || !CompileEventBodies(error)) return false;
   _host.Library().RegisterAll(_host.Procedures());
   return true;
@@ -169,14 +171,14 @@ bool SceneRuntime::CreateChannels(std::string* error) {
   CallSetupRecords records;
   for (const ChannelSpec& spec : _scene.channels) {
     if (spec.kind == ChannelKind::kCall && !_host.HasPrcCallType()) {
-      *error = spec.path + ": " + _host.MissingPrcCallReason();
+      *error = spec.Path() + ": " + _host.MissingPrcCallReason();
       return false;
     }
     RuntimeChannel rc;
     rc.spec = &spec;
     rc.channel = _host.Factory().Create(TypeOf(spec.kind));
     if (rc.channel == nullptr) {
-      *error = spec.path + ": the channel factory could not make a " + ChannelKindName(spec.kind) + " channel";
+      *error = spec.Path() + ": the channel factory could not make a " + ChannelKindName(spec.kind) + " channel";
       return false;
     }
     switch (spec.kind) {
@@ -203,7 +205,8 @@ bool SceneRuntime::CreateChannels(std::string* error) {
     } else {
       rc.channel->SetChannelName(spec.name.c_str());
     }
-    for (const LinkSpec& link : spec.links) rc.links[link.param] = link.source;
+    rc.links.Reserve(spec.links.size());
+    for (const LinkSpec& link : spec.links) rc.links.Set(link.param, link.source);
     _channels.push_back(std::move(rc));
   }
   IndexChannels();
@@ -224,7 +227,7 @@ bool SceneRuntime::SetUpCall(RuntimeChannel& rc, CallSetupRecords& records, std:
   }
   std::string why;
   if (!records.Configure(*rc.channel, setup, &why)) {
-    *error = spec.path + ": " + why;
+    *error = spec.Path() + ": " + why;
     return false;
   }
   return true;
@@ -234,19 +237,19 @@ bool SceneRuntime::PlugSceneLinks(std::string* error) {
   for (RuntimeChannel& rc : _channels) {
     const ChannelSpec& spec = *rc.spec;
     for (const LinkSpec& link : spec.links) {
-      const std::string at = spec.path + "/links/" + link.param;
       const int index = rc.channel->FindChildLink(link.param.c_str());
+      const auto at = [&] { return spec.Path() + "/links/" + link.param; };
       if (index < 0) {
         const std::string proc = FullName(spec.owner, spec.procedure);
         const bool registered = _host.Procedures().GetProcedure(spec.owner, spec.procedure) != nullptr;
         if (link.param == "This") {
-          *error = at + ": procedure " + proc + " is static, so it has no \"This\" link";
+          *error = at() + ": procedure " + proc + " is static, so it has no \"This\" link";
         } else if (registered) {
-          *error = at + ": procedure " + proc + " has no parameter " + Quoted(link.param);
+          *error = at() + ": procedure " + proc + " has no parameter " + Quoted(link.param);
         } else if (spec.hasParams) {
-          *error = at + ": the \"params\" given for " + proc + " have no parameter " + Quoted(link.param);
+          *error = at() + ": the \"params\" given for " + proc + " have no parameter " + Quoted(link.param);
         } else {
-          *error = at + ": procedure " + proc +
+          *error = at() + ": procedure " + proc +
                    " is not registered, so its parameters are unknown (give the channel \"params\")";
         }
         return false;
@@ -254,7 +257,7 @@ bool SceneRuntime::PlugSceneLinks(std::string* error) {
       RuntimeChannel* source = Find(link.source);
       if (source == nullptr || !rc.channel->PlugChild(index, source->channel.get())) {
         const ChildCreation* c = rc.channel->GetChildCreation(index);
-        *error = at + ": link " + Quoted(link.param) + " takes a \"" + (c ? c->Type._name : "?") +
+        *error = at() + ": link " + Quoted(link.param) + " takes a \"" + (c ? c->Type._name : "?") +
                  "\" channel, not the " + (source ? ChannelKindName(source->spec->kind) : "?") +
                  " channel " + Quoted(link.source);
         return false;
@@ -274,28 +277,36 @@ void SceneRuntime::MakeGroups() {
   }
 }
 
-void SceneRuntime::ApplyAnimations(uint32_t frame) {
+void SceneRuntime::FindAnimated() {
+  _animated.clear();
   for (RuntimeChannel& rc : _channels) {
-    const Animation& a = rc.spec->animation;
-    if (a.kind == Animation::Kind::kNone) continue;
-    auto* f = dynamic_cast<Ubo_FloatChannel*>(rc.channel.get());
+    if (rc.spec->animation.kind == Animation::Kind::kNone) continue;
+    // Told once: a channel keeps its type for the runtime's life.
     auto* v = dynamic_cast<Ubo_VectorChannel*>(rc.channel.get());
+    auto* f = v != nullptr ? nullptr : dynamic_cast<Ubo_FloatChannel*>(rc.channel.get());
+    if (v != nullptr || f != nullptr) _animated.push_back({&rc.spec->animation, f, v});
+  }
+}
+
+void SceneRuntime::ApplyAnimations(uint32_t frame) {
+  for (const AnimatedChannel& c : _animated) {
+    const Animation& a = *c.animation;
     if (a.kind == Animation::Kind::kStep) {
       if (frame <= 1) continue;
-      if (v != nullptr) {
-        const Vec3 now = v->GetVector();
-        v->SetVector(Vec3{now.x + a.step.x, now.y + a.step.y, now.z + a.step.z});
-      } else if (f != nullptr) {
-        f->SetFloat(f->_value + a.step.x);
+      if (c.vector != nullptr) {
+        const Vec3 now = c.vector->GetVector();
+        c.vector->SetVector(Vec3{now.x + a.step.x, now.y + a.step.y, now.z + a.step.z});
+      } else {
+        c.value->SetFloat(c.value->_value + a.step.x);
       }
       continue;
     }
     size_t index = frame - 1;
     if (index >= a.values.size()) index = a.cycle ? index % a.values.size() : a.values.size() - 1;
-    if (v != nullptr) {
-      v->SetVector(a.values[index]);
-    } else if (f != nullptr) {
-      f->SetFloat(a.values[index].x);
+    if (c.vector != nullptr) {
+      c.vector->SetVector(a.values[index]);
+    } else {
+      c.value->SetFloat(a.values[index].x);
     }
   }
 }
@@ -410,24 +421,24 @@ void SceneRuntime::ApplyEvent(size_t index, RunObserver& observer) {
     }
     case EventKind::kLink: {
       if (rc == nullptr) break;
-      auto wanted = rc->links.find(e.param);
+      const WantedLinks::Link* wanted = rc->links.Find(e.param);
       const std::string link = "link " + Quoted(e.param) + " of " + Quoted(e.channel);
       if (e.source.empty()) {
         const int at = rc->channel->FindChildLink(e.param.c_str());
-        if (wanted == rc->links.end() && (at < 0 || rc->channel->GetChild(at) == nullptr)) {
+        if (wanted == nullptr && (at < 0 || rc->channel->GetChild(at) == nullptr)) {
           note = "nothing to do: " + link + " holds nothing";
           break;
         }
-        if (wanted != rc->links.end()) rc->links.erase(wanted);
+        rc->links.Erase(e.param);
         if (at >= 0) rc->channel->PlugChild(at, nullptr);
         note = "unplugged " + link;
         break;
       }
-      if (wanted != rc->links.end() && wanted->second == e.source) {
+      if (wanted != nullptr && *wanted->source == e.source) {
         note = "nothing to do: " + link + " already takes " + Quoted(e.source);
         break;
       }
-      rc->links[e.param] = e.source;
+      rc->links.Set(e.param, e.source);
       // Plugged once the frame's events are all applied, when the link is there.
       Touch(static_cast<size_t>(rc - _channels.data()), false);
       _linkEvents.push_back(index);
@@ -448,7 +459,9 @@ void SceneRuntime::ApplyEvent(size_t index, RunObserver& observer) {
 }
 
 void SceneRuntime::Wire(RuntimeChannel& rc, uint32_t frame, RunObserver* observer) {
-  for (const auto& [param, source] : rc.links) {
+  for (const WantedLinks::Link& link : rc.links) {
+    const std::string& param = *link.param;
+    const std::string& source = *link.source;
     const int index = rc.channel->FindChildLink(param.c_str());
     RuntimeChannel* src = Find(source);
     if (index < 0 || src == nullptr || rc.channel->GetChild(index) == src->channel.get()) continue;
@@ -487,13 +500,23 @@ void SceneRuntime::Run(uint32_t count, RunObserver& observer, void (*progress)(v
   const uint32_t last = lastWide > UINT32_MAX - 1 ? UINT32_MAX - 1 : static_cast<uint32_t>(lastWide);
   std::vector<float> statuses(_channels.size(), 0.0f);
   std::vector<ChannelValue> values;
+  // The calls in scene order, each with its float face, and the watched
+  // channels, told once a run: a frame touches no other channel.
+  std::vector<std::pair<size_t, Ubo_FloatChannel*>> calls;
+  std::vector<size_t> watched;
   for (size_t i = 0; i < _channels.size(); ++i) {
-    if (_channels[i].spec->watch) values.push_back(Read(_channels[i], 0.0f));
+    if (_channels[i].spec->watch) {
+      values.push_back(Read(_channels[i], 0.0f));
+      watched.push_back(i);
+    }
+    if (_channels[i].spec->kind != ChannelKind::kCall) continue;
     // A call's last status (a loaded one's is the saved one): a run that
     // goes on notes what changes from it, as one that went straight would.
     auto* call = dynamic_cast<Ubo_FloatChannel*>(_channels[i].channel.get());
-    if (_channels[i].spec->kind == ChannelKind::kCall && call != nullptr) statuses[i] = call->_value;
+    if (call != nullptr) statuses[i] = call->_value;
+    calls.emplace_back(i, call);
   }
+  FindAnimated();
   observer.OnBegin(_scene, first, count == 0 ? first - 1 : last, values);
   size_t nextEvent = 0;
   while (nextEvent < _scene.events.size() && _scene.events[nextEvent].frame < first) ++nextEvent;
@@ -508,12 +531,11 @@ void SceneRuntime::Run(uint32_t count, RunObserver& observer, void (*progress)(v
       }
       SettleTouched(frame, observer);
     }
-    for (size_t i = 0; i < _channels.size(); ++i) {
+    for (const auto& [i, f32] : calls) {
       RuntimeChannel& rc = _channels[i];
-      if (rc.spec->kind != ChannelKind::kCall) continue;
       observer.OnCallEvaluating(frame, rc);
       const float before = statuses[i];
-      if (auto* f32 = dynamic_cast<Ubo_FloatChannel*>(rc.channel.get())) {
+      if (f32 != nullptr) {
         EvaluationScope scope(*this, rc);
         statuses[i] = f32->GetFloat();
       }
@@ -526,9 +548,7 @@ void SceneRuntime::Run(uint32_t count, RunObserver& observer, void (*progress)(v
       }
     }
     values.clear();
-    for (size_t i = 0; i < _channels.size(); ++i) {
-      if (_channels[i].spec->watch) values.push_back(Read(_channels[i], statuses[i]));
-    }
+    for (size_t i : watched) values.push_back(Read(_channels[i], statuses[i]));
     observer.OnFrame(frame, values);
     _lastFrame = frame;
     if (progress != nullptr) progress(progressContext, frame - first + 1, count);
@@ -549,15 +569,16 @@ void SceneRuntime::AdoptLoaded(uint32_t lastFrame, std::string modesOwner, std::
   BindCalls(false);
 }
 
-std::map<std::string, std::string> SceneRuntime::DesiredLinks(const ChannelSpec& spec, uint32_t lastFrame) const {
-  std::map<std::string, std::string> links;
-  for (const LinkSpec& link : spec.links) links[link.param] = link.source;
+WantedLinks SceneRuntime::DesiredLinks(const ChannelSpec& spec, uint32_t lastFrame) const {
+  WantedLinks links;
+  links.Reserve(spec.links.size());
+  for (const LinkSpec& link : spec.links) links.Set(link.param, link.source);
   for (const EventSpec& e : _scene.events) {
     if (e.frame > lastFrame || e.kind != EventKind::kLink || e.channel != spec.id) continue;
     if (e.source.empty()) {
-      links.erase(e.param);
+      links.Erase(e.param);
     } else {
-      links[e.param] = e.source;
+      links.Set(e.param, e.source);
     }
   }
   return links;

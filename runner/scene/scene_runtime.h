@@ -46,6 +46,7 @@
 #include "hostapi/zyr_channel.h"
 #include "runner/environment/host_environment.h"
 #include "runner/scene/scene.h"
+#include "runner/scene/wanted_links.h"
 
 namespace dravik {
 
@@ -100,7 +101,7 @@ struct RuntimeChannel {
   const ChannelSpec* spec = nullptr;
   std::unique_ptr<Zyr_Channel> channel;
   // Links the scene asks for: link name -> source channel id.
-  std::map<std::string, std::string> links;
+  WantedLinks links;
   // Call channels: the frame whose events last touched it (0: none yet).
   uint32_t touchedAt = 0;
 };
@@ -168,7 +169,8 @@ class SceneRuntime {
                    std::vector<std::unique_ptr<Zyr_ChannelGroup>> groups);
   // The links the scene asks for on `spec` once the events of frames up to
   // `lastFrame` have been applied.
-  std::map<std::string, std::string> DesiredLinks(const ChannelSpec& spec, uint32_t lastFrame) const;
+  // REQUIRES: `spec` is one of GetScene()'s channels.
+  WantedLinks DesiredLinks(const ChannelSpec& spec, uint32_t lastFrame) const;
 
  private:
   bool CompileEventBodies(std::string* error);
@@ -186,6 +188,8 @@ class SceneRuntime {
   void BindCall(size_t position);
   RuntimeChannel* Find(const std::string& id);
   void IndexChannels();
+  // Finds the animated channels with their typed faces (once a run).
+  void FindAnimated();
   void ApplyAnimations(uint32_t frame);
   void ApplyEvent(size_t index, RunObserver& observer);
   void ApplyRegistryEvent(const EventSpec& e, size_t index, std::string* note);
@@ -218,14 +222,13 @@ class SceneRuntime {
   std::string _sceneText;
   std::vector<RuntimeObject> _objects;
   std::vector<RuntimeChannel> _channels;
-  // scene id (the spec's own) -> position in _channels
-  std::unordered_map<std::string_view, size_t> _channelIndex;
   std::vector<std::unique_ptr<Zyr_ChannelGroup>> _groups;
   std::map<size_t, VeskProcedure::Body> _eventBodies;  // event index -> new body
   std::string _modesOwner;
   uint32_t _lastFrame = 0;
   uint32_t _currentFrame = 0;
-  std::unordered_map<const Zyr_Channel*, const ChannelSpec*> _specByChannel;
+  // (channel, its spec), by channel address: the channel at work's spec.
+  std::vector<std::pair<const Zyr_Channel*, const ChannelSpec*>> _specByChannel;
   uint64_t _failedCalls = 0;
   std::string _firstFailedCall;
   std::map<CallName, std::vector<size_t>> _callsByName;  // names -> call positions in _channels
@@ -233,6 +236,12 @@ class SceneRuntime {
   std::vector<size_t> _toBind;        // calls the frame's procedure events touched
   std::vector<size_t> _toWire;        // calls the frame's events touched
   std::vector<size_t> _linkEvents;    // the frame's link events that plug a source
+  struct AnimatedChannel {
+    const Animation* animation;
+    Ubo_FloatChannel* value;   // a float channel, or null
+    Ubo_VectorChannel* vector;  // a vector channel, or null
+  };
+  std::vector<AnimatedChannel> _animated;  // FindAnimated's, in scene order
 };
 
 // "Owner::Name".

@@ -2,6 +2,8 @@
 
 import json
 import os
+import subprocess
+import sys
 
 import numpy as np
 import pytest
@@ -42,6 +44,10 @@ def test_runs_go_on_and_watch_chooses_channels():
     with pytest.raises(KeyError):
         scene.run(1, watch=["nope"])
     assert "sum" in scene.run(1).channels  # the scene's own watch again
+    # Past the hundred channels a report plots, every watched one is kept.
+    ids = [f"v{i}" for i in range(150)]
+    many = dravik.load({"frames": 2, "channels": [{"id": v, "type": "value", "value": i} for i, v in enumerate(ids)]})
+    assert list(many.run(watch=ids).values("v149")) == [149.0, 149.0]
 
 
 def test_save_and_continue_with_python_procedures(tmp_path):
@@ -69,6 +75,22 @@ def test_save_and_continue_with_python_procedures(tmp_path):
     for channel in ("p", "m", "c"):
         assert np.array_equal(rest.values(channel), straight.values(channel)[4:]), channel
     assert rest.values("p").shape == (6, 3) and set(rest.statuses("c")) == {0.0}
+
+
+def test_scenes_made_after_loading_a_saved_one_make_their_calls(tmp_path):
+    # The tour saved after its events prepared the modes and renamed one of
+    # their procedures: a fresh process that loads it first must still make
+    # call channels for the scenes it loads next, while the first lives.
+    tour = dravik.load(EXAMPLES / "tour.json")
+    tour.run(8)
+    tour.save(tmp_path / "tour.zyr")
+    script = ("import sys, dravik\n"
+              "saved = dravik.load(sys.argv[1]); saved.run()\n"
+              "print(dravik.load(sys.argv[2]).run().values('sum')[-1])\n")
+    out = subprocess.run([sys.executable, "-c", script, tmp_path / "tour.zyr", EXAMPLES / "tour.json"],
+                         capture_output=True, text=True, timeout=300, check=False)
+    assert out.returncode == 0, out.stderr
+    assert float(out.stdout) == pytest.approx(float(tour.run().values("sum")[-1]))
 
 
 @pytest.mark.parametrize("scene, error, path", [

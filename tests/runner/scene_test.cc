@@ -104,6 +104,44 @@ TEST(SceneJson, ErrorsNameTheJsonPath) {
   }
 }
 
+// Texts where the fast reading and the careful one part ways (repeated
+// keys, integers past 64 bits, surrogates, a byte-order mark, key order):
+// LoadSceneJson answers as the careful reading does, word for word.
+TEST(SceneJson, FastReadingAnswersAsTheCarefulOne) {
+  const char* cases[] = {
+      R"({"channels": [{"id": "a", "type": "value", "value": 18446744073709551616}]})",
+      R"({"objects": [{"id": "o", "class": "C", "floats": {"k": 1, "j": 3, "k": 2}}]})",
+      R"({"channels": [{"id": "x", "type": "value"}, {"id": "c", "type": "call", "owner": "M", "procedure": "P",
+          "params": [{"name": "a"}, {"name": "b"}], "links": {"b": "x", "a": "x"}}]})",
+      R"({"name": "\udc00"})",
+      R"({"name": "\ud800\u0041"})",
+      "\xEF\xBB\xBF{\"frames\": 2}",
+      R"({"\u00e9x": 1, "zz": 2})",
+      R"({"frames": -0} x)",
+      R"({"frames": 3, "frames": 3})",
+      R"({"procedures": [{"owner": "S", "name": "P", "params": [{"name": "y", "mode": "out"}, {"name": "x", "mode": "out"}],
+          "outputs": {"y": "1", "x": 2, "w": "3"}}]})",
+  };
+  for (const char* text : cases) {
+    Scene fast;
+    Scene careful;
+    std::string fastError;
+    std::string carefulError;
+    EXPECT_EQ(LoadSceneJson(text, &fast, &fastError), dravik::LoadSceneJsonCarefully(text, &careful, &carefulError))
+        << text;
+    EXPECT_EQ(fastError, carefulError) << text;
+    ASSERT_EQ(fast.channels.size(), careful.channels.size()) << text;
+    for (size_t i = 0; i < fast.channels.size(); ++i) {
+      EXPECT_EQ(fast.channels[i].value, careful.channels[i].value) << text;
+      ASSERT_EQ(fast.channels[i].links.size(), careful.channels[i].links.size()) << text;
+      for (size_t l = 0; l < fast.channels[i].links.size(); ++l) {
+        EXPECT_EQ(fast.channels[i].links[l].param, careful.channels[i].links[l].param) << text;
+      }
+    }
+    EXPECT_EQ(fast.frames, careful.frames) << text;
+  }
+}
+
 TEST(SceneJson, NamesAndNestingAreBounded) {
   const std::string longId(300, 'x');
   runner_testing::ExpectHas(ErrorOf(R"({"channels": [{"id": ")" + longId + R"(", "type": "value"}]})"), {"at most 255"});

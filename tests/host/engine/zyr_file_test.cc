@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
+
 #include <gtest/gtest.h>
 
 #include "hostapi/zyr_file.h"
@@ -146,6 +148,26 @@ TEST(ZyrFileWrite, WritesThroughRenameAndReportsFailures) {
   ASSERT_TRUE(saver.WriteToFile(path, &error)) << error;
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);  // no temporary
   ZyrFileLoader loader;
+  ASSERT_TRUE(loader.OpenFile(path)) << loader.GetError();
+  ASSERT_TRUE(loader.NextChannel(nullptr));
+  EXPECT_EQ(Read(loader, "DATA"), "payload");
+
+  // Past the process's file size limit: refused before writing (SIGXFSZ
+  // would kill the process), the old file and the folder as they were.
+  rlimit before{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  rlimit small = before;
+  small.rlim_cur = 8;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  ZyrFileSaver larger;
+  larger.BeginChannel(kTypeA);
+  SaveEntry(larger, "DATA", "a longer payload");
+  ASSERT_TRUE(larger.EndChannel());
+  const bool writtenPastLimit = larger.WriteToFile(path, &error);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &before), 0);
+  EXPECT_FALSE(writtenPastLimit);
+  EXPECT_NE(error.find("at most 8"), std::string::npos) << error;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
   ASSERT_TRUE(loader.OpenFile(path)) << loader.GetError();
   ASSERT_TRUE(loader.NextChannel(nullptr));
   EXPECT_EQ(Read(loader, "DATA"), "payload");

@@ -87,7 +87,10 @@ TEST_F(PrcCallBindingTest, LabelsDependencyAndDestructionUnfollows) {
 class PrcCallRebuildRuleTest : public PrcCallTest {
  protected:
   // Whether a channel whose links were made for (`ourStatic`, `ours`) must
-  // rebuild them for a procedure (`theirStatic`, `theirs`).
+  // rebuild them for a procedure (`theirStatic`, `theirs`): variable by
+  // variable (a list of the channel's own, a procedure never registered),
+  // and, which must agree, by the layout values of registered procedures
+  // (a list that binding took from one of them).
   bool Rebuild(bool ourStatic, const VarList& ours, bool theirStatic, const VarList& theirs) {
     Procedure procedure("Hero", "Jump", theirStatic, theirs);
     Ubo_VanticPrcCall ch;
@@ -96,8 +99,17 @@ class PrcCallRebuildRuleTest : public PrcCallTest {
     PrcCallTestPeer::SetProcedure(ch, &procedure);
     const bool answer = PrcCallTestPeer::ShouldCreateChildLinks(ch);
     PrcCallTestPeer::SetProcedure(ch, nullptr);
+
+    const std::string name = "Rule" + std::to_string(++_rules);
+    Register("Ours", name, ourStatic, ours);
+    VeskProcedure* registered = Register("Theirs", name, theirStatic, theirs);
+    Ubo_VanticPrcCall bound;
+    EXPECT_EQ(bound.UpdatePrc("Ours", name), kUpdatePrcBound);
+    PrcCallTestPeer::SetProcedure(bound, registered);
+    EXPECT_EQ(PrcCallTestPeer::ShouldCreateChildLinks(bound), answer) << name;
     return answer;
   }
+  int _rules = 0;
 };
 
 // Equal lists and flags keep the links, whatever the values and bounds; a
@@ -112,7 +124,8 @@ TEST_F(PrcCallRebuildRuleTest, OnlyTheLayoutAndStaticFlagCount) {
   EXPECT_TRUE(Rebuild(true, ab, true, Params({{"a", VarType_Float, 1}, {"B", VarType_Float, 1}})));
   EXPECT_TRUE(Rebuild(true, ab, true, Params({{"a", VarType_Float, 1}, {"b", VarType_Vec3, 1}})));
   EXPECT_TRUE(Rebuild(true, ab, true, Params({{"a", VarType_Float, 1}, {"b", VarType_Float, 3}})));
-  EXPECT_EQ(_messages.Count(), 0u);
+  EXPECT_TRUE(Rebuild(true, ab, true, Params({{"a", VarType_Float, 1}})));
+  EXPECT_EQ(_messages.CountAtLevel(1), 0u);
 }
 
 TEST_F(PrcCallRebuildRuleTest, WithoutAProcedureItIsReportedAndNothingIsRebuilt) {
