@@ -216,9 +216,10 @@ def damage_number(value):
 
 
 def write(folder, seeds, clear=True):
+    """Writes the seeds into folder; inputs kept from fuzzing campaigns ("kept-*") stay."""
     folder.mkdir(parents=True, exist_ok=True)
     for old in folder.iterdir():
-        if clear and old.is_file():
+        if clear and old.is_file() and not old.name.startswith("kept-"):
             old.unlink()
     for name, data in seeds.items():
         (folder / name).write_bytes(data)
