@@ -13,7 +13,7 @@ child (wait4), and the wall time beside them. Phases that are part of a
 larger command are the difference of two commands (a frame: a run of many
 frames less a run of 3; save: a run of 3 with --save less the run alone).
 Every figure is printed per channel (a frame: per call) and beside its goal
-from issue 18 ("goal met", "moonshot met" or "MISSED"). The module's own
+("goal met", "moonshot met" or "MISSED"). The module's own
 frame comes from prccall_scene_bench at the same size (SCENE_CHANNELS).
 --quick runs the 10,000-channel case alone (CI runs it); the 1,000,000 case
 takes about 3 GB and tens of seconds per phase, so run it on a quiet
