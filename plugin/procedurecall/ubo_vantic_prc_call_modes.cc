@@ -13,9 +13,12 @@ namespace {
 
 // The procedure as a followable one, or null: a checked downcast that tells
 // the framework's own kind by its exact type first, without walking the
-// class tree.
+// class tree. The type records are compared by address: one record means
+// one type, and two records of one type only take the longer way.
+// (type_info's operator== would be emitted, and exported, where the
+// compiler does not inline it.)
 VeskProcedure* AsVeskProcedure(Procedure& procedure) {
-  if (typeid(procedure) == typeid(VeskProcedure)) return static_cast<VeskProcedure*>(&procedure);
+  if (&typeid(procedure) == &typeid(VeskProcedure)) return static_cast<VeskProcedure*>(&procedure);
   return dynamic_cast<VeskProcedure*>(&procedure);
 }
 
