@@ -33,7 +33,15 @@ struct Recent {
   size_t next = 0;
 };
 
+// Lists handed out for procedures (SharedParamList), and lists loaded
+// from saved records (LoadedParamList): the two never mix, since a loaded
+// list holds no values of its procedure.
 Recent& TheRecent() {
+  static Recent recent;
+  return recent;
+}
+
+Recent& TheRecentLoaded() {
   static Recent recent;
   return recent;
 }
@@ -99,9 +107,23 @@ void ParamListRef::Release() {
   delete shared;
 }
 
+namespace {
+
+// Remembers `shared` in the oldest entry of `recent`.
+void Remember(Recent& recent, const Procedure* procedure, uint32_t revision, ParamListRef::Shared* shared) {
+  Entry& entry = recent.entries[recent.next];
+  recent.next = (recent.next + 1) % kEntries;
+  if (entry.shared != nullptr) entry.shared->entry = nullptr;
+  entry.procedure = procedure;
+  entry.revision = revision;
+  entry.shared = shared;
+  shared->entry = &entry.shared;
+}
+
+}  // namespace
+
 ParamListRef SharedParamList(const Procedure& procedure) {
-  Recent& recent = TheRecent();
-  for (Entry& entry : recent.entries) {
+  for (Entry& entry : TheRecent().entries) {
     if (entry.shared == nullptr || entry.procedure != &procedure ||
         entry.revision != procedure._revision ||
         !SameList(*entry.shared->list, procedure._params)) {
@@ -114,13 +136,20 @@ ParamListRef SharedParamList(const Procedure& procedure) {
   }
   ParamListRef list(new VarList(procedure._params));
   list._shared->layout = procedure._layout;
-  Entry& entry = recent.entries[recent.next];
-  recent.next = (recent.next + 1) % kEntries;
-  if (entry.shared != nullptr) entry.shared->entry = nullptr;
-  entry.procedure = &procedure;
-  entry.revision = procedure._revision;
-  entry.shared = list._shared;
-  list._shared->entry = &entry.shared;
+  Remember(TheRecent(), &procedure, procedure._revision, list._shared);
+  return list;
+}
+
+ParamListRef LoadedParamList(const VarList& loaded) {
+  for (Entry& entry : TheRecentLoaded().entries) {
+    if (entry.shared == nullptr || !SameList(*entry.shared->list, loaded)) continue;
+    ParamListRef found;
+    found._shared = entry.shared;
+    found.Hold();
+    return found;
+  }
+  ParamListRef list(new VarList(loaded));
+  Remember(TheRecentLoaded(), nullptr, 0, list._shared);
   return list;
 }
 

@@ -5,8 +5,9 @@
 // bound to one procedure hold equal lists, so one copy serves them all: a
 // list handed out for a procedure is handed out again while some channel
 // still holds it and it still equals the procedure's list (variables,
-// values and target object). A shared list is never changed: a channel
-// that needs other parameters takes another list.
+// values and target object). Channels that loaded the same layout from
+// saved records share one list likewise. A shared list is never changed:
+// a channel that needs other parameters takes another list.
 //
 // All calls come on the engine's thread; nothing here is locked.
 #ifndef PLUGIN_PROCEDURECALL_SHARED_PARAM_LIST_H_
@@ -45,6 +46,7 @@ class ParamListRef {
 
  private:
   friend ParamListRef SharedParamList(const Procedure& procedure);
+  friend ParamListRef LoadedParamList(const VarList& loaded);
   void Hold();
   void Release();
 
@@ -55,6 +57,12 @@ class ParamListRef {
 // the same procedure before; a new copy when none of them holds one.
 // Throws std::bad_alloc when a copy cannot be made.
 ParamListRef SharedParamList(const Procedure& procedure);
+
+// A list equal to `loaded`, a layout read from a saved record: shared
+// with the channels that loaded an equal list before while one of them
+// still holds it, a new copy otherwise. Its Layout() is 0. Throws
+// std::bad_alloc when a copy cannot be made.
+ParamListRef LoadedParamList(const VarList& loaded);
 
 // A list of the channel's own, shared with nobody: a copy of `list`, or
 // empty. Throws std::bad_alloc.

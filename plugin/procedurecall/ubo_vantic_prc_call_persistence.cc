@@ -51,9 +51,10 @@ bool Ubo_VanticPrcCall::LoadChannel(ZyrFileLoader& loader, Zyr_ChannelGroup* gro
   if (ReadChannelValue(loader, kTagStatic, isStatic)) _bStatic = (isStatic != 0);
 
   _paramVars = OwnParamList();
-  // Read into a list of its own and copied at its exact size at the end:
-  // added one by one, a list keeps up to twice the room it uses, and the
-  // channel keeps this one while its procedure's parameters stay the same.
+  // Read into a list of its own, then shared with the channels that loaded
+  // the same layout (a copy at its exact size for the first): added one by
+  // one, a list keeps up to twice the room it uses, and the channel keeps
+  // this one while its procedure's parameters stay the same.
   VarList loaded;
   // Not reset between entries: a missing tag keeps the entry before's value.
   uint32_t type = 0;
@@ -86,7 +87,7 @@ bool Ubo_VanticPrcCall::LoadChannel(ZyrFileLoader& loader, Zyr_ChannelGroup* gro
         break;
     }
   }
-  if (loaded.Count() != 0) _paramVars = OwnParamList(loaded);
+  if (loaded.Count() != 0) _paramVars = LoadedParamList(loaded);
 
   CreateChildLinks();
   SetChannelNameFromOwnSetup();

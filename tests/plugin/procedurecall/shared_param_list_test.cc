@@ -114,4 +114,29 @@ TEST(SharedParamList, ReferencesCountTheirList) {
   EXPECT_EQ(mallinfo2().uordblks, before);
 }
 
+// Loaded layouts are shared among equal lists only, never with a
+// procedure's list, and are forgotten with their last channel.
+TEST(SharedParamList, LoadedListsShareEqualLayouts) {
+  const VarList loaded = Layout();
+  const ParamListRef first = LoadedParamList(loaded);
+  EXPECT_NE(first.get(), &loaded);
+  EXPECT_EQ(first->Count(), 2u);
+  EXPECT_EQ(first.Layout(), 0u);
+  EXPECT_EQ(LoadedParamList(Layout()).get(), first.get());
+  EXPECT_NE(LoadedParamList(Layout([](VarList& l) { FloatAt(l, 0)._value = 2.0f; })).get(), first.get());
+  EXPECT_NE(LoadedParamList(Layout([](VarList& l) { l._thisObject = reinterpret_cast<VanticObject*>(uintptr_t{64}); }))
+                .get(),
+            first.get());
+  Procedure procedure("Lab", "mix", false, Layout());
+  EXPECT_NE(SharedParamList(procedure).get(), first.get());
+
+  // Gone with its last reference: the next load makes a new list.
+  ParamListRef second = LoadedParamList(Layout([](VarList& l) { FloatAt(l, 0)._value = 3.0f; }));
+  VarList* const gone = second.get();
+  EXPECT_EQ(LoadedParamList(*gone).get(), gone);
+  second.reset();
+  const ParamListRef third = LoadedParamList(Layout([](VarList& l) { FloatAt(l, 0)._value = 3.0f; }));
+  EXPECT_EQ(FloatAt(*third, 0)._value, 3.0f);
+}
+
 }  // namespace
