@@ -7,14 +7,17 @@
 
 namespace dravik {
 
-void AddLoopFindings(const Scene& scene, const SceneGraph& graph, std::vector<SceneFinding>* findings) {
-  for (size_t i = 0; i < graph.nodes.size() && i < scene.channels.size(); ++i) {
-    if (!graph.nodes[i].inLoop) continue;
+void AddLoopFindings(const Scene& scene, const std::vector<LinkEdge>& links, std::vector<SceneFinding>* findings) {
+  // The links come by parent: each call's links on its loop are together.
+  for (size_t e = 0; e < links.size();) {
+    const size_t parent = links[e].parent;
     std::string others;
-    for (const GraphEdge& e : graph.edges) {
-      if (e.inLoop && e.parent == i) others += (others.empty() ? "'" : ", '") + Printable(graph.nodes[e.child].id, 60) + "'";
+    for (; e < links.size() && links[e].parent == parent; ++e) {
+      if (!links[e].inLoop || links[e].child >= scene.channels.size()) continue;
+      others += (others.empty() ? "'" : ", '") + Printable(scene.channels[links[e].child].id, 60) + "'";
     }
-    const ChannelSpec& spec = scene.channels[i];
+    if (others.empty() || parent >= scene.channels.size()) continue;
+    const ChannelSpec& spec = scene.channels[parent];
     findings->push_back({SceneFinding::Severity::kWarning, spec.Path(),
                          "call '" + Printable(spec.id, 60) + "' is on a loop of call channels (it reads " + others +
                              "): a call read again within its own evaluation answers its previous status"});

@@ -9,10 +9,10 @@
 
 namespace dravik {
 
-// Appends to *findings one warning per call channel of `graph` that lies on
-// a loop, naming the calls of the loop it reads, at the channel's JSON path.
-// REQUIRES: `graph` describes `scene` and MarkLoops has marked it.
-void AddLoopFindings(const Scene& scene, const SceneGraph& graph, std::vector<SceneFinding>* findings);
+// Appends to *findings one warning per call channel that lies on a loop,
+// naming the calls of the loop it reads, at the channel's JSON path.
+// REQUIRES: `links` are DescribeLinks of the runtime built from `scene`.
+void AddLoopFindings(const Scene& scene, const std::vector<LinkEdge>& links, std::vector<SceneFinding>* findings);
 
 }  // namespace dravik
 

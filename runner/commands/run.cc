@@ -160,6 +160,7 @@ int RunCommand(const RunOptions& options) {
   uint32_t frames = 0;
   if (LooksLikeSavedFile(text)) {
     std::vector<uint8_t> bytes(text.begin(), text.end());
+    std::string().swap(text);  // one copy of a large file is enough
     if (!LoadScene(std::move(bytes), options.scene, runtime, &error)) return Fail(error);
     const uint32_t planned = runtime.GetScene().frames;
     frames = planned > runtime.LastFrame() ? planned - runtime.LastFrame() : 0;
@@ -170,13 +171,13 @@ int RunCommand(const RunOptions& options) {
     // Events after the scene's last frame never happen, unless --frames runs past it.
     const uint32_t lastFrame = options.hasFrames && options.frames > frames ? options.frames : frames;
     if (!CheckEvents(name, scene, lastFrame, host, quiet)) return kExitFailure;
+    // The text is kept only to be saved with the scene.
+    if (save.path.empty()) std::string().swap(text);
     if (!runtime.Build(std::move(scene), std::move(text), &error)) return Fail(name + ": " + error);
   }
   if (!quiet) {
-    SceneGraph graph = DescribeScene(runtime, false);
-    MarkLoops(graph);
     std::vector<SceneFinding> loops;
-    AddLoopFindings(runtime.GetScene(), graph, &loops);
+    AddLoopFindings(runtime.GetScene(), DescribeLinks(runtime), &loops);
     Warn(name, loops, quiet);
   }
   if (options.hasWatch && !runtime.Watch(WatchedIds(runtime.GetScene(), options.watch), &error)) {

@@ -84,10 +84,9 @@ void CheckSelfReads(const Scene& scene, const std::string& path, bool isStatic,
 void CheckBuilt(const SceneRuntime& runtime, const std::set<size_t>& unregistered,
                 std::vector<SceneFinding>* findings) {
   const Scene& scene = runtime.GetScene();
-  SceneGraph graph = DescribeScene(runtime, false);
-  MarkLoops(graph);
-  std::vector<bool> read(graph.nodes.size(), false);
-  for (const GraphEdge& e : graph.edges) {
+  const std::vector<LinkEdge> links = DescribeLinks(runtime);
+  std::vector<bool> read(runtime.Channels().size(), false);
+  for (const LinkEdge& e : links) {
     if (e.linkMode != 0) read[e.child] = true;  // an input or in/out link reads what is plugged into it
   }
   // A channel a link event plugs in later counts as read.
@@ -95,8 +94,8 @@ void CheckBuilt(const SceneRuntime& runtime, const std::set<size_t>& unregistere
   for (const EventSpec& e : scene.events) {
     if (e.kind == EventKind::kLink && !e.source.empty()) plugLater.insert(e.source);
   }
-  AddLoopFindings(scene, graph, findings);
-  for (size_t i = 0; i < runtime.Channels().size() && i < graph.nodes.size(); ++i) {
+  AddLoopFindings(scene, links, findings);
+  for (size_t i = 0; i < runtime.Channels().size(); ++i) {
     const RuntimeChannel& rc = runtime.Channels()[i];
     const ChannelSpec& spec = *rc.spec;
     if (spec.kind == ChannelKind::kCall) {

@@ -61,36 +61,49 @@ SceneGraph DescribeScene(const SceneRuntime& runtime, bool withStatus) {
   return graph;
 }
 
-void MarkLoops(SceneGraph& graph) {
+namespace {
+
+// Marks the edges between call channels on a loop (a strongly connected
+// component of more than one call), for any edge type with parent, child
+// and inLoop; `isCall(i)` tells the calls among the n channels.
+template <class Edge, class IsCall>
+void MarkLoopEdges(size_t n, IsCall isCall, std::vector<Edge>& edges) {
   // Strongly connected components of the call channels, by Tarjan's
   // algorithm without recursion (a scene may chain thousands of calls).
-  const size_t n = graph.nodes.size();
-  std::vector<std::vector<size_t>> next(n);
-  for (const GraphEdge& e : graph.edges) {
-    if (graph.nodes[e.parent].kind == ChannelKind::kCall && graph.nodes[e.child].kind == ChannelKind::kCall) {
-      next[e.parent].push_back(e.child);
+  // Successors in one array, by parent: edges come by parent, but need not.
+  std::vector<size_t> first(n + 1, 0), next;
+  for (const Edge& e : edges) {
+    if (isCall(e.parent) && isCall(e.child)) ++first[e.parent + 1];
+  }
+  for (size_t i = 0; i < n; ++i) first[i + 1] += first[i];
+  next.resize(first[n]);
+  {
+    std::vector<size_t> fill(first.begin(), first.end() - 1);
+    for (const Edge& e : edges) {
+      if (isCall(e.parent) && isCall(e.child)) next[fill[e.parent]++] = e.child;
     }
   }
   constexpr size_t kUnseen = SIZE_MAX;
   std::vector<size_t> order(n, kUnseen), low(n, 0), component(n, kUnseen), stack;
   std::vector<bool> onStack(n, false);
   std::vector<size_t> componentSize;
+  std::vector<std::pair<size_t, size_t>> walk;  // node, next edge to try
   size_t counter = 0;
   for (size_t root = 0; root < n; ++root) {
-    if (order[root] != kUnseen) continue;
-    std::vector<std::pair<size_t, size_t>> walk = {{root, 0}};  // node, next edge to try
+    if (order[root] != kUnseen || !isCall(root)) continue;
+    walk.assign(1, {root, first[root]});
     order[root] = low[root] = counter++;
     stack.push_back(root);
     onStack[root] = true;
     while (!walk.empty()) {
       auto& [v, edge] = walk.back();
-      if (edge < next[v].size()) {
-        const size_t w = next[v][edge++];
+      if (edge < first[v + 1]) {
+        const size_t w = next[edge++];
         if (order[w] == kUnseen) {
           order[w] = low[w] = counter++;
           stack.push_back(w);
           onStack[w] = true;
-          walk.emplace_back(w, 0);
+          walk.emplace_back(w, first[w]);
         } else if (onStack[w]) {
           low[v] = std::min(low[v], order[w]);
         }
@@ -112,12 +125,49 @@ void MarkLoops(SceneGraph& graph) {
       } while (w != done);
     }
   }
-  for (GraphEdge& e : graph.edges) {
+  for (Edge& e : edges) {
     const size_t c = component[e.parent];
-    e.inLoop = graph.nodes[e.parent].kind == ChannelKind::kCall && graph.nodes[e.child].kind == ChannelKind::kCall &&
-               c == component[e.child] && componentSize[c] > 1;
+    e.inLoop = isCall(e.parent) && isCall(e.child) && c == component[e.child] && componentSize[c] > 1;
+  }
+}
+
+}  // namespace
+
+void MarkLoops(SceneGraph& graph) {
+  MarkLoopEdges(
+      graph.nodes.size(), [&](size_t i) { return graph.nodes[i].kind == ChannelKind::kCall; }, graph.edges);
+  for (const GraphEdge& e : graph.edges) {
     if (e.inLoop) graph.nodes[e.parent].inLoop = graph.nodes[e.child].inLoop = true;
   }
+}
+
+std::vector<LinkEdge> DescribeLinks(const SceneRuntime& runtime, std::vector<bool>* isCall) {
+  const std::vector<RuntimeChannel>& channels = runtime.Channels();
+  std::unordered_map<const Zyr_Channel*, size_t> index;
+  index.reserve(channels.size());
+  std::vector<bool> calls(channels.size(), false);
+  for (size_t i = 0; i < channels.size(); ++i) {
+    index.emplace(channels[i].channel.get(), i);
+    calls[i] = channels[i].spec->kind == ChannelKind::kCall;
+  }
+  std::vector<LinkEdge> edges;
+  for (size_t i = 0; i < channels.size(); ++i) {
+    const Zyr_Channel& parent = *channels[i].channel;
+    for (int link = 0; link < parent.GetChildCreationCount(); ++link) {
+      auto child = index.find(parent.GetChild(link));
+      if (child == index.end()) continue;
+      const ChildCreation* c = parent.GetChildCreation(link);
+      if (c == nullptr) continue;
+      LinkEdge edge;
+      edge.parent = i;
+      edge.child = child->second;
+      edge.linkMode = c->LinkMode;
+      edges.push_back(edge);
+    }
+  }
+  MarkLoopEdges(channels.size(), [&](size_t i) { return calls[i]; }, edges);
+  if (isCall != nullptr) *isCall = std::move(calls);
+  return edges;
 }
 
 namespace {

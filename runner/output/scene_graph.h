@@ -62,6 +62,21 @@ SceneGraph DescribeScene(const SceneRuntime& runtime, bool withStatus);
 // a call plugged, directly or through other calls, into a link of its own.
 void MarkLoops(SceneGraph& graph);
 
+// A plugged link without its name: what finding loops and readers needs,
+// for scenes of any size (no text is made per channel or link).
+struct LinkEdge {
+  size_t parent = 0;  // as GraphEdge
+  size_t child = 0;
+  int32_t linkMode = 1;
+  bool inLoop = false;  // both ends on the same loop of call channels
+};
+
+// The links plugged in `runtime` now, by parent (in scene order), then
+// link order, with the links on loops of call channels marked as
+// MarkLoops marks them. `isCall`, when not null, receives which channels
+// are calls.
+std::vector<LinkEdge> DescribeLinks(const SceneRuntime& runtime, std::vector<bool>* isCall = nullptr);
+
 // A graph of at most `maxNodes` nodes standing for `graph`: the groups as
 // nodes (with the channels in no group) when they are few enough;
 // otherwise the calls that failed (answered 1.0 or 3.0) or lie on loops,
