@@ -45,7 +45,7 @@ bool ReadJsonScene(const std::string& path, Scene* scene, std::string* text, std
     return false;
   }
   std::string why;
-  if (!LoadSceneJson(*text, scene, &why)) {
+  if (!LoadSceneJsonText(*text, scene, &why)) {
     *error = Printable(path, 200) + ": " + why;
     return false;
   }
@@ -69,7 +69,7 @@ bool OpenScene(const std::string& path, SceneRuntime& runtime, uint32_t* framesL
     frames = planned > runtime.LastFrame() ? planned - runtime.LastFrame() : 0;
   } else {
     Scene scene;
-    if (!LoadSceneJson(text, &scene, error)) {
+    if (!LoadSceneJsonText(text, &scene, error)) {
       *error = name + ": " + *error;
       return false;
     }
@@ -106,7 +106,8 @@ bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* err
   }
   // Read once, into memory, to the end; one byte more than a regular file
   // holds tells that it grew meanwhile.
-  std::string all(regular ? static_cast<size_t>(size) + 1 : size_t{64} << 10, '\0');
+  // Room past the end lets the JSON reader read the text in place.
+  std::string all(regular ? static_cast<size_t>(size) + 1 + kJsonReadPadding : size_t{64} << 10, '\0');
   size_t got = 0;
   for (;;) {
     if (got == all.size()) {

@@ -166,7 +166,7 @@ int RunCommand(const RunOptions& options) {
     frames = planned > runtime.LastFrame() ? planned - runtime.LastFrame() : 0;
   } else {
     Scene scene;
-    if (!LoadSceneJson(text, &scene, &error)) return Fail(name + ": " + error);
+    if (!LoadSceneJsonText(text, &scene, &error)) return Fail(name + ": " + error);
     frames = scene.frames;
     // Events after the scene's last frame never happen, unless --frames runs past it.
     const uint32_t lastFrame = options.hasFrames && options.frames > frames ? options.frames : frames;

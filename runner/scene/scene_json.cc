@@ -93,11 +93,15 @@ bool KeysUnique(simdjson::dom::element v) {
 // rules take; false for anything else (the careful reading then says why).
 // Nesting needs no count before it: no scene nests deeper than a few
 // levels, so a deeper text fails the rules and is read carefully.
-bool LoadFast(std::string_view text, Scene* out) {
+// `padded`: the text is followed by simdjson's padding, readable.
+bool LoadFast(std::string_view text, bool padded, Scene* out) {
+  static_assert(kJsonReadPadding >= simdjson::SIMDJSON_PADDING);
   simdjson::dom::parser parser;
   if (parser.allocate(text.size(), kMaxNesting) != simdjson::SUCCESS) return false;
   simdjson::dom::element root;
-  if (parser.parse(text.data(), text.size()).get(root) != simdjson::SUCCESS || !KeysUnique(root)) return false;
+  if (parser.parse(text.data(), text.size(), !padded).get(root) != simdjson::SUCCESS || !KeysUnique(root)) {
+    return false;
+  }
   std::string ignored;
   return ReadSceneDocument(FastValue(root), out, &ignored);
 }
@@ -127,14 +131,24 @@ bool LoadSceneJsonCarefully(std::string_view text, Scene* out, std::string* erro
   }
 }
 
-bool LoadSceneJson(std::string_view text, Scene* out, std::string* error) {
+namespace {
+
+bool Load(std::string_view text, bool padded, Scene* out, std::string* error) {
   if (TooLong(text, error)) return false;
   try {
-    if (LoadFast(text, out)) return true;
+    if (LoadFast(text, padded, out)) return true;
   } catch (const std::exception&) {
     // Allocation failed: the careful reading tries again and says so.
   }
   return LoadSceneJsonCarefully(text, out, error);
+}
+
+}  // namespace
+
+bool LoadSceneJson(std::string_view text, Scene* out, std::string* error) { return Load(text, false, out, error); }
+
+bool LoadSceneJsonText(const std::string& text, Scene* out, std::string* error) {
+  return Load(text, text.capacity() - text.size() >= kJsonReadPadding, out, error);
 }
 
 }  // namespace dravik

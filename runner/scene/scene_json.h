@@ -27,6 +27,14 @@ namespace dravik {
 // again by LoadSceneJsonCarefully, whose answer it gives.
 bool LoadSceneJson(std::string_view text, Scene* out, std::string* error);
 
+// Bytes of room past a text's end that let the fast reading read it in
+// place instead of copying it.
+inline constexpr size_t kJsonReadPadding = 64;
+
+// As LoadSceneJson; a text with kJsonReadPadding bytes of room past its end in
+// its capacity (as ReadWholeFile leaves) is read in place.
+bool LoadSceneJsonText(const std::string& text, Scene* out, std::string* error);
+
 // As LoadSceneJson, with the slower reading alone: a document that places
 // every error in the text and refuses a key given twice as it parses.
 bool LoadSceneJsonCarefully(std::string_view text, Scene* out, std::string* error);
