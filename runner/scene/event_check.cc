@@ -377,7 +377,7 @@ void Replay::Run(const std::vector<ProcedureDefinition>& builtins, uint32_t last
         break;
       }
       case EventKind::kLink: {
-        const size_t channel = _scene.channelIndex.count(e.channel) ? _scene.channelIndex.at(e.channel) : SIZE_MAX;
+        const size_t channel = _scene.ChannelPosition(e.channel);
         if (channel < _trackOf.size() && _trackOf[channel] >= 0) LinkEvent(i, e, channel);
         break;
       }

@@ -11,10 +11,11 @@
 #include <cstdint>
 #include <map>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 #include "hostapi/float_channel.h"
+#include "runner/scene/id_index.h"
 
 namespace dravik {
 
@@ -158,13 +159,18 @@ struct Scene {
   // The channel / object of that id, or null. Uses the indexes that
   // BuildIndexes fills (the loader calls it); call it again after changing
   // `channels` or `objects`.
-  const ChannelSpec* FindChannel(const std::string& id) const;
-  const ObjectSpec* FindObject(const std::string& id) const;
+  const ChannelSpec* FindChannel(std::string_view id) const;
+  const ObjectSpec* FindObject(std::string_view id) const;
+  // The position in `channels` / `objects` of the first of that id, or
+  // IdIndex::kNone.
+  size_t ChannelPosition(std::string_view id) const;
+  size_t ObjectPosition(std::string_view id) const;
   void BuildIndexes();
+  bool HasIndexes() const { return channelIndex.size() + objectIndex.size() != 0; }
 
   // id -> position in `channels` / `objects` (first of a repeated id).
-  std::unordered_map<std::string, size_t> channelIndex;
-  std::unordered_map<std::string, size_t> objectIndex;
+  IdIndex channelIndex;
+  IdIndex objectIndex;
 };
 
 const char* ChannelKindName(ChannelKind kind);

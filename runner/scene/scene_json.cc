@@ -16,21 +16,29 @@ namespace dravik {
 
 using nlohmann::json;
 
-const ChannelSpec* Scene::FindChannel(const std::string& id) const {
-  auto it = channelIndex.find(id);
-  return it == channelIndex.end() || it->second >= channels.size() ? nullptr : &channels[it->second];
+size_t Scene::ChannelPosition(std::string_view id) const {
+  const size_t at = channelIndex.Find(id, [this](size_t i) { return std::string_view(channels[i].id); });
+  return at < channels.size() ? at : IdIndex::kNone;
 }
 
-const ObjectSpec* Scene::FindObject(const std::string& id) const {
-  auto it = objectIndex.find(id);
-  return it == objectIndex.end() || it->second >= objects.size() ? nullptr : &objects[it->second];
+size_t Scene::ObjectPosition(std::string_view id) const {
+  const size_t at = objectIndex.Find(id, [this](size_t i) { return std::string_view(objects[i].id); });
+  return at < objects.size() ? at : IdIndex::kNone;
+}
+
+const ChannelSpec* Scene::FindChannel(std::string_view id) const {
+  const size_t at = ChannelPosition(id);
+  return at == IdIndex::kNone ? nullptr : &channels[at];
+}
+
+const ObjectSpec* Scene::FindObject(std::string_view id) const {
+  const size_t at = ObjectPosition(id);
+  return at == IdIndex::kNone ? nullptr : &objects[at];
 }
 
 void Scene::BuildIndexes() {
-  channelIndex.clear();
-  objectIndex.clear();
-  for (size_t i = 0; i < channels.size(); ++i) channelIndex.emplace(channels[i].id, i);
-  for (size_t i = 0; i < objects.size(); ++i) objectIndex.emplace(objects[i].id, i);
+  channelIndex.Build(channels.size(), [this](size_t i) { return std::string_view(channels[i].id); });
+  objectIndex.Build(objects.size(), [this](size_t i) { return std::string_view(objects[i].id); });
 }
 
 const char* ChannelKindName(ChannelKind kind) {

@@ -1,7 +1,7 @@
 #include <set>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 #include <utility>
 
 #include "runner/output/printable_text.h"
@@ -15,7 +15,7 @@ bool CheckSceneReferences(const Scene& scene, std::string* error) {
   // The indexes hold the first of each id: a later one is a repeat.
   const JsonPath root;
   for (size_t i = 0; i < scene.objects.size(); ++i) {
-    if (scene.objectIndex.at(scene.objects[i].id) != i) {
+    if (scene.ObjectPosition(scene.objects[i].id) != i) {
       return Fail(root / "objects" / i / "id", "object id '" + Printable(scene.objects[i].id) + "' used twice");
     }
   }
@@ -28,7 +28,7 @@ bool CheckSceneReferences(const Scene& scene, std::string* error) {
   const JsonPath channels = root / "channels";
   for (size_t i = 0; i < scene.channels.size(); ++i) {
     const ChannelSpec& c = scene.channels[i];
-    if (scene.channelIndex.at(c.id) != i) {
+    if (scene.ChannelPosition(c.id) != i) {
       return Fail(channels / i / "id", "channel id '" + Printable(c.id) + "' used twice");
     }
   }
@@ -48,7 +48,7 @@ bool CheckSceneReferences(const Scene& scene, std::string* error) {
       }
     }
   }
-  std::unordered_map<std::string_view, bool> grouped;  // channel id -> in a group
+  std::vector<bool> grouped(scene.channels.size(), false);  // by channel position
   std::set<std::string> groupNames;
   const JsonPath groups = root / "groups";
   for (size_t g = 0; g < scene.groups.size(); ++g) {
@@ -59,10 +59,12 @@ bool CheckSceneReferences(const Scene& scene, std::string* error) {
     const JsonPath members = gPath / "channels";
     for (size_t i = 0; i < scene.groups[g].channels.size(); ++i) {
       const std::string& id = scene.groups[g].channels[i];
-      if (scene.FindChannel(id) == nullptr) return Fail(members / i, "no channel '" + Printable(id) + "'");
-      if (!grouped.emplace(id, true).second) {
+      const size_t at = scene.ChannelPosition(id);
+      if (at == IdIndex::kNone) return Fail(members / i, "no channel '" + Printable(id) + "'");
+      if (grouped[at]) {
         return Fail(members / i, "channel '" + Printable(id) + "' is already in a group");
       }
+      grouped[at] = true;
     }
   }
   for (const EventSpec& e : scene.events) {

@@ -47,8 +47,8 @@ class EvaluationScope {
 
 const RuntimeChannel* SceneRuntime::FindChannel(const std::string& id) const {
   // The channels stand in scene order: the scene's index is theirs.
-  auto it = _scene.channelIndex.find(id);
-  return it == _scene.channelIndex.end() || it->second >= _channels.size() ? nullptr : &_channels[it->second];
+  const size_t at = _scene.ChannelPosition(id);
+  return at >= _channels.size() ? nullptr : &_channels[at];
 }
 
 bool SceneRuntime::Watch(const std::vector<std::string>& ids, std::string* error) {
@@ -94,7 +94,7 @@ void SceneRuntime::IndexChannels() {
 bool SceneRuntime::Prepare(Scene scene, std::string sceneText, std::string* error) {
   _scene = std::move(scene);
   _sceneText = std::move(sceneText);
-  if (_scene.channelIndex.size() + _scene.objectIndex.size() == 0) _scene.BuildIndexes();
+  if (!_scene.HasIndexes()) _scene.BuildIndexes();
   if (!_host.Library().AddSceneProcedures(_scene, error) || !CompileEventBodies(error)) return false;
   _host.Library().RegisterAll(_host.Procedures());
   return true;
@@ -191,10 +191,8 @@ bool SceneRuntime::CreateChannels(std::string* error) {
       case ChannelKind::kObjectRef:
         if (auto* r = dynamic_cast<Ubo_CoreRefChannel*>(rc.channel.get())) {
           // Objects were created in scene order: the scene's index is theirs.
-          auto object = _scene.objectIndex.find(spec.objectId);
-          const bool found = !spec.objectId.empty() && object != _scene.objectIndex.end() &&
-                             object->second < _objects.size();
-          r->SetObjectId(found ? _objects[object->second].id : 0);
+          const size_t object = spec.objectId.empty() ? IdIndex::kNone : _scene.ObjectPosition(spec.objectId);
+          r->SetObjectId(object < _objects.size() ? _objects[object].id : 0);
         }
         break;
       case ChannelKind::kCall:

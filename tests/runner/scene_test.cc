@@ -6,9 +6,11 @@
 // the built-in ones, run through a registry of their own, and those written
 // as expressions (compile errors with their path, object properties,
 // failures at run time).
+#include <algorithm>
 #include <cstddef>
 #include <map>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -22,6 +24,7 @@
 #include "runner/procedures/procedure_library.h"
 #include "runner/procedures/var_access.h"
 #include "runner/scene/event_check.h"
+#include "runner/scene/id_index.h"
 #include "runner/scene/scene_json.h"
 #include "tests/runner/dravik_process.h"
 #include "tests/support/test_support.h"
@@ -178,6 +181,25 @@ std::string Findings(const std::string& events) {
 
 // A link the call never has, and events after the last frame, are checked
 // through `dravik check` and `dravik run` (cli_inspect_test, cli_run_test).
+// Every id is found at its first position, whatever the table's size and
+// however the ids cluster; a missing id, or any id of an empty index, is not.
+TEST(IdIndex, FindsTheFirstOfEachIdAndNothingElse) {
+  dravik::IdIndex none;
+  EXPECT_EQ(none.Find("a", [](size_t) { return std::string_view(); }), dravik::IdIndex::kNone);
+  for (size_t n : {size_t{0}, size_t{1}, size_t{7}, size_t{8}, size_t{9}, size_t{50'000}}) {
+    std::vector<std::string> ids;
+    for (size_t i = 0; i < n; ++i) ids.push_back("c" + std::to_string(i % (n / 2 + 1)));  // the second half repeats
+    const auto idOf = [&](size_t i) { return std::string_view(ids[i]); };
+    dravik::IdIndex index;
+    index.Build(ids.size(), idOf);
+    EXPECT_EQ(index.size(), std::min(n, n / 2 + 1)) << n;
+    for (size_t i = 0; i < n; ++i) ASSERT_EQ(index.Find(ids[i], idOf), i % (n / 2 + 1)) << n << " " << i;
+    EXPECT_EQ(index.Find("c", idOf), dravik::IdIndex::kNone);
+    EXPECT_EQ(index.Find("", idOf), dravik::IdIndex::kNone);
+    EXPECT_EQ(index.Find("c" + std::to_string(n), idOf), dravik::IdIndex::kNone);
+  }
+}
+
 TEST(EventCheck, FindsWhatCanOnlyFail) {
   const struct {
     const char* events;
