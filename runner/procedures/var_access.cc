@@ -1,18 +1,42 @@
 #include "runner/procedures/var_access.h"
 
 #include <cfloat>
+#include <cstring>
+#include <type_traits>
+#include <typeinfo>
 
 #include "hostapi/engine_interface.h"
 
 namespace dravik {
 
-VarFloat* FloatParam(VarList& vars, const char* name) {
-  return dynamic_cast<VarFloat*>(vars.Find(name));
+namespace {
+
+// The first variable named `name`, or null: VarList::Find, inline and
+// checking the first letter before the whole name (bodies look their
+// parameters up at every call).
+VarBase* Named(const VarList& vars, const char* name) {
+  if (name == nullptr) return nullptr;
+  for (size_t i = 0; i < vars.Count(); ++i) {
+    VarBase* var = vars._vars[i];
+    const char* own = var->Name();
+    if (own[0] == name[0] && std::strcmp(own, name) == 0) return var;
+  }
+  return nullptr;
 }
 
-VarVec3* VectorParam(VarList& vars, const char* name) {
-  return dynamic_cast<VarVec3*>(vars.Find(name));
+// `var` as a T, or null. T is final, so its exact type tells it without a
+// search of the type records (which dynamic_cast makes across libraries).
+template <class T>
+T* As(VarBase* var) {
+  static_assert(std::is_final_v<T>);
+  return var != nullptr && typeid(*var) == typeid(T) ? static_cast<T*>(var) : nullptr;
 }
+
+}  // namespace
+
+VarFloat* FloatParam(VarList& vars, const char* name) { return As<VarFloat>(Named(vars, name)); }
+
+VarVec3* VectorParam(VarList& vars, const char* name) { return As<VarVec3>(Named(vars, name)); }
 
 VarList MakeParams(const std::vector<ParamSpec>& specs) {
   VarList list;
