@@ -1,7 +1,6 @@
 #include "runner/procedures/var_access.h"
 
 #include <cfloat>
-#include <cstring>
 #include <type_traits>
 #include <typeinfo>
 
@@ -11,15 +10,20 @@ namespace dravik {
 
 namespace {
 
-// The first variable named `name`, or null: VarList::Find, inline and
-// checking the first letter before the whole name (bodies look their
-// parameters up at every call).
+bool SameName(const char* a, const char* b) {
+  for (; *a == *b; ++a, ++b) {
+    if (*a == '\0') return true;
+  }
+  return false;
+}
+
+// The first variable named `name`, or null: VarList::Find, inline (bodies
+// look their parameters up at every call, and names are short).
 VarBase* Named(const VarList& vars, const char* name) {
   if (name == nullptr) return nullptr;
   for (size_t i = 0; i < vars.Count(); ++i) {
     VarBase* var = vars._vars[i];
-    const char* own = var->Name();
-    if (own[0] == name[0] && std::strcmp(own, name) == 0) return var;
+    if (SameName(var->Name(), name)) return var;
   }
   return nullptr;
 }

@@ -73,11 +73,11 @@ enum class ChannelKind { kValue, kVector, kObjectRef, kCall };
 // before every frame after the first; a list gives the value of frame 1,
 // 2, ... and then holds its last entry (or starts over with `cycle`).
 struct Animation {
-  enum class Kind { kNone, kStep, kValues };
+  enum class Kind : uint8_t { kNone, kStep, kValues };
   Kind kind = Kind::kNone;
+  bool cycle = false;
   Vec3 step{0, 0, 0};         // floats use x
   std::vector<Vec3> values;   // floats use x
-  bool cycle = false;
 };
 
 struct LinkSpec {
@@ -91,23 +91,26 @@ struct ChannelSpec {
   ChannelKind kind = ChannelKind::kValue;
   float value = 0;
   Vec3 vector{0, 0, 0};
+  uint32_t index = 0;  // position in the scene's channels
+  bool watch = true;
+  // kCall: see hasParams below.
+  bool hasParams = false;
+  bool isStatic = true;
   std::string objectId;  // kObjectRef: scene id of the object, "" for none
   Animation animation;
-  bool watch = true;
   // kCall:
   std::string owner;
   std::string procedure;
   std::vector<LinkSpec> links;
   // Parameter layout to give the channel when the procedure is not
   // registered when the scene is built (so that its links exist).
-  bool hasParams = false;
-  bool isStatic = true;
   std::vector<ParamSpec> params;
-  uint32_t index = 0;  // position in the scene's channels
 
   // The JSON path of the channel, for messages: "/channels/<index>".
   std::string Path() const { return "/channels/" + std::to_string(index); }
 };
+// Small fields together: a million-channel scene holds a million of these.
+static_assert(sizeof(void*) != 8 || sizeof(ChannelSpec) <= 280);
 
 struct GroupSpec {
   std::string name;
