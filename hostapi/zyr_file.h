@@ -90,6 +90,9 @@ class DRAVIK_API ZyrFileSaver {
   const std::string& GetError() const { return _error; }
   // The file's bytes so far (the header and every closed record).
   const std::vector<uint8_t>& Bytes() const { return _bytes; }
+  // Moves Bytes() out without a copy, and leaves the saver as a new one
+  // (the header only, no record open, no error).
+  std::vector<uint8_t> TakeBytes();
   size_t RecordCount() const { return _records; }
 
   // Writes the closed records to `path` through a temporary file in the same

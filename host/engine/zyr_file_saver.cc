@@ -23,6 +23,12 @@ ZyrFileSaver::ZyrFileSaver()
   le::PutU32(_bytes.data() + 4, kZyrFileVersion);
 }
 
+std::vector<uint8_t> ZyrFileSaver::TakeBytes() {
+  std::vector<uint8_t> bytes = std::move(_bytes);
+  *this = ZyrFileSaver();
+  return bytes;
+}
+
 int ZyrFileSaver::Fail(int code, const std::string& why) {
   if (_error.empty()) _error = why;
   return code;

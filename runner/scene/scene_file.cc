@@ -262,7 +262,7 @@ bool SaveScene(SceneRuntime& runtime, std::vector<uint8_t>* bytes, std::string* 
       return false;
     }
   }
-  *bytes = saver.Bytes();
+  *bytes = saver.TakeBytes();
   return true;
 }
 

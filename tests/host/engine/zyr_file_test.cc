@@ -60,6 +60,16 @@ TEST(ZyrFileFormat, HeaderAndRecordLayout) {
   // CRC-32 tool computes it.
   EXPECT_EQ(0, std::memcmp(b.data() + 28, "\x81\x7b\xa3\x3d", 4));
   EXPECT_EQ(0, std::memcmp(b.data() + 32, "ABCD\x03\x00\x00\x00xyz", 11));
+
+  // Taken out whole; the saver starts over as a new one.
+  const std::vector<uint8_t> copy = b;
+  saver.BeginChannel(kTypeA);
+  EXPECT_EQ(saver.SaveTag("AB"), kZyrSaveBadTag);
+  EXPECT_EQ(saver.TakeBytes(), copy);
+  EXPECT_FALSE(saver.HasError());
+  EXPECT_EQ(saver.RecordCount(), 0u);
+  EXPECT_EQ(saver.Bytes(), ZyrFileSaver().Bytes());
+  EXPECT_FALSE(saver.EndChannel());  // no record open
 }
 
 // Only the entry at the position answers; a missing optional tag keeps the
