@@ -25,22 +25,39 @@ int Missing(const char* procedure, const char* param) {
   return kFailed;
 }
 
-// A static float procedure of two inputs a and b.
-ProcedureDefinition Binary(const char* name, float (*op)(float, float), const char* summary) {
+// A static float procedure of two inputs a and b: its body is a plain
+// function, which the framework calls without a std::function.
+template <class Op>
+int BinaryBody(VarList& vars) {
+  VarFloat* a = FloatParam(vars, "a");
+  VarFloat* b = FloatParam(vars, "b");
+  VarFloat* r = FloatParam(vars, "result");
+  if (!a) return Missing(Op::kFull, "a");
+  if (!b) return Missing(Op::kFull, "b");
+  if (!r) return Missing(Op::kFull, "result");
+  r->_value = Op::Apply(a->_value, b->_value);
+  return kOk;
+}
+
+template <class Op>
+ProcedureDefinition Binary(const char* name, const char* summary) {
   ProcedureDefinition d{"Math", name, true, {P("a", F, 1), P("b", F, 1), P("result", F, 2)}, {}, summary};
-  const std::string full = std::string("Math::") + name;
-  d.body = [op, full](VarList& vars) {
-    VarFloat* a = FloatParam(vars, "a");
-    VarFloat* b = FloatParam(vars, "b");
-    VarFloat* r = FloatParam(vars, "result");
-    if (!a) return Missing(full.c_str(), "a");
-    if (!b) return Missing(full.c_str(), "b");
-    if (!r) return Missing(full.c_str(), "result");
-    r->_value = op(a->_value, b->_value);
-    return kOk;
-  };
+  d.body = static_cast<int (*)(VarList&)>(&BinaryBody<Op>);
   return d;
 }
+
+struct AddOp {
+  static constexpr const char* kFull = "Math::Add";
+  static float Apply(float a, float b) { return a + b; }
+};
+struct SubOp {
+  static constexpr const char* kFull = "Math::Sub";
+  static float Apply(float a, float b) { return a - b; }
+};
+struct MulOp {
+  static constexpr const char* kFull = "Math::Mul";
+  static float Apply(float a, float b) { return a * b; }
+};
 
 float Length(const Vec3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
 
@@ -75,9 +92,9 @@ int BodyStep(VarList& vars) {
 
 std::vector<ProcedureDefinition> BuiltinProcedures() {
   std::vector<ProcedureDefinition> all;
-  all.push_back(Binary("Add", [](float a, float b) { return a + b; }, "result = a + b"));
-  all.push_back(Binary("Sub", [](float a, float b) { return a - b; }, "result = a - b"));
-  all.push_back(Binary("Mul", [](float a, float b) { return a * b; }, "result = a * b"));
+  all.push_back(Binary<AddOp>("Add", "result = a + b"));
+  all.push_back(Binary<SubOp>("Sub", "result = a - b"));
+  all.push_back(Binary<MulOp>("Mul", "result = a * b"));
 
   ProcedureDefinition sin{"Math", "Sin", true, {P("x", F, 1), P("result", F, 2)}, {}, "result = sin(x)"};
   sin.body = [](VarList& vars) {
