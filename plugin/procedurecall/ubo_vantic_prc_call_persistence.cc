@@ -1,6 +1,7 @@
 // Ubo_VanticPrcCall: the saved record and the channel's name.
 #include <cfloat>
 #include <cstdint>
+#include <cstddef>
 #include <cstring>
 #include <string>
 
@@ -17,6 +18,7 @@ constexpr const char kTagParamCount[] = "PRMS";
 constexpr const char kTagParamType[] = "TYPE";
 constexpr const char kTagParamMode[] = "MODE";
 constexpr const char kTagParamName[] = "NAME";
+
 
 constexpr const char kLoadHead[] = "Ubo_VanticPrcCall::LoadChannel";
 
@@ -39,6 +41,18 @@ bool Ubo_VanticPrcCall::SaveChannel(ZyrFileSaver& saver) {
   return true;
 }
 
+namespace {
+
+// The list every load reads its parameters into (engine calls come on one
+// thread, and a load loads nothing else): it keeps its room, so a load
+// allocates nothing for it.
+VarList& LoadScratch() {
+  static VarList list;
+  return list;
+}
+
+}  // namespace
+
 bool Ubo_VanticPrcCall::LoadChannel(ZyrFileLoader& loader, Zyr_ChannelGroup* group) {
   if (!MultiModeChannel::LoadChannel(loader, group)) return false;
   // The names may change below; executing the old procedure through the
@@ -50,12 +64,13 @@ bool Ubo_VanticPrcCall::LoadChannel(ZyrFileLoader& loader, Zyr_ChannelGroup* gro
   uint32_t isStatic = 0;
   if (ReadChannelValue(loader, kTagStatic, isStatic)) _bStatic = (isStatic != 0);
 
-  _paramVars = OwnParamList();
-  // Read into a list of its own, then shared with the channels that loaded
+  _paramVars = LoadedParamList(VarList());
+  // Read into the scratch list, then shared with the channels that loaded
   // the same layout (a copy at its exact size for the first): added one by
   // one, a list keeps up to twice the room it uses, and the channel keeps
   // this one while its procedure's parameters stay the same.
-  VarList loaded;
+  VarList& loaded = LoadScratch();
+  loaded.ClearVars();
   // Not reset between entries: a missing tag keeps the entry before's value.
   uint32_t type = 0;
   uint32_t mode = 0;
