@@ -1,5 +1,7 @@
 #include "runner/scene/call_channel_setup.h"
 
+#include <cstring>
+
 #include "host/engine/le_bytes.h"
 #include "hostapi/zyr_file.h"
 #include "runner/scene/record_entries.h"
@@ -103,19 +105,31 @@ bool ReadCurrentMode(Zyr_Channel& channel, uint32_t* mode) {
 namespace dravik {
 
 bool ReadCallNames(Zyr_Channel& channel, std::string* owner, std::string* name) {
-  std::vector<RecordEntry> entries;
-  std::string error;
-  if (!SaveChannelEntries(channel, &entries, &error)) return false;
+  // The channel's record, walked where the saver wrote it: a loaded file
+  // reads every call's names, so no entry is copied and no checksum
+  // checked (the record was just made).
+  ZyrFileSaver saver;
+  saver.BeginChannel(channel.GetChannelType()._typeGuid);
+  if (!channel.SaveChannel(saver) || !saver.EndChannel()) return false;
+  const std::vector<uint8_t>& bytes = saver.Bytes();
   bool haveOwner = false;
   bool haveName = false;
-  for (const RecordEntry& e : entries) {
-    if (e.tag == "OWNC" && !haveOwner) {
-      owner->assign(e.data.begin(), e.data.end());
+  size_t at = kZyrFileHeaderSize + kZyrRecordHeaderSize;
+  while (at < bytes.size()) {
+    if (bytes.size() - at < kZyrEntryHeaderSize) return false;
+    const size_t begin = at + kZyrEntryHeaderSize;
+    const size_t size = le::GetU32(bytes.data() + at + 4);
+    if (size > bytes.size() - begin) return false;
+    const char* tag = reinterpret_cast<const char*>(bytes.data() + at);
+    const char* data = reinterpret_cast<const char*>(bytes.data() + begin);
+    if (!haveOwner && std::memcmp(tag, "OWNC", 4) == 0) {
+      owner->assign(data, size);
       haveOwner = true;
-    } else if (e.tag == "PRCN" && !haveName) {
-      name->assign(e.data.begin(), e.data.end());
+    } else if (!haveName && std::memcmp(tag, "PRCN", 4) == 0) {
+      name->assign(data, size);
       haveName = true;
     }
+    at = begin + size;
   }
   return haveOwner && haveName;
 }
