@@ -17,15 +17,37 @@
 
 namespace dravik {
 
+namespace {
+
+// The scene's channels by address, sorted in one block (no node a channel):
+// the position of the channel plugged into a link, or SIZE_MAX for one the
+// scene did not make (or none).
+class PositionByAddress {
+ public:
+  explicit PositionByAddress(const std::vector<RuntimeChannel>& channels) {
+    _sorted.reserve(channels.size());
+    for (size_t i = 0; i < channels.size(); ++i) _sorted.emplace_back(channels[i].channel.get(), i);
+    std::sort(_sorted.begin(), _sorted.end());
+  }
+  size_t Find(const Zyr_Channel* channel) const {
+    auto at = std::lower_bound(_sorted.begin(), _sorted.end(), std::make_pair(channel, size_t{0}));
+    return at == _sorted.end() || at->first != channel ? SIZE_MAX : at->second;
+  }
+
+ private:
+  std::vector<std::pair<const Zyr_Channel*, size_t>> _sorted;
+};
+
+}  // namespace
+
 SceneGraph DescribeScene(const SceneRuntime& runtime, bool withStatus) {
   SceneGraph graph;
   graph.title = runtime.GetScene().name;
   const std::vector<RuntimeChannel>& channels = runtime.Channels();
-  std::unordered_map<const Zyr_Channel*, size_t> index;
+  const PositionByAddress index(channels);
   std::unordered_map<const Zyr_ChannelGroup*, int> groups;
   for (size_t i = 0; i < channels.size(); ++i) {
     const RuntimeChannel& rc = channels[i];
-    index.emplace(rc.channel.get(), i);
     GraphNode node;
     node.id = rc.spec->id;
     node.kind = rc.spec->kind;
@@ -46,12 +68,12 @@ SceneGraph DescribeScene(const SceneRuntime& runtime, bool withStatus) {
   for (size_t i = 0; i < channels.size(); ++i) {
     const Zyr_Channel& parent = *channels[i].channel;
     for (int link = 0; link < parent.GetChildCreationCount(); ++link) {
-      auto child = index.find(parent.GetChild(link));
-      if (child == index.end()) continue;
+      const size_t child = index.Find(parent.GetChild(link));
+      if (child == SIZE_MAX) continue;
       const ChildCreation* c = parent.GetChildCreation(link);
       GraphEdge edge;
       edge.parent = i;
-      edge.child = child->second;
+      edge.child = child;
       edge.link.assign(c->LinkName, strnlen(c->LinkName, sizeof c->LinkName));
       edge.linkMode = c->LinkMode;
       graph.edges.push_back(std::move(edge));
@@ -143,24 +165,20 @@ void MarkLoops(SceneGraph& graph) {
 
 std::vector<LinkEdge> DescribeLinks(const SceneRuntime& runtime, std::vector<bool>* isCall) {
   const std::vector<RuntimeChannel>& channels = runtime.Channels();
-  std::unordered_map<const Zyr_Channel*, size_t> index;
-  index.reserve(channels.size());
+  const PositionByAddress index(channels);
   std::vector<bool> calls(channels.size(), false);
-  for (size_t i = 0; i < channels.size(); ++i) {
-    index.emplace(channels[i].channel.get(), i);
-    calls[i] = channels[i].spec->kind == ChannelKind::kCall;
-  }
+  for (size_t i = 0; i < channels.size(); ++i) calls[i] = channels[i].spec->kind == ChannelKind::kCall;
   std::vector<LinkEdge> edges;
   for (size_t i = 0; i < channels.size(); ++i) {
     const Zyr_Channel& parent = *channels[i].channel;
     for (int link = 0; link < parent.GetChildCreationCount(); ++link) {
-      auto child = index.find(parent.GetChild(link));
-      if (child == index.end()) continue;
+      const size_t child = index.Find(parent.GetChild(link));
+      if (child == SIZE_MAX) continue;
       const ChildCreation* c = parent.GetChildCreation(link);
       if (c == nullptr) continue;
       LinkEdge edge;
       edge.parent = i;
-      edge.child = child->second;
+      edge.child = child;
       edge.linkMode = c->LinkMode;
       edges.push_back(edge);
     }
