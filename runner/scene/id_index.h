@@ -28,11 +28,15 @@ class IdIndex {
     while (capacity < 2 * count) capacity *= 2;
     _slots.assign(capacity, Slot{});
     _count = 0;
+    _firstRepeat = kNone;
     for (size_t i = 0; i < count; ++i) {
       const std::string_view id = idOf(i);
       const uint64_t hash = Hash(id);
       size_t at = Probe(id, hash, idOf);
-      if (_slots[at].position != 0) continue;  // a repeat
+      if (_slots[at].position != 0) {  // a repeat
+        if (_firstRepeat == kNone) _firstRepeat = i;
+        continue;
+      }
       _slots[at] = Slot{static_cast<uint32_t>(i + 1), static_cast<uint32_t>(hash >> 32)};
       ++_count;
     }
@@ -46,10 +50,14 @@ class IdIndex {
     return slot.position == 0 ? kNone : size_t{slot.position} - 1;
   }
 
+  // Distinct ids indexed.
   size_t size() const { return _count; }
+  // The first position whose id an earlier position has, or kNone.
+  size_t FirstRepeat() const { return _firstRepeat; }
   void clear() {
     _slots.clear();
     _count = 0;
+    _firstRepeat = kNone;
   }
 
  private:
@@ -74,6 +82,7 @@ class IdIndex {
 
   std::vector<Slot> _slots;
   size_t _count = 0;
+  size_t _firstRepeat = kNone;
 };
 
 }  // namespace dravik

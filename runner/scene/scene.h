@@ -83,6 +83,10 @@ struct Animation {
 struct LinkSpec {
   std::string param;   // link name: a parameter name or "This"
   std::string source;  // id of the channel plugged into it
+  // The source's position in the scene's channels, told once its
+  // references are checked (CheckSceneReferences); kNoPosition before.
+  uint32_t sourceAt = kNoPosition;
+  static constexpr uint32_t kNoPosition = UINT32_MAX;
 };
 
 struct ChannelSpec {
@@ -115,6 +119,9 @@ static_assert(sizeof(void*) != 8 || sizeof(ChannelSpec) <= 280);
 struct GroupSpec {
   std::string name;
   std::vector<std::string> channels;
+  // Each channel's position in the scene's channels, once the references
+  // are checked (CheckSceneReferences); empty before.
+  std::vector<uint32_t> positions;
 };
 
 enum class EventKind {

@@ -10,14 +10,12 @@
 
 namespace dravik {
 
-bool CheckSceneReferences(const Scene& scene, std::string* error) {
+bool CheckSceneReferences(Scene& scene, std::string* error) {
   auto Fail = [error](const JsonPath& path, const std::string& what) { return FailAt(path, what, error); };
   // The indexes hold the first of each id: a later one is a repeat.
   const JsonPath root;
-  for (size_t i = 0; i < scene.objects.size(); ++i) {
-    if (scene.ObjectPosition(scene.objects[i].id) != i) {
-      return Fail(root / "objects" / i / "id", "object id '" + Printable(scene.objects[i].id) + "' used twice");
-    }
+  if (const size_t i = scene.objectIndex.FirstRepeat(); i != IdIndex::kNone) {
+    return Fail(root / "objects" / i / "id", "object id '" + Printable(scene.objects[i].id) + "' used twice");
   }
   std::set<std::pair<std::string, std::string>> procs;
   for (const ExpressionProcedureSpec& p : scene.procedures) {
@@ -26,18 +24,16 @@ bool CheckSceneReferences(const Scene& scene, std::string* error) {
     }
   }
   const JsonPath channels = root / "channels";
-  for (size_t i = 0; i < scene.channels.size(); ++i) {
-    const ChannelSpec& c = scene.channels[i];
-    if (scene.ChannelPosition(c.id) != i) {
-      return Fail(channels / i / "id", "channel id '" + Printable(c.id) + "' used twice");
-    }
+  if (const size_t i = scene.channelIndex.FirstRepeat(); i != IdIndex::kNone) {
+    return Fail(channels / i / "id", "channel id '" + Printable(scene.channels[i].id) + "' used twice");
   }
-  for (const ChannelSpec& c : scene.channels) {
+  for (ChannelSpec& c : scene.channels) {
     if (c.kind == ChannelKind::kObjectRef && !c.objectId.empty() && scene.FindObject(c.objectId) == nullptr) {
       return Fail(channels / size_t{c.index} / "object", "no object '" + Printable(c.objectId) + "'");
     }
-    for (const LinkSpec& link : c.links) {
-      const ChannelSpec* source = scene.FindChannel(link.source);
+    for (LinkSpec& link : c.links) {
+      const size_t sourceAt = scene.ChannelPosition(link.source);
+      const ChannelSpec* source = sourceAt == IdIndex::kNone ? nullptr : &scene.channels[sourceAt];
       const JsonPath channel = channels / size_t{c.index};
       const JsonPath links = channel / "links";
       const JsonPath at = links / link.param;
@@ -46,6 +42,7 @@ bool CheckSceneReferences(const Scene& scene, std::string* error) {
       if (link.param == "This" && source->kind != ChannelKind::kObjectRef) {
         return Fail(at, "the \"This\" link takes an object channel");
       }
+      link.sourceAt = static_cast<uint32_t>(sourceAt);
     }
   }
   std::vector<bool> grouped(scene.channels.size(), false);  // by channel position
@@ -53,6 +50,8 @@ bool CheckSceneReferences(const Scene& scene, std::string* error) {
   const JsonPath groups = root / "groups";
   for (size_t g = 0; g < scene.groups.size(); ++g) {
     const JsonPath gPath = groups / g;
+    scene.groups[g].positions.clear();
+    scene.groups[g].positions.reserve(scene.groups[g].channels.size());
     if (!groupNames.insert(scene.groups[g].name).second) {
       return Fail(gPath / "name", "group '" + Printable(scene.groups[g].name) + "' given twice");
     }
@@ -65,6 +64,7 @@ bool CheckSceneReferences(const Scene& scene, std::string* error) {
         return Fail(members / i, "channel '" + Printable(id) + "' is already in a group");
       }
       grouped[at] = true;
+      scene.groups[g].positions.push_back(static_cast<uint32_t>(at));
     }
   }
   for (const EventSpec& e : scene.events) {

@@ -252,7 +252,8 @@ bool SceneRuntime::PlugSceneLinks(std::string* error) {
         }
         return false;
       }
-      RuntimeChannel* source = Find(link.source);
+      // The channels stand in scene order: a checked link knows its source's place.
+      RuntimeChannel* source = link.sourceAt < _channels.size() ? &_channels[link.sourceAt] : Find(link.source);
       if (source == nullptr || !rc.channel->PlugChild(index, source->channel.get())) {
         const ChildCreation* c = rc.channel->GetChildCreation(index);
         *error = at() + ": link " + Quoted(link.param) + " takes a \"" + (c ? c->Type._name : "?") +
@@ -268,8 +269,14 @@ bool SceneRuntime::PlugSceneLinks(std::string* error) {
 void SceneRuntime::MakeGroups() {
   for (const GroupSpec& g : _scene.groups) {
     auto group = std::make_unique<Zyr_ChannelGroup>(g.name);
-    for (const std::string& id : g.channels) {
-      if (RuntimeChannel* rc = Find(id)) rc->channel->SetChannelGroup(group.get());
+    if (g.positions.size() == g.channels.size()) {
+      for (uint32_t at : g.positions) {
+        if (at < _channels.size()) _channels[at].channel->SetChannelGroup(group.get());
+      }
+    } else {
+      for (const std::string& id : g.channels) {
+        if (RuntimeChannel* rc = Find(id)) rc->channel->SetChannelGroup(group.get());
+      }
     }
     _groups.push_back(std::move(group));
   }
