@@ -19,23 +19,48 @@ namespace dravik {
 
 namespace {
 
-// The scene's channels by address, sorted in one block (no node a channel):
-// the position of the channel plugged into a link, or SIZE_MAX for one the
-// scene did not make (or none).
+// The scene's channels by address, in an open-addressing table of one
+// block (no node a channel, one probe a lookup): the position of the
+// channel plugged into a link, or SIZE_MAX for one the scene did not make
+// (or none).
 class PositionByAddress {
  public:
   explicit PositionByAddress(const std::vector<RuntimeChannel>& channels) {
-    _sorted.reserve(channels.size());
-    for (size_t i = 0; i < channels.size(); ++i) _sorted.emplace_back(channels[i].channel.get(), i);
-    std::sort(_sorted.begin(), _sorted.end());
+    size_t capacity = 16;
+    _shift = 60;
+    while (capacity < 2 * channels.size()) {
+      capacity *= 2;
+      --_shift;
+    }
+    _slots.assign(capacity, Slot{});
+    for (size_t i = 0; i < channels.size(); ++i) {
+      const Zyr_Channel* channel = channels[i].channel.get();
+      Slot& slot = _slots[Probe(channel)];
+      if (slot.channel == nullptr) slot = Slot{channel, i};
+    }
   }
   size_t Find(const Zyr_Channel* channel) const {
-    auto at = std::lower_bound(_sorted.begin(), _sorted.end(), std::make_pair(channel, size_t{0}));
-    return at == _sorted.end() || at->first != channel ? SIZE_MAX : at->second;
+    if (channel == nullptr) return SIZE_MAX;
+    const Slot& slot = _slots[Probe(channel)];
+    return slot.channel == nullptr ? SIZE_MAX : slot.position;
   }
 
  private:
-  std::vector<std::pair<const Zyr_Channel*, size_t>> _sorted;
+  struct Slot {
+    const Zyr_Channel* channel = nullptr;
+    size_t position = 0;
+  };
+  // The slot holding `channel`, or the empty one where it would go.
+  size_t Probe(const Zyr_Channel* channel) const {
+    const size_t mask = _slots.size() - 1;
+    // Fibonacci hashing: the product's top bits mix all of the address's.
+    size_t at = static_cast<size_t>((uint64_t{reinterpret_cast<uintptr_t>(channel)} * 0x9E3779B97F4A7C15ull) >> _shift);
+    while (_slots[at].channel != nullptr && _slots[at].channel != channel) at = (at + 1) & mask;
+    return at;
+  }
+
+  std::vector<Slot> _slots;
+  int _shift = 60;  // 64 less the table's bits
 };
 
 }  // namespace
