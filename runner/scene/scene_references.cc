@@ -27,12 +27,23 @@ bool CheckSceneReferences(Scene& scene, std::string* error) {
   if (const size_t i = scene.channelIndex.FirstRepeat(); i != IdIndex::kNone) {
     return Fail(channels / i / "id", "channel id '" + Printable(scene.channels[i].id) + "' used twice");
   }
+  // Ids are used once from here on, so the channel of an id found anywhere
+  // is the one. Scenes mostly plug channels declared a little before the
+  // call, and list a group's channels in scene order: those places are
+  // tried before the index, whose table a large scene reads from memory.
+  const auto positionNear = [&scene](const std::string& id, size_t before, size_t next) {
+    if (next < scene.channels.size() && scene.channels[next].id == id) return next;
+    for (size_t k = 1; k <= 4 && k <= before; ++k) {
+      if (scene.channels[before - k].id == id) return before - k;
+    }
+    return scene.ChannelPosition(id);
+  };
   for (ChannelSpec& c : scene.channels) {
     if (c.kind == ChannelKind::kObjectRef && !c.objectId.empty() && scene.FindObject(c.objectId) == nullptr) {
       return Fail(channels / size_t{c.index} / "object", "no object '" + Printable(c.objectId) + "'");
     }
     for (LinkSpec& link : c.links) {
-      const size_t sourceAt = scene.ChannelPosition(link.source);
+      const size_t sourceAt = positionNear(link.source, c.index, IdIndex::kNone);
       const ChannelSpec* source = sourceAt == IdIndex::kNone ? nullptr : &scene.channels[sourceAt];
       const JsonPath channel = channels / size_t{c.index};
       const JsonPath links = channel / "links";
@@ -58,7 +69,8 @@ bool CheckSceneReferences(Scene& scene, std::string* error) {
     const JsonPath members = gPath / "channels";
     for (size_t i = 0; i < scene.groups[g].channels.size(); ++i) {
       const std::string& id = scene.groups[g].channels[i];
-      const size_t at = scene.ChannelPosition(id);
+      const std::vector<uint32_t>& found = scene.groups[g].positions;
+      const size_t at = positionNear(id, 0, found.empty() ? IdIndex::kNone : found.back() + size_t{1});
       if (at == IdIndex::kNone) return Fail(members / i, "no channel '" + Printable(id) + "'");
       if (grouped[at]) {
         return Fail(members / i, "channel '" + Printable(id) + "' is already in a group");
