@@ -5,7 +5,6 @@
 #include <map>
 #include <memory>
 #include <set>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -14,6 +13,7 @@
 #include "hostapi/zyr_file.h"
 #include "runner/output/printable_text.h"
 #include "runner/scene/record_entries.h"
+#include "runner/scene/saved_id_index.h"
 #include "runner/scene/scene_json.h"
 
 namespace dravik {
@@ -353,7 +353,7 @@ bool LoadScene(std::vector<uint8_t> bytes, const std::string& path, SceneRuntime
   uint32_t channelCount = 0;
   if (!record.Count("CHNS", kMaxItems, &channelCount)) return fail("damaged file: " + why);
   // Channels are known by their position in the scene from here on.
-  std::unordered_map<uint32_t, size_t> positionOf;  // saved channel id -> position
+  SavedIdIndex positionOf(channelCount);  // saved channel id -> position
   std::vector<std::pair<bool, float>> statusOf(saved.channels.size());  // a call's last status
   for (uint32_t i = 0; i < channelCount; ++i) {
     std::string sceneId;
@@ -364,24 +364,29 @@ bool LoadScene(std::vector<uint8_t> bytes, const std::string& path, SceneRuntime
       if (!record.Floats("CHST", &status.second, 1)) return fail("damaged file: " + why);
       status.first = true;
     }
-    const ChannelSpec* spec = saved.FindChannel(sceneId);
-    if (spec == nullptr) return fail("damaged file: channel '" + Printable(sceneId) + "' is not in the scene");
-    const size_t position = static_cast<size_t>(spec - saved.channels.data());
+    // Saved in scene order: the index is asked only when that fails.
+    const size_t position =
+        i < saved.channels.size() && saved.channels[i].id == sceneId ? i : saved.ChannelPosition(sceneId);
+    if (position == IdIndex::kNone) return fail("damaged file: channel '" + Printable(sceneId) + "' is not in the scene");
     if (status.first) statusOf[position] = status;
-    if (!positionOf.emplace(id, position).second) return fail("damaged file: channel id " + std::to_string(id) + " given twice");
+    if (!positionOf.Insert(id, static_cast<uint32_t>(position))) {
+      return fail("damaged file: channel id " + std::to_string(id) + " given twice");
+    }
   }
 
   // ---- the channel records ----
   std::vector<std::unique_ptr<Zyr_Channel>> byScene(saved.channels.size());  // by position
-  std::unordered_map<uint32_t, Zyr_Channel*> bySavedId;
+  // The same, kept to plug, with the id each was saved with.
+  std::vector<std::pair<Zyr_Channel*, uint32_t>> loaded(saved.channels.size(), {nullptr, 0});
   const GUID prcType = guid::FromString(guid::kPrcCallChannelType);
   bool modesPrepared = modesOwner.empty();
   SavedModes savedModes(host, std::move(modes));
   for (size_t n = 1; loader.NextChannel(&type); ++n) {
-    const std::string where = "record " + std::to_string(n + 1) + " (" + TypeName(host, type) + ")";
-    if (type == prcType && !host.HasPrcCallType()) return fail(where + ": " + host.MissingPrcCallReason());
+    // Spelled out only for an error: a file holds a record a channel.
+    const auto where = [&] { return "record " + std::to_string(n + 1) + " (" + TypeName(host, type) + ")"; };
+    if (type == prcType && !host.HasPrcCallType()) return fail(where() + ": " + host.MissingPrcCallReason());
     std::unique_ptr<Zyr_Channel> channel = host.Factory().Create(type);
-    if (channel == nullptr) return fail(where + ": no channel type of that GUID is known (is its module loaded?)");
+    if (channel == nullptr) return fail(where() + ": no channel type of that GUID is known (is its module loaded?)");
     if (modesSaved && type == prcType) {
       savedModes.BeforeLoad(*channel, loader);
     } else if (!modesPrepared && type == prcType) {
@@ -389,20 +394,20 @@ bool LoadScene(std::vector<uint8_t> bytes, const std::string& path, SceneRuntime
       modesPrepared = true;
     }
     if (!channel->LoadChannel(loader, nullptr)) {
-      return fail("damaged file: " + where + ": " + (loader.HasError() ? loader.GetError() : "the channel refused it"));
+      return fail("damaged file: " + where() + ": " + (loader.HasError() ? loader.GetError() : "the channel refused it"));
     }
-    auto id = positionOf.find(channel->GetLoadedChannelId());
-    if (id == positionOf.end()) {
-      return fail("damaged file: " + where + ": channel id " + std::to_string(channel->GetLoadedChannelId()) +
+    const uint32_t position = positionOf.Find(channel->GetLoadedChannelId());
+    if (position == SavedIdIndex::kNone) {
+      return fail("damaged file: " + where() + ": channel id " + std::to_string(channel->GetLoadedChannelId()) +
                   " is not in the scene record");
     }
     if (auto* ref = dynamic_cast<Ubo_CoreRefChannel*>(channel.get())) {
       auto moved = movedIds.find(ref->GetObjectId());
       if (moved != movedIds.end()) ref->SetObjectId(moved->second);
     }
-    if (byScene[id->second] != nullptr) return fail("damaged file: " + where + ": channel given twice");
-    bySavedId[id->first] = channel.get();
-    byScene[id->second] = std::move(channel);
+    if (byScene[position] != nullptr) return fail("damaged file: " + where() + ": channel given twice");
+    loaded[position] = {channel.get(), channel->GetLoadedChannelId()};
+    byScene[position] = std::move(channel);
   }
   if (loader.HasError()) return fail("damaged file: " + loader.GetError());
   savedModes.Restore();
@@ -420,8 +425,10 @@ bool LoadScene(std::vector<uint8_t> bytes, const std::string& path, SceneRuntime
     const std::vector<uint32_t>& children = rc.channel->GetLoadedChildIds();
     for (size_t link = 0; link < children.size(); ++link) {
       if (children[link] == 0) continue;
-      auto child = bySavedId.find(children[link]);
-      if (child == bySavedId.end() || !rc.channel->PlugChild(static_cast<int>(link), child->second)) {
+      const uint32_t at = positionOf.Find(children[link]);
+      Zyr_Channel* child =
+          at != SavedIdIndex::kNone && loaded[at].second == children[link] ? loaded[at].first : nullptr;
+      if (child == nullptr || !rc.channel->PlugChild(static_cast<int>(link), child)) {
         return fail("damaged file: link " + std::to_string(link) + " of channel '" + Printable(spec.id) +
                     "' refers to channel id " + std::to_string(children[link]) + ", which cannot be plugged there");
       }

@@ -25,6 +25,7 @@
 #include "runner/procedures/var_access.h"
 #include "runner/scene/event_check.h"
 #include "runner/scene/id_index.h"
+#include "runner/scene/saved_id_index.h"
 #include "runner/scene/scene_json.h"
 #include "tests/runner/dravik_process.h"
 #include "tests/support/test_support.h"
@@ -198,6 +199,22 @@ TEST(IdIndex, FindsTheFirstOfEachIdAndNothingElse) {
     EXPECT_EQ(index.Find("", idOf), dravik::IdIndex::kNone);
     EXPECT_EQ(index.Find("c" + std::to_string(n), idOf), dravik::IdIndex::kNone);
   }
+}
+
+// Any 32-bit id, 0 and the largest included, is found once inserted; a
+// repeat is refused and changes nothing.
+TEST(SavedIdIndex, FindsWhatWasInsertedAndRefusesRepeats) {
+  dravik::SavedIdIndex index(50'000);
+  EXPECT_EQ(index.Find(0), dravik::SavedIdIndex::kNone);
+  EXPECT_TRUE(index.Insert(0, 7));
+  EXPECT_TRUE(index.Insert(UINT32_MAX, 8));
+  for (uint32_t id = 1; id < 49'998; ++id) ASSERT_TRUE(index.Insert(id * 16, id));  // ids as a host spaces them
+  EXPECT_FALSE(index.Insert(16, 99));
+  EXPECT_EQ(index.Find(16), 1u);
+  EXPECT_EQ(index.Find(0), 7u);
+  EXPECT_EQ(index.Find(UINT32_MAX), 8u);
+  EXPECT_EQ(index.Find(49'997u * 16), 49'997u);
+  EXPECT_EQ(index.Find(17), dravik::SavedIdIndex::kNone);
 }
 
 TEST(EventCheck, FindsWhatCanOnlyFail) {
