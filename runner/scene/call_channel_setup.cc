@@ -67,7 +67,20 @@ bool ConfigureCallChannel(Zyr_Channel& channel, const CallSetup& setup, std::str
   return MakeSetupRecord(channel, setup, true, &bytes, error) && LoadSetupRecord(channel, std::move(bytes), error);
 }
 
+bool CallSetup::operator==(const CallSetup& other) const {
+  if (owner != other.owner || name != other.name || isStatic != other.isStatic || params.size() != other.params.size()) {
+    return false;
+  }
+  for (size_t i = 0; i < params.size(); ++i) {
+    const ParamSpec& a = params[i];
+    const ParamSpec& b = other.params[i];
+    if (a.name != b.name || a.type != b.type || a.mode != b.mode) return false;
+  }
+  return true;
+}
+
 bool CallSetupRecords::Configure(Zyr_Channel& channel, const CallSetup& setup, std::string* error) {
+  if (_lastRecord != nullptr && setup == _last) return LoadSetupRecord(channel, *_lastRecord, error);
   // The key: every field, texts after their length.
   auto text = [this](const std::string& t) { _key.append(std::to_string(t.size())).append(":").append(t); };
   _key.clear();
@@ -84,6 +97,8 @@ bool CallSetupRecords::Configure(Zyr_Channel& channel, const CallSetup& setup, s
     if (!MakeSetupRecord(channel, setup, false, &bytes, error)) return false;
     it = _records.emplace(_key, std::move(bytes)).first;
   }
+  _last = setup;
+  _lastRecord = &it->second;  // a node's value stays where it is
   return LoadSetupRecord(channel, it->second, error);
 }
 

@@ -28,6 +28,8 @@ struct CallSetup {
   std::string name;
   bool isStatic = true;
   std::vector<ParamSpec> params;
+
+  bool operator==(const CallSetup& other) const;
 };
 
 // Loads `setup` into `channel`. True on success; false with *error when the
@@ -49,6 +51,9 @@ class CallSetupRecords {
  private:
   std::unordered_map<std::string, std::vector<uint8_t>> _records;  // setup key -> file bytes
   std::string _key;  // scratch
+  // The setup given last and its record: scenes give runs of calls alike.
+  CallSetup _last;
+  const std::vector<uint8_t>* _lastRecord = nullptr;
 };
 
 // The owner class and procedure name a procedure-call channel's saved
