@@ -83,10 +83,6 @@ struct Animation {
 struct LinkSpec {
   std::string param;   // link name: a parameter name or "This"
   std::string source;  // id of the channel plugged into it
-  // The source's position in the scene's channels, told once its
-  // references are checked (CheckSceneReferences); kNoPosition before.
-  uint32_t sourceAt = kNoPosition;
-  static constexpr uint32_t kNoPosition = UINT32_MAX;
 };
 
 struct ChannelSpec {
@@ -119,9 +115,6 @@ static_assert(sizeof(void*) != 8 || sizeof(ChannelSpec) <= 280);
 struct GroupSpec {
   std::string name;
   std::vector<std::string> channels;
-  // Each channel's position in the scene's channels, once the references
-  // are checked (CheckSceneReferences); empty before.
-  std::vector<uint32_t> positions;
 };
 
 enum class EventKind {
@@ -174,6 +167,11 @@ struct Scene {
   // The position in `channels` / `objects` of the first of that id, or
   // IdIndex::kNone.
   size_t ChannelPosition(std::string_view id) const;
+  // As ChannelPosition, looking first at position `next` and at the four
+  // positions before `before` (either may be IdIndex::kNone): scenes mostly
+  // plug channels declared a little before the call and list a group's
+  // channels in scene order, and a large scene's index is read from memory.
+  size_t ChannelPositionNear(std::string_view id, size_t before, size_t next) const;
   size_t ObjectPosition(std::string_view id) const;
   void BuildIndexes();
   bool HasIndexes() const { return channelIndex.size() + objectIndex.size() != 0; }

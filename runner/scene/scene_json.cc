@@ -26,6 +26,17 @@ size_t Scene::ObjectPosition(std::string_view id) const {
   return at < objects.size() ? at : IdIndex::kNone;
 }
 
+size_t Scene::ChannelPositionNear(std::string_view id, size_t before, size_t next) const {
+  // A guess is the position only while every id is used once.
+  if (channelIndex.FirstRepeat() == IdIndex::kNone) {
+    if (next < channels.size() && channels[next].id == id) return next;
+    for (size_t k = 1; k <= 4 && before != IdIndex::kNone && k <= before && before - k < channels.size(); ++k) {
+      if (channels[before - k].id == id) return before - k;
+    }
+  }
+  return ChannelPosition(id);
+}
+
 const ChannelSpec* Scene::FindChannel(std::string_view id) const {
   const size_t at = ChannelPosition(id);
   return at == IdIndex::kNone ? nullptr : &channels[at];

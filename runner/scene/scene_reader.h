@@ -20,10 +20,9 @@ bool ReadSceneDocument(Value root, Scene* out, std::string* error);
 
 // Checks what the parts of a read scene say of each other: ids used once,
 // links, groups and events naming channels there are (of the right kind),
-// objects named by object channels. True when they agree, with each link's
-// `sourceAt` and each group's `positions` told; false with *error as
-// above. REQUIRES: scene.BuildIndexes() since the last change.
-bool CheckSceneReferences(Scene& scene, std::string* error);
+// objects named by object channels. True when they agree; false with
+// *error as above. REQUIRES: scene.BuildIndexes() since the last change.
+bool CheckSceneReferences(const Scene& scene, std::string* error);
 
 }  // namespace dravik
 

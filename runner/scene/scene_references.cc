@@ -10,7 +10,7 @@
 
 namespace dravik {
 
-bool CheckSceneReferences(Scene& scene, std::string* error) {
+bool CheckSceneReferences(const Scene& scene, std::string* error) {
   auto Fail = [error](const JsonPath& path, const std::string& what) { return FailAt(path, what, error); };
   // The indexes hold the first of each id: a later one is a repeat.
   const JsonPath root;
@@ -27,23 +27,12 @@ bool CheckSceneReferences(Scene& scene, std::string* error) {
   if (const size_t i = scene.channelIndex.FirstRepeat(); i != IdIndex::kNone) {
     return Fail(channels / i / "id", "channel id '" + Printable(scene.channels[i].id) + "' used twice");
   }
-  // Ids are used once from here on, so the channel of an id found anywhere
-  // is the one. Scenes mostly plug channels declared a little before the
-  // call, and list a group's channels in scene order: those places are
-  // tried before the index, whose table a large scene reads from memory.
-  const auto positionNear = [&scene](const std::string& id, size_t before, size_t next) {
-    if (next < scene.channels.size() && scene.channels[next].id == id) return next;
-    for (size_t k = 1; k <= 4 && k <= before; ++k) {
-      if (scene.channels[before - k].id == id) return before - k;
-    }
-    return scene.ChannelPosition(id);
-  };
-  for (ChannelSpec& c : scene.channels) {
+  for (const ChannelSpec& c : scene.channels) {
     if (c.kind == ChannelKind::kObjectRef && !c.objectId.empty() && scene.FindObject(c.objectId) == nullptr) {
       return Fail(channels / size_t{c.index} / "object", "no object '" + Printable(c.objectId) + "'");
     }
-    for (LinkSpec& link : c.links) {
-      const size_t sourceAt = positionNear(link.source, c.index, IdIndex::kNone);
+    for (const LinkSpec& link : c.links) {
+      const size_t sourceAt = scene.ChannelPositionNear(link.source, c.index, IdIndex::kNone);
       const ChannelSpec* source = sourceAt == IdIndex::kNone ? nullptr : &scene.channels[sourceAt];
       const JsonPath channel = channels / size_t{c.index};
       const JsonPath links = channel / "links";
@@ -53,7 +42,6 @@ bool CheckSceneReferences(Scene& scene, std::string* error) {
       if (link.param == "This" && source->kind != ChannelKind::kObjectRef) {
         return Fail(at, "the \"This\" link takes an object channel");
       }
-      link.sourceAt = static_cast<uint32_t>(sourceAt);
     }
   }
   std::vector<bool> grouped(scene.channels.size(), false);  // by channel position
@@ -61,22 +49,20 @@ bool CheckSceneReferences(Scene& scene, std::string* error) {
   const JsonPath groups = root / "groups";
   for (size_t g = 0; g < scene.groups.size(); ++g) {
     const JsonPath gPath = groups / g;
-    scene.groups[g].positions.clear();
-    scene.groups[g].positions.reserve(scene.groups[g].channels.size());
     if (!groupNames.insert(scene.groups[g].name).second) {
       return Fail(gPath / "name", "group '" + Printable(scene.groups[g].name) + "' given twice");
     }
     const JsonPath members = gPath / "channels";
+    size_t next = IdIndex::kNone;
     for (size_t i = 0; i < scene.groups[g].channels.size(); ++i) {
       const std::string& id = scene.groups[g].channels[i];
-      const std::vector<uint32_t>& found = scene.groups[g].positions;
-      const size_t at = positionNear(id, 0, found.empty() ? IdIndex::kNone : found.back() + size_t{1});
+      const size_t at = scene.ChannelPositionNear(id, IdIndex::kNone, next);
       if (at == IdIndex::kNone) return Fail(members / i, "no channel '" + Printable(id) + "'");
       if (grouped[at]) {
         return Fail(members / i, "channel '" + Printable(id) + "' is already in a group");
       }
       grouped[at] = true;
-      scene.groups[g].positions.push_back(static_cast<uint32_t>(at));
+      next = at + 1;
     }
   }
   for (const EventSpec& e : scene.events) {

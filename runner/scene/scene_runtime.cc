@@ -252,8 +252,9 @@ bool SceneRuntime::PlugSceneLinks(std::string* error) {
         }
         return false;
       }
-      // The channels stand in scene order: a checked link knows its source's place.
-      RuntimeChannel* source = link.sourceAt < _channels.size() ? &_channels[link.sourceAt] : Find(link.source);
+      // The channels stand in scene order: the scene's positions are theirs.
+      const size_t position = _scene.ChannelPositionNear(link.source, spec.index, IdIndex::kNone);
+      RuntimeChannel* source = position < _channels.size() ? &_channels[position] : nullptr;
       if (source == nullptr || !rc.channel->PlugChild(index, source->channel.get())) {
         const ChildCreation* c = rc.channel->GetChildCreation(index);
         *error = at() + ": link " + Quoted(link.param) + " takes a \"" + (c ? c->Type._name : "?") +
@@ -269,14 +270,12 @@ bool SceneRuntime::PlugSceneLinks(std::string* error) {
 void SceneRuntime::MakeGroups() {
   for (const GroupSpec& g : _scene.groups) {
     auto group = std::make_unique<Zyr_ChannelGroup>(g.name);
-    if (g.positions.size() == g.channels.size()) {
-      for (uint32_t at : g.positions) {
-        if (at < _channels.size()) _channels[at].channel->SetChannelGroup(group.get());
-      }
-    } else {
-      for (const std::string& id : g.channels) {
-        if (RuntimeChannel* rc = Find(id)) rc->channel->SetChannelGroup(group.get());
-      }
+    size_t next = IdIndex::kNone;
+    for (const std::string& id : g.channels) {
+      const size_t at = _scene.ChannelPositionNear(id, IdIndex::kNone, next);
+      if (at >= _channels.size()) continue;
+      _channels[at].channel->SetChannelGroup(group.get());
+      next = at + 1;
     }
     _groups.push_back(std::move(group));
   }
