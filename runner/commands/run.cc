@@ -177,7 +177,7 @@ int RunCommand(const RunOptions& options) {
   }
   if (!quiet) {
     std::vector<SceneFinding> loops;
-    AddLoopFindings(runtime.GetScene(), DescribeLinks(runtime), &loops);
+    AddLoopFindings(runtime.GetScene(), DescribeLinks(runtime, true), &loops);
     Warn(name, loops, quiet);
   }
   if (options.hasWatch && !runtime.Watch(WatchedIds(runtime.GetScene(), options.watch), &error)) {

@@ -25,18 +25,23 @@ namespace {
 // (or none).
 class PositionByAddress {
  public:
-  explicit PositionByAddress(const std::vector<RuntimeChannel>& channels) {
+  // Indexes the channels `wanted(i)` takes (all when it is null).
+  explicit PositionByAddress(const std::vector<RuntimeChannel>& channels,
+                             const std::vector<bool>* wanted = nullptr) {
+    size_t count = 0;
+    for (size_t i = 0; i < channels.size(); ++i) count += wanted == nullptr || (*wanted)[i] ? 1 : 0;
     size_t capacity = 16;
     _shift = 60;
-    while (capacity < 2 * channels.size()) {
+    while (capacity < count + count / 4) {  // at most four fifths full
       capacity *= 2;
       --_shift;
     }
     _slots.assign(capacity, Slot{});
     for (size_t i = 0; i < channels.size(); ++i) {
+      if (wanted != nullptr && !(*wanted)[i]) continue;
       const Zyr_Channel* channel = channels[i].channel.get();
       Slot& slot = _slots[Probe(channel)];
-      if (slot.channel == nullptr) slot = Slot{channel, i};
+      if (slot.channel == nullptr) slot = Slot{channel, static_cast<uint32_t>(i)};
     }
   }
   size_t Find(const Zyr_Channel* channel) const {
@@ -48,7 +53,7 @@ class PositionByAddress {
  private:
   struct Slot {
     const Zyr_Channel* channel = nullptr;
-    size_t position = 0;
+    uint32_t position = 0;  // scenes hold at most kMaxItems channels
   };
   // The slot holding `channel`, or the empty one where it would go.
   size_t Probe(const Zyr_Channel* channel) const {
@@ -118,25 +123,26 @@ void MarkLoopEdges(size_t n, IsCall isCall, std::vector<Edge>& edges) {
   // Strongly connected components of the call channels, by Tarjan's
   // algorithm without recursion (a scene may chain thousands of calls).
   // Successors in one array, by parent: edges come by parent, but need not.
-  std::vector<size_t> first(n + 1, 0), next;
+  // Positions fit 32 bits (a scene holds at most kMaxItems channels).
+  std::vector<uint32_t> first(n + 1, 0), next;
   for (const Edge& e : edges) {
     if (isCall(e.parent) && isCall(e.child)) ++first[e.parent + 1];
   }
   for (size_t i = 0; i < n; ++i) first[i + 1] += first[i];
   next.resize(first[n]);
   {
-    std::vector<size_t> fill(first.begin(), first.end() - 1);
+    std::vector<uint32_t> fill(first.begin(), first.end() - 1);
     for (const Edge& e : edges) {
-      if (isCall(e.parent) && isCall(e.child)) next[fill[e.parent]++] = e.child;
+      if (isCall(e.parent) && isCall(e.child)) next[fill[e.parent]++] = static_cast<uint32_t>(e.child);
     }
   }
-  constexpr size_t kUnseen = SIZE_MAX;
-  std::vector<size_t> order(n, kUnseen), low(n, 0), component(n, kUnseen), stack;
+  constexpr uint32_t kUnseen = UINT32_MAX;
+  std::vector<uint32_t> order(n, kUnseen), low(n, 0), component(n, kUnseen), stack;
   std::vector<bool> onStack(n, false);
-  std::vector<size_t> componentSize;
-  std::vector<std::pair<size_t, size_t>> walk;  // node, next edge to try
-  size_t counter = 0;
-  for (size_t root = 0; root < n; ++root) {
+  std::vector<uint32_t> componentSize;
+  std::vector<std::pair<uint32_t, uint32_t>> walk;  // node, next edge to try
+  uint32_t counter = 0;
+  for (uint32_t root = 0; root < n; ++root) {
     if (order[root] != kUnseen || !isCall(root)) continue;
     walk.assign(1, {root, first[root]});
     order[root] = low[root] = counter++;
@@ -145,7 +151,7 @@ void MarkLoopEdges(size_t n, IsCall isCall, std::vector<Edge>& edges) {
     while (!walk.empty()) {
       auto& [v, edge] = walk.back();
       if (edge < first[v + 1]) {
-        const size_t w = next[edge++];
+        const uint32_t w = next[edge++];
         if (order[w] == kUnseen) {
           order[w] = low[w] = counter++;
           stack.push_back(w);
@@ -156,13 +162,13 @@ void MarkLoopEdges(size_t n, IsCall isCall, std::vector<Edge>& edges) {
         }
         continue;
       }
-      const size_t done = v;
+      const uint32_t done = v;
       walk.pop_back();
       if (!walk.empty()) low[walk.back().first] = std::min(low[walk.back().first], low[done]);
       if (low[done] != order[done]) continue;
-      const size_t id = componentSize.size();
+      const auto id = static_cast<uint32_t>(componentSize.size());
       componentSize.push_back(0);
-      size_t w = kUnseen;
+      uint32_t w = kUnseen;
       do {
         w = stack.back();
         stack.pop_back();
@@ -173,7 +179,7 @@ void MarkLoopEdges(size_t n, IsCall isCall, std::vector<Edge>& edges) {
     }
   }
   for (Edge& e : edges) {
-    const size_t c = component[e.parent];
+    const uint32_t c = component[e.parent];
     e.inLoop = isCall(e.parent) && isCall(e.child) && c == component[e.child] && componentSize[c] > 1;
   }
 }
@@ -188,13 +194,14 @@ void MarkLoops(SceneGraph& graph) {
   }
 }
 
-std::vector<LinkEdge> DescribeLinks(const SceneRuntime& runtime, std::vector<bool>* isCall) {
+std::vector<LinkEdge> DescribeLinks(const SceneRuntime& runtime, bool callsOnly) {
   const std::vector<RuntimeChannel>& channels = runtime.Channels();
-  const PositionByAddress index(channels);
   std::vector<bool> calls(channels.size(), false);
   for (size_t i = 0; i < channels.size(); ++i) calls[i] = channels[i].spec->kind == ChannelKind::kCall;
+  const PositionByAddress index(channels, callsOnly ? &calls : nullptr);
   std::vector<LinkEdge> edges;
   for (size_t i = 0; i < channels.size(); ++i) {
+    if (callsOnly && !calls[i]) continue;
     const Zyr_Channel& parent = *channels[i].channel;
     for (int link = 0; link < parent.GetChildCreationCount(); ++link) {
       const size_t child = index.Find(parent.GetChild(link));
@@ -202,14 +209,13 @@ std::vector<LinkEdge> DescribeLinks(const SceneRuntime& runtime, std::vector<boo
       const ChildCreation* c = parent.GetChildCreation(link);
       if (c == nullptr) continue;
       LinkEdge edge;
-      edge.parent = i;
-      edge.child = child;
+      edge.parent = static_cast<uint32_t>(i);
+      edge.child = static_cast<uint32_t>(child);
       edge.linkMode = c->LinkMode;
       edges.push_back(edge);
     }
   }
   MarkLoopEdges(channels.size(), [&](size_t i) { return calls[i]; }, edges);
-  if (isCall != nullptr) *isCall = std::move(calls);
   return edges;
 }
 

@@ -65,17 +65,17 @@ void MarkLoops(SceneGraph& graph);
 // A plugged link without its name: what finding loops and readers needs,
 // for scenes of any size (no text is made per channel or link).
 struct LinkEdge {
-  size_t parent = 0;  // as GraphEdge
-  size_t child = 0;
+  uint32_t parent = 0;  // as GraphEdge (a scene holds at most kMaxItems channels)
+  uint32_t child = 0;
   int32_t linkMode = 1;
   bool inLoop = false;  // both ends on the same loop of call channels
 };
 
 // The links plugged in `runtime` now, by parent (in scene order), then
 // link order, with the links on loops of call channels marked as
-// MarkLoops marks them. `isCall`, when not null, receives which channels
-// are calls.
-std::vector<LinkEdge> DescribeLinks(const SceneRuntime& runtime, std::vector<bool>* isCall = nullptr);
+// MarkLoops marks them. With `callsOnly`, only the links between call
+// channels: all that loops are made of.
+std::vector<LinkEdge> DescribeLinks(const SceneRuntime& runtime, bool callsOnly = false);
 
 // A graph of at most `maxNodes` nodes standing for `graph`: the groups as
 // nodes (with the channels in no group) when they are few enough;
