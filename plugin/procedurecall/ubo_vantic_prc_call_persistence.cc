@@ -64,7 +64,7 @@ bool Ubo_VanticPrcCall::LoadChannel(ZyrFileLoader& loader, Zyr_ChannelGroup* gro
   uint32_t isStatic = 0;
   if (ReadChannelValue(loader, kTagStatic, isStatic)) _bStatic = (isStatic != 0);
 
-  _paramVars = LoadedParamList(VarList());
+  _paramVars = OwnParamList();
   // Read into the scratch list, then shared with the channels that loaded
   // the same layout (a copy at its exact size for the first): added one by
   // one, a list keeps up to twice the room it uses, and the channel keeps
