@@ -170,7 +170,9 @@ struct Scene {
   // As ChannelPosition, looking first at position `next` and at the four
   // positions before `before` (either may be IdIndex::kNone): scenes mostly
   // plug channels declared a little before the call and list a group's
-  // channels in scene order, and a large scene's index is read from memory.
+  // channels in about scene order (callers look for a group's next channel
+  // from the one before the last found to two after it), and a large
+  // scene's index is read from memory.
   size_t ChannelPositionNear(std::string_view id, size_t before, size_t next) const;
   size_t ObjectPosition(std::string_view id) const;
   void BuildIndexes();

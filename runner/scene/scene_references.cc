@@ -56,7 +56,7 @@ bool CheckSceneReferences(const Scene& scene, std::string* error) {
     size_t next = IdIndex::kNone;
     for (size_t i = 0; i < scene.groups[g].channels.size(); ++i) {
       const std::string& id = scene.groups[g].channels[i];
-      const size_t at = scene.ChannelPositionNear(id, IdIndex::kNone, next);
+      const size_t at = scene.ChannelPositionNear(id, next == IdIndex::kNone ? next : next + 2, next);
       if (at == IdIndex::kNone) return Fail(members / i, "no channel '" + Printable(id) + "'");
       if (grouped[at]) {
         return Fail(members / i, "channel '" + Printable(id) + "' is already in a group");

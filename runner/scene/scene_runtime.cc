@@ -272,7 +272,7 @@ void SceneRuntime::MakeGroups() {
     auto group = std::make_unique<Zyr_ChannelGroup>(g.name);
     size_t next = IdIndex::kNone;
     for (const std::string& id : g.channels) {
-      const size_t at = _scene.ChannelPositionNear(id, IdIndex::kNone, next);
+      const size_t at = _scene.ChannelPositionNear(id, next == IdIndex::kNone ? next : next + 2, next);
       if (at >= _channels.size()) continue;
       _channels[at].channel->SetChannelGroup(group.get());
       next = at + 1;
