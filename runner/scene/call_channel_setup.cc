@@ -46,7 +46,15 @@ bool MakeSetupRecord(Zyr_Channel& channel, const CallSetup& setup, bool enginePa
     *error = "could not write the channel's setup record: " + saver.GetError();
     return false;
   }
-  *bytes = saver.Bytes();
+  // Loaded into every call of the setup and never stored: written in the
+  // version-1 layout, whose records carry no checksum to compute again at
+  // each load. Layout: header (magic, version) 8 | type 16 | body size 4 |
+  // [checksum 4, version 2 only] | body.
+  static_assert(kZyrRecordChecksumOffset == kZyrRecordHeaderSizeUnchecked);
+  const std::vector<uint8_t>& v2 = saver.Bytes();
+  bytes->assign(v2.begin(), v2.begin() + kZyrFileHeaderSize + kZyrRecordChecksumOffset);
+  le::PutU32(bytes->data() + 4, 1);
+  bytes->insert(bytes->end(), v2.begin() + kZyrFileHeaderSize + kZyrRecordHeaderSize, v2.end());
   return true;
 }
 
