@@ -29,13 +29,15 @@ class SceneReader {
  private:
   bool Fail(const JsonPath& path, const std::string& what) { return FailAt(path, what, _error); }
 
-  bool Keys(Value object, const JsonPath& path, std::initializer_list<const char*> allowed) {
+  // The names are views (their lengths known where they are written): a
+  // scene of a million channels compares each channel's keys with them.
+  bool Keys(Value object, const JsonPath& path, std::initializer_list<std::string_view> allowed) {
     if (!object.IsObject()) return Fail(path, "expected an object");
     // The first unknown field in key order is the one named.
     std::string_view unknown;
     bool found = false;
     object.Members([&](std::string_view key, Value) {
-      for (const char* name : allowed) {
+      for (std::string_view name : allowed) {
         if (key == name) return true;
       }
       if (!found || key < unknown) unknown = key;
