@@ -1,8 +1,11 @@
 // SavedIdIndex: positions by 32-bit channel ids, as a saved file gives
 // them, for files of millions of channels.
 //
-// An open-addressing table in one block, at most half full: 8 bytes a
-// slot, no node an id. Any id may come, 0 and repeats included.
+// Engines number channels from 1 up, so ids below twice their count are
+// kept in a plain array by id (4 bytes an id; neighbours stay neighbours);
+// any other id in an open-addressing table in one block, at most half
+// full, made when the first such id comes. Any id may come, 0 and repeats
+// included.
 #ifndef RUNNER_SCENE_SAVED_ID_INDEX_H_
 #define RUNNER_SCENE_SAVED_ID_INDEX_H_
 
@@ -17,15 +20,21 @@ class SavedIdIndex {
   static constexpr uint32_t kNone = UINT32_MAX;
 
   // Room for `count` ids without growing.
-  explicit SavedIdIndex(size_t count) {
-    size_t capacity = 16;
-    while (capacity < 2 * count) capacity *= 2;
-    _slots.assign(capacity, Slot{});
-  }
+  explicit SavedIdIndex(size_t count) : _count(count), _byId(2 * count + 16, kNone) {}
 
   // Adds id -> position; false, changing nothing, when id is there.
-  // REQUIRES: position != kNone, and fewer ids than the room asked for.
+  // REQUIRES: position != kNone, and no more ids than the room asked for.
   bool Insert(uint32_t id, uint32_t position) {
+    if (id < _byId.size()) {
+      if (_byId[id] != kNone) return false;
+      _byId[id] = position;
+      return true;
+    }
+    if (_slots.empty()) {
+      size_t capacity = 16;
+      while (capacity < 2 * _count) capacity *= 2;
+      _slots.assign(capacity, Slot{});
+    }
     Slot& slot = _slots[Probe(id)];
     if (slot.position != kNone) return false;
     slot = Slot{id, position};
@@ -33,7 +42,10 @@ class SavedIdIndex {
   }
 
   // The position of `id`, or kNone.
-  uint32_t Find(uint32_t id) const { return _slots[Probe(id)].position; }
+  uint32_t Find(uint32_t id) const {
+    if (id < _byId.size()) return _byId[id];
+    return _slots.empty() ? kNone : _slots[Probe(id)].position;
+  }
 
  private:
   struct Slot {
@@ -48,7 +60,9 @@ class SavedIdIndex {
     return at;
   }
 
-  std::vector<Slot> _slots;
+  size_t _count;
+  std::vector<uint32_t> _byId;  // by id, for ids below its size
+  std::vector<Slot> _slots;     // the other ids
 };
 
 }  // namespace dravik
