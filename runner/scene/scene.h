@@ -167,13 +167,11 @@ struct Scene {
   // The position in `channels` / `objects` of the first of that id, or
   // IdIndex::kNone.
   size_t ChannelPosition(std::string_view id) const;
-  // As ChannelPosition, looking first at position `next` and at the four
-  // positions before `before` (either may be IdIndex::kNone): scenes mostly
-  // plug channels declared a little before the call and list a group's
-  // channels in about scene order (callers look for a group's next channel
-  // from the one before the last found to two after it), and a large
+  // As ChannelPosition, looking first at positions [from, to) (clipped to
+  // the channels): scenes mostly plug channels declared just before the
+  // call and list a group's channels in about scene order, and a large
   // scene's index is read from memory.
-  size_t ChannelPositionNear(std::string_view id, size_t before, size_t next) const;
+  size_t ChannelPositionNear(std::string_view id, size_t from, size_t to) const;
   size_t ObjectPosition(std::string_view id) const;
   void BuildIndexes();
   bool HasIndexes() const { return channelIndex.size() + objectIndex.size() != 0; }

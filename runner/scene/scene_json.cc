@@ -26,12 +26,11 @@ size_t Scene::ObjectPosition(std::string_view id) const {
   return at < objects.size() ? at : IdIndex::kNone;
 }
 
-size_t Scene::ChannelPositionNear(std::string_view id, size_t before, size_t next) const {
+size_t Scene::ChannelPositionNear(std::string_view id, size_t from, size_t to) const {
   // A guess is the position only while every id is used once.
   if (channelIndex.FirstRepeat() == IdIndex::kNone) {
-    if (next < channels.size() && channels[next].id == id) return next;
-    for (size_t k = 1; k <= 4 && before != IdIndex::kNone && k <= before && before - k < channels.size(); ++k) {
-      if (channels[before - k].id == id) return before - k;
+    for (size_t at = from; at < to && at < channels.size(); ++at) {
+      if (channels[at].id == id) return at;
     }
   }
   return ChannelPosition(id);

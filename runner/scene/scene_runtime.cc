@@ -253,7 +253,7 @@ bool SceneRuntime::PlugSceneLinks(std::string* error) {
         return false;
       }
       // The channels stand in scene order: the scene's positions are theirs.
-      const size_t position = _scene.ChannelPositionNear(link.source, spec.index, IdIndex::kNone);
+      const size_t position = _scene.ChannelPositionNear(link.source, spec.index < 4 ? 0 : spec.index - 4, spec.index);
       RuntimeChannel* source = position < _channels.size() ? &_channels[position] : nullptr;
       if (source == nullptr || !rc.channel->PlugChild(index, source->channel.get())) {
         const ChildCreation* c = rc.channel->GetChildCreation(index);
@@ -270,12 +270,14 @@ bool SceneRuntime::PlugSceneLinks(std::string* error) {
 void SceneRuntime::MakeGroups() {
   for (const GroupSpec& g : _scene.groups) {
     auto group = std::make_unique<Zyr_ChannelGroup>(g.name);
-    size_t next = IdIndex::kNone;
+    size_t last = IdIndex::kNone;  // the last of the group's channels found
     for (const std::string& id : g.channels) {
-      const size_t at = _scene.ChannelPositionNear(id, next == IdIndex::kNone ? next : next + 2, next);
+      // Groups list their channels in about scene order.
+      const size_t at = last == IdIndex::kNone ? _scene.ChannelPosition(id)
+                                               : _scene.ChannelPositionNear(id, last < 2 ? 0 : last - 2, last + 4);
       if (at >= _channels.size()) continue;
       _channels[at].channel->SetChannelGroup(group.get());
-      next = at + 1;
+      last = at;
     }
     _groups.push_back(std::move(group));
   }

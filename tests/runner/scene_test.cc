@@ -207,15 +207,14 @@ TEST(IdIndex, LookingNearAPlaceAnswersAsTheIndex) {
   dravik::Scene scene;
   for (const char* id : {"x", "y", "z", "x"}) scene.channels.emplace_back().id = id;
   scene.BuildIndexes();
-  EXPECT_EQ(scene.ChannelPositionNear("x", 4, dravik::IdIndex::kNone), 0u);  // not 3, nearer
-  EXPECT_EQ(scene.ChannelPositionNear("x", dravik::IdIndex::kNone, 3), 0u);
+  EXPECT_EQ(scene.ChannelPositionNear("x", 3, 4), 0u);  // not 3, nearer
   scene.channels[3].id = "w";
   scene.BuildIndexes();
-  EXPECT_EQ(scene.ChannelPositionNear("w", 4, dravik::IdIndex::kNone), 3u);
-  EXPECT_EQ(scene.ChannelPositionNear("y", dravik::IdIndex::kNone, 1), 1u);
-  EXPECT_EQ(scene.ChannelPositionNear("x", 4, 2), 0u);
-  EXPECT_EQ(scene.ChannelPositionNear("v", 4, 0), dravik::IdIndex::kNone);
-  EXPECT_EQ(scene.ChannelPositionNear("z", 9, 9), 2u);  // places past the end are not looked at
+  EXPECT_EQ(scene.ChannelPositionNear("w", 0, 4), 3u);
+  EXPECT_EQ(scene.ChannelPositionNear("y", 1, 2), 1u);
+  EXPECT_EQ(scene.ChannelPositionNear("x", 2, 4), 0u);  // outside the places, from the index
+  EXPECT_EQ(scene.ChannelPositionNear("v", 0, 4), dravik::IdIndex::kNone);
+  EXPECT_EQ(scene.ChannelPositionNear("z", 9, 99), 2u);  // places past the end are not looked at
 }
 
 // Any 32-bit id, 0 and the largest included, is found once inserted; a
