@@ -1,10 +1,10 @@
 // IdIndex: the positions of a list's items by their ids, for lists of
 // millions of items.
 //
-// An open-addressing table of positions, at most half full: 8 bytes a slot
-// (a position and part of the id's hash, so that a lookup seldom reads an
-// item whose id does not match). The ids stay in the items; the table
-// reads them through the caller's `idOf(position)`.
+// An open-addressing table of positions, at most four fifths full: 8
+// bytes a slot (a position and part of the id's hash, so that a lookup
+// seldom reads an item whose id does not match). The ids stay in the
+// items; the table reads them through the caller's `idOf(position)`.
 #ifndef RUNNER_SCENE_ID_INDEX_H_
 #define RUNNER_SCENE_ID_INDEX_H_
 
@@ -25,7 +25,7 @@ class IdIndex {
   template <class IdOf>
   void Build(size_t count, IdOf idOf) {
     size_t capacity = 16;
-    while (capacity < 2 * count) capacity *= 2;
+    while (capacity < count + count / 4) capacity *= 2;
     _slots.assign(capacity, Slot{});
     _count = 0;
     _firstRepeat = kNone;
