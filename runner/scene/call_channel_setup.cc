@@ -75,18 +75,6 @@ bool ConfigureCallChannel(Zyr_Channel& channel, const CallSetup& setup, std::str
   return MakeSetupRecord(channel, setup, true, &bytes, error) && LoadSetupRecord(channel, std::move(bytes), error);
 }
 
-bool CallSetup::operator==(const CallSetup& other) const {
-  if (owner != other.owner || name != other.name || isStatic != other.isStatic || params.size() != other.params.size()) {
-    return false;
-  }
-  for (size_t i = 0; i < params.size(); ++i) {
-    const ParamSpec& a = params[i];
-    const ParamSpec& b = other.params[i];
-    if (a.name != b.name || a.type != b.type || a.mode != b.mode) return false;
-  }
-  return true;
-}
-
 bool CallSetupRecords::Configure(Zyr_Channel& channel, const CallSetup& setup, std::string* error) {
   if (_lastRecord != nullptr && setup == _last) return LoadSetupRecord(channel, *_lastRecord, error);
   // The key: every field, texts after their length.
@@ -134,27 +122,21 @@ bool ReadCallNames(Zyr_Channel& channel, std::string* owner, std::string* name) 
   ZyrFileSaver saver;
   saver.BeginChannel(channel.GetChannelType()._typeGuid);
   if (!channel.SaveChannel(saver) || !saver.EndChannel()) return false;
-  const std::vector<uint8_t>& bytes = saver.Bytes();
   bool haveOwner = false;
   bool haveName = false;
-  size_t at = kZyrFileHeaderSize + kZyrRecordHeaderSize;
-  while (at < bytes.size()) {
-    if (bytes.size() - at < kZyrEntryHeaderSize) return false;
-    const size_t begin = at + kZyrEntryHeaderSize;
-    const size_t size = le::GetU32(bytes.data() + at + 4);
-    if (size > bytes.size() - begin) return false;
-    const char* tag = reinterpret_cast<const char*>(bytes.data() + at);
-    const char* data = reinterpret_cast<const char*>(bytes.data() + begin);
-    if (!haveOwner && std::memcmp(tag, "OWNC", 4) == 0) {
-      owner->assign(data, size);
-      haveOwner = true;
-    } else if (!haveName && std::memcmp(tag, "PRCN", 4) == 0) {
-      name->assign(data, size);
-      haveName = true;
-    }
-    at = begin + size;
-  }
-  return haveOwner && haveName;
+  const bool whole = WalkEntries(saver.Bytes(), kZyrFileHeaderSize + kZyrRecordHeaderSize, saver.Bytes().size(),
+                                 [&](const char* tag, const uint8_t* data, size_t size) {
+                                   const char* text = reinterpret_cast<const char*>(data);
+                                   if (!haveOwner && std::memcmp(tag, "OWNC", 4) == 0) {
+                                     owner->assign(text, size);
+                                     haveOwner = true;
+                                   } else if (!haveName && std::memcmp(tag, "PRCN", 4) == 0) {
+                                     name->assign(text, size);
+                                     haveName = true;
+                                   }
+                                   return true;
+                                 });
+  return whole && haveOwner && haveName;
 }
 
 bool ReadCallSetup(Zyr_Channel& channel, CallSetup* setup) {

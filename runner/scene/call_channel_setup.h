@@ -29,7 +29,7 @@ struct CallSetup {
   bool isStatic = true;
   std::vector<ParamSpec> params;
 
-  bool operator==(const CallSetup& other) const;
+  bool operator==(const CallSetup&) const = default;
 };
 
 // Loads `setup` into `channel`. True on success; false with *error when the

@@ -41,18 +41,14 @@ bool SaveChannelEntries(Zyr_Channel& channel, std::vector<RecordEntry>* entries,
 bool FindEntryAhead(const ZyrFileLoader& loader, const char* tag, std::vector<uint8_t>* data) {
   const std::vector<uint8_t>& bytes = loader.Bytes();
   const size_t end = std::min(loader.RecordEnd(), bytes.size());
-  for (size_t at = loader.Position(); at < end && end - at >= kZyrEntryHeaderSize;) {
-    const size_t size = le::GetU32(bytes.data() + at + 4);
-    const size_t begin = at + kZyrEntryHeaderSize;
-    if (size > end - begin) return false;
-    if (std::memcmp(bytes.data() + at, tag, 4) == 0) {
-      data->assign(bytes.begin() + static_cast<std::ptrdiff_t>(begin),
-                   bytes.begin() + static_cast<std::ptrdiff_t>(begin + size));
-      return true;
-    }
-    at = begin + size;
-  }
-  return false;
+  bool found = false;
+  WalkEntries(bytes, std::min(loader.Position(), end), end, [&](const char* at, const uint8_t* entry, size_t size) {
+    if (std::memcmp(at, tag, 4) != 0) return true;
+    data->assign(entry, entry + size);
+    found = true;
+    return false;
+  });
+  return found;
 }
 
 bool PutBytes(ZyrFileSaver& saver, const char* tag, const void* data, uint32_t size) {

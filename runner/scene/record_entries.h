@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "host/engine/le_bytes.h"
 #include "hostapi/zyr_channel.h"
 #include "hostapi/zyr_file.h"
 
@@ -20,6 +21,24 @@ struct RecordEntry {
 // Saves `channel` through its own SaveChannel and splits the record into
 // its entries. False with *error when the channel or the reader fails.
 bool SaveChannelEntries(Zyr_Channel& channel, std::vector<RecordEntry>* entries, std::string* error);
+
+// Calls visit(tag, data, size) for each entry of `bytes` in [begin, end),
+// in order, until it returns false (tag: 4 characters, not terminated).
+// False when an entry overruns `end`, or bytes too few for an entry's
+// header are left; true otherwise (stopped by `visit` or not).
+// REQUIRES: begin <= end <= bytes.size().
+template <class Visit>
+bool WalkEntries(const std::vector<uint8_t>& bytes, size_t begin, size_t end, Visit visit) {
+  for (size_t at = begin; at < end;) {
+    if (end - at < kZyrEntryHeaderSize) return false;
+    const size_t data = at + kZyrEntryHeaderSize;
+    const size_t size = le::GetU32(bytes.data() + at + 4);
+    if (size > end - data) return false;
+    if (!visit(reinterpret_cast<const char*>(bytes.data() + at), bytes.data() + data, size)) return true;
+    at = data + size;
+  }
+  return true;
+}
 
 // The data of the first entry tagged `tag` among those of the loader's
 // current record from its position on, read without moving the loader.

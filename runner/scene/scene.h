@@ -41,6 +41,8 @@ struct ParamSpec {
   std::string name;
   ParamType type = ParamType::kFloat;
   uint16_t mode = 1;
+
+  bool operator==(const ParamSpec&) const = default;
 };
 
 // A procedure written in the scene: muparser expressions, one per output
@@ -168,10 +170,18 @@ struct Scene {
   // IdIndex::kNone.
   size_t ChannelPosition(std::string_view id) const;
   // As ChannelPosition, looking first at positions [from, to) (clipped to
-  // the channels): scenes mostly plug channels declared just before the
-  // call and list a group's channels in about scene order, and a large
-  // scene's index is read from memory.
+  // the channels): a large scene's index is read from memory.
   size_t ChannelPositionNear(std::string_view id, size_t from, size_t to) const;
+  // Where scenes put what they name, looked at first: a link's source
+  // just before its call (at `callAt`), and a group's channel around the
+  // group's channel found last (`last`, IdIndex::kNone for the first), as
+  // groups list channels in about scene order.
+  size_t SourcePosition(std::string_view id, size_t callAt) const {
+    return ChannelPositionNear(id, callAt < 4 ? 0 : callAt - 4, callAt);
+  }
+  size_t MemberPosition(std::string_view id, size_t last) const {
+    return last == IdIndex::kNone ? ChannelPosition(id) : ChannelPositionNear(id, last < 2 ? 0 : last - 2, last + 4);
+  }
   size_t ObjectPosition(std::string_view id) const;
   void BuildIndexes();
   bool HasIndexes() const { return channelIndex.size() + objectIndex.size() != 0; }

@@ -32,7 +32,7 @@ bool CheckSceneReferences(const Scene& scene, std::string* error) {
       return Fail(channels / size_t{c.index} / "object", "no object '" + Printable(c.objectId) + "'");
     }
     for (const LinkSpec& link : c.links) {
-      const size_t sourceAt = scene.ChannelPositionNear(link.source, c.index < 4 ? 0 : c.index - 4, c.index);
+      const size_t sourceAt = scene.SourcePosition(link.source, c.index);
       const ChannelSpec* source = sourceAt == IdIndex::kNone ? nullptr : &scene.channels[sourceAt];
       const JsonPath channel = channels / size_t{c.index};
       const JsonPath links = channel / "links";
@@ -56,9 +56,7 @@ bool CheckSceneReferences(const Scene& scene, std::string* error) {
     size_t last = IdIndex::kNone;  // the last of the group's channels found
     for (size_t i = 0; i < scene.groups[g].channels.size(); ++i) {
       const std::string& id = scene.groups[g].channels[i];
-      // Groups list their channels in about scene order.
-      const size_t at = last == IdIndex::kNone ? scene.ChannelPosition(id)
-                                               : scene.ChannelPositionNear(id, last < 2 ? 0 : last - 2, last + 4);
+      const size_t at = scene.MemberPosition(id, last);
       if (at == IdIndex::kNone) return Fail(members / i, "no channel '" + Printable(id) + "'");
       if (grouped[at]) {
         return Fail(members / i, "channel '" + Printable(id) + "' is already in a group");

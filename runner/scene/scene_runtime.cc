@@ -253,7 +253,7 @@ bool SceneRuntime::PlugSceneLinks(std::string* error) {
         return false;
       }
       // The channels stand in scene order: the scene's positions are theirs.
-      const size_t position = _scene.ChannelPositionNear(link.source, spec.index < 4 ? 0 : spec.index - 4, spec.index);
+      const size_t position = _scene.SourcePosition(link.source, spec.index);
       RuntimeChannel* source = position < _channels.size() ? &_channels[position] : nullptr;
       if (source == nullptr || !rc.channel->PlugChild(index, source->channel.get())) {
         const ChildCreation* c = rc.channel->GetChildCreation(index);
@@ -272,9 +272,7 @@ void SceneRuntime::MakeGroups() {
     auto group = std::make_unique<Zyr_ChannelGroup>(g.name);
     size_t last = IdIndex::kNone;  // the last of the group's channels found
     for (const std::string& id : g.channels) {
-      // Groups list their channels in about scene order.
-      const size_t at = last == IdIndex::kNone ? _scene.ChannelPosition(id)
-                                               : _scene.ChannelPositionNear(id, last < 2 ? 0 : last - 2, last + 4);
+      const size_t at = _scene.MemberPosition(id, last);
       if (at >= _channels.size()) continue;
       _channels[at].channel->SetChannelGroup(group.get());
       last = at;
