@@ -14,59 +14,24 @@
 #include "runner/output/printable_text.h"
 #include "runner/output/short_label.h"
 #include "runner/output/value_format.h"
+#include "runner/scene/position_table.h"
 
 namespace dravik {
 
 namespace {
 
-// The scene's channels by address, in an open-addressing table of one
-// block (no node a channel, one probe a lookup): the position of the
-// channel plugged into a link, or SIZE_MAX for one the scene did not make
-// (or none).
-class PositionByAddress {
- public:
-  // Indexes the channels `wanted(i)` takes (all when it is null).
-  explicit PositionByAddress(const std::vector<RuntimeChannel>& channels,
-                             const std::vector<bool>* wanted = nullptr) {
-    size_t count = 0;
-    for (size_t i = 0; i < channels.size(); ++i) count += wanted == nullptr || (*wanted)[i] ? 1 : 0;
-    size_t capacity = 16;
-    _shift = 60;
-    while (capacity < count + count / 4) {  // at most four fifths full
-      capacity *= 2;
-      --_shift;
-    }
-    _slots.assign(capacity, Slot{});
-    for (size_t i = 0; i < channels.size(); ++i) {
-      if (wanted != nullptr && !(*wanted)[i]) continue;
-      const Zyr_Channel* channel = channels[i].channel.get();
-      Slot& slot = _slots[Probe(channel)];
-      if (slot.channel == nullptr) slot = Slot{channel, static_cast<uint32_t>(i)};
-    }
-  }
-  size_t Find(const Zyr_Channel* channel) const {
-    if (channel == nullptr) return SIZE_MAX;
-    const Slot& slot = _slots[Probe(channel)];
-    return slot.channel == nullptr ? SIZE_MAX : slot.position;
-  }
+// The scene's channels by address (those `wanted` takes, all when it is
+// null): the position of the channel plugged into a link.
+uint64_t Address(const Zyr_Channel* channel) { return reinterpret_cast<uintptr_t>(channel); }
 
- private:
-  struct Slot {
-    const Zyr_Channel* channel = nullptr;
-    uint32_t position = 0;  // scenes hold at most kMaxItems channels
-  };
-  // The slot holding `channel`, or the empty one where it would go.
-  size_t Probe(const Zyr_Channel* channel) const {
-    const size_t mask = _slots.size() - 1;
-    // Fibonacci hashing: the product's top bits mix all of the address's.
-    size_t at = static_cast<size_t>((uint64_t{reinterpret_cast<uintptr_t>(channel)} * 0x9E3779B97F4A7C15ull) >> _shift);
-    while (_slots[at].channel != nullptr && _slots[at].channel != channel) at = (at + 1) & mask;
-    return at;
+PositionTable PositionsByAddress(const std::vector<RuntimeChannel>& channels,
+                                 const std::vector<bool>* wanted = nullptr) {
+  PositionTable table(channels.size());
+  for (size_t i = 0; i < channels.size(); ++i) {
+    if (wanted == nullptr || (*wanted)[i]) table.Insert(Address(channels[i].channel.get()), static_cast<uint32_t>(i));
   }
-
-  std::vector<Slot> _slots;
-  int _shift = 60;  // 64 less the table's bits
-};
+  return table;
+}
 
 }  // namespace
 
@@ -74,7 +39,7 @@ SceneGraph DescribeScene(const SceneRuntime& runtime, bool withStatus) {
   SceneGraph graph;
   graph.title = runtime.GetScene().name;
   const std::vector<RuntimeChannel>& channels = runtime.Channels();
-  const PositionByAddress index(channels);
+  const PositionTable index = PositionsByAddress(channels);
   std::unordered_map<const Zyr_ChannelGroup*, int> groups;
   for (size_t i = 0; i < channels.size(); ++i) {
     const RuntimeChannel& rc = channels[i];
@@ -98,8 +63,8 @@ SceneGraph DescribeScene(const SceneRuntime& runtime, bool withStatus) {
   for (size_t i = 0; i < channels.size(); ++i) {
     const Zyr_Channel& parent = *channels[i].channel;
     for (int link = 0; link < parent.GetChildCreationCount(); ++link) {
-      const size_t child = index.Find(parent.GetChild(link));
-      if (child == SIZE_MAX) continue;
+      const uint32_t child = index.Find(Address(parent.GetChild(link)));
+      if (child == PositionTable::kNone) continue;
       const ChildCreation* c = parent.GetChildCreation(link);
       GraphEdge edge;
       edge.parent = i;
@@ -198,19 +163,19 @@ std::vector<LinkEdge> DescribeLinks(const SceneRuntime& runtime, bool callsOnly)
   const std::vector<RuntimeChannel>& channels = runtime.Channels();
   std::vector<bool> calls(channels.size(), false);
   for (size_t i = 0; i < channels.size(); ++i) calls[i] = channels[i].spec->kind == ChannelKind::kCall;
-  const PositionByAddress index(channels, callsOnly ? &calls : nullptr);
+  const PositionTable index = PositionsByAddress(channels, callsOnly ? &calls : nullptr);
   std::vector<LinkEdge> edges;
   for (size_t i = 0; i < channels.size(); ++i) {
     if (callsOnly && !calls[i]) continue;
     const Zyr_Channel& parent = *channels[i].channel;
     for (int link = 0; link < parent.GetChildCreationCount(); ++link) {
-      const size_t child = index.Find(parent.GetChild(link));
-      if (child == SIZE_MAX) continue;
+      const uint32_t child = index.Find(Address(parent.GetChild(link)));
+      if (child == PositionTable::kNone) continue;
       const ChildCreation* c = parent.GetChildCreation(link);
       if (c == nullptr) continue;
       LinkEdge edge;
       edge.parent = static_cast<uint32_t>(i);
-      edge.child = static_cast<uint32_t>(child);
+      edge.child = child;
       edge.linkMode = c->LinkMode;
       edges.push_back(edge);
     }

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "runner/scene/position_table.h"
+
 namespace dravik {
 
 class IdIndex {
@@ -24,9 +26,7 @@ class IdIndex {
   // than once, the first position counts. REQUIRES: count < 2^32.
   template <class IdOf>
   void Build(size_t count, IdOf idOf) {
-    size_t capacity = 16;
-    while (capacity < count + count / 4) capacity *= 2;
-    _slots.assign(capacity, Slot{});
+    _slots.assign(OpenTableCapacity(count), Slot{});
     _count = 0;
     _firstRepeat = kNone;
     for (size_t i = 0; i < count; ++i) {
